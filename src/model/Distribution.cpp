@@ -1,0 +1,168 @@
+#include "Distribution.h"
+
+#include <cmath>
+
+#include "TextUtils.h"
+
+namespace orbench {
+
+namespace {
+
+struct TKindText {
+    const char* Text;
+    DistributionTp Kind;
+};
+
+// In table order: the first text equal to the lowered input names the kind.
+constexpr TKindText KindTexts[] = {
+    {"normal", dNormal},
+    {"dnormal", dNormal},
+    {"lognormal", dLogNormal},
+    {"dlognormal", dLogNormal},
+    {"3parameterlognormal", dThreeParameterLognormal},
+    {"d3parameterlognormal", dThreeParameterLognormal},
+    {"threeparameterlognormal", dThreeParameterLognormal},
+    {"dthreeparameterlognormal", dThreeParameterLognormal},
+    {"weibull", dWeibull},
+    {"dweibull", dWeibull},
+    {"uniform", dUniform},
+    {"duniform", dUniform},
+    {"gamma", dGamma},
+    {"dgamma", dGamma},
+    {"poisson", dPoisson},
+    {"dpoisson", dPoisson},
+    {"empirical", dEmpirical},
+    {"dempirical", dEmpirical},
+};
+
+bool MayFail(DistributionTp Kind)
+{
+    return Kind == dLogNormal || Kind == dThreeParameterLognormal || Kind == dWeibull;
+}
+
+}  // namespace
+
+TDistribution::TDistribution(int ObjectID) : ID(ObjectID) {}
+
+bool TDistribution::CalculateExpected()
+{
+    if (DistributionType == dEmpirical) {
+        Expected = ExpectedEmpirical();
+        return true;
+    }
+    double m = 0;
+    switch (DistributionType) {
+    case dNoDistribution:
+    case dNormal:
+    case dPoisson:
+        m = P1;
+        break;
+    case dLogNormal:
+        m = std::exp(P1 + P2 * P2 / 2);
+        break;
+    case dThreeParameterLognormal:
+        m = std::exp(P1 + P2 * P2 / 2) + P3;
+        break;
+    case dWeibull:
+        m = P2 * std::tgamma(1 + 1 / P1);
+        break;
+    case dUniform:
+        m = (P1 + P2) / 2;
+        break;
+    case dGamma:
+        m = P1 * P2;
+        break;
+    case dEmpirical:
+        break;
+    }
+    // Overflow, division by zero, a pole of the gamma function or an argument outside the domain
+    // all end in an infinite or undefined result.
+    if (MayFail(DistributionType) && !std::isfinite(m)) return false;
+    Expected = ConvertDuration(UnitOfParameters, uDays, m);
+    return true;
+}
+
+bool TDistribution::CalculateVariance()
+{
+    double v = 0;
+    switch (DistributionType) {
+    case dNoDistribution:
+    case dNormal:
+    case dPoisson:
+    case dEmpirical:
+        v = P2 * P2;
+        break;
+    case dLogNormal:
+    case dThreeParameterLognormal:
+        v = (std::exp(P2 * P2) - 1) * std::exp(2 * P1 + P2 * P2);
+        break;
+    case dWeibull: {
+        if (Expected == 0) CalculateExpected();
+        const double m = ConvertDuration(uDays, UnitOfParameters, Expected);
+        v = P2 * P2 * std::tgamma(1 + 2 / P1) - m * m;
+        break;
+    }
+    case dUniform:
+        v = (P2 - P1) * (P2 - P1) / 12;
+        break;
+    case dGamma:
+        v = P1 / (P2 * P2);
+        break;
+    }
+    if (MayFail(DistributionType) && !std::isfinite(v)) return false;
+    Variance = ConvertDuration(UnitOfParameters, uDays, ConvertDuration(UnitOfParameters, uDays, v));
+    return true;
+}
+
+double TDistribution::CalculateStdDev()
+{
+    CalculateVariance();
+    return std::sqrt(Variance);
+}
+
+double TDistribution::CalculateCoefVar()
+{
+    CalculateExpected();
+    const double StdDev = CalculateStdDev();
+    return StdDev / Expected;
+}
+
+double TDistribution::ExpectedEmpirical() const
+{
+    double Sum = 0;
+    for (const TEmpiricalDistribution& Point : EmpiricalDistrData) Sum += Point.Probability * Point.Value;
+    return ConvertDuration(UnitOfParameters, uDays, Sum);
+}
+
+DistributionTp StrToDistributionType(const std::string& Text)
+{
+    const std::string Lowered = LowerCaseAscii(Text);
+    for (const TKindText& Entry : KindTexts)
+        if (Lowered == Entry.Text) return Entry.Kind;
+    return dNoDistribution;
+}
+
+std::string DistributionTypeToStr(DistributionTp Kind)
+{
+    switch (Kind) {
+    case dNoDistribution: return "NoDistribution";
+    case dNormal: return "Normal";
+    case dLogNormal: return "LogNormal";
+    case dThreeParameterLognormal: return "ThreeParameterLognormal";
+    case dWeibull: return "Weibull";
+    case dUniform: return "Uniform";
+    case dGamma: return "Gamma";
+    case dPoisson: return "Poisson";
+    case dEmpirical: return "Empirical";
+    }
+    return "";
+}
+
+double ConvertDuration(TTimeUnitTp FromUnit, TTimeUnitTp ToUnit, double X)
+{
+    if (FromUnit == ToUnit) return X;
+    if (FromUnit == uDays) return X * MinutesPerDay;
+    return X / MinutesPerDay;
+}
+
+}  // namespace orbench

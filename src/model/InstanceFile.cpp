@@ -1,0 +1,109 @@
+// Writing and reading instance files: a block of instance characteristics, then one line per
+// surgery with the three parameters of its surgery type.
+#include <unordered_map>
+
+#include "FileUtils.h"
+#include "Model.h"
+#include "NumberFormat.h"
+#include "OrbenchError.h"
+#include "TextUtils.h"
+
+namespace orbench {
+
+namespace {
+
+constexpr int FirstSurgeryLine = 11;  // 1-based
+
+std::string FirstField(const std::string& Line)
+{
+    const std::size_t Tab = Line.find('\t');
+    return Tab == std::string::npos ? Line : Line.substr(0, Tab);
+}
+
+double ReadNumber(const std::string& Text, const std::string& What, const std::string& FileNm, int LineNumber)
+{
+    double Value = 0;
+    if (!TryTextToFloat(NormalizeDecimalSeparator(Text), Value))
+        throw FileLineError(FileNm, LineNumber, What + " \"" + Text + "\" is not a number");
+    return Value;
+}
+
+}  // namespace
+
+void TInstance::SaveInstance() const
+{
+    if (FileName.empty()) throw EOrbenchError("The instance has no file name to be saved under.");
+    std::string Content;
+    AppendLine(Content, "# INSTANCE CHARACTERISTICS");
+    AppendLine(Content, "999999\tInstance number");
+    AppendLine(Content, CaseMix->Name + "\tcase mix name");
+    AppendLine(Content, std::to_string(NumberOfORs) + "\tnumber of OR-days");
+    AppendLine(Content, FormatFixed(DesiredLoad, 9) + "\tdesired load");
+    AppendLine(Content, FormatFixed(Load, 9) + "\tload");
+    AppendLine(Content, FormatFixed(CaseMix->CapacityORinMinutes, 9) + "\tCapacity OR-days in minutes");
+    AppendLine(Content, "");
+    AppendLine(Content, "# SURGERIES");
+    AppendLine(Content, "SurgNr\tP1\tP2\tP3");
+    // Instances repeat few surgery types many times: each type's parameters are formatted once.
+    std::unordered_map<const TSurgeryType*, std::string> ParameterTexts;
+    int Number = 0;
+    for (const auto& Surgery : Surgeries) {
+        std::string& Parameters = ParameterTexts[Surgery->SurgeryType];
+        if (Parameters.empty()) {
+            const TDistribution& D = *Surgery->SurgeryType->Distribution;
+            for (const double P : {D.P1, D.P2, D.P3}) {
+                Parameters += '\t';
+                Parameters += FormatFixed(P, 9);
+            }
+        }
+        Content += std::to_string(++Number);
+        Content += Parameters;
+        Content += "\r\n";
+    }
+    WriteTextFile(FileName, Content);
+}
+
+void TData::ReadAndAddInstance(const std::string& FileNm, TCaseMix*& CM)
+{
+    CM = nullptr;
+    const std::vector<std::string> Lines = ReadTextFileLines(FileNm);
+    std::string Head[8];  // lines 2..7 at their own numbers
+    for (int LineNumber = 2; LineNumber <= 7; ++LineNumber) {
+        if (static_cast<int>(Lines.size()) < LineNumber)
+            throw FileLineError(FileNm, LineNumber, "the file ends before the instance characteristics are complete");
+        Head[LineNumber] = FirstField(Lines[static_cast<std::size_t>(LineNumber) - 1]);
+    }
+
+    TCaseMix* CaseMix = SelectCaseMixByName(Head[3]);
+    if (CaseMix == nullptr) {
+        Notify(TMessageKind::mError, "Error! Cannot find case mix with name: " + Head[3]);
+        return;
+    }
+    int NumberOfORs = 0;
+    if (!TryTextToInt(Head[4], NumberOfORs))
+        throw FileLineError(FileNm, 4, "number of OR-days \"" + Head[4] + "\" is not an integer");
+    const double DesiredLoad = ReadNumber(Head[5], "desired load", FileNm, 5);
+    const double Load = ReadNumber(Head[6], "load", FileNm, 6);
+    const double Capacity = ReadNumber(Head[7], "OR-day capacity", FileNm, 7);
+    if (CaseMix->CapacityORinMinutes != Capacity)
+        Notify(TMessageKind::mWarning, "Warning: instance has different OR-day capacity than saved case mix");
+
+    // Built aside and appended only when the whole file was read.
+    auto Instance = std::make_unique<TInstance>(this, CaseMix, Load, DesiredLoad, NumberOfORs);
+    Instance->Name = Head[2];
+    for (std::size_t LineIndex = FirstSurgeryLine - 1; LineIndex < Lines.size(); ++LineIndex) {
+        const int LineNumber = static_cast<int>(LineIndex) + 1;
+        std::vector<std::string> Fields;
+        SplitToStringList(Lines[LineIndex], '\t', Fields);
+        if (Fields.size() < 4) continue;
+        const double P1 = ReadNumber(Fields[1], "P1", FileNm, LineNumber);
+        const double P2 = ReadNumber(Fields[2], "P2", FileNm, LineNumber);
+        const double P3 = ReadNumber(Fields[3], "P3", FileNm, LineNumber);
+        TSurgeryType* Type = CaseMix->FindSurgeryTypeByCharacteristics(P1, P2, P3);
+        if (Type != nullptr) Instance->Surgeries.push_back(std::make_unique<TSurgery>(Type, this));
+    }
+    CaseMix->Instances.Add(Instance.release());
+    CM = CaseMix;
+}
+
+}  // namespace orbench

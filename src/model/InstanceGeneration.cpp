@@ -1,0 +1,135 @@
+// Drawing surgeries and the generator of instances for a list of target loads.
+#include <algorithm>
+#include <cmath>
+
+#include "Model.h"
+#include "NumberFormat.h"
+#include "OrbenchError.h"
+
+namespace orbench {
+
+namespace {
+
+constexpr int MaxMainDraws = 100000;
+constexpr int OnTheFlyTuningMisses = 100;
+
+// Roulette selection: the first type whose running sum of frequencies exceeds one uniform draw.
+// When rounding leaves the sum below the draw, the last type with a positive frequency is taken.
+template <typename TList, typename TFrequency>
+TSurgeryType* Roulette(const TList& List, TFrequency Frequency, TUniformGenerator& Random)
+{
+    if (List.empty()) return nullptr;
+    const double u = Random.Draw();
+    double Sum = 0;
+    TSurgeryType* LastPositive = nullptr;
+    for (const auto& Item : List) {
+        TSurgeryType* Type = &*Item;
+        const double F = Frequency(*Type);
+        Sum += F;
+        if (Sum > u) return Type;
+        if (F > 0) LastPositive = Type;
+    }
+    return LastPositive;
+}
+
+}  // namespace
+
+TSurgeryType* TCaseMix::DrawSurgeryType()
+{
+    return Roulette(SurgeryTypes, [](const TSurgeryType& T) { return T.RelFrequency; }, Data->Random);
+}
+
+TSurgeryType* TCaseMix::DrawSurgeryTypeFromAuxSurgeryTypes()
+{
+    return Roulette(AuxSurgeryTypes, [](const TSurgeryType& T) { return T.AuxRelFrequency; }, Data->Random);
+}
+
+TSurgery* TInstance::DrawSurgeryTypeAndAddSurgery(bool UseAuxSurgeryTypes, bool AddSurgery,
+                                                  bool GenerateSurgeryTypesOnTheFly)
+{
+    TSurgeryType* Type = GenerateSurgeryTypesOnTheFly ? CaseMix->GenerateAndDrawRandomSurgeryType()
+                         : UseAuxSurgeryTypes         ? CaseMix->DrawSurgeryTypeFromAuxSurgeryTypes()
+                                                      : CaseMix->DrawSurgeryType();
+    if (Type == nullptr)
+        throw EOrbenchError("No surgery type can be drawn from case mix " + CaseMix->Name +
+                            ": it has none, or their frequencies do not add up to a positive number.");
+    auto Surgery = std::make_unique<TSurgery>(Type, Data);
+    if (!AddSurgery) return Surgery.release();
+    Surgeries.push_back(std::move(Surgery));
+    return Surgeries.back().get();
+}
+
+void TCaseMix::TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, bool GenerateSurgTypesOnTheFly)
+{
+    const int N = GenerateSurgTypesOnTheFly ? OnTheFlyTuningMisses : static_cast<int>(SurgeryTypes.size());
+    int k = 0;
+    while (k < N) {
+        std::unique_ptr<TSurgery> Surgery(Candidate.DrawSurgeryTypeAndAddSurgery(true, false, GenerateSurgTypesOnTheFly));
+        const double d = (1440 / CapacityORinMinutes) * Surgery->SurgeryType->Distribution->Expected / NumORdays;
+        if (std::fabs(Candidate.Load + d - TargetLoad) < std::fabs(Candidate.Load - TargetLoad)) {
+            Candidate.Surgeries.push_back(std::move(Surgery));
+            Candidate.Load += d;
+            k = 0;
+        } else {
+            ++k;
+        }
+    }
+}
+
+bool TCaseMix::GenerateInstances(const DArray& LoadList, int CaseMixType, int NumInstancesPerLoad, int NumORdays,
+                                 double MaxAbsDeviationFromLoad, bool SaveInstances, const std::string& DirName,
+                                 bool GenerateSurgTypesOnTheFly, const TInstanceFinishedEvent& OnInstanceFinished)
+{
+    RequirePositiveCapacity(CapacityORinMinutes);
+    if (NumORdays <= 0)
+        throw EOrbenchError("The number of OR-days must be greater than 0 (it is " + std::to_string(NumORdays) + ").");
+    bool Result = true;
+    if (!GenerateSurgTypesOnTheFly) {
+        FillAuxSurgeryTypeList(CaseMixType);
+        if (AuxSurgeryTypes.empty()) return true;
+    }
+
+    std::vector<int> Counter(LoadList.size(), 0);
+    std::size_t Unfinished = 0;
+    for (std::size_t j = 0; j < LoadList.size(); ++j)
+        if (Counter[j] < NumInstancesPerLoad) ++Unfinished;
+    double UpperLimit = 0;
+    for (double Load : LoadList) UpperLimit = std::max(UpperLimit, Load + MaxAbsDeviationFromLoad);
+
+    std::unique_ptr<TInstance> Candidate;
+    int Draws = 0;
+    for (;;) {
+        if (!Candidate) Candidate = std::make_unique<TInstance>(Data, this, 0, 0, NumORdays);
+        const TSurgery* Surgery = Candidate->DrawSurgeryTypeAndAddSurgery(true, true, GenerateSurgTypesOnTheFly);
+        Candidate->Load += (1440 / CapacityORinMinutes) * Surgery->SurgeryType->Distribution->Expected / NumORdays;
+
+        std::size_t j = 0;
+        while (j < LoadList.size() && !(Counter[j] < NumInstancesPerLoad &&
+                                         std::fabs(Candidate->Load - LoadList[j]) < MaxAbsDeviationFromLoad))
+            ++j;
+        if (j < LoadList.size()) {
+            TuneLoad(*Candidate, LoadList[j], NumORdays, GenerateSurgTypesOnTheFly);
+            TInstance* Instance = Candidate.release();
+            Instances.Add(Instance);
+            Instance->DesiredLoad = LoadList[j];
+            if (++Counter[j] == NumInstancesPerLoad) --Unfinished;
+            Instance->Name = "ordays_" + std::to_string(NumORdays) + "_load_" + FormatGeneral(LoadList[j]) + "_" +
+                             std::to_string(Counter[j]);
+            Instance->FileName = DirName + Instance->Name + ".txt";
+            if (SaveInstances) Instance->SaveInstance();
+            if (OnInstanceFinished) OnInstanceFinished(*Instance);
+        } else if (Candidate->Load > UpperLimit) {
+            Candidate.reset();
+        }
+
+        ++Draws;
+        if (Draws > MaxMainDraws) {
+            Result = false;
+            break;
+        }
+        if (Unfinished == 0) break;
+    }
+    return Result;
+}
+
+}  // namespace orbench

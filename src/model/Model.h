@@ -1,0 +1,202 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Distribution.h"
+#include "Notifier.h"
+#include "UniformGenerator.h"
+
+namespace orbench {
+
+class TData;
+class TCaseMix;
+class TSurgeryType;
+class TSurgery;
+class TInstance;
+
+using DArray = std::vector<double>;
+using IntArray = std::vector<std::int32_t>;
+using DoubArray = std::vector<double>;
+using DoubDoubArray = std::vector<DoubArray>;
+
+// Identifiers 0, 1, 2, ... in creation order over all objects of one model.
+class TGenerateObjectID {
+public:
+    int LastID = -1;
+    int GetUniqueID() { return ++LastID; }
+    void Reset() { LastID = -1; }
+};
+
+// A list of instances that owns them (frees them when they leave it) or only refers to them.
+class TInstanceList {
+public:
+    explicit TInstanceList(bool AOwnsObjects = true) : FOwnsObjects(AOwnsObjects) {}
+    ~TInstanceList();
+    TInstanceList(const TInstanceList&) = delete;
+    TInstanceList& operator=(const TInstanceList&) = delete;
+
+    bool OwnsObjects() const { return FOwnsObjects; }
+    int Count() const { return static_cast<int>(FItems.size()); }
+    bool Empty() const { return FItems.empty(); }
+    TInstance* operator[](int Index) const { return FItems.at(static_cast<std::size_t>(Index)); }
+    TInstance* First() const { return FItems.empty() ? nullptr : FItems.front(); }
+    TInstance* Last() const { return FItems.empty() ? nullptr : FItems.back(); }
+
+    int Add(TInstance* Instance);
+    void Insert(int Index, TInstance* Instance);
+    int IndexOf(const TInstance* Instance) const;
+    // Removes the first occurrence (freeing it when owning); returns its former index or -1.
+    int Remove(TInstance* Instance);
+    // Removes the item at Index (freeing it when owning).
+    void Delete(int Index);
+    // Takes an item out without freeing it; returns it, or nullptr when it is not in the list.
+    TInstance* Extract(TInstance* Instance);
+    TInstance* ExtractAt(int Index);
+    // Removes every item (freeing them when owning).
+    void Clear();
+    // Removes (and when owning frees) every instance with NumberOfORs = NumOrs, keeping the order
+    // of the others.
+    void ClearInstances(int NumOrs);
+
+    std::vector<TInstance*>::const_iterator begin() const { return FItems.begin(); }
+    std::vector<TInstance*>::const_iterator end() const { return FItems.end(); }
+
+private:
+    void Release(TInstance* Instance);
+
+    std::vector<TInstance*> FItems;
+    bool FOwnsObjects;
+};
+
+// The root of the model: owns every case mix, the identifier generator and the uniform generator.
+class TData {
+public:
+    TData();
+    ~TData();
+    TData(const TData&) = delete;
+    TData& operator=(const TData&) = delete;
+
+    TGenerateObjectID GenerateObjectID;
+    TUniformGenerator Random;
+    // Where user messages go; never owned. Defaults to stderr.
+    TNotifier* Notifier;
+    std::vector<std::unique_ptr<TCaseMix>> CaseMixes;
+
+    // Reads a case mix file and appends the case mix; shows "File does not exist!" and adds
+    // nothing when the file is missing; throws EOrbenchError (adding nothing) on bad content.
+    void ReadAndAddCaseMix(const std::string& FileNm, double CapacityORinMinutes);
+    // Reads an instance file into the case mix it names, returned in CM (nullptr, with a message,
+    // when no such case mix is loaded).
+    void ReadAndAddInstance(const std::string& FileNm, TCaseMix*& CM);
+    void GenerateAndAddTheoreticalCaseMix(const std::string& CaseMixName, double MinX, double MaxX, double MinY,
+                                          double MaxY, double StepX, double StepY, double CapacityORinMinutes,
+                                          int NumSurgeryTypesPerGridPoint);
+    TCaseMix* SelectCaseMixByName(const std::string& Name) const;
+
+    void Notify(TMessageKind Kind, const std::string& Text) const { Notifier->ShowMessage(Kind, Text); }
+};
+
+// Called by GenerateInstances for every finished instance, after it was saved.
+using TInstanceFinishedEvent = std::function<void(const TInstance&)>;
+
+class TCaseMix {
+public:
+    TCaseMix(TData* _Data, int _CaseMixType, double _CapacityORinMinutes);
+    ~TCaseMix();
+    TCaseMix(const TCaseMix&) = delete;
+    TCaseMix& operator=(const TCaseMix&) = delete;
+
+    std::string FileName;
+    std::string Name;
+    int ID;
+    std::vector<std::unique_ptr<TSurgeryType>> SurgeryTypes;
+    std::vector<TSurgeryType*> AuxSurgeryTypes;
+    TInstanceList Instances;
+    int CaseMixType;
+    double CapacityORinMinutes;
+    TData* Data;
+
+    void CalculateRelativeSurgeryTypeFrequencies();
+    TInstance* CreateAndAddInstance(double _Load, double _DesiredLoad, int _NumberOfORs);
+
+    // Roulette draws by RelFrequency / AuxRelFrequency; nullptr for an empty list.
+    TSurgeryType* DrawSurgeryType();
+    TSurgeryType* DrawSurgeryTypeFromAuxSurgeryTypes();
+
+    bool GenerateInstances(const DArray& LoadList, int CaseMixType, int NumInstancesPerLoad, int NumORdays,
+                           double MaxAbsDeviationFromLoad, bool SaveInstances, const std::string& DirName,
+                           bool GenerateSurgTypesOnTheFly, const TInstanceFinishedEvent& OnInstanceFinished = {});
+
+    void FillAuxSurgeryTypeList(int WithCaseMixTp);
+    void WriteCaseMix(const std::string& FileNm, int WriteOnlyCaseMixType);
+    TSurgeryType* FindSurgeryTypeByCharacteristics(double P1, double P2, double P3) const;
+
+    TSurgeryType* GenerateAndDrawRandomSurgeryType();
+    void DrawRandomCoordinate(double& X, double& Y);
+
+private:
+    void TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, bool GenerateSurgTypesOnTheFly);
+};
+
+class TSurgeryType {
+public:
+    TSurgeryType(TData* _Data, TCaseMix* _CaseMix, std::unique_ptr<TDistribution> _Distribution);
+    ~TSurgeryType();
+    TSurgeryType(const TSurgeryType&) = delete;
+    TSurgeryType& operator=(const TSurgeryType&) = delete;
+
+    int ID;
+    double RelFrequency = 0;
+    double AuxRelFrequency = 0;
+    std::unique_ptr<TDistribution> Distribution;
+    std::vector<std::unique_ptr<TSurgery>> Surgeries;
+    double Xvalue = 0;
+    double Yvalue = 0;
+    TCaseMix* CaseMix;
+    TData* Data;
+
+    bool IsCaseMixType(int CaseMixType) const;
+};
+
+class TSurgery {
+public:
+    TSurgery(TSurgeryType* _SurgeryType, TData* _Data);
+
+    int ID;
+    TSurgeryType* SurgeryType;
+    TData* Data;
+};
+
+class TInstance {
+public:
+    TInstance(TData* _Data, TCaseMix* _CaseMix, double _Load, double _DesiredLoad, int _NumberOfORs);
+    TInstance(const TInstance&) = delete;
+    TInstance& operator=(const TInstance&) = delete;
+
+    std::vector<std::unique_ptr<TSurgery>> Surgeries;
+    double Load;
+    double DesiredLoad;
+    int NumberOfORs;
+    std::string Name;
+    std::string FileName;
+    TData* Data;
+    TCaseMix* CaseMix;
+
+    // Draws a surgery type (generated, from the auxiliary list or from the whole case mix) and
+    // makes a surgery of it. When AddSurgery is false the caller owns the result.
+    TSurgery* DrawSurgeryTypeAndAddSurgery(bool UseAuxSurgeryTypes, bool AddSurgery, bool GenerateSurgeryTypesOnTheFly);
+    void CenterOfMass(double& X, double& Y) const;
+    void SaveInstance() const;
+};
+
+// Whether the point (X, Y) lies in the region of case-mix type 0..16; false for other numbers.
+bool IsPointOfCaseMixType(int CaseMixType, double X, double Y);
+
+// Number of case-mix types (0..16).
+constexpr int NumCaseMixTypes = 17;
+
+}  // namespace orbench

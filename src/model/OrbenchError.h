@@ -1,0 +1,22 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace orbench {
+
+// The one error type of the program: bad numbers, missing fields, files that cannot be read or
+// written, refused arguments. The message says which file and line (where there is one) and what
+// was wrong; the front ends show it as it stands.
+class EOrbenchError : public std::runtime_error {
+public:
+    explicit EOrbenchError(const std::string& Message) : std::runtime_error(Message) {}
+};
+
+// "<file>, line <n>: <what>"
+EOrbenchError FileLineError(const std::string& FileName, int LineNumber, const std::string& What);
+
+// Refuses an OR-day capacity of 0 minutes or less (or not a number).
+void RequirePositiveCapacity(double CapacityORinMinutes);
+
+}  // namespace orbench

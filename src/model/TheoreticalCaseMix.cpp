@@ -1,0 +1,81 @@
+// Case mixes made from points of the plane: a grid over a rectangle, or one new surgery type at a
+// random point of a case-mix type's region for every draw.
+#include <cmath>
+
+#include "Model.h"
+#include "OrbenchError.h"
+
+namespace orbench {
+
+namespace {
+
+// A three-parameter lognormal whose mean is X * c minutes and whose coefficient of variation is
+// Y, with the shift u * 0.75 * mean.
+void SetDistributionFromPoint(TDistribution& D, double X, double Y, double CapacityORinMinutes, double u)
+{
+    const double Mu = X * CapacityORinMinutes;
+    const double Sigma = Y * Mu;
+    D.P3 = u * 0.75 * Mu;
+    const double m = Mu - D.P3;
+    const double q = Sigma * Sigma / (m * m) + 1;
+    D.P2 = std::sqrt(std::log(q));
+    D.P1 = std::log(m) - 0.5 * std::log(q);
+    D.DistributionType = dThreeParameterLognormal;
+    D.UnitOfParameters = uMins;
+    D.CalculateExpected();
+    D.CalculateVariance();
+}
+
+}  // namespace
+
+void TData::GenerateAndAddTheoreticalCaseMix(const std::string& CaseMixName, double MinX, double MaxX, double MinY,
+                                             double MaxY, double StepX, double StepY, double CapacityORinMinutes,
+                                             int NumSurgeryTypesPerGridPoint)
+{
+    RequirePositiveCapacity(CapacityORinMinutes);
+    if (!(StepX > 0) || !(StepY > 0))
+        throw EOrbenchError("The grid steps of a theoretical case mix must be greater than 0.");
+    CaseMixes.push_back(std::make_unique<TCaseMix>(this, 0, CapacityORinMinutes));
+    TCaseMix* CaseMix = CaseMixes.back().get();
+    CaseMix->Name = CaseMixName;
+    for (double X = MinX; X <= MaxX; X += StepX) {
+        for (double Y = MinY; Y <= MaxY; Y += StepY) {
+            for (int k = 0; k < NumSurgeryTypesPerGridPoint; ++k) {
+                auto Distribution = std::make_unique<TDistribution>(GenerateObjectID.GetUniqueID());
+                SetDistributionFromPoint(*Distribution, X, Y, CapacityORinMinutes, Random.Draw());
+                auto Type = std::make_unique<TSurgeryType>(this, CaseMix, std::move(Distribution));
+                Type->RelFrequency = 1;
+                Type->Xvalue = X;
+                Type->Yvalue = Y;
+                CaseMix->SurgeryTypes.push_back(std::move(Type));
+            }
+        }
+    }
+    CaseMix->CalculateRelativeSurgeryTypeFrequencies();
+}
+
+void TCaseMix::DrawRandomCoordinate(double& X, double& Y)
+{
+    if (CaseMixType < 0 || CaseMixType >= NumCaseMixTypes)
+        throw EOrbenchError("Surgery types can be generated only for the case-mix types 0 to 16 (case mix " + Name +
+                            " has type " + std::to_string(CaseMixType) + ").");
+    do {
+        X = Data->Random.Draw();
+        Y = Data->Random.Draw();
+    } while (!IsPointOfCaseMixType(CaseMixType, X, Y));
+}
+
+TSurgeryType* TCaseMix::GenerateAndDrawRandomSurgeryType()
+{
+    RequirePositiveCapacity(CapacityORinMinutes);
+    double X = 0;
+    double Y = 0;
+    DrawRandomCoordinate(X, Y);
+    const double u = Data->Random.Draw();
+    auto Distribution = std::make_unique<TDistribution>(Data->GenerateObjectID.GetUniqueID());
+    SetDistributionFromPoint(*Distribution, X, Y, CapacityORinMinutes, u);
+    SurgeryTypes.push_back(std::make_unique<TSurgeryType>(Data, nullptr, std::move(Distribution)));
+    return SurgeryTypes.back().get();
+}
+
+}  // namespace orbench

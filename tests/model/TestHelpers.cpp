@@ -1,0 +1,49 @@
+#include "TestHelpers.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace orbench::testing {
+
+TTempDir::TTempDir()
+{
+    std::string Pattern = (fs::temp_directory_path() / "orbench-test.XXXXXX").string();
+    if (mkdtemp(Pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
+    FPath = Pattern;
+}
+
+TTempDir::~TTempDir()
+{
+    std::error_code Ec;
+    fs::remove_all(FPath, Ec);
+}
+
+std::string TTempDir::File(const std::string& Name) const { return FPath + "/" + Name; }
+
+std::vector<std::string> TRecordingNotifier::Texts() const
+{
+    std::vector<std::string> Result;
+    for (const auto& Message : Messages) Result.push_back(Message.second);
+    return Result;
+}
+
+void WriteLines(const std::string& FileName, const std::vector<std::string>& Lines)
+{
+    std::ofstream Out(FileName, std::ios::binary);
+    for (const std::string& Line : Lines) Out << Line << "\r\n";
+}
+
+std::string ReadAll(const std::string& FileName)
+{
+    std::ifstream In(FileName, std::ios::binary);
+    std::ostringstream Buffer;
+    Buffer << In.rdbuf();
+    return Buffer.str();
+}
+
+}  // namespace orbench::testing

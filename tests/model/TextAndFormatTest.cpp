@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "NumberFormat.h"
+#include "TestHelpers.h"
+#include "TextUtils.h"
+#include "UniformGenerator.h"
+
+namespace orbench {
+namespace {
+
+using testing::TDecimalSeparatorGuard;
+using Strings = std::vector<std::string>;
+
+// The value read, or "fail" (checking that a failure leaves 0).
+std::string Float(const std::string& Text)
+{
+    double Value = -99;
+    const bool Ok = TryTextToFloat(Text, Value);
+    return Ok ? std::to_string(Value) : (Value == 0 ? "fail" : "fail without 0");
+}
+
+TEST(TextToNumberTest, FloatUsesTheProgramsSeparator)
+{
+    {
+        const TDecimalSeparatorGuard Guard('.');
+        for (const char* Text : {"12.5", "  12.5 ", "+12.5", "1.25e1", "125E-1"}) EXPECT_EQ(Float(Text), "12.500000") << Text;
+        EXPECT_EQ(Float("-0.75"), "-0.750000");
+        EXPECT_EQ(Float("12,5"), "fail");  // no ',' / '.' exchange here
+    }
+    const TDecimalSeparatorGuard Guard(',');
+    EXPECT_EQ(Float(" -0,75"), "-0.750000");
+    EXPECT_EQ(Float("12.5"), "fail");
+    for (const char* Text : {"", " ", "abc", "1,2,3", "12a", "-", "1e", "e5", "1 2"}) EXPECT_EQ(Float(Text), "fail") << Text;
+}
+
+TEST(TextToNumberTest, IntParsesTheWholeText)
+{
+    const auto Int = [](const std::string& Text) {
+        int Value = 0;
+        return TryTextToInt(Text, Value) ? std::to_string(Value) : "fail";
+    };
+    for (const char* Text : {"12", "-7", "2147483647", "-2147483648"}) EXPECT_EQ(Int(Text), Text);
+    EXPECT_EQ(Int("  -7"), "-7");
+    EXPECT_EQ(Int("+3"), "3");
+    for (const char* Text : {"", " ", "-", "12 ", "1.0", "A12", "2147483648", "-2147483649", "99999999999"})
+        EXPECT_EQ(Int(Text), "fail") << '"' << Text << '"';
+}
+
+TEST(TextHelpersTest, ReplaceAllTextIgnoresCaseAndNeverRescansInsertedText)
+{
+    EXPECT_EQ(ReplaceAllText("ab", "X", "aBcAbab"), "XcXX");
+    EXPECT_EQ(ReplaceAllText("a", "aa", "aa"), "aaaa");
+    EXPECT_EQ(ReplaceAllText("aa", "a", "aaaa"), "aa");
+}
+
+TEST(TextHelpersTest, NormalizeDecimalSeparatorFollowsTheSetting)
+{
+    {
+        const TDecimalSeparatorGuard Guard('.');
+        EXPECT_EQ(NormalizeDecimalSeparator("1,5 2.5 3,25"), "1.5 2.5 3.25");
+    }
+    const TDecimalSeparatorGuard Guard(',');
+    EXPECT_EQ(NormalizeDecimalSeparator("1,5 2.5 3.25"), "1,5 2,5 3,25");
+}
+
+TEST(TextHelpersTest, SplitToStringListAppendsEveryPiece)
+{
+    const auto Split = [](const std::string& Text) {
+        Strings List{"kept"};
+        SplitToStringList(Text, '\t', List);
+        return List;
+    };
+    EXPECT_EQ(Split("a\tb"), (Strings{"kept", "a", "b"}));
+    EXPECT_EQ(Split("a\t"), (Strings{"kept", "a", ""}));
+    EXPECT_EQ(Split(""), (Strings{"kept", ""}));
+    EXPECT_EQ(Split("a\t\tb c"), (Strings{"kept", "a", "", "b c"}));
+}
+
+TEST(NumberFormatTest, FixedNeverUsesTheSeparatorGeneralDoes)
+{
+    for (const char Sep : {'.', ','}) {
+        const TDecimalSeparatorGuard Guard(Sep);
+        const auto Local = [Sep](std::string Text) {
+            for (char& Ch : Text) Ch = Ch == '.' ? Sep : Ch;
+            return Text;
+        };
+        EXPECT_EQ(FormatFixed(0.85, 9), "0.850000000");
+        EXPECT_EQ(FormatFixed(480, 9), "480.000000000");
+        EXPECT_EQ(FormatFixed(-12.5, 9), "-12.500000000");
+        EXPECT_EQ(FormatFixed(2.0 / 3, 4), "0.6667");
+        EXPECT_EQ(FormatFixedLocale(0.85, 4), Local("0.8500"));
+        EXPECT_EQ(FormatGeneral(0.85), Local("0.85"));
+        EXPECT_EQ(FormatGeneral(1.0 / 3), Local("0.333333333333333"));
+        EXPECT_EQ(FormatGeneral(1e-05), "1e-05");
+        EXPECT_EQ(FormatGeneral(0.0001), Local("0.0001"));
+        EXPECT_EQ(FormatGeneral(480), "480");
+        EXPECT_EQ(FormatGeneral(0.1 + 0.2), Local("0.3"));  // 15 digits hide the binary error
+    }
+}
+
+TEST(UniformGeneratorTest, SequenceFromTheDefaultSeed)
+{
+    const std::uint64_t S1 = (12345ull * 134775813ull + 1) % (1ull << 32);
+    const std::uint64_t S2 = (S1 * 134775813ull + 1) % (1ull << 32);
+    TUniformGenerator Random;
+    const double First = Random.Draw();
+    EXPECT_EQ(First, static_cast<double>(S1) / 4294967296.0);
+    EXPECT_NEAR(First, 0.38535, 5e-6);
+    EXPECT_EQ(Random.Draw(), static_cast<double>(S2) / 4294967296.0);
+    Random.Seed(12345);  // the same seed restarts the same sequence
+    EXPECT_EQ(Random.Draw(), First);
+}
+
+TEST(UniformGeneratorTest, StateWrapsAroundAndStaysBelowOne)
+{
+    TUniformGenerator Random(4294967295u);
+    const std::uint64_t Next = (1ull << 32) - 134775813ull + 1;  // (2^32 - 1) * a + 1 = 1 - a (mod 2^32)
+    const double U = Random.Draw();
+    EXPECT_EQ(Random.State(), Next);
+    EXPECT_EQ(U, static_cast<double>(Next) / 4294967296.0);
+    EXPECT_LT(U, 1.0);
+}
+
+}  // namespace
+}  // namespace orbench
