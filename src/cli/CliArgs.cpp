@@ -8,15 +8,15 @@ namespace orbench::cli {
 
 namespace {
 
-const TOptionSpec* FindSpec(const std::string& Name, const std::vector<TOptionSpec>& Specs)
+const TOptionDef* FindDef(const std::string& Name, const std::vector<TOptionDef>& Defs)
 {
-    for (const TOptionSpec& Spec : Specs)
-        if (Spec.Name == Name) return &Spec;
+    for (const TOptionDef& Def : Defs)
+        if (Def.Name == Name) return &Def;
     return nullptr;
 }
 
-// Takes the option at Args[i] (and its value), advancing i; false when it is not one of Specs.
-bool TakeOption(const std::vector<std::string>& Args, std::size_t& i, const std::vector<TOptionSpec>& Specs,
+// Takes the option at Args[i] (and its value), advancing i; false when it is not one of Defs.
+bool TakeOption(const std::vector<std::string>& Args, std::size_t& i, const std::vector<TOptionDef>& Defs,
                 TParsedArgs* Result)
 {
     std::string Name = Args[i];
@@ -28,9 +28,9 @@ bool TakeOption(const std::vector<std::string>& Args, std::size_t& i, const std:
         Name.erase(Equals);
         HasInlineValue = true;
     }
-    const TOptionSpec* Spec = FindSpec(Name, Specs);
-    if (Spec == nullptr) return false;
-    if (Spec->TakesValue) {
+    const TOptionDef* Def = FindDef(Name, Defs);
+    if (Def == nullptr) return false;
+    if (Def->TakesValue) {
         if (!HasInlineValue) {
             if (i + 1 >= Args.size()) throw ECliError("option " + Name + " needs a value");
             Value = Args[++i];
@@ -65,9 +65,9 @@ std::string TParsedArgs::Required(const std::string& Name) const
     return Value(Name);
 }
 
-const std::vector<TOptionSpec>& CommonOptions()
+const std::vector<TOptionDef>& CommonOptions()
 {
-    static const std::vector<TOptionSpec> Options = {
+    static const std::vector<TOptionDef> Options = {
         {"--capacity", true},
         {"--seed", true},
         {"--decimal-separator", true},
@@ -83,9 +83,9 @@ std::string FindCommand(const std::vector<std::string>& Args)
     return i < Args.size() ? Args[i] : "";
 }
 
-TParsedArgs Parse(const std::vector<std::string>& Args, const std::vector<TOptionSpec>& CommandOptions)
+TParsedArgs Parse(const std::vector<std::string>& Args, const std::vector<TOptionDef>& CommandOptions)
 {
-    std::vector<TOptionSpec> All = CommonOptions();
+    std::vector<TOptionDef> All = CommonOptions();
     All.insert(All.end(), CommandOptions.begin(), CommandOptions.end());
     TParsedArgs Result;
     std::size_t i = 0;

@@ -18,7 +18,7 @@ public:
     explicit ECliError(const std::string& Message) : std::runtime_error(Message) {}
 };
 
-struct TOptionSpec {
+struct TOptionDef {
     std::string Name;  // with its leading "--"
     bool TakesValue;
 };
@@ -44,12 +44,12 @@ private:
     std::map<std::string, std::vector<std::string>> FOptions;
 };
 
-const std::vector<TOptionSpec>& CommonOptions();
+const std::vector<TOptionDef>& CommonOptions();
 
 // First pass: the command name (empty when none) with the common options before it.
 // Second pass (Parse): everything, with the command's own options known.
 std::string FindCommand(const std::vector<std::string>& Args);
-TParsedArgs Parse(const std::vector<std::string>& Args, const std::vector<TOptionSpec>& CommandOptions);
+TParsedArgs Parse(const std::vector<std::string>& Args, const std::vector<TOptionDef>& CommandOptions);
 
 // Numbers on the command line are always written with '.'.
 double ParseDouble(const std::string& Text, const std::string& What);

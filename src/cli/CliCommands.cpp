@@ -194,7 +194,7 @@ int CommandNotAvailable(const TParsedArgs& Args, TRun&)
 
 struct TCommand {
     const char* Name;
-    std::vector<TOptionSpec> Options;
+    std::vector<TOptionDef> Options;
     std::function<int(const TParsedArgs&, TRun&)> Run;
 };
 
