@@ -10,6 +10,9 @@
 #include "Model.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
+#include "Overlap.h"
+#include "OverlapReport.h"
+#include "Selection.h"
 
 namespace orbench::cli {
 
@@ -25,7 +28,9 @@ const char* const UsageText =
     "  generate --on-the-fly --type T --ordays N --loads L1,L2,... [...]\n"
     "  fill --casemix FILE --ordays N --load L [--count K] [--type T] [--out DIR]\n"
     "  theoretical-casemix [--name NAME] --write OUT\n"
-    "  overlap, batch, theoretical-batch (not available yet)\n"
+    "  overlap --casemix FILE [--epsilon E] [--deterministic] [--select K] [--engine exact|solver]\n"
+    "          [--report OUT] INSTANCE_FILE...\n"
+    "  batch, theoretical-batch (not available yet)\n"
     "\n"
     "common options: --capacity MIN (480), --seed N (12345), --decimal-separator . or ,\n";
 
@@ -187,6 +192,64 @@ int CommandTheoreticalCaseMix(const TParsedArgs& Args, TRun& Run)
     return ExitSuccess;
 }
 
+TOverlapEngine ParseEngine(const TParsedArgs& Args)
+{
+    TOverlapEngine Engine = TOverlapEngine::oeExact;
+    if (!TryTextToOverlapEngine(Args.Value("--engine", "exact"), Engine))
+        throw ECliError("--engine must be exact or solver");
+    return Engine;
+}
+
+int CommandOverlap(const TParsedArgs& Args, TRun& Run)
+{
+    if (Args.Positionals.empty()) throw ECliError("overlap needs at least one INSTANCE_FILE");
+    const double Epsilon = ParseDouble(Args.Value("--epsilon", "0.01"), "--epsilon");
+    const bool Deterministic = Args.Has("--deterministic");
+    const bool Select = Args.Has("--select");
+    const int K = Select ? ParseInt(Args.Value("--select"), "--select") : 0;
+    TOverlapSettings Settings;
+    Settings.Engine = ParseEngine(Args);
+
+    TCaseMix& CaseMix = ReadCaseMix(Run, Args.Required("--casemix"));
+    for (const std::string& FileName : Args.Positionals) {
+        TCaseMix* Target = nullptr;
+        Run.Data.ReadAndAddInstance(FileName, Target);
+        if (Target == nullptr) throw ECliError("");
+    }
+
+    DoubDoubArray Overlap;
+    AnalyzeOverlap(CaseMix.Instances, Epsilon, Overlap, Deterministic, Settings);
+    for (const DoubArray& Row : Overlap) {
+        std::string Line;
+        for (std::size_t j = 0; j < Row.size(); ++j) {
+            if (j > 0) Line += '\t';
+            Line += FormatFixed(Row[j], 5);
+        }
+        PrintLine(Line);
+    }
+
+    const int N = CaseMix.Instances.Count();
+    DoubArray X;
+    double ObjVal = 0;
+    bool Applied = false;
+    if (Select) {
+        Applied = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, Settings.Engine);
+        if (Applied) {
+            std::string Chosen = "chosen:";
+            for (int i = 0; i < N; ++i)
+                if (X[1 + static_cast<std::size_t>(i)] > 1e-8) Chosen += " " + std::to_string(i);
+            PrintLine(Chosen);
+            PrintLine("max overlap: " + FormatFixed(X[0], 5));
+        } else {
+            PrintError("Cannot select " + std::to_string(K) + " of " + std::to_string(N) + " instances");
+        }
+    }
+    if (Args.Has("--report"))
+        WriteOverlapReport(Args.Value("--report"), Overlap, Applied ? X[0] : FindMaximumOverlap(Overlap), X, K,
+                           Applied);
+    return ExitSuccess;
+}
+
 int CommandNotAvailable(const TParsedArgs& Args, TRun&)
 {
     throw ECliError("the command " + Args.Command + " is not available yet");
@@ -222,7 +285,14 @@ const std::vector<TCommand>& Commands()
           {"--out", true}},
          CommandFill},
         {"theoretical-casemix", {{"--name", true}, {"--write", true}}, CommandTheoreticalCaseMix},
-        {"overlap", {}, CommandNotAvailable},
+        {"overlap",
+         {{"--casemix", true},
+          {"--epsilon", true},
+          {"--deterministic", false},
+          {"--select", true},
+          {"--engine", true},
+          {"--report", true}},
+         CommandOverlap},
         {"batch", {}, CommandNotAvailable},
         {"theoretical-batch", {}, CommandNotAvailable},
     };
@@ -252,9 +322,14 @@ int RunCli(const std::vector<std::string>& Args)
             return ExitBadInput;
         }
         const TParsedArgs Parsed = Parse(Args, Command->Options);
+        // Start-up: the model root, then the solver environment; at exit the other way round.
         auto Run = std::make_unique<TRun>();
+        if (!OpenSolverEnvironment()) PrintError(SolverStartFailedMessage);
         ApplyCommonOptions(Parsed, *Run);
-        return Command->Run(Parsed, *Run);
+        const int ExitCode = Command->Run(Parsed, *Run);
+        Run.reset();
+        CloseSolverEnvironment();
+        return ExitCode;
     } catch (const ECliError& Error) {
         if (*Error.what() != '\0') PrintError(std::string("orbench-cli: ") + Error.what());
         return ExitBadInput;

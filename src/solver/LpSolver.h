@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Model.h"
+
+namespace orbench {
+
+// A linear or mixed-integer program passed column-wise: per column the start and count of its
+// entries in MatInd/MatVal; row senses 'L' (at most), 'E' (equal), 'G' (at least); column types
+// 'B' binary or 'C' continuous (empty for a pure LP).
+struct TLinearProgram {
+    std::string Name;
+    int NumCols = 0;
+    int NumRows = 0;
+    int ObjSense = 1;  // 1 minimise, -1 maximise
+    DoubArray Obj;
+    DoubArray Rhs;
+    std::vector<char> Sense;
+    IntArray MatBeg;
+    IntArray MatCnt;
+    IntArray MatInd;
+    DoubArray MatVal;
+    DoubArray Lb;
+    DoubArray Ub;
+    std::vector<char> ColType;
+};
+
+enum class TSolveStatus {
+    ssOptimal,      // solved; X and ObjVal hold the optimum
+    ssNotCreated,   // the solver is not started: nothing was built, X and ObjVal untouched
+    ssInfeasible,   // solved, no feasible point: X zero-filled
+    ssFailed,       // the solver stopped without an optimum: X zero-filled
+};
+
+// The solver environment of the program: opened at start-up after the model root is created,
+// closed at exit after it is freed. While closed every solve ends with ssNotCreated.
+bool OpenSolverEnvironment();
+void CloseSolverEnvironment();
+bool SolverEnvironmentIsOpen();
+
+// "Error: the LP/MIP solver could not be started!"
+extern const char* const SolverStartFailedMessage;
+
+// Solves the program (with CBC when it has column types, else with CLP), logging off. X is set
+// to NumCols values, zero-filled before the solver's values are read.
+TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, double& ObjVal);
+
+std::string SolveStatusText(TSolveStatus Status);
+
+}  // namespace orbench

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "LpSolver.h"
+#include "Model.h"
+#include "Overlap.h"
+
+namespace orbench {
+
+// The selection MIP for y of N instances: columns z, s(i), b(i, j); rows sum s = y, then the
+// blocks b - s(i) <= 0, b - s(j) <= 0, b - s(i) - s(j) >= -1 and O(i, j) b - z <= 0; minimise z.
+// N^2 + N + 1 columns, 4 N^2 + 1 rows, 9 N^2 entries.
+TLinearProgram BuildMinOverlapModel(const DoubDoubArray& Overlap, int N, int y);
+
+// Chooses y of the N instances so that the largest overlap among the chosen is smallest.
+// False (X and ObjVal untouched) when y is not smaller than N, or when the solver engine is
+// asked for and the solver is not started. Otherwise X holds N^2 + N + 1 values in the model's
+// column order: X[0] the smallest largest overlap, X[1 + i] 1 for a chosen instance i, and
+// ObjVal equals X[0]. The exact engine returns, among the optimal sets, the one whose ascending
+// list of positions is lexicographically smallest; y <= 0 chooses nothing with overlap 0.
+// Throws EOrbenchError when the solver fails on the problem.
+bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, double& ObjVal,
+                               TOverlapEngine Engine = TOverlapEngine::oeExact);
+
+}  // namespace orbench
