@@ -33,6 +33,8 @@ demo: build
 
 bench: build
 	@$(BUILD_DIR)/bin/orbench-bench-generation
+	@echo
+	@$(BUILD_DIR)/bin/orbench-bench-overlap
 
 clean:
 	rm -rf $(BUILD_DIR)

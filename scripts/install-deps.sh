@@ -10,7 +10,8 @@ packages=(
   ninja-build
   pkg-config
   libgtest-dev
-  libbenchmark-dev
+  coinor-libclp-dev
+  coinor-libcbc-dev
 )
 
 missing=()

@@ -4,7 +4,9 @@
 #include <functional>
 #include <memory>
 
+#include "BatchRun.h"
 #include "CliArgs.h"
+#include "CliBatchHost.h"
 #include "FileUtils.h"
 #include "InstanceFill.h"
 #include "Model.h"
@@ -13,6 +15,7 @@
 #include "Overlap.h"
 #include "OverlapReport.h"
 #include "Selection.h"
+#include "TextUtils.h"
 
 namespace orbench::cli {
 
@@ -30,7 +33,10 @@ const char* const UsageText =
     "  theoretical-casemix [--name NAME] --write OUT\n"
     "  overlap --casemix FILE [--epsilon E] [--deterministic] [--select K] [--engine exact|solver]\n"
     "          [--report OUT] INSTANCE_FILE...\n"
-    "  batch, theoretical-batch (not available yet)\n"
+    "  batch --casemix FILE [--casemix FILE ...] [--ordays 5,10,...] [--loads 0.80,...]\n"
+    "        [--per-combination K] [--deviation D] [--select S] [--epsilon E] [--deterministic]\n"
+    "        [--no-analyze] [--keep-all] [--no-save] [--out DIR] [--engine exact|solver]\n"
+    "  theoretical-batch [the batch options without --casemix]\n"
     "\n"
     "common options: --capacity MIN (480), --seed N (12345), --decimal-separator . or ,\n";
 
@@ -237,7 +243,10 @@ int CommandOverlap(const TParsedArgs& Args, TRun& Run)
         if (Applied) {
             std::string Chosen = "chosen:";
             for (int i = 0; i < N; ++i)
-                if (X[1 + static_cast<std::size_t>(i)] > 1e-8) Chosen += " " + std::to_string(i);
+                if (X[1 + static_cast<std::size_t>(i)] > 1e-8) {
+                    Chosen += ' ';
+                    Chosen += std::to_string(i);
+                }
             PrintLine(Chosen);
             PrintLine("max overlap: " + FormatFixed(X[0], 5));
         } else {
@@ -250,9 +259,67 @@ int CommandOverlap(const TParsedArgs& Args, TRun& Run)
     return ExitSuccess;
 }
 
-int CommandNotAvailable(const TParsedArgs& Args, TRun&)
+constexpr int ExitInterrupted = 130;
+
+// The batch window's inputs from the command line: numbers are checked here (written with '.')
+// and handed on as the texts the window would hold.
+TBatchInputs BatchInputs(const TParsedArgs& Args, const TRun& Run)
 {
-    throw ECliError("the command " + Args.Command + " is not available yet");
+    TBatchInputs Inputs;
+    Inputs.NumInstancesPerSetting = Args.Value("--per-combination", "30");
+    Inputs.MaxLoadDeviation = Args.Value("--deviation", "0.025");
+    ParseDouble(Inputs.MaxLoadDeviation, "--deviation");
+    Inputs.NumInstancesToSelect = Args.Value("--select", "10");
+    ParseInt(Inputs.NumInstancesToSelect, "--select");
+    Inputs.Epsilon = Args.Value("--epsilon", "0.01");
+    ParseDouble(Inputs.Epsilon, "--epsilon");
+    Inputs.DeterministicDistance = Args.Has("--deterministic");
+    Inputs.AnalyzeOverlap = !Args.Has("--no-analyze");
+    Inputs.RemoveInstances = !Args.Has("--keep-all");
+    Inputs.SaveInstances = !Args.Has("--no-save");
+    Inputs.Engine = ParseEngine(Args);
+    if (Args.Has("--ordays")) {
+        Inputs.NumORdays.clear();
+        const std::string Text = Args.Value("--ordays");
+        if (!Text.empty()) SplitToStringList(Text, ',', Inputs.NumORdays);
+    }
+    for (const std::string& Entry : Inputs.NumORdays)
+        if (ParseInt(Entry, "--ordays") <= 0) throw ECliError("--ordays must be greater than 0");
+    if (Args.Has("--loads")) {
+        Inputs.Loads.clear();
+        const std::string Text = Args.Value("--loads");
+        if (!Text.empty()) SplitToStringList(Text, ',', Inputs.Loads);
+    }
+    for (const std::string& Entry : Inputs.Loads) ParseDouble(Entry, "--loads");
+    Inputs.BaseDirectory = IncludeTrailingPathDelimiter(Args.Value("--out", ExecutableDirectory() + "instances"));
+    Inputs.CapacityORinMinutes = Run.Capacity;
+    return Inputs;
+}
+
+int BatchExitCode(const TBatchResult& Result)
+{
+    if (Result.Aborted) return ExitBadInput;
+    if (Result.Interrupted) return ExitInterrupted;
+    return Result.DrawLimitPassed ? ExitDrawLimit : ExitSuccess;
+}
+
+int CommandBatch(const TParsedArgs& Args, TRun& Run)
+{
+    NoPositionals(Args);
+    TBatchInputs Inputs = BatchInputs(Args, Run);
+    for (const std::string& FileName : Args.Values("--casemix")) ReadCaseMix(Run, FileName);
+    Inputs.CaseMixChecked.assign(Run.Data.CaseMixes.size(), true);
+    Inputs.CaseMixSelected.assign(Run.Data.CaseMixes.size(), true);
+    TCliBatchHost Host;
+    return BatchExitCode(GenerateBatch(Run.Data, Inputs, Host));
+}
+
+int CommandTheoreticalBatch(const TParsedArgs& Args, TRun& Run)
+{
+    NoPositionals(Args);
+    const TBatchInputs Inputs = BatchInputs(Args, Run);
+    TCliBatchHost Host;
+    return BatchExitCode(GenerateTheoreticalBatch(Run.Data, Inputs, Host));
 }
 
 struct TCommand {
@@ -260,6 +327,17 @@ struct TCommand {
     std::vector<TOptionDef> Options;
     std::function<int(const TParsedArgs&, TRun&)> Run;
 };
+
+std::vector<TOptionDef> BatchOptions(bool WithCaseMixes)
+{
+    std::vector<TOptionDef> Options = {
+        {"--ordays", true},   {"--loads", true},       {"--per-combination", true}, {"--deviation", true},
+        {"--select", true},   {"--epsilon", true},     {"--deterministic", false},  {"--no-analyze", false},
+        {"--keep-all", false}, {"--no-save", false},   {"--out", true},             {"--engine", true},
+    };
+    if (WithCaseMixes) Options.push_back({"--casemix", true});
+    return Options;
+}
 
 const std::vector<TCommand>& Commands()
 {
@@ -293,8 +371,8 @@ const std::vector<TCommand>& Commands()
           {"--engine", true},
           {"--report", true}},
          CommandOverlap},
-        {"batch", {}, CommandNotAvailable},
-        {"theoretical-batch", {}, CommandNotAvailable},
+        {"batch", BatchOptions(true), CommandBatch},
+        {"theoretical-batch", BatchOptions(false), CommandTheoreticalBatch},
     };
     return List;
 }

@@ -52,39 +52,54 @@ private:
 };
 
 // The instances that may be chosen together when no overlap above the threshold is allowed: a
-// compatibility graph, searched for cliques of the wanted size.
+// compatibility graph, searched for cliques of the wanted size. Internally the vertices are
+// numbered by decreasing degree, which makes the colouring bound of the search much tighter.
 class TCliqueSearch {
 public:
-    TCliqueSearch(const DoubDoubArray& Overlap, int N, double Threshold) : FAllowed(N), FAdjacent(N, TBits(N))
+    TCliqueSearch(const DoubDoubArray& Overlap, int N, double Threshold)
+        : FN(N), FAllowed(N), FAdjacent(N, TBits(N)), FOriginal(Pos(N)), FInternal(Pos(N))
     {
-        for (int i = 0; i < N; ++i)
-            if (Overlap[Pos(i)][Pos(i)] <= Threshold) FAllowed.Set(i);
+        std::vector<std::vector<char>> Compatible(Pos(N), std::vector<char>(Pos(N), 0));
+        std::vector<int> Degree(Pos(N), 0);
         for (int i = 0; i < N; ++i)
             for (int j = i + 1; j < N; ++j)
                 if (Overlap[Pos(i)][Pos(j)] <= Threshold && Overlap[Pos(j)][Pos(i)] <= Threshold) {
-                    FAdjacent[Pos(i)].Set(j);
-                    FAdjacent[Pos(j)].Set(i);
+                    Compatible[Pos(i)][Pos(j)] = Compatible[Pos(j)][Pos(i)] = 1;
+                    ++Degree[Pos(i)];
+                    ++Degree[Pos(j)];
                 }
+        for (int i = 0; i < N; ++i) FOriginal[Pos(i)] = i;
+        std::stable_sort(FOriginal.begin(), FOriginal.end(),
+                         [&](int a, int b) { return Degree[Pos(a)] > Degree[Pos(b)]; });
+        for (int k = 0; k < N; ++k) FInternal[Pos(FOriginal[Pos(k)])] = k;
+        for (int i = 0; i < N; ++i) {
+            if (Overlap[Pos(i)][Pos(i)] <= Threshold) FAllowed.Set(FInternal[Pos(i)]);
+            for (int j = 0; j < N; ++j)
+                if (Compatible[Pos(i)][Pos(j)]) FAdjacent[Pos(FInternal[Pos(i)])].Set(FInternal[Pos(j)]);
+        }
     }
 
     bool Exists(int Size) const { return Expand(FAllowed, Size); }
 
-    // The lexicographically smallest clique of the given size (ascending positions); empty when
-    // there is none. Picks each next position as the smallest one that still leaves a clique.
+    // The lexicographically smallest clique of the given size (ascending original positions);
+    // empty when there is none. Picks each next position as the smallest one that still leaves a
+    // clique of the size.
     std::vector<int> LexFirst(int Size) const
     {
         std::vector<int> Chosen;
         TBits Candidates = FAllowed;
+        int Next = 0;  // original positions below Next are decided
         while (static_cast<int>(Chosen.size()) < Size) {
             const int Need = Size - static_cast<int>(Chosen.size());
             bool Placed = false;
-            while (Candidates.Any() && !Placed) {
-                const int v = Candidates.First();
+            for (; Next < FN && !Placed; ++Next) {
+                const int v = FInternal[Pos(Next)];
+                if (!Candidates.Test(v)) continue;
                 Candidates.Clear(v);
                 TBits Rest = Candidates;
                 Rest &= FAdjacent[Pos(v)];
                 if (Expand(Rest, Need - 1)) {
-                    Chosen.push_back(v);
+                    Chosen.push_back(Next);
                     Candidates = Rest;
                     Placed = true;
                 }
@@ -137,8 +152,11 @@ private:
         }
     }
 
-    TBits FAllowed;
+    int FN;
+    TBits FAllowed;  // internal numbering
     std::vector<TBits> FAdjacent;
+    std::vector<int> FOriginal;  // internal -> original position
+    std::vector<int> FInternal;  // original position -> internal
 };
 
 bool SelectExact(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, double& ObjVal)
@@ -259,7 +277,9 @@ bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubA
     if (Status != TSolveStatus::ssOptimal && !(y < 0 && Status == TSolveStatus::ssInfeasible))
         throw EOrbenchError("The minimum-overlap selection was not solved (" + SolveStatusText(Status) + ").");
     X = std::move(Solution);
-    ObjVal = Objective;
+    // The objective is z alone; the solver's own figure can differ from its z in the last digits.
+    (void)Objective;
+    ObjVal = X[0];
     return true;
 }
 
