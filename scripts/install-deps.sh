@@ -12,6 +12,10 @@ packages=(
   libgtest-dev
   coinor-libclp-dev
   coinor-libcbc-dev
+  qt6-base-dev
+  qt6-charts-dev
+  libqt6opengl6-dev
+  libgl-dev
 )
 
 missing=()

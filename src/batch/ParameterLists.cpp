@@ -68,6 +68,7 @@ std::vector<std::string> DecimalRangeEntries(const std::string& From, const std:
     const double Nearest = std::round(Steps);
     const bool WholeMultiple = std::fabs(Steps - Nearest) <= 1e-9 * std::max(1.0, Nearest);
     if (WholeMultiple) Last = Nearest;
+    if (Last + 1 > static_cast<double>(MaxRangeEntries)) return Entries;
     for (double k = 0; k <= Last; ++k) {
         const double Value = (WholeMultiple && k == Last) ? T : F + k * B;
         Entries.push_back(FormatGeneral(Value));

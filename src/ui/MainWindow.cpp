@@ -1,0 +1,596 @@
+#include "MainWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "FileUtils.h"
+#include "InstanceFill.h"
+#include "Model.h"
+#include "NumberFormat.h"
+#include "OrbenchError.h"
+#include "SurgeryChart.h"
+#include "SurgeryInfoDialog.h"
+#include "TextUtils.h"
+
+namespace orbench::ui {
+
+namespace {
+
+const char* const CaseMixHint =
+    "Select a case mix for which to generate instances. Case mixes are automatically read from \r\n"
+    "the program subdir \"casemixes\". It reads all files with the \".txt\" extension from this directory.\r\n"
+    "\r\n"
+    "In addition you may also select a case mix type, using the other dropdown-list on this screen. \r\n"
+    "Selecting a case mix type allows you to consider only a subset of the surgery types of the \r\n"
+    "case mix.";
+const char* const CapacityError = "Error! The closing time of the ORs must lie after the opening time.";
+const char* const InstanceNumberError = "Error. Please indicate an integer instance number (0,1...).";
+
+QString FromModel(const std::string& Text) { return QString::fromLocal8Bit(Text.c_str()); }
+std::string ToModel(const QString& Text) { return Text.toLocal8Bit().toStdString(); }
+
+// Qt shows hints as tool tips and, with the status tip, in the status bar.
+void SetHint(QWidget* Widget, const QString& Hint)
+{
+    QString Plain = Hint;
+    Plain.replace("\r\n", "\n");
+    Widget->setToolTip(Plain);
+    Widget->setStatusTip(Plain.section('\n', 0, 0));
+}
+
+// Signals of a selector are held while it is changed from code, which runs no change handler.
+class TQuiet {
+public:
+    explicit TQuiet(QObject* Object) : FObject(Object), FOld(Object->blockSignals(true)) {}
+    ~TQuiet() { FObject->blockSignals(FOld); }
+    TQuiet(const TQuiet&) = delete;
+    TQuiet& operator=(const TQuiet&) = delete;
+
+private:
+    QObject* FObject;
+    bool FOld;
+};
+
+QPixmap DecorativePicture()
+{
+    QPixmap Picture(120, 120);
+    Picture.fill(Qt::transparent);
+    QPainter Painter(&Picture);
+    Painter.setRenderHint(QPainter::Antialiasing);
+    Painter.setPen(QPen(QColor(120, 120, 120), 1));
+    Painter.setBrush(QColor(245, 245, 245));
+    Painter.drawRoundedRect(QRectF(2, 2, 116, 116), 10, 10);
+    Painter.setBrush(QColor(200, 200, 200));
+    Painter.setPen(Qt::NoPen);
+    Painter.drawPolygon(QPolygonF({QPointF(14, 106), QPointF(106, 14), QPointF(106, 106)}));
+    const QPointF Points[] = {{30, 80}, {42, 62}, {55, 88}, {64, 50}, {78, 70}, {88, 40}, {36, 40}, {70, 90}};
+    Painter.setBrush(QColor(30, 70, 200));
+    for (const QPointF& P : Points) Painter.drawRect(QRectF(P.x() - 3, P.y() - 3, 6, 6));
+    Painter.setBrush(QColor(243, 156, 53));
+    Painter.drawEllipse(QPointF(58, 65), 6, 6);
+    return Picture;
+}
+
+}  // namespace
+
+TMainWindow::TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* Parent)
+    : QMainWindow(Parent), FData(Data), FProgramDirectory(ProgramDirectory), FNotifier(this),
+      FOldNotifier(Data.Notifier)
+{
+    if (!FProgramDirectory.endsWith('/')) FProgramDirectory += '/';
+    FData.Notifier = &FNotifier;
+    setObjectName("Form1");
+    setWindowTitle("Orbench");
+    BuildWindow();
+    BuildMenu();
+    OpenBatchWindow = [](TMainWindow& Window) {
+        ShowMessageBox(&Window, TBoxKind::Information, "The batch window is not available in this version.");
+    };
+    OpenOverlapWindow = [](TMainWindow& Window) {
+        ShowMessageBox(&Window, TBoxKind::Information, "The overlap window is not available in this version.");
+    };
+
+    // FormCreate: the default load, the region of type 0, then the case mixes of "casemixes".
+    FLoadLE->setText(FromModel(FormatGeneral(0.8)));
+    FCaseMixTypeCB->setCurrentIndex(0);
+    FChart->DrawCaseMixImage(0);
+    ReadCaseMixDirectory();
+
+    adjustSize();
+    setFixedSize(sizeHint());
+    if (const QScreen* Screen = QGuiApplication::primaryScreen())
+        move(Screen->availableGeometry().center() - rect().center());
+}
+
+TMainWindow::~TMainWindow() { FData.Notifier = FOldNotifier; }
+
+void TMainWindow::BuildWindow()
+{
+    auto* Central = new QWidget(this);
+    auto* Columns = new QHBoxLayout(Central);
+
+    FChart = new TSurgeryChart(Central);
+    FChart->setFixedSize(500, 500);
+    Columns->addWidget(FChart);
+    connect(FChart, &TSurgeryChart::SurgeryClicked, this, &TMainWindow::SurgeryClicked);
+    connect(FChart, &TSurgeryChart::CenterOfMassClicked, this, [this](QPointF Point) {
+        ShowMessageBox(this, TBoxKind::Information,
+                       "Center of mass X: " + FromModel(FormatGeneral(Point.x())) + "\rCenter of mass Y: " +
+                           FromModel(FormatGeneral(Point.y())));
+    });
+
+    // The middle panel: the OR-day, the load, the case-mix type and the instance shown.
+    auto* Middle = new QWidget(Central);
+    auto* MiddleLayout = new QVBoxLayout(Middle);
+    QStringList HalfHours;
+    for (int k = 0; k < 48; ++k) HalfHours << QString("%1:%2").arg(k / 2).arg(k % 2 == 0 ? "00" : "30");
+    auto AddLabelled = [&](const QString& Caption, QWidget* Field) {
+        auto* Label = new QLabel(Caption, Middle);
+        Label->setBuddy(Field);
+        MiddleLayout->addWidget(Label);
+        MiddleLayout->addWidget(Field);
+    };
+    FORopenCB = new QComboBox(Middle);
+    FORopenCB->setObjectName("ORopenCB");
+    FORopenCB->addItems(HalfHours);
+    FORopenCB->setCurrentIndex(15);
+    SetHint(FORopenCB, "Opening time of the ORs");
+    AddLabelled("OR opens at:", FORopenCB);
+    FORCloseCB = new QComboBox(Middle);
+    FORCloseCB->setObjectName("ORCloseCB");
+    FORCloseCB->addItems(HalfHours);
+    FORCloseCB->setCurrentIndex(31);
+    SetHint(FORCloseCB, "Closing time of the ORs");
+    AddLabelled("OR closes at:", FORCloseCB);
+    FNumORDaysLE = new QLineEdit("10", Middle);
+    FNumORDaysLE->setObjectName("NumORDaysLE");
+    FNumORDaysLE->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), FNumORDaysLE));
+    SetHint(FNumORDaysLE, "Number of OR-days an instance fills");
+    AddLabelled("Number of OR-days:", FNumORDaysLE);
+    FLoadLE = new QLineEdit(Middle);
+    FLoadLE->setObjectName("LoadLE");
+    SetHint(FLoadLE, "Desired load: expected work over the capacity of the OR-days");
+    AddLabelled("Load:", FLoadLE);
+    FGenLoadT = new QLabel("The generated load is: 0", Middle);
+    FGenLoadT->setObjectName("GenLoadT");
+    MiddleLayout->addWidget(FGenLoadT);
+    FCaseMixTypeCB = new QComboBox(Middle);
+    FCaseMixTypeCB->setObjectName("CaseMixTypeCB");
+    FCaseMixTypeCB->setIconSize(QSize(36, 36));
+    for (int t = 0; t < NumCaseMixTypes; ++t) FCaseMixTypeCB->addItem(QIcon(CaseMixTypePicture(t)), QString::number(t));
+    SetHint(FCaseMixTypeCB, "Case-mix type: only the surgery types in the white region are drawn");
+    AddLabelled("Case mix type:", FCaseMixTypeCB);
+    connect(FCaseMixTypeCB, &QComboBox::currentIndexChanged, this, [this] { CaseMixTypeCBChange(); });
+    MiddleLayout->addStretch(1);
+    FShowInstanceNrCB = new QComboBox(Middle);
+    FShowInstanceNrCB->setObjectName("ShowInstanceNrCB");
+    SetHint(FShowInstanceNrCB, "The instance shown on the chart");
+    AddLabelled("Show instance:", FShowInstanceNrCB);
+    connect(FShowInstanceNrCB, &QComboBox::currentIndexChanged, this, [this] { ShowSelectedInstance(); });
+    FSaveB = new QPushButton("&Save instance", Middle);
+    FSaveB->setObjectName("SaveB");
+    SetHint(FSaveB, "Save the instance shown to a file");
+    MiddleLayout->addWidget(FSaveB);
+    connect(FSaveB, &QPushButton::clicked, this, [this] { SaveBClick(); });
+    Middle->setFixedWidth(190);
+    Columns->addWidget(Middle);
+
+    // The right column: case mixes and generation.
+    auto* Right = new QWidget(Central);
+    auto* RightLayout = new QVBoxLayout(Right);
+    auto* CaseMixL = new QLabel("Select case mix:", Right);
+    CaseMixL->setObjectName("CaseMixL");
+    SetHint(CaseMixL, QString(CaseMixHint).section("\r\n", 0, 0));
+    RightLayout->addWidget(CaseMixL);
+    FCaseMixCB = new QComboBox(Right);
+    FCaseMixCB->setObjectName("CaseMixCB");
+    FCaseMixCB->setMinimumWidth(190);
+    SetHint(FCaseMixCB, CaseMixHint);
+    RightLayout->addWidget(FCaseMixCB);
+    connect(FCaseMixCB, &QComboBox::currentIndexChanged, this, [this] { CaseMixCBChange(); });
+    auto AddButton = [&](QPushButton*& Button, const char* Name, const QString& Caption, const QString& Hint,
+                         void (TMainWindow::*Handler)()) {
+        Button = new QPushButton(Caption, Right);
+        Button->setObjectName(Name);
+        SetHint(Button, Hint);
+        RightLayout->addWidget(Button);
+        connect(Button, &QPushButton::clicked, this, [this, Handler] { (this->*Handler)(); });
+    };
+    AddButton(FLoadCaseMixB, "LoadCaseMixB", "Add &case mix from file", "Add an additional case mix from file",
+              &TMainWindow::LoadCaseMixBClick);
+    AddButton(FGenerateTheoreticalCaseMixB, "GenerateTheoreticalCaseMixB", "Generate theoretical case mix",
+              "Generate a theoretical case mix and add it", &TMainWindow::GenerateTheoreticalCaseMixBClick);
+    AddButton(FSaveCaseMixB, "SaveCaseMixB", "Save case &mix to file",
+              "Save the selected case mix (only the surgery types of the selected case-mix type)",
+              &TMainWindow::SaveCaseMixBClick);
+    RightLayout->addSpacing(12);
+    AddButton(FGenerateInstanceB, "GenerateInstanceB", "&Generate instance(s)", "Generate \"#instances\"",
+              &TMainWindow::GenerateInstanceBClick);
+    auto* CountRow = new QHBoxLayout();
+    auto* CountLabel = new QLabel("# instances:", Right);
+    FNumInstancesSE = new QSpinBox(Right);
+    FNumInstancesSE->setObjectName("NumInstancesSE");
+    FNumInstancesSE->setRange(1, 1000);
+    FNumInstancesSE->setValue(1);
+    SetHint(FNumInstancesSE, "Number of instances \"Generate instance(s)\" makes");
+    CountLabel->setBuddy(FNumInstancesSE);
+    CountRow->addWidget(CountLabel);
+    CountRow->addWidget(FNumInstancesSE);
+    RightLayout->addLayout(CountRow);
+    RightLayout->addSpacing(12);
+    AddButton(FGenerateXInstancesB, "GenerateXInstancesB", "Generate &X instances",
+              "Generate instances for many case mixes, numbers of OR-days and loads",
+              &TMainWindow::GenerateXInstancesBClick);
+    AddButton(FButton3, "Button3", "Min. &overlap betw. instances",
+              "Analyse the overlap of the instances of the selected case mix", &TMainWindow::MinOverlapBClick);
+    RightLayout->addStretch(1);
+    auto* Picture = new QLabel(Right);
+    Picture->setObjectName("Image1");
+    Picture->setPixmap(DecorativePicture());
+    Picture->setAlignment(Qt::AlignCenter);
+    RightLayout->addWidget(Picture);
+    Right->setFixedWidth(220);
+    Columns->addWidget(Right);
+
+    setCentralWidget(Central);
+    FStatusL = new QLabel(statusBar());
+    FStatusL->setObjectName("StatusBarPanel");
+    statusBar()->addWidget(FStatusL, 1);
+    statusBar()->setSizeGripEnabled(false);
+}
+
+void TMainWindow::BuildMenu()
+{
+    QMenu* File = menuBar()->addMenu("&File");
+    File->setObjectName("FileMI");
+    auto Add = [&](QMenu* Menu, const char* Name, const QString& Caption, const QKeySequence& Keys,
+                   const std::function<void()>& Handler) {
+        QAction* Action = Menu->addAction(Caption);
+        Action->setObjectName(Name);
+        Action->setShortcut(Keys);
+        connect(Action, &QAction::triggered, this, Handler);
+        return Action;
+    };
+    Add(File, "GenerateInstanceMI", "&Generate instance", QKeySequence("Ctrl+G"), [this] { GenerateInstanceBClick(); });
+    Add(File, "LoadInstanceMI", "&Load instance", QKeySequence("Ctrl+L"), [this] { LoadInstanceBClick(); });
+    Add(File, "SaveInstanceMI", "&Save instance", QKeySequence("Ctrl+S"), [this] { SaveBClick(); });
+    File->addSeparator();
+    Add(File, "CloseMI", "&Close", QKeySequence("Ctrl+X"), [this] { close(); });
+    QAction* About = menuBar()->addAction("&About");
+    About->setObjectName("AboutMI");
+    connect(About, &QAction::triggered, this, [this] { AboutMIClick(); });
+}
+
+void TMainWindow::ReadCaseMixDirectory()
+{
+    const QString Dir = FProgramDirectory + "casemixes/";
+    if (!QDir(Dir).exists()) {
+        ShowMessageBox(this, TBoxKind::Error,
+                       "Error: cannot locate the subdirectory \"casemixes\".\r\nDirectory created. No case mix types "
+                       "were read.");
+        QDir().mkpath(Dir);
+    }
+    try {
+        for (const std::string& File : ListCaseMixFiles(ToModel(Dir))) AddCaseMixFromFile(FromModel(File));
+    } catch (const std::exception& Error) {
+        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        return;
+    }
+    FStatusL->setText("Case mix: " + FCaseMixCB->currentText());
+}
+
+double TMainWindow::CapacityORinMinutes() const
+{
+    return static_cast<double>((FORCloseCB->currentIndex() - FORopenCB->currentIndex()) * 30);
+}
+
+bool TMainWindow::CapacityIsValid()
+{
+    if (CapacityORinMinutes() > 0) return true;
+    ShowMessageBox(this, TBoxKind::Error, CapacityError);
+    return false;
+}
+
+TCaseMix* TMainWindow::SelectedCaseMix() const
+{
+    const int Index = FCaseMixCB->currentIndex();
+    if (Index < 0 || Index >= static_cast<int>(FData.CaseMixes.size())) return nullptr;
+    return FData.CaseMixes[static_cast<std::size_t>(Index)].get();
+}
+
+QString TMainWindow::StatusText() const { return FStatusL->text(); }
+
+void TMainWindow::RunCommand(const std::function<void()>& Command)
+{
+    try {
+        Command();
+    } catch (const std::exception& Error) {
+        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+    }
+}
+
+bool TMainWindow::AddCaseMixFromFile(const QString& FileName)
+{
+    TBusyCursor Busy;
+    const double Capacity = CapacityORinMinutes();
+    if (Capacity <= 0) throw EOrbenchError(CapacityError);
+    const std::size_t Before = FData.CaseMixes.size();
+    FData.ReadAndAddCaseMix(ToModel(FileName), Capacity);
+    if (FData.CaseMixes.size() == Before) return false;
+    const TQuiet Quiet(FCaseMixCB);
+    FCaseMixCB->addItem(FromModel(FData.CaseMixes.back()->Name));
+    FCaseMixCB->setCurrentIndex(FCaseMixCB->count() - 1);
+    return true;
+}
+
+bool TMainWindow::CheckInputFields()
+{
+    struct TCheck {
+        QWidget* Field;
+        const char* Message;
+        const char* Reset;
+    };
+    bool AllPass = true;
+    const TCheck Checks[] = {
+        {FORopenCB, "Error! Enter a valid value for the openings time of the ORs.", "7:30"},
+        {FORCloseCB, "Error! Enter a valid value for the closing time of the ORs.", "15:30"},
+        {FNumORDaysLE, "Error! Enter a valid value for the number of ORs per day.", "1"},
+        {FLoadLE, "Error! Enter a valid value for the desired load of the system.", "1"},
+    };
+    for (const TCheck& Check : Checks) {
+        auto* Combo = qobject_cast<QComboBox*>(Check.Field);
+        auto* Edit = qobject_cast<QLineEdit*>(Check.Field);
+        const bool Empty = Combo != nullptr ? Combo->currentText().isEmpty() : Edit->text().isEmpty();
+        if (!Empty) continue;
+        ShowMessageBox(this, TBoxKind::Error, Check.Message);
+        if (Combo != nullptr)
+            Combo->setCurrentIndex(Combo->findText(Check.Reset));
+        else
+            Edit->setText(Check.Reset);
+        AllPass = false;
+    }
+    return AllPass;
+}
+
+void TMainWindow::GenerateInstanceBClick()
+{
+    if (FData.CaseMixes.empty()) {
+        ShowMessageBox(this, TBoxKind::Error, "You have to open a database first.");
+        return;
+    }
+    FGenerateInstanceB->setEnabled(false);
+    struct TEnableAgain {
+        QPushButton* Button;
+        ~TEnableAgain() { Button->setEnabled(true); }
+    } EnableAgain{FGenerateInstanceB};
+    if (!CheckInputFields()) return;
+    TCaseMix* CaseMix = SelectedCaseMix();
+    if (CaseMix == nullptr || !CapacityIsValid()) return;
+    RunCommand([&] {
+        const double c = CapacityORinMinutes();
+        int n = 0;
+        if (!TryTextToInt(ToModel(FNumORDaysLE->text()), n))
+            throw EOrbenchError("\"" + ToModel(FNumORDaysLE->text()) + "\" is not a valid integer value.");
+        double L = 0;
+        if (!TryTextToFloat(ToModel(FLoadLE->text()), L))
+            throw EOrbenchError("\"" + ToModel(FLoadLE->text()) + "\" is not a valid floating point value.");
+        const int k = FNumInstancesSE->value();
+
+        struct TObserver : TFillObserver {
+            QComboBox* Selector;
+            explicit TObserver(QComboBox* S) : Selector(S) {}
+            void InstanceAdded(int) override
+            {
+                const TQuiet Quiet(Selector);
+                Selector->addItem(QString::number(Selector->count()));
+            }
+            void ProcessEvents() override { QCoreApplication::processEvents(); }
+        } Observer(FShowInstanceNrCB);
+        if (!GenerateAndAddInstances(*CaseMix, FCaseMixTypeCB->currentIndex(), k, n, c, L, &Observer)) return;
+        {
+            const TQuiet Quiet(FShowInstanceNrCB);
+            FShowInstanceNrCB->setCurrentIndex(FShowInstanceNrCB->count() - 1);
+        }
+        ShowSelectedInstance();
+    });
+}
+
+TInstance* TMainWindow::SelectedInstance(bool ShowError)
+{
+    int n = 0;
+    TCaseMix* CaseMix = SelectedCaseMix();
+    const bool Parsed = TryTextToInt(ToModel(FShowInstanceNrCB->currentText()), n);
+    if (!Parsed || CaseMix == nullptr || n < 0 || n >= CaseMix->Instances.Count()) {
+        if (ShowError) ShowMessageBox(this, TBoxKind::Error, InstanceNumberError);
+        return nullptr;
+    }
+    return CaseMix->Instances[n];
+}
+
+void TMainWindow::ShowSelectedInstance()
+{
+    TInstance* Instance = SelectedInstance(true);
+    if (Instance == nullptr) return;
+    FChart->PlotInstance(*Instance);
+    FNumORDaysLE->setText(QString::number(Instance->NumberOfORs));
+    FGenLoadT->setText("The generated load is: " + FromModel(FormatFixedLocale(Instance->Load, 4)));
+    FLoadLE->setText(FromModel(FormatGeneral(Instance->DesiredLoad)));
+}
+
+void TMainWindow::RefillInstanceSelector()
+{
+    const TQuiet Quiet(FShowInstanceNrCB);
+    FShowInstanceNrCB->clear();
+    if (TCaseMix* CaseMix = SelectedCaseMix())
+        for (int i = 0; i < CaseMix->Instances.Count(); ++i) FShowInstanceNrCB->addItem(QString::number(i));
+    FShowInstanceNrCB->setCurrentIndex(-1);
+}
+
+void TMainWindow::CaseMixCBChange()
+{
+    FChart->ClearSurgeryPoints();
+    RefillInstanceSelector();
+    if (TCaseMix* CaseMix = SelectedCaseMix()) {
+        const TQuiet Quiet(FCaseMixTypeCB);
+        FCaseMixTypeCB->setCurrentIndex(CaseMix->CaseMixType >= 0 && CaseMix->CaseMixType < NumCaseMixTypes
+                                            ? CaseMix->CaseMixType
+                                            : 0);
+    }
+    FStatusL->setText("Case mix: " + FCaseMixCB->currentText());
+}
+
+void TMainWindow::CaseMixTypeCBChange() { FChart->DrawCaseMixImage(FCaseMixTypeCB->currentIndex()); }
+
+void TMainWindow::GenerateTheoreticalCaseMixBClick()
+{
+    if (!CapacityIsValid()) return;
+    RunCommand([&] {
+        TBusyCursor Busy;
+        const std::string Name = "Theoretical case mix " + std::to_string(FCaseMixCB->count());
+        FData.GenerateAndAddTheoreticalCaseMix(Name, 0.01, 1, 0, 1, 0.01, 0.01, CapacityORinMinutes(), 1);
+        {
+            const TQuiet Quiet(FCaseMixCB);
+            FCaseMixCB->addItem(FromModel(Name));
+            FCaseMixCB->setCurrentIndex(FCaseMixCB->count() - 1);
+        }
+        FChart->ClearSurgeryPoints();
+        const TQuiet Quiet(FShowInstanceNrCB);
+        FShowInstanceNrCB->clear();
+    });
+}
+
+void TMainWindow::LoadCaseMixBClick()
+{
+    TFileDialogRequest Request;
+    Request.Caption = "Add case mix from file";
+    Request.Directory = FProgramDirectory + "casemixes/";
+    Request.Filter = TextFileFilter;
+    const QString FileName = RunFileDialog(this, Request);
+    if (FileName.isEmpty()) return;
+    FStatusL->setText("Case mix: " + FileName);
+    RunCommand([&] { AddCaseMixFromFile(FileName); });
+}
+
+void TMainWindow::SaveCaseMixBClick()
+{
+    TCaseMix* CaseMix = SelectedCaseMix();
+    if (CaseMix == nullptr) return;
+    TFileDialogRequest Request;
+    Request.Save = true;
+    Request.Caption = "Save case mix to file";
+    Request.Directory = FProgramDirectory + "casemixes/";
+    Request.ProposedName = FCaseMixCB->currentText();
+    Request.Filter = TextFileFilter;
+    Request.DefaultSuffix = "txt";
+    const QString FileName = RunFileDialog(this, Request);
+    if (FileName.isEmpty()) return;
+    RunCommand([&] { CaseMix->WriteCaseMix(ToModel(FileName), FCaseMixTypeCB->currentIndex()); });
+}
+
+void TMainWindow::SaveBClick()
+{
+    TCaseMix* CaseMix = SelectedCaseMix();
+    const int Position = FShowInstanceNrCB->currentIndex();
+    if (CaseMix == nullptr || Position < 0 || Position >= CaseMix->Instances.Count()) return;
+    TFileDialogRequest Request;
+    Request.Save = true;
+    Request.Caption = "Save instance";
+    Request.Directory = FProgramDirectory;
+    Request.ProposedName = FromModel(CaseMix->Name) + "_instance_" + QString::number(Position);
+    Request.Filter = TextFileFilter;
+    Request.DefaultSuffix = "txt";
+    const QString FileName = RunFileDialog(this, Request);
+    if (FileName.isEmpty()) return;
+    RunCommand([&] {
+        TBusyCursor Busy;
+        TInstance* Instance = CaseMix->Instances[Position];
+        Instance->FileName = ToModel(FileName);
+        Instance->SaveInstance();
+    });
+}
+
+void TMainWindow::LoadInstanceBClick()
+{
+    if (SelectedCaseMix() == nullptr) return;
+    TFileDialogRequest Request;
+    Request.Caption = "Load instance";
+    Request.Directory = FProgramDirectory;
+    Request.Filter = TextFileFilter;
+    const QString FileName = RunFileDialog(this, Request);
+    if (FileName.isEmpty()) return;
+    RunCommand([&] {
+        TCaseMix* CaseMix = nullptr;
+        FData.ReadAndAddInstance(ToModel(FileName), CaseMix);
+        if (CaseMix == nullptr) return;
+        for (std::size_t i = 0; i < FData.CaseMixes.size(); ++i) {
+            if (FData.CaseMixes[i].get() != CaseMix) continue;
+            const TQuiet Quiet(FCaseMixCB);
+            FCaseMixCB->setCurrentIndex(static_cast<int>(i));
+        }
+        {
+            const TQuiet Quiet(FShowInstanceNrCB);
+            FShowInstanceNrCB->addItem(QString::number(CaseMix->Instances.Count() - 1));
+            FShowInstanceNrCB->setCurrentIndex(FShowInstanceNrCB->count() - 1);
+        }
+        ShowSelectedInstance();
+    });
+}
+
+void TMainWindow::GenerateXInstancesBClick()
+{
+    if (OpenBatchWindow) OpenBatchWindow(*this);
+    CaseMixCBChange();
+}
+
+void TMainWindow::MinOverlapBClick()
+{
+    if (OpenOverlapWindow) OpenOverlapWindow(*this);
+}
+
+void TMainWindow::AboutMIClick()
+{
+    ShowMessageBox(this, TBoxKind::Information,
+                   "Orbench\n\nBenchmark instances for operating-room scheduling research: case mixes, instance "
+                   "generation, case-mix types, overlap between instances and minimum-overlap selection.\n\n"
+                   "Built with Qt, COIN-OR CLP and CBC.");
+}
+
+void TMainWindow::SurgeryClicked(int Index)
+{
+    TInstance* Instance = SelectedInstance(true);
+    if (Instance == nullptr || Index < 0 || Index >= static_cast<int>(Instance->Surgeries.size())) return;
+    TSurgery& Surgery = *Instance->Surgeries[static_cast<std::size_t>(Index)];
+    TSurgeryType& Type = *Surgery.SurgeryType;
+    TDistribution& D = *Type.Distribution;
+    TSurgeryInfoDialog Dialog(this);
+    Dialog.setWindowTitle("Info about surgery, ID = " + QString::number(Surgery.ID));
+    Dialog.FillFromCaller(D.P1, D.P2, D.P3, D.Expected, D.CalculateStdDev(), 1440 * D.Expected,
+                          1440 * D.CalculateStdDev());
+    if (Dialog.exec() != QDialog::Accepted || !CapacityIsValid()) return;
+    D.P1 = Dialog.P1();
+    D.P2 = Dialog.P2();
+    D.P3 = Dialog.P3();
+    D.CalculateExpected();
+    D.CalculateVariance();
+    const double c = CapacityORinMinutes();
+    Type.Xvalue = 1440 * D.Expected / c;
+    Type.Yvalue = D.CalculateStdDev() / D.Expected;
+    ShowSelectedInstance();
+}
+
+}  // namespace orbench::ui

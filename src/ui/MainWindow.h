@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+
+#include "UiServices.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace orbench {
+class TData;
+class TCaseMix;
+class TInstance;
+}  // namespace orbench
+
+namespace orbench::ui {
+
+class TSurgeryChart;
+
+// The program's main window: reads the case mixes of "casemixes" beside the program at start,
+// lets the user set the OR-day, pick a case mix and a case-mix type, generate, show, save and
+// load instances, add, generate and save case mixes, and opens the batch and overlap windows.
+class TMainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // ProgramDirectory ends with '/': "casemixes/" and the file dialogs' directories lie there.
+    TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* Parent = nullptr);
+    ~TMainWindow() override;
+
+    TData& Data() { return FData; }
+    const QString& ProgramDirectory() const { return FProgramDirectory; }
+
+    // The OR-day capacity in minutes from the two time selectors.
+    double CapacityORinMinutes() const;
+    // The selected case mix, or nullptr.
+    TCaseMix* SelectedCaseMix() const;
+    // Reads a case mix file with the current capacity and lists it; throws EOrbenchError on bad
+    // content (nothing added). True when a case mix was added.
+    bool AddCaseMixFromFile(const QString& FileName);
+
+    // The commands, as the buttons and menu items run them.
+    void GenerateInstanceBClick();
+    void GenerateTheoreticalCaseMixBClick();
+    void LoadCaseMixBClick();
+    void SaveCaseMixBClick();
+    void SaveBClick();
+    void LoadInstanceBClick();
+    void GenerateXInstancesBClick();
+    void MinOverlapBClick();
+    void AboutMIClick();
+    void CaseMixCBChange();
+    void CaseMixTypeCBChange();
+    void ShowSelectedInstance();
+    bool CheckInputFields();
+    // Refills the instance selector with 0 .. count - 1, nothing selected.
+    void RefillInstanceSelector();
+
+    // Opens the batch and overlap windows; replaced by the windows' own code when they are built.
+    std::function<void(TMainWindow&)> OpenBatchWindow;
+    std::function<void(TMainWindow&)> OpenOverlapWindow;
+
+    // The text the status bar's first panel shows.
+    QString StatusText() const;
+    TSurgeryChart* Chart() const { return FChart; }
+
+private:
+    void BuildWindow();
+    void BuildMenu();
+    void ReadCaseMixDirectory();
+    void SurgeryClicked(int Index);
+    bool CapacityIsValid();
+    // Runs a command; an error of the model is shown in an error box and ends the command.
+    void RunCommand(const std::function<void()>& Command);
+    TInstance* SelectedInstance(bool ShowError);
+
+    TData& FData;
+    QString FProgramDirectory;
+    TMessageBoxNotifier FNotifier;
+    TNotifier* FOldNotifier;
+
+    TSurgeryChart* FChart = nullptr;
+    QComboBox* FORopenCB = nullptr;
+    QComboBox* FORCloseCB = nullptr;
+    QLineEdit* FNumORDaysLE = nullptr;
+    QLineEdit* FLoadLE = nullptr;
+    QLabel* FGenLoadT = nullptr;
+    QComboBox* FCaseMixTypeCB = nullptr;
+    QComboBox* FShowInstanceNrCB = nullptr;
+    QPushButton* FSaveB = nullptr;
+    QComboBox* FCaseMixCB = nullptr;
+    QPushButton* FLoadCaseMixB = nullptr;
+    QPushButton* FGenerateTheoreticalCaseMixB = nullptr;
+    QPushButton* FSaveCaseMixB = nullptr;
+    QPushButton* FGenerateInstanceB = nullptr;
+    QSpinBox* FNumInstancesSE = nullptr;
+    QPushButton* FGenerateXInstancesB = nullptr;
+    QPushButton* FButton3 = nullptr;
+    QLabel* FStatusL = nullptr;
+};
+
+}  // namespace orbench::ui

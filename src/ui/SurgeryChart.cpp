@@ -1,0 +1,259 @@
+#include "SurgeryChart.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "Model.h"
+
+namespace orbench::ui {
+
+namespace {
+
+const QColor Gray(128, 128, 128);
+const QColor TitleColour(255, 128, 64);
+const QColor CenterFill(243, 156, 53);
+const QColor CenterOutline(255, 128, 64);
+const QColor SurgeryColour(30, 70, 200);
+constexpr double SurgerySize = 7;
+constexpr double CenterSize = 10;
+
+bool IsGrayLayer(int Layer) { return Layer == rlGrayRectangle || Layer == rlGrayTriangle; }
+bool IsTriangleLayer(int Layer) { return Layer == rlWhiteTriangle || Layer == rlGrayTriangle; }
+
+}  // namespace
+
+TSurgeryChart::TSurgeryChart(QWidget* Parent) : QChartView(Parent)
+{
+    setObjectName("SurgChart");
+    auto* Chart = new QChart();
+    Chart->setTitle("Generated surgeries");
+    QFont TitleFont = Chart->titleFont();
+    TitleFont.setPixelSize(25);
+    Chart->setTitleFont(TitleFont);
+    Chart->setTitleBrush(TitleColour);
+    Chart->legend()->hide();
+    Chart->setBackgroundBrush(Qt::white);
+    Chart->setPlotAreaBackgroundVisible(false);
+
+    auto* AxisX = new QValueAxis();
+    auto* AxisY = new QValueAxis();
+    for (QValueAxis* Axis : {AxisX, AxisY}) {
+        Axis->setRange(0, 1);
+        Axis->setTickCount(11);
+        Axis->setLabelFormat("%.1f");
+        Axis->setGridLineVisible(false);
+        Axis->setMinorGridLineVisible(false);
+        QFont Font = Axis->titleFont();
+        Font.setPixelSize(13);
+        Axis->setTitleFont(Font);
+    }
+    AxisX->setTitleText("mu/ c");
+    AxisY->setTitleText("sigma/mu");
+    Chart->addAxis(AxisX, Qt::AlignBottom);
+    Chart->addAxis(AxisY, Qt::AlignLeft);
+
+    // The layers in drawing order: region shapes, surgeries, centre of mass.
+    const char* LayerNames[4] = {"Series3", "Series5", "Series4", "Series2"};
+    for (int k = 0; k < 4; ++k) {
+        FUpper[k] = new QLineSeries(Chart);
+        FLower[k] = new QLineSeries(Chart);
+        FLayers[k] = new QAreaSeries(FUpper[k], FLower[k]);
+        FLayers[k]->setObjectName(LayerNames[k]);
+        FLayers[k]->setPen(Qt::NoPen);
+        FLayers[k]->setBrush(IsGrayLayer(k) ? Gray : QColor(Qt::white));
+        Chart->addSeries(FLayers[k]);
+    }
+    FSurgeries = new QScatterSeries();
+    FSurgeries->setObjectName("Series1");
+    FSurgeries->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    FSurgeries->setMarkerSize(SurgerySize);
+    FSurgeries->setColor(SurgeryColour);
+    FSurgeries->setBorderColor(SurgeryColour.darker(140));
+    Chart->addSeries(FSurgeries);
+    FCenterOfMass = new QScatterSeries();
+    FCenterOfMass->setObjectName("Series6");
+    FCenterOfMass->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    FCenterOfMass->setMarkerSize(CenterSize);
+    FCenterOfMass->setColor(CenterFill);
+    FCenterOfMass->setPen(Qt::NoPen);
+    Chart->addSeries(FCenterOfMass);
+    for (QAbstractSeries* Series : Chart->series()) {
+        Series->attachAxis(AxisX);
+        Series->attachAxis(AxisY);
+    }
+    setChart(Chart);
+    setRenderHint(QPainter::Antialiasing);
+    setRubberBand(QChartView::RectangleRubberBand);
+
+    FUndoZoomB = new QPushButton("Undo zoom", this);
+    FUndoZoomB->setObjectName("UndoZoomB");
+    FUndoZoomB->move(6, 6);
+    FUndoZoomB->adjustSize();
+    connect(FUndoZoomB, &QPushButton::clicked, this, [this] { chart()->zoomReset(); });
+
+    QPixmap Dot(12, 12);
+    Dot.fill(Qt::transparent);
+    {
+        QPainter Painter(&Dot);
+        Painter.setRenderHint(QPainter::Antialiasing);
+        Painter.setPen(CenterOutline);
+        Painter.setBrush(CenterFill);
+        Painter.drawEllipse(QRectF(1, 1, 10, 10));
+    }
+    FKey = new QLabel(": Center of mass", this);
+    FKey->setObjectName("CenterOfMassKey");
+    auto* KeyDot = new QLabel(this);
+    KeyDot->setPixmap(Dot);
+    KeyDot->setObjectName("CenterOfMassKeyDot");
+    KeyDot->setAttribute(Qt::WA_TransparentForMouseEvents);
+    FKey->setAttribute(Qt::WA_TransparentForMouseEvents);
+    FKey->adjustSize();
+    DrawCaseMixImage(0);
+}
+
+void TSurgeryChart::SetShape(int Layer, const TRegionShape& Shape)
+{
+    FShapes[Layer] = Shape;
+    QList<QPointF> Upper;
+    QList<QPointF> Lower;
+    if (Shape.Present) {
+        const double L = Shape.Left();
+        const double R = Shape.Right();
+        const double B = Shape.Bottom();
+        const double T = Shape.Top();
+        if (IsTriangleLayer(Layer))
+            Upper = {QPointF(L, B), QPointF((L + R) / 2, T), QPointF(R, B)};
+        else
+            Upper = {QPointF(L, T), QPointF(R, T)};
+        Lower = {QPointF(L, B), QPointF(R, B)};
+    }
+    FUpper[Layer]->replace(Upper);
+    FLower[Layer]->replace(Lower);
+}
+
+void TSurgeryChart::DrawCaseMixImage(int CaseMixNr)
+{
+    ClearSurgeryPoints();
+    const TCaseMixRegion Region = CaseMixRegion(CaseMixNr);
+    for (int k = 0; k < 4; ++k) SetShape(k, Region[static_cast<std::size_t>(k)]);
+}
+
+void TSurgeryChart::ClearSurgeryPoints()
+{
+    FSurgeries->clear();
+    FCenterOfMass->clear();
+}
+
+void TSurgeryChart::PlotInstance(const TInstance& Instance)
+{
+    ClearSurgeryPoints();
+    QList<QPointF> Points;
+    Points.reserve(static_cast<qsizetype>(Instance.Surgeries.size()));
+    for (const auto& Surgery : Instance.Surgeries)
+        Points.append(QPointF(Surgery->SurgeryType->Xvalue, Surgery->SurgeryType->Yvalue));
+    FSurgeries->replace(Points);
+    double X = 0;
+    double Y = 0;
+    Instance.CenterOfMass(X, Y);
+    FCenterOfMass->append(X, Y);
+}
+
+QVector<QPointF> TSurgeryChart::SurgeryPoints() const { return FSurgeries->points(); }
+
+QVector<QPointF> TSurgeryChart::CenterOfMassPoints() const { return FCenterOfMass->points(); }
+
+QPoint TSurgeryChart::ViewPosition(const QPointF& Value) const
+{
+    return mapFromScene(chart()->mapToPosition(Value, FSurgeries));
+}
+
+QPoint TSurgeryChart::SurgeryPosition(int Index) const { return ViewPosition(FSurgeries->at(Index)); }
+
+QPoint TSurgeryChart::CenterOfMassPosition() const { return ViewPosition(FCenterOfMass->at(0)); }
+
+void TSurgeryChart::mousePressEvent(QMouseEvent* Event)
+{
+    const QPointF Pos = Event->position();
+    // The centre of mass lies over the surgeries; among surgeries on one spot the last drawn is hit.
+    if (FCenterOfMass->count() > 0) {
+        const QPointF C = ViewPosition(FCenterOfMass->at(0));
+        if (std::hypot(C.x() - Pos.x(), C.y() - Pos.y()) <= CenterSize / 2 + 1) {
+            Event->accept();
+            emit CenterOfMassClicked(FCenterOfMass->at(0));
+            return;
+        }
+    }
+    for (int k = FSurgeries->count() - 1; k >= 0; --k) {
+        const QPointF P = ViewPosition(FSurgeries->at(k));
+        if (std::fabs(P.x() - Pos.x()) <= SurgerySize / 2 + 1 && std::fabs(P.y() - Pos.y()) <= SurgerySize / 2 + 1) {
+            Event->accept();
+            emit SurgeryClicked(k);
+            return;
+        }
+    }
+    QChartView::mousePressEvent(Event);
+}
+
+void TSurgeryChart::wheelEvent(QWheelEvent* Event)
+{
+    const int Steps = Event->angleDelta().y();
+    if (Steps != 0) chart()->zoom(Steps > 0 ? 1.25 : 0.8);
+    Event->accept();
+}
+
+void TSurgeryChart::resizeEvent(QResizeEvent* Event)
+{
+    QChartView::resizeEvent(Event);
+    // The key in the lower right corner: the dot, then its text.
+    if (auto* Dot = findChild<QLabel*>("CenterOfMassKeyDot")) {
+        const int Y = height() - FKey->height() - 8;
+        const int X = width() - FKey->width() - 10;
+        FKey->move(X, Y);
+        Dot->move(X - 14, Y + (FKey->height() - 12) / 2);
+    }
+}
+
+QPixmap CaseMixTypePicture(int CaseMixType, int Size)
+{
+    QPixmap Picture(Size, Size);
+    Picture.fill(Qt::white);
+    QPainter Painter(&Picture);
+    Painter.setRenderHint(QPainter::Antialiasing);
+    Painter.setPen(Qt::NoPen);
+    Painter.setClipRect(0, 0, Size, Size);
+    // Plane (0..1, 0..1) to pixels, Y upwards.
+    auto ToPixel = [Size](double X, double Y) { return QPointF(X * Size, (1 - Y) * Size); };
+    const TCaseMixRegion Region = CaseMixRegion(CaseMixType);
+    for (int k = 0; k < 4; ++k) {
+        const TRegionShape& Shape = Region[static_cast<std::size_t>(k)];
+        if (!Shape.Present) continue;
+        Painter.setBrush(IsGrayLayer(k) ? Gray : QColor(Qt::white));
+        QPainterPath Path;
+        if (IsTriangleLayer(k)) {
+            Path.moveTo(ToPixel(Shape.Left(), Shape.Bottom()));
+            Path.lineTo(ToPixel((Shape.Left() + Shape.Right()) / 2, Shape.Top()));
+            Path.lineTo(ToPixel(Shape.Right(), Shape.Bottom()));
+            Path.closeSubpath();
+        } else {
+            Path.addRect(QRectF(ToPixel(Shape.Left(), Shape.Top()), ToPixel(Shape.Right(), Shape.Bottom())));
+        }
+        Painter.drawPath(Path);
+    }
+    Painter.setPen(QColor(90, 90, 90));
+    Painter.setBrush(Qt::NoBrush);
+    Painter.drawRect(QRectF(0.5, 0.5, Size - 1, Size - 1));
+    return Picture;
+}
+
+}  // namespace orbench::ui

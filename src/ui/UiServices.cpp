@@ -1,0 +1,69 @@
+#include "UiServices.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace orbench::ui {
+
+namespace {
+
+TMessageBoxHandler& MessageBoxHandler()
+{
+    static TMessageBoxHandler Handler;
+    return Handler;
+}
+
+TFileDialogHandler& FileDialogHandler()
+{
+    static TFileDialogHandler Handler;
+    return Handler;
+}
+
+}  // namespace
+
+const char* const TextFileFilter = "Text files (*.txt);;All files (*)";
+
+void ShowMessageBox(QWidget* Parent, TBoxKind Kind, const QString& Text)
+{
+    if (MessageBoxHandler()) {
+        MessageBoxHandler()(Kind, Text);
+        return;
+    }
+    const QString Title = QApplication::applicationDisplayName();
+    switch (Kind) {
+    case TBoxKind::Information: QMessageBox::information(Parent, Title, Text); break;
+    case TBoxKind::Warning: QMessageBox::warning(Parent, Title, Text); break;
+    case TBoxKind::Error: QMessageBox::critical(Parent, Title, Text); break;
+    }
+}
+
+QString RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request)
+{
+    if (FileDialogHandler()) return FileDialogHandler()(Request);
+    QFileDialog Dialog(Parent, Request.Caption, Request.Directory, Request.Filter);
+    Dialog.setAcceptMode(Request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    Dialog.setFileMode(Request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!Request.DefaultSuffix.isEmpty()) Dialog.setDefaultSuffix(Request.DefaultSuffix);
+    if (!Request.ProposedName.isEmpty()) Dialog.selectFile(Request.ProposedName);
+    if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty()) return {};
+    return Dialog.selectedFiles().first();
+}
+
+void SetMessageBoxHandler(TMessageBoxHandler Handler) { MessageBoxHandler() = std::move(Handler); }
+
+void SetFileDialogHandler(TFileDialogHandler Handler) { FileDialogHandler() = std::move(Handler); }
+
+void TMessageBoxNotifier::ShowMessage(TMessageKind Kind, const std::string& Text)
+{
+    const TBoxKind Box = Kind == TMessageKind::mError     ? TBoxKind::Error
+                         : Kind == TMessageKind::mWarning ? TBoxKind::Warning
+                                                          : TBoxKind::Information;
+    ShowMessageBox(FParent, Box, QString::fromLocal8Bit(Text.c_str()));
+}
+
+TBusyCursor::TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+TBusyCursor::~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+
+}  // namespace orbench::ui

@@ -1,0 +1,395 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "BatchRun.h"
+#include "OrbenchError.h"
+#include "TestHelpers.h"
+
+namespace orbench {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadAll;
+using TLines = std::vector<std::string>;
+
+// Records what a run shows; asks for a stop from the StopAt-th check (CheckPoint or StopRequested)
+// on, and the request then stays.
+class TRecordingHost : public TBatchHost {
+public:
+    void AddMessage(const std::string& Message) override { Messages.push_back(Message); }
+    void ShowProgress(int Maximum) override { Progress.push_back("show " + std::to_string(Maximum)); }
+    void AdvanceProgress() override { Progress.push_back("advance"); }
+    void HideProgress() override { Progress.push_back("hide"); }
+    bool CheckPoint() override
+    {
+        if (OnCheckPoint) OnCheckPoint();
+        return StopRequested();
+    }
+    bool StopRequested() override { return Stop = Stop || (StopAt > 0 && ++Checks >= StopAt); }
+
+    int StopAt = 0, Checks = 0;
+    bool Stop = false;
+    std::function<void()> OnCheckPoint;
+    TLines Messages, Progress;
+};
+
+// The pieces of Text between the separators; a text ending in a separator ends in an empty piece.
+TLines Split(const std::string& Text, const std::string& Separator)
+{
+    TLines Parts;
+    std::size_t Start = 0;
+    for (std::size_t End; (End = Text.find(Separator, Start)) != std::string::npos; Start = End + Separator.size())
+        Parts.push_back(Text.substr(Start, End - Start));
+    Parts.push_back(Text.substr(Start));
+    return Parts;
+}
+
+// The test case mix has Normal types of 60 (sd 6), 70 (sd 14), 100 (sd 10) and 240 (sd 24) minutes.
+// With epsilon 0.01 and the stochastic distance only surgeries of the same type are alike, so a
+// largest matching pairs min(a, b) surgeries of each type; the overlap is their share of both totals.
+double SameTypeOverlap(const std::string& FileA, const std::string& FileB)
+{
+    std::map<double, int> Counts[2];
+    double Total = 0, Matched = 0;
+    for (int Side = 0; Side < 2; ++Side) {
+        const TLines Lines = Split(ReadAll(Side == 0 ? FileA : FileB), "\r\n");
+        for (auto Line = std::find(Lines.begin(), Lines.end(), "SurgNr\tP1\tP2\tP3") + 1; Line < Lines.end() - 1; ++Line) {
+            const double Mean = std::stod(Split(*Line, "\t").at(1));
+            ++Counts[Side][Mean], Total += Mean;
+        }
+    }
+    for (const auto& [Mean, n] : Counts[0]) Matched += 2 * Mean * std::min(n, Counts[1][Mean]);
+    return Matched / Total;
+}
+
+class BatchRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Data.Notifier = &Notifier;
+        AddCaseMix("cm");
+        Inputs.BaseDirectory = Dir.File("out/");
+        Inputs.NumORdays = {"2"};
+        Inputs.Loads = {"0.5"};
+        Inputs.NumInstancesPerSetting = "3";
+        Inputs.NumInstancesToSelect = "2";
+    }
+    void AddCaseMix(const std::string& Name)
+    {
+        testing::WriteLines(Dir.File(Name + ".txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1",
+                                                      "2\tNormal\t70\t14\t0\t1", "3\tNormal\t100\t10\t0\t1",
+                                                      "4\tNormal\t240\t24\t0\t1"});
+        Data.ReadAndAddCaseMix(Dir.File(Name + ".txt"), 480);
+        Inputs.CaseMixChecked.push_back(true);
+        Inputs.CaseMixSelected.push_back(true);
+    }
+    std::string Out(const std::string& Name) const { return Dir.File("out/" + Name); }
+    // The sorted file names of a directory under the base directory; none when it is missing.
+    TLines Files(const std::string& Sub) const
+    {
+        TLines Names;
+        if (fs::is_directory(Out(Sub)))
+            for (const auto& Entry : fs::directory_iterator(Out(Sub))) Names.push_back(Entry.path().filename().string());
+        std::sort(Names.begin(), Names.end());
+        return Names;
+    }
+    // The file of the i-th instance (0-based) of cm at 2 OR-days and load 0.5, marked or not.
+    std::string InstanceFile(int i, bool Marked) const
+    {
+        return Out(std::string("cm/") + (Marked ? "REMOVE_" : "") + "ordays_2_load_0.5_" + std::to_string(i + 1) + ".txt");
+    }
+    // The file of the i-th instance as it is now: the unmarked one when there is one.
+    std::string Current(std::size_t i) const
+    {
+        return InstanceFile(static_cast<int>(i), !fs::exists(InstanceFile(static_cast<int>(i), false)));
+    }
+    TCaseMix& CaseMix() { return *Data.CaseMixes.at(0); }
+
+    testing::TTempDir Dir;
+    testing::TDecimalSeparatorGuard Point{'.'};
+    testing::TRecordingNotifier Notifier;
+    TData Data;
+    TBatchInputs Inputs;
+    TRecordingHost Host;
+};
+
+TEST_F(BatchRun, InputChecksAbortBeforeAnythingIsWritten)
+{
+    Inputs.CaseMixSelected = {false};  // the integer test comes first
+    for (const char* Bad : {"30.5", "abc", ""}) {
+        TRecordingHost H;
+        Inputs.NumInstancesPerSetting = Bad;
+        const TBatchResult R = GenerateBatch(Data, Inputs, H);
+        EXPECT_TRUE(R.Aborted && !R.DrawLimitPassed && !R.Interrupted) << Bad;
+        EXPECT_EQ(H.Messages, TLines{"The number of instances has to be integer. Aborting."}) << Bad;
+        EXPECT_TRUE(H.Progress.empty()) << Bad;
+        EXPECT_TRUE(GenerateTheoreticalBatch(Data, Inputs, H).Aborted) << Bad;
+    }
+    Inputs.NumInstancesPerSetting = "3";
+    EXPECT_TRUE(GenerateBatch(Data, Inputs, Host).Aborted);  // checked, but not selected
+    EXPECT_EQ(Host.Messages, TLines{"No case mix selected. Aborting."});
+    EXPECT_TRUE(Host.Progress.empty());
+    EXPECT_FALSE(fs::exists(Dir.File("out")));
+
+    Inputs.CaseMixSelected = {true};
+    Inputs.MaxLoadDeviation = "x";
+    EXPECT_THROW(GenerateBatch(Data, Inputs, Host), EOrbenchError);
+    EXPECT_FALSE(fs::exists(Out("cm")));
+}
+
+TEST_F(BatchRun, SelectedButNoneCheckedGeneratesNothing)
+{
+    Inputs.CaseMixChecked = {false};
+    const TBatchResult R = GenerateBatch(Data, Inputs, Host);
+    EXPECT_FALSE(R.Aborted || R.DrawLimitPassed || R.Interrupted);
+    EXPECT_EQ(Host.Progress, (TLines{"show 0", "hide"}));
+    EXPECT_TRUE(Host.Messages.empty());
+    EXPECT_TRUE(fs::is_directory(Dir.File("out")));
+    EXPECT_FALSE(fs::exists(Out("cm")));
+}
+
+TEST_F(BatchRun, ORdaysInListOrderLoadsAscendingAndInstancesFreedAfterEachStep)
+{
+    Inputs.NumORdays = {"2", "1", "2"};
+    Inputs.Loads = {"1.00", "0.80"};
+    Inputs.NumInstancesPerSetting = "1";  // one instance per load: no check points inside the analysis
+    Inputs.RemoveInstances = false;
+    CaseMix().CreateAndAddInstance(0.8, 0.8, 7);  // held before the run, never matched
+    TLines Snapshots;  // at each check point: the reports written so far | NumberOfORs of the instances in memory
+    Host.OnCheckPoint = [&] {
+        std::string S;
+        for (const std::string& Name : Files("cm"))
+            if (Name.rfind("overlap_cm_ordays_", 0) == 0) S += Name.substr(18, Name.size() - 22) + " ";
+        S += "|";
+        for (const TInstance* Instance : CaseMix().Instances) S.append(" ").append(std::to_string(Instance->NumberOfORs));
+        Snapshots.push_back(S);
+    };
+    const TBatchResult R = GenerateBatch(Data, Inputs, Host);
+    EXPECT_FALSE(R.Aborted || R.DrawLimitPassed || R.Interrupted);
+    const std::string All = "1_load_0.8 1_load_1 2_load_0.8 2_load_1 |";
+    EXPECT_EQ(Snapshots, (TLines{"2_load_0.8 | 7 2 2", "2_load_0.8 2_load_1 | 7 2 2", "2_load_0.8 2_load_1 | 7 2 2",
+                                 "1_load_0.8 2_load_0.8 2_load_1 | 7 1 1", All + " 7 1 1", All + " 7 1 1",
+                                 All + " 7 2 2", All + " 7 2 2", All + " 7 2 2"}));
+    EXPECT_EQ(Host.Progress, (TLines{"show 3", "advance", "advance", "advance", "hide"}));
+    EXPECT_TRUE(Host.Messages.empty());
+    EXPECT_TRUE(CaseMix().Instances.Empty());
+    EXPECT_EQ(Files("cm").size(), 8u);  // the second pass over 2 OR-days replaced the files of the first
+}
+
+TEST_F(BatchRun, DrawLimitIsReportedAndTheRunGoesOn)
+{
+    Inputs.NumORdays = {"2", "1"};
+    Inputs.MaxLoadDeviation = "0";  // no load lies strictly inside an empty window
+    const TBatchResult R = GenerateBatch(Data, Inputs, Host);
+    EXPECT_TRUE(R.DrawLimitPassed && !R.Aborted && !R.Interrupted);
+    EXPECT_EQ(Host.Messages, (TLines{"Could not generate all instances for case mix cm, #ORdays: 2",
+                                     "Could not generate all instances for case mix cm, #ORdays: 1"}));
+    EXPECT_EQ(Host.Progress, (TLines{"show 2", "advance", "advance", "hide"}));
+    EXPECT_TRUE(Files("cm").empty());  // no instance, so no report
+}
+
+TEST_F(BatchRun, ReportOfARealRunAndMarksOfTheUnchosenInstances)
+{
+    Inputs.NumInstancesPerSetting = "4";
+    fs::create_directories(Out("cm"));
+    for (int i = 0; i < 4; ++i) testing::WriteLines(InstanceFile(i, true), {"left by an earlier run"});
+    ASSERT_FALSE(GenerateBatch(Data, Inputs, Host).DrawLimitPassed);
+    EXPECT_TRUE(Host.Messages.empty());
+
+    std::vector<std::size_t> Chosen;
+    for (int i = 0; i < 4; ++i) {
+        const bool Kept = fs::exists(InstanceFile(i, false));
+        if (Kept) Chosen.push_back(static_cast<std::size_t>(i));
+        // A marked instance replaced the old file of its marked name; the chosen leave it alone.
+        EXPECT_EQ(ReadAll(InstanceFile(i, true)).rfind("# INSTANCE CHARACTERISTICS\r\n", 0) == 0, !Kept) << i;
+    }
+    ASSERT_EQ(Chosen.size(), 2u);
+    const TLines Lines = Split(ReadAll(Out("cm/overlap_cm_ordays_2_load_0.5.txt")), "\r\n");
+    ASSERT_EQ(Lines.size(), 13u);
+    std::vector<TLines> M;
+    for (std::size_t i = 0; i < 4; ++i) M.push_back(Split(Lines[1 + i], "\t"));
+    double Smallest = 1;
+    for (std::size_t i = 0; i < 4; ++i)
+        for (std::size_t j = 0; j < 4; ++j) {
+            ASSERT_EQ(M[i].size(), 4u) << Lines[1 + i];
+            EXPECT_EQ(M[i][j], i == j ? "0.00000" : M[j][i]);
+            if (i >= j) continue;
+            EXPECT_NEAR(std::stod(M[i][j]), SameTypeOverlap(Current(i), Current(j)), 5.1e-6) << i << j;
+            Smallest = std::min(Smallest, std::stod(M[i][j]));
+        }
+    const std::string Best = M[Chosen[0]][Chosen[1]];
+    EXPECT_NEAR(std::stod(Best), Smallest, 1e-12);  // the pair with the smallest overlap
+    EXPECT_EQ(Lines[0], "Overlap between 4 instances:");
+    EXPECT_EQ(TLines(Lines.begin() + 5, Lines.end()),
+              (TLines{"", Best + "\tMaximum overlap", "", "", "Overlap between remaining 2 instances:",
+                      "0.00000\t" + Best + "\t", Best + "\t0.00000\t", ""}));
+}
+
+TEST_F(BatchRun, SingleInstanceOrNoneChosen)
+{
+    Inputs.RemoveInstances = false;
+    Inputs.NumInstancesPerSetting = "1";
+    GenerateBatch(Data, Inputs, Host);
+    EXPECT_EQ(Files("cm"), (TLines{"ordays_2_load_0.5_1.txt", "overlap_cm_ordays_2_load_0.5.txt"}));
+    EXPECT_EQ(ReadAll(Out("cm/overlap_cm_ordays_2_load_0.5.txt")),
+              "Overlap between 1 instances:\r\n0.00000\r\n\r\n0.00000\tMaximum overlap\r\n");
+
+    Inputs.RemoveInstances = true;
+    Inputs.NumInstancesPerSetting = "3";
+    Inputs.NumInstancesToSelect = "0";
+    GenerateBatch(Data, Inputs, Host);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(fs::exists(InstanceFile(i, true)) && !fs::exists(InstanceFile(i, false))) << i;
+    const TLines Lines = Split(ReadAll(Out("cm/overlap_cm_ordays_2_load_0.5.txt")), "\r\n");
+    EXPECT_EQ(TLines(Lines.begin() + 4, Lines.end()),
+              (TLines{"", "0.00000\tMaximum overlap", "", "", "Overlap between remaining 0 instances:", ""}));
+    EXPECT_TRUE(Host.Messages.empty());
+}
+
+TEST_F(BatchRun, RefusedSelectionRenamesNothingAndSaysSo)
+{
+    const testing::TDecimalSeparatorGuard Comma(',');
+    Inputs.NumInstancesToSelect = "3";  // not smaller than the three instances
+    GenerateBatch(Data, Inputs, Host);
+    EXPECT_EQ(Host.Messages, TLines{"Cannot select 3 of 3 instances for case mix cm, #ORdays: 2, load: 0,5"});
+    EXPECT_EQ(Files("cm"), (TLines{"ordays_2_load_0,5_1.txt", "ordays_2_load_0,5_2.txt", "ordays_2_load_0,5_3.txt",
+                                   "overlap_cm_ordays_2_load_0,5.txt"}));
+    const TLines Lines = Split(ReadAll(Out("cm/overlap_cm_ordays_2_load_0,5.txt")), "\r\n");
+    ASSERT_EQ(Lines.size(), 7u);
+    std::string Largest = "0.00000";  // same width: text order is numeric order
+    for (std::size_t i = 1; i <= 3; ++i)
+        for (const std::string& Entry : Split(Lines[i], "\t")) Largest = std::max(Largest, Entry);
+    EXPECT_EQ(TLines(Lines.begin() + 4, Lines.end()), (TLines{"", Largest + "\tMaximum overlap", ""}));
+}
+
+TEST_F(BatchRun, UnwritableReportEndsTheRunKeepingTheRenames)
+{
+    fs::create_directories(Out("cm/overlap_cm_ordays_2_load_0.5.txt"));
+    try {
+        GenerateBatch(Data, Inputs, Host);
+        ADD_FAILURE() << "no error";
+    } catch (const EOrbenchError& Error) {
+        EXPECT_NE(std::string(Error.what()).find("overlap_cm_ordays_2_load_0.5.txt"), std::string::npos) << Error.what();
+    }
+    EXPECT_EQ(fs::exists(InstanceFile(0, true)) + fs::exists(InstanceFile(1, true)) + fs::exists(InstanceFile(2, true)), 1);
+    ASSERT_FALSE(Host.Progress.empty());
+    EXPECT_EQ(Host.Progress.back(), "hide");
+}
+
+TEST_F(BatchRun, StopDuringOrAfterAnAnalysedLoad)
+{
+    Inputs.NumORdays = {"2", "1"};
+    Inputs.Loads = {"0.75", "0.5"};
+    Inputs.NumInstancesToSelect = "0";  // a selection that is possible with one instance, too
+    for (const std::string PerLoad : {"1", "3"}) {  // with 3 the first check point lies inside the analysis
+        TRecordingHost H;
+        H.StopAt = 1;
+        Inputs.NumInstancesPerSetting = PerLoad;
+        Inputs.BaseDirectory = Dir.File("out" + PerLoad + "/");
+        EXPECT_TRUE(GenerateBatch(Data, Inputs, H).Interrupted) << PerLoad;
+        EXPECT_EQ(H.Messages, (TLines{"Instance generation interrupted...",
+                                      "Instance generation interrupted after case mix cm, #ORdays: 2"}));
+        EXPECT_EQ(H.Progress, (TLines{"show 2", "advance", "hide"}));
+        // Load 0.5 analysed (its files marked), 0.75 generated only, nothing for one OR-day.
+        const std::string CmDir = Inputs.BaseDirectory + "cm/";
+        EXPECT_TRUE(fs::exists(CmDir + "overlap_cm_ordays_2_load_0.5.txt")) << PerLoad;
+        EXPECT_TRUE(fs::exists(CmDir + "REMOVE_ordays_2_load_0.5_1.txt")) << PerLoad;
+        EXPECT_FALSE(fs::exists(CmDir + "overlap_cm_ordays_2_load_0.75.txt")) << PerLoad;
+        EXPECT_TRUE(fs::exists(CmDir + "ordays_2_load_0.75_1.txt")) << PerLoad;
+        EXPECT_FALSE(fs::exists(CmDir + "ordays_1_load_0.5_1.txt")) << PerLoad;
+        EXPECT_TRUE(CaseMix().Instances.Empty());
+    }
+}
+
+TEST_F(BatchRun, StopAfterAnORdaysStepOrAfterACaseMix)
+{
+    AddCaseMix("cm2");
+    Inputs.AnalyzeOverlap = false;  // the check points are those after each number of OR-days
+    Inputs.NumORdays = {"2", "1", "3"};
+    Host.StopAt = 2;
+    EXPECT_TRUE(GenerateBatch(Data, Inputs, Host).Interrupted);
+    EXPECT_EQ(Host.Messages, TLines{"Instance generation interrupted after case mix cm, #ORdays: 1"});
+    EXPECT_EQ(Host.Progress, (TLines{"show 6", "advance", "advance", "hide"}));
+    EXPECT_EQ(Files("cm"), (TLines{"ordays_1_load_0.5_1.txt", "ordays_1_load_0.5_2.txt", "ordays_1_load_0.5_3.txt",
+                                   "ordays_2_load_0.5_1.txt", "ordays_2_load_0.5_2.txt", "ordays_2_load_0.5_3.txt"}));
+    EXPECT_FALSE(fs::exists(Out("cm2")));
+    EXPECT_TRUE(CaseMix().Instances.Empty());
+
+    // Seen by the test after the first case mix: no message, the second is not touched.
+    TRecordingHost H;
+    H.StopAt = 2;  // the check point after the only number of OR-days, then the test after the case mix
+    Inputs.NumORdays = {"2"};
+    Inputs.BaseDirectory = Dir.File("second/");
+    EXPECT_TRUE(GenerateBatch(Data, Inputs, H).Interrupted);
+    EXPECT_TRUE(H.Messages.empty());
+    EXPECT_EQ(H.Progress, (TLines{"show 2", "advance", "hide"}));
+    EXPECT_TRUE(fs::exists(Dir.File("second/cm/ordays_2_load_0.5_3.txt")));
+    EXPECT_FALSE(fs::exists(Dir.File("second/cm2")));
+}
+
+TEST_F(BatchRun, SelectsInstancesByORdaysAndExactLoad)
+{
+    TInstance* A = CaseMix().CreateAndAddInstance(0.5, 0.5, 2);
+    CaseMix().CreateAndAddInstance(0.5, 0.5, 3);
+    CaseMix().CreateAndAddInstance(0.5, 0.5 + 1e-12, 2);
+    TInstance* B = CaseMix().CreateAndAddInstance(0.9, 0.5, 2);
+    TInstanceList Target(false);
+    Target.Add(B);
+    SelectInstancesByORdaysAndLoad(CaseMix().Instances, 2, Target, 0.5);  // appends in the source's order
+    EXPECT_EQ(std::vector<TInstance*>(Target.begin(), Target.end()), (std::vector<TInstance*>{B, A, B}));
+}
+
+TEST_F(BatchRun, TheoreticalBatchWritesProximityReportsAndFreesItsCaseMixes)
+{
+    const TCaseMix* Loaded = &CaseMix();
+    Inputs.CaseMixChecked = {false};  // the check list plays no part
+    Inputs.CaseMixSelected.clear();
+    Inputs.NumInstancesPerSetting = "2";
+    Inputs.NumInstancesToSelect = "1";
+    Inputs.Loads = {"1"};
+    const TBatchResult R = GenerateTheoreticalBatch(Data, Inputs, Host);
+    EXPECT_FALSE(R.Aborted || R.DrawLimitPassed || R.Interrupted);
+    EXPECT_TRUE(Host.Messages.empty());
+    TLines Progress(19, "advance");
+    Progress.front() = "show 17", Progress.back() = "hide";
+    EXPECT_EQ(Host.Progress, Progress);
+    ASSERT_EQ(Data.CaseMixes.size(), 1u);
+    EXPECT_EQ(Data.CaseMixes[0].get(), Loaded);
+    EXPECT_FALSE(fs::exists(Out("cm")));
+    for (int t = 0; t < 17; ++t) {
+        const std::string Name = "TCM" + std::to_string(t);
+        const TLines Names = Files(Name);
+        ASSERT_EQ(Names.size(), 3u) << Name;
+        EXPECT_EQ(Names[0].substr(0, 23), "REMOVE_ordays_2_load_1_");  // one of the two marked
+        EXPECT_EQ(Names[1].substr(0, 16), "ordays_2_load_1_");
+        const TLines Lines = Split(ReadAll(Out(Name + "/proximity_" + Name + "_ordays_2_load_1.txt")), "\r\n");
+        ASSERT_GE(Lines.size(), 2u) << Name;
+        const std::string v = Split(Lines[1], "\t").back();
+        EXPECT_EQ(Lines, (TLines{"0.05-proximity quantity between original 2 instances:", "0.00000\t" + v, v + "\t0.00000",
+                                 "", "0.00000\tMaximum 0.05-proximity quantity between selected 1 instances", "", "",
+                                 "0.05-proximity quantity between selected 1 instances:", "0.00000\t", ""}));
+    }
+}
+
+TEST_F(BatchRun, TheoreticalBatchStoppedDuringATypeEndsAfterIt)
+{
+    Inputs.AnalyzeOverlap = false;
+    Inputs.NumInstancesPerSetting = "1";
+    Inputs.Loads = {"1"};
+    Host.StopAt = 11;  // TCM0 to TCM4 pass two checks each, TCM5 stops at its first
+    std::size_t Held = 0;  // the most case mixes in memory at a check point: the loaded one and the current one
+    Host.OnCheckPoint = [&] { Held = std::max(Held, Data.CaseMixes.size()); };
+    EXPECT_TRUE(GenerateTheoreticalBatch(Data, Inputs, Host).Interrupted);
+    EXPECT_EQ(Host.Messages, TLines{"Instance generation interrupted after case mix TCM5, #ORdays: 2"});
+    EXPECT_EQ(Host.Progress, (TLines{"show 17", "advance", "advance", "advance", "advance", "advance", "advance", "hide"}));
+    for (int t = 0; t < 17; ++t)
+        EXPECT_EQ(Files("TCM" + std::to_string(t)), t <= 5 ? TLines{"ordays_2_load_1_1.txt"} : TLines{}) << t;
+    EXPECT_EQ(Held, 2u);
+    EXPECT_EQ(Data.CaseMixes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace orbench
