@@ -18,11 +18,13 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "BatchWindow.h"
 #include "FileUtils.h"
 #include "InstanceFill.h"
 #include "Model.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
+#include "OverlapWindow.h"
 #include "SurgeryChart.h"
 #include "SurgeryInfoDialog.h"
 #include "TextUtils.h"
@@ -99,10 +101,12 @@ TMainWindow::TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* 
     BuildWindow();
     BuildMenu();
     OpenBatchWindow = [](TMainWindow& Window) {
-        ShowMessageBox(&Window, TBoxKind::Information, "The batch window is not available in this version.");
+        TBatchWindow Batch(Window);
+        Batch.exec();
     };
     OpenOverlapWindow = [](TMainWindow& Window) {
-        ShowMessageBox(&Window, TBoxKind::Information, "The overlap window is not available in this version.");
+        TOverlapWindow Overlap(Window);
+        Overlap.exec();
     };
 
     // FormCreate: the default load, the region of type 0, then the case mixes of "casemixes".
@@ -312,6 +316,8 @@ TCaseMix* TMainWindow::SelectedCaseMix() const
     if (Index < 0 || Index >= static_cast<int>(FData.CaseMixes.size())) return nullptr;
     return FData.CaseMixes[static_cast<std::size_t>(Index)].get();
 }
+
+int TMainWindow::SelectedCaseMixIndex() const { return FCaseMixCB->currentIndex(); }
 
 QString TMainWindow::StatusText() const { return FStatusL->text(); }
 

@@ -39,8 +39,9 @@ public:
 
     // The OR-day capacity in minutes from the two time selectors.
     double CapacityORinMinutes() const;
-    // The selected case mix, or nullptr.
+    // The selected case mix, or nullptr; the position of the selected entry (-1 for none).
     TCaseMix* SelectedCaseMix() const;
+    int SelectedCaseMixIndex() const;
     // Reads a case mix file with the current capacity and lists it; throws EOrbenchError on bad
     // content (nothing added). True when a case mix was added.
     bool AddCaseMixFromFile(const QString& FileName);

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QDialog>
+
+#include "BatchRun.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+
+namespace orbench::ui {
+
+class TMainWindow;
+
+// "Generate instances": the batch window. Case mixes (check list), numbers of OR-days and loads
+// (lists with ranges, sorting and clean-up), the options, the message list and the two runs.
+// While a run is in progress its button reads "&STOP" and stops it at the next check point; the
+// other controls are disabled, and closing the window stops the run first.
+class TBatchWindow : public QDialog, private TBatchHost {
+    Q_OBJECT
+
+public:
+    explicit TBatchWindow(TMainWindow& Main);
+
+    // The commands, as the buttons and menu items run them.
+    void GoBClick();
+    void GenTheorInstBClick();
+    void LoadCaseMixBClick();
+    void AddNumOpBClick();
+    void AddLoadBClick();
+    void SortNumOp();
+    void SortLoad();
+    void RemoveDoubleNumOp();
+    void RemoveDoubleLoad();
+    void RemoveThisItem(QListWidget* List);
+    void SelectAllCaseMixes(bool Checked);
+
+    // The run's inputs as the controls hold them now.
+    TBatchInputs Inputs() const;
+    bool Running() const { return FRunning; }
+    // The base directory of the output tree (the program's "instances/" unless changed).
+    QString BaseDirectory;
+
+protected:
+    void keyPressEvent(QKeyEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+    void reject() override;
+
+private:
+    // TBatchHost
+    void AddMessage(const std::string& Message) override;
+    void ShowProgress(int Maximum) override;
+    void AdvanceProgress() override;
+    void HideProgress() override;
+    bool CheckPoint() override;
+    bool StopRequested() override;
+
+    void Run(QPushButton* Button, const QString& IdleCaption, bool Theoretical);
+    void SetIdleControlsEnabled(bool Enabled);
+    void BuildWindow();
+    QStringList Entries(const QListWidget* List) const;
+    void SetEntries(QListWidget* List, const std::vector<std::string>& Entries);
+
+    TMainWindow& FMain;
+    bool FRunning = false;
+    bool FStopRequested = false;
+    bool FCloseAfterRun = false;
+
+    QListWidget* FCaseMixCLB = nullptr;
+    QListWidget* FNumOperatingRoomsLB = nullptr;
+    QListWidget* FLoadLB = nullptr;
+    QLineEdit* FNumOpFromE = nullptr;
+    QLineEdit* FNumOpToE = nullptr;
+    QLineEdit* FNumOpByE = nullptr;
+    QLineEdit* FLoadFromE = nullptr;
+    QLineEdit* FLoadToE = nullptr;
+    QLineEdit* FLoadByE = nullptr;
+    QLineEdit* FNumInstancesPerSettingLE = nullptr;
+    QCheckBox* FSaveInstancesCB = nullptr;
+    QLineEdit* FMaxLoadDeviationLE = nullptr;
+    QCheckBox* FAnalyzeOverlapCB = nullptr;
+    QLineEdit* FNumInstancesToSelectFromLE = nullptr;
+    QLineEdit* FEpsilonLE = nullptr;
+    QCheckBox* FRemoveInstancesCB = nullptr;
+    QCheckBox* FDeterministicDistanceCB = nullptr;
+    QCheckBox* FCaseMixTypeCB = nullptr;
+    QComboBox* FEngineCB = nullptr;
+    QPlainTextEdit* FMessagesM = nullptr;
+    QProgressBar* FGauge1 = nullptr;
+    QPushButton* FGoB = nullptr;
+    QPushButton* FGenTheorInstB = nullptr;
+    QList<QWidget*> FIdleControls;
+    QSplitter* FColumns = nullptr;
+    bool FColumnsPlaced = false;
+};
+
+}  // namespace orbench::ui
