@@ -32,14 +32,6 @@ const char* const GoCaption = "&Go!";
 const char* const TheoreticalCaption = "Generate Theor. Inst.";
 const char* const StopCaption = "&STOP";
 
-QString FromModel(const std::string& Text) { return QString::fromLocal8Bit(Text.c_str()); }
-std::string ToModel(const QString& Text) { return Text.toLocal8Bit().toStdString(); }
-
-void SetHint(QWidget* Widget, const QString& Hint)
-{
-    Widget->setToolTip(Hint);
-    Widget->setStatusTip(Hint.section('\n', 0, 0));
-}
 
 QListWidget* NewList(QWidget* Parent, const char* Name)
 {

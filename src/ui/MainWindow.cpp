@@ -43,17 +43,6 @@ const char* const CaseMixHint =
 const char* const CapacityError = "Error! The closing time of the ORs must lie after the opening time.";
 const char* const InstanceNumberError = "Error. Please indicate an integer instance number (0,1...).";
 
-QString FromModel(const std::string& Text) { return QString::fromLocal8Bit(Text.c_str()); }
-std::string ToModel(const QString& Text) { return Text.toLocal8Bit().toStdString(); }
-
-// Qt shows hints as tool tips and, with the status tip, in the status bar.
-void SetHint(QWidget* Widget, const QString& Hint)
-{
-    QString Plain = Hint;
-    Plain.replace("\r\n", "\n");
-    Widget->setToolTip(Plain);
-    Widget->setStatusTip(Plain.section('\n', 0, 0));
-}
 
 // Signals of a selector are held while it is changed from code, which runs no change handler.
 class TQuiet {

@@ -30,8 +30,6 @@ namespace {
 
 constexpr double ChosenValue = 1e-8;
 
-QString FromModel(const std::string& Text) { return QString::fromLocal8Bit(Text.c_str()); }
-std::string ToModel(const QString& Text) { return Text.toLocal8Bit().toStdString(); }
 
 // White for 0 to a strong blue for 1.
 QColor Shade(double Value)

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QWidget>
 
 namespace orbench::ui {
 
@@ -50,6 +51,14 @@ QString RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request)
     return Dialog.selectedFiles().first();
 }
 
+void SetHint(QWidget* Widget, const QString& Hint)
+{
+    QString Plain = Hint;
+    Plain.replace("\r\n", "\n");
+    Widget->setToolTip(Plain);
+    Widget->setStatusTip(Plain.section('\n', 0, 0));
+}
+
 void SetMessageBoxHandler(TMessageBoxHandler Handler) { MessageBoxHandler() = std::move(Handler); }
 
 void SetFileDialogHandler(TFileDialogHandler Handler) { FileDialogHandler() = std::move(Handler); }
@@ -59,7 +68,7 @@ void TMessageBoxNotifier::ShowMessage(TMessageKind Kind, const std::string& Text
     const TBoxKind Box = Kind == TMessageKind::mError     ? TBoxKind::Error
                          : Kind == TMessageKind::mWarning ? TBoxKind::Warning
                                                           : TBoxKind::Information;
-    ShowMessageBox(FParent, Box, QString::fromLocal8Bit(Text.c_str()));
+    ShowMessageBox(FParent, Box, FromModel(Text));
 }
 
 TBusyCursor::TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string>
 
 #include "Notifier.h"
 
@@ -33,6 +34,13 @@ QString RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request);
 // Replace the real dialogs (tests); an empty handler restores them.
 void SetMessageBoxHandler(TMessageBoxHandler Handler);
 void SetFileDialogHandler(TFileDialogHandler Handler);
+
+// Texts between the model (8-bit, the system's code page) and the windows.
+inline QString FromModel(const std::string& Text) { return QString::fromLocal8Bit(Text.c_str()); }
+inline std::string ToModel(const QString& Text) { return Text.toLocal8Bit().toStdString(); }
+
+// A control's hint: its tool tip, and its first line as the status bar text.
+void SetHint(QWidget* Widget, const QString& Hint);
 
 // The filter of every file dialog of the program.
 extern const char* const TextFileFilter;
