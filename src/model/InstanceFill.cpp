@@ -23,6 +23,10 @@ bool GenerateAndAddInstances(TCaseMix& M, int CaseMixType, int k, int n, double 
     RequirePositiveCapacity(c);
     if (n <= 0) throw EOrbenchError("The number of OR-days must be greater than 0 (it is " + std::to_string(n) + ").");
     M.FillAuxSurgeryTypeList(CaseMixType);
+    // Refused before anything is added.
+    if (k > 0 && !M.AuxSurgeryTypes.empty() && n * L * c > 0 && !CanGrow(M))
+        throw EOrbenchError("The surgery types of case-mix type " + std::to_string(CaseMixType) + " of case mix " +
+                            M.Name + " have no positive mean duration; no instance can be filled.");
     int A = 0;
     int s = 1;
     for (int i = 0; i < k; ++i) {
@@ -36,9 +40,6 @@ bool GenerateAndAddInstances(TCaseMix& M, int CaseMixType, int k, int n, double 
             M.Data->Notify(TMessageKind::mInformation, "This instance has no surgery types. Exiting.");
             return false;
         }
-        if (T > 0 && !CanGrow(M))
-            throw EOrbenchError("The surgery types of case-mix type " + std::to_string(CaseMixType) + " of case mix " +
-                                M.Name + " have no positive mean duration; no instance can be filled.");
         while (R < MaxOvershoots && W < T) {
             TSurgery* Surgery = Instance->DrawSurgeryTypeAndAddSurgery(true, true, false);
             const double E = Surgery->SurgeryType->Distribution->Expected;

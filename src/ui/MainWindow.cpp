@@ -471,6 +471,7 @@ void TMainWindow::GenerateTheoreticalCaseMixBClick()
 
 void TMainWindow::LoadCaseMixBClick()
 {
+    if (!CapacityIsValid()) return;
     TFileDialogRequest Request;
     Request.Caption = "Add case mix from file";
     Request.Directory = FProgramDirectory + "casemixes/";

@@ -1,0 +1,343 @@
+// The batch window: its three lists and their commands, loading a case mix, and the runs as the
+// window drives them (refusals, the output tree, the button, the gauge and stopping a run).
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "BatchWindow.h"
+#include "InstanceFill.h"
+#include "MainWindow.h"
+#include "TestHelpers.h"
+
+namespace fs = std::filesystem;
+using namespace orbench::ui;
+
+namespace {
+
+// Four surgery types of one to four hours: instances of two to four OR-days are quick to make.
+void WriteCaseMix(const std::string& FileName)
+{
+    orbench::testing::WriteLines(FileName, {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1",
+                                            "2\tNormal\t70\t14\t0\t1", "3\tNormal\t100\t10\t0\t1",
+                                            "4\tNormal\t240\t24\t0\t1"});
+}
+
+QStringList Texts(const QListWidget* List)
+{
+    QStringList Result;
+    for (int i = 0; i < List->count(); ++i) Result << List->item(i)->text();
+    return Result;
+}
+
+const QStringList DefaultORdays{"5", "10", "15", "20", "25", "30", "35", "40"};
+
+}  // namespace
+
+class BatchWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<orbench::testing::TTempDir> Dir;
+    std::unique_ptr<orbench::TData> Data;
+    std::unique_ptr<TMainWindow> Main;
+    std::unique_ptr<TBatchWindow> Window;
+    QList<TBoxKind> BoxKinds;
+    QStringList Boxes;
+
+    template <class T> T* Get(const char* Name)
+    {
+        T* Control = Window->findChild<T*>(Name);
+        if (Control == nullptr) qFatal("The batch window has no %s", Name);
+        return Control;
+    }
+    QListWidget* List(const char* Name) { return Get<QListWidget>(Name); }
+    void Set(const char* Name, const QString& Text) { Get<QLineEdit>(Name)->setText(Text); }
+    void Click(const char* Name) { Get<QPushButton>(Name)->click(); }
+    void Trigger(const char* Name) { Get<QAction>(Name)->trigger(); }
+    QStringList Messages() { return Get<QPlainTextEdit>("MessagesM")->toPlainText().split('\n', Qt::SkipEmptyParts); }
+    bool GaugeShown() { return Get<QProgressBar>("Gauge1")->isVisibleTo(Window.get()); }
+    std::string Out(const std::string& Name) const { return Dir->File("out/" + Name); }
+    orbench::TCaseMix& Alpha() { return *Data->CaseMixes.at(0); }
+
+    // alpha checked and selected; OR-days From..To, loads 0.8 and 1, 4 instances per combination, select 2.
+    bool PrepareRun(const QString& From, const QString& To)
+    {
+        List("CaseMixCLB")->item(0)->setCheckState(Qt::Checked);
+        List("CaseMixCLB")->item(0)->setSelected(true);
+        Click("ClearNumOpB");
+        Set("NumOpFromE", From), Set("NumOpToE", To), Set("NumOpByE", "1");
+        Click("AddNumOpB");
+        Click("ClearLoadB");
+        Set("LoadFromE", "0.8"), Set("LoadToE", "1"), Set("LoadByE", "0.2");
+        Click("AddLoadB");
+        Set("NumInstancesPerSettingLE", "4");
+        Set("NumInstancesToSelectFromLE", "2");
+        return Texts(List("LoadLB")) == QStringList({"0.8", "1"}) && List("NumOperatingRoomsLB")->count() > 0;
+    }
+
+private slots:
+    void init()
+    {
+        orbench::SetDecimalSeparator('.');
+        BoxKinds.clear(), Boxes.clear();
+        SetMessageBoxHandler([this](TBoxKind Kind, const QString& Text) { BoxKinds << Kind, Boxes << Text; });
+        SetFileDialogHandler([](const TFileDialogRequest&) { return QString(); });
+        Dir = std::make_unique<orbench::testing::TTempDir>();
+        fs::create_directories(Dir->File("casemixes"));
+        WriteCaseMix(Dir->File("casemixes/alpha.txt"));
+        WriteCaseMix(Dir->File("casemixes/beta.txt"));
+        Data = std::make_unique<orbench::TData>();
+        Main = std::make_unique<TMainWindow>(*Data, QString::fromStdString(Dir->Path()));
+        Window = std::make_unique<TBatchWindow>(*Main);
+        Window->BaseDirectory = QString::fromStdString(Out(""));
+    }
+
+    void cleanup()
+    {
+        Window.reset(), Main.reset(), Data.reset(), Dir.reset();
+        SetMessageBoxHandler({});
+        SetFileDialogHandler({});
+        orbench::SetDecimalSeparator('.');
+    }
+
+    void opensWithUncheckedCaseMixesAndTheDefaultLists()
+    {
+        QCOMPARE(Texts(List("CaseMixCLB")), QStringList({"alpha", "beta"}));
+        for (int i = 0; i < 2; ++i) QCOMPARE(List("CaseMixCLB")->item(i)->checkState(), Qt::Unchecked);
+        QCOMPARE(List("CaseMixCLB")->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(Texts(List("NumOperatingRoomsLB")), DefaultORdays);
+        QCOMPARE(Texts(List("LoadLB")),
+                 QStringList({"0.80", "0.85", "0.90", "0.95", "1.00", "1.05", "1.10", "1.15", "1.20"}));
+        QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
+        QCOMPARE(Get<QComboBox>("EngineCB")->currentText(), QString("exact"));
+        QVERIFY(!GaugeShown() && !Window->Running());
+    }
+
+    void rangesAreAppendedInclusivelyAndInvalidFieldsIgnored()
+    {
+        Set("NumOpFromE", "10"), Set("NumOpToE", "40"), Set("NumOpByE", "10");
+        Click("AddNumOpB");
+        QCOMPARE(Texts(List("NumOperatingRoomsLB")), DefaultORdays + QStringList({"10", "20", "30", "40"}));
+        Trigger("RemoveDoubleEntriesNumOpMI");
+        QCOMPARE(Texts(List("NumOperatingRoomsLB")), DefaultORdays);
+        Set("NumOpFromE", "50");  // from beyond to
+        Click("AddNumOpB");
+        Set("NumOpFromE", "1"), Set("NumOpByE", "x");
+        Click("AddNumOpB");
+        QCOMPARE(Texts(List("NumOperatingRoomsLB")), DefaultORdays);
+
+        Click("ClearLoadB");
+        QCOMPARE(List("LoadLB")->count(), 0);
+        Click("AddLoadB");  // the default fields 0.8 to 1.2 by 0.1
+        QCOMPARE(Texts(List("LoadLB")), QStringList({"0.8", "0.9", "1", "1.1", "1.2"}));
+        Set("LoadByE", "0.05");
+        Click("AddLoadB");
+        QCOMPARE(List("LoadLB")->count(), 5 + 9);
+        QCOMPARE(List("LoadLB")->item(13)->text(), QString("1.2"));
+        Set("LoadToE", "abc");
+        Click("AddLoadB");
+        QCOMPARE(List("LoadLB")->count(), 14);
+        QVERIFY(Boxes.isEmpty());
+    }
+
+    void sortingAndRemovingDoublesAreNumericAndNormaliseTheTexts()
+    {
+        Set("NumOpFromE", "1"), Set("NumOpToE", "3"), Set("NumOpByE", "1");
+        Click("AddNumOpB");
+        Click("SortNumOpB");
+        QCOMPARE(Texts(List("NumOperatingRoomsLB")), QStringList({"1", "2", "3"}) + DefaultORdays);
+
+        Click("SortLoadB");
+        QCOMPARE(Texts(List("LoadLB")), QStringList({"0.8", "0.85", "0.9", "0.95", "1", "1.05", "1.1", "1.15", "1.2"}));
+        List("LoadLB")->clear();
+        List("LoadLB")->addItems({"0.95", "0.80", "1.20"});
+        Trigger("SortLoadMI");
+        QCOMPARE(Texts(List("LoadLB")), QStringList({"0.8", "0.95", "1.2"}));
+        List("LoadLB")->addItems({"0.80", "1.00", "1", "0,8"});
+        Trigger("RemoveDoubleEntriesLoadMI");
+        QCOMPARE(Texts(List("LoadLB")), QStringList({"0.8", "0.95", "1", "1.2"}));
+
+        orbench::SetDecimalSeparator(',');
+        List("LoadLB")->clear();
+        List("LoadLB")->addItems({"1.00", "0.80", "0,9"});
+        Click("SortLoadB");
+        QCOMPARE(Texts(List("LoadLB")), QStringList({"0,8", "0,9", "1"}));
+    }
+
+    void removeThisItemTakesTheCurrentEntryAndClearEmptiesTheList()
+    {
+        List("NumOperatingRoomsLB")->setCurrentRow(2);
+        Trigger("RemoveThisItemNumOpMI");
+        QCOMPARE(Texts(List("NumOperatingRoomsLB")), QStringList({"5", "10", "20", "25", "30", "35", "40"}));
+        List("LoadLB")->setCurrentRow(8);
+        Trigger("RemoveThisItemLoadMI");
+        List("LoadLB")->setCurrentRow(0);
+        Trigger("RemoveThisItemLoadMI");
+        QCOMPARE(Texts(List("LoadLB")), QStringList({"0.85", "0.90", "0.95", "1.00", "1.05", "1.10", "1.15"}));
+
+        Trigger("ClearNumOpMI");
+        Trigger("ClearLoadMI");
+        QVERIFY(List("NumOperatingRoomsLB")->count() == 0 && List("LoadLB")->count() == 0);
+        Trigger("RemoveThisItemNumOpMI");
+        Trigger("RemoveThisItemLoadMI");
+        QVERIFY(List("NumOperatingRoomsLB")->count() == 0 && List("LoadLB")->count() == 0);
+    }
+
+    void selectAllAndNoneSetOnlyTheCheckMarks()
+    {
+        QListWidget* CaseMixes = List("CaseMixCLB");
+        CaseMixes->item(1)->setSelected(true);
+        Trigger("SelectAllCaseMixesMI");
+        QVERIFY(CaseMixes->item(0)->checkState() == Qt::Checked && CaseMixes->item(1)->checkState() == Qt::Checked);
+        QVERIFY(!CaseMixes->item(0)->isSelected() && CaseMixes->item(1)->isSelected());
+        Trigger("SelectNoneCaseMixesMI");
+        QVERIFY(CaseMixes->item(0)->checkState() == Qt::Unchecked && CaseMixes->item(1)->checkState() == Qt::Unchecked);
+        QVERIFY(!CaseMixes->item(0)->isSelected() && CaseMixes->item(1)->isSelected());
+    }
+
+    void loadingACaseMixAppendsAnUncheckedEntry()
+    {
+        QString Answer;
+        TFileDialogRequest Asked;
+        SetFileDialogHandler([&](const TFileDialogRequest& Request) { return Asked = Request, Answer; });
+        Click("LoadCaseMixB");  // cancelled
+        QVERIFY(!Asked.Save);
+        QCOMPARE(Asked.DefaultSuffix, QString("txt"));
+        QCOMPARE(Texts(List("CaseMixCLB")), QStringList({"alpha", "beta"}));
+        QCOMPARE(Data->CaseMixes.size(), std::size_t(2));
+
+        Answer = QString::fromStdString(Dir->File("missing.txt"));
+        Click("LoadCaseMixB");
+        QCOMPARE(Boxes, QStringList({"File does not exist!"}));
+        QCOMPARE(List("CaseMixCLB")->count(), 2);
+
+        WriteCaseMix(Dir->File("gamma.txt"));
+        Answer = QString::fromStdString(Dir->File("gamma.txt"));
+        Click("LoadCaseMixB");
+        QCOMPARE(Texts(List("CaseMixCLB")), QStringList({"alpha", "beta", "gamma"}));
+        QCOMPARE(List("CaseMixCLB")->item(2)->checkState(), Qt::Unchecked);
+        QCOMPARE(Data->CaseMixes.size(), std::size_t(3));
+        QCOMPARE(Data->CaseMixes.back()->Name, std::string("gamma"));
+        QCOMPARE(Window->Inputs().CaseMixChecked.size(), std::size_t(3));
+    }
+
+    void runWritesInstancesReportsAndMarksAndFreesTheInstances()
+    {
+        QVERIFY(PrepareRun("2", "2"));
+        orbench::GenerateAndAddInstances(Alpha(), 0, 1, 10, 480, 0.8);  // made earlier in the main window
+        QCOMPARE(Alpha().Instances.Count(), 1);
+        QString Caption;
+        bool Gauge = false, ListsEnabled = true, OtherRunEnabled = true, Running = false;
+        int Maximum = -1;
+        QTimer::singleShot(0, Window.get(), [&] {  // fires at the run's first check point
+            Caption = Get<QPushButton>("GoB")->text(), Gauge = GaugeShown(), Running = Window->Running();
+            Maximum = Get<QProgressBar>("Gauge1")->maximum();
+            ListsEnabled = List("LoadLB")->isEnabled() || List("CaseMixCLB")->isEnabled();
+            OtherRunEnabled = Get<QPushButton>("GenTheorInstB")->isEnabled();
+        });
+        Window->GoBClick();
+        QVERIFY(Caption == "&STOP" && Gauge && Running && !ListsEnabled && !OtherRunEnabled);
+        QCOMPARE(Maximum, 1);  // one checked case mix times one number of OR-days
+
+        for (const std::string Load : {"0.8", "1"}) {
+            int Marked = 0;
+            for (int k = 1; k <= 4; ++k) {
+                const std::string Name = "ordays_2_load_" + Load + "_" + std::to_string(k) + ".txt";
+                const bool Plain = fs::exists(Out("alpha/" + Name)), Removed = fs::exists(Out("alpha/REMOVE_" + Name));
+                QVERIFY2(Plain != Removed, Name.c_str());
+                Marked += Removed;
+            }
+            QCOMPARE(Marked, 2);
+            const std::string Report = Out("alpha/overlap_alpha_ordays_2_load_" + Load + ".txt");
+            QVERIFY(orbench::testing::ReadAll(Report).starts_with("Overlap between 4 instances:\r\n"));
+        }
+        QVERIFY(!fs::exists(Out("beta")));
+        QCOMPARE(Alpha().Instances.Count(), 0);
+        QVERIFY(Messages().isEmpty() && Boxes.isEmpty());
+        QVERIFY(!GaugeShown() && !Window->Running());
+        QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
+        QVERIFY(List("LoadLB")->isEnabled() && Get<QPushButton>("GenTheorInstB")->isEnabled());
+    }
+
+    void invalidInputsAreRefusedBeforeAnythingIsWritten()
+    {
+        List("CaseMixCLB")->item(0)->setCheckState(Qt::Checked);
+        Window->GoBClick();
+        QCOMPARE(Messages(), QStringList({"No case mix selected. Aborting."}));
+        List("CaseMixCLB")->item(0)->setSelected(true);
+        Set("NumInstancesPerSettingLE", "30.5");
+        Window->GoBClick();
+        QCOMPARE(Messages(), QStringList({"No case mix selected. Aborting.",
+                                          "The number of instances has to be integer. Aborting."}));
+        QVERIFY(!fs::exists(Out("")) && Boxes.isEmpty());
+
+        Set("NumInstancesPerSettingLE", "4");
+        Set("EpsilonLE", "abc");
+        Window->GoBClick();
+        QCOMPARE(BoxKinds, QList<TBoxKind>({TBoxKind::Error}));
+        QVERIFY(!fs::exists(Out("alpha")));
+        QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
+        QVERIFY(!GaugeShown() && !Window->Running() && List("LoadLB")->isEnabled());
+        QCOMPARE(Messages().size(), 2);
+    }
+
+    void runEndingWithAnErrorShowsItAndReturnsToIdle()
+    {
+        QVERIFY(PrepareRun("2", "2"));
+        fs::create_directories(Out("alpha/overlap_alpha_ordays_2_load_0.8.txt"));  // the report cannot be written
+        Window->GoBClick();
+        QCOMPARE(BoxKinds, QList<TBoxKind>({TBoxKind::Error}));
+        QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
+        QVERIFY(!GaugeShown() && !Window->Running());
+        QVERIFY(List("CaseMixCLB")->isEnabled() && Get<QPushButton>("GenTheorInstB")->isEnabled());
+        QCOMPARE(Alpha().Instances.Count(), 0);
+    }
+
+    void stopEndsTheRunAtTheNextCheckPoint_data()
+    {
+        QTest::addColumn<QString>("How");
+        QTest::newRow("STOP button") << "button";
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("closing the window") << "close";
+    }
+
+    void stopEndsTheRunAtTheNextCheckPoint()
+    {
+        QFETCH(QString, How);
+        QVERIFY(PrepareRun("2", "4"));
+        Window->show();
+        QString Caption;
+        QTimer::singleShot(0, Window.get(), [&] {  // fires during the analysis of load 0.8 at 2 OR-days
+            Caption = Get<QPushButton>("GoB")->text();
+            if (How == "button")
+                Get<QPushButton>("GoB")->click();
+            else if (How == "escape")
+                QTest::keyClick(Window.get(), Qt::Key_Escape);
+            else
+                Window->close();
+        });
+        Window->GoBClick();
+        QCOMPARE(Caption, QString("&STOP"));
+        QCOMPARE(Messages(), QStringList({"Instance generation interrupted...",
+                                          "Instance generation interrupted after case mix alpha, #ORdays: 2"}));
+        QVERIFY(fs::exists(Out("alpha/overlap_alpha_ordays_2_load_0.8.txt")));
+        QVERIFY(!fs::exists(Out("alpha/overlap_alpha_ordays_2_load_1.txt")));
+        for (const char* Name : {"ordays_3_load_0.8_1.txt", "REMOVE_ordays_3_load_0.8_1.txt"})
+            QVERIFY2(!fs::exists(Out(std::string("alpha/") + Name)), Name);
+        QCOMPARE(Alpha().Instances.Count(), 0);
+        QVERIFY(!Window->Running() && !GaugeShown());
+        QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
+        QCOMPARE(Window->isVisible(), How == "button");
+        if (How != "button") QCOMPARE(Window->result(), int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(BatchWindowTest)
+#include "BatchWindowTest.moc"

@@ -1,0 +1,488 @@
+// The main window and its surgery chart, with message boxes and file dialogs answered through the
+// UI service handlers. Expected numbers come from the distributions' moments, the generation rule
+// and the file layouts, not from the window.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QtTest>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <numeric>
+
+#include "CaseMixRegions.h"
+#include "MainWindow.h"
+#include "NumberFormat.h"
+#include "SurgeryChart.h"
+#include "SurgeryInfoDialog.h"
+#include "TestHelpers.h"
+
+using namespace orbench;
+using namespace orbench::ui;
+using orbench::testing::ReadAll;
+using orbench::testing::WriteLines;
+
+namespace {
+
+using TLines = std::vector<std::string>;
+const std::string Header = "ID\tDistributionType\tP1\tP2\tP3\tFrequency";
+// With c = 480: two shifted lognormals left of X = 0.5 (about 124 and 198 minutes) and a normal
+// type of 300 minutes at (0.625, 0.2); frequencies 1/4, 1/4, 1/2.
+const TLines Mixed = {Header, "11\tThreeParameterLognormal\t4.6\t0.3\t20\t1",
+                      "12\tThreeParameterLognormal\t5\t0.5\t30\t1", "13\tNormal\t300\t60\t0\t2"};
+
+double LogMean(double P1, double P2, double P3) { return std::exp(P1 + P2 * P2 / 2) + P3; }
+double LogStdDev(double P1, double P2) { return std::sqrt((std::exp(P2 * P2) - 1) * std::exp(2 * P1 + P2 * P2)); }
+// Mean and standard deviation in minutes of the two kinds used here, from the parameters.
+double MeanMinutes(const TSurgeryType& Type)
+{
+    const TDistribution& D = *Type.Distribution;
+    return D.DistributionType == dNormal ? D.P1 : LogMean(D.P1, D.P2, D.P3);
+}
+double CoefVar(const TSurgeryType& Type)
+{
+    const TDistribution& D = *Type.Distribution;
+    return (D.DistributionType == dNormal ? D.P2 : LogStdDev(D.P1, D.P2)) / MeanMinutes(Type);
+}
+// The expected work of an instance in minutes.
+double Work(const TInstance& Instance)
+{
+    return std::accumulate(Instance.Surgeries.begin(), Instance.Surgeries.end(), 0.0,
+                           [](double W, const auto& Surgery) { return W + MeanMinutes(*Surgery->SurgeryType); });
+}
+bool Near(double A, double B, double Tolerance = 1e-12) { return std::abs(A - B) <= Tolerance; }
+bool Near(QPointF A, QPointF B) { return Near(A.x(), B.x()) && Near(A.y(), B.y()); }
+
+// An instance of two OR-days holding one surgery of type 11 and one of type 12 of Mixed.
+void WriteInstance(const QString& FileName, const std::string& CaseMixName)
+{
+    WriteLines(FileName.toStdString(),
+               {"# INSTANCE CHARACTERISTICS", "999999\tInstance number", CaseMixName + "\tcase mix name",
+                "2\tnumber of OR-days", "0.800000000\tdesired load", "0.500000000\tload",
+                "480.000000000\tCapacity OR-days in minutes", "", "# SURGERIES", "SurgNr\tP1\tP2\tP3",
+                "1\t4.600000000\t0.300000000\t20.000000000", "2\t5.000000000\t0.500000000\t30.000000000"});
+}
+
+// Region shapes compared by their boxes, whatever the order of the corners.
+const TRegionShape Empty{}, Unit{true, 0, 0, 1, 1};
+bool Same(const TRegionShape& S, const TRegionShape& E)
+{
+    return S.Present == E.Present && (!S.Present || (Near(S.Left(), E.Left()) && Near(S.Bottom(), E.Bottom()) &&
+                                                     Near(S.Right(), E.Right()) && Near(S.Top(), E.Top())));
+}
+// The colour left at (X, Y) by the white background and the four layers painted in order; a
+// triangle has its base on the bottom edge of its box and its apex at the middle of the top edge.
+bool IsWhite(const TSurgeryChart& Chart, double X, double Y)
+{
+    bool White = true;
+    for (int Layer = 0; Layer < 4; ++Layer) {
+        const TRegionShape& S = Chart.LayerShape(Layer);
+        if (!S.Present || X < S.Left() || X > S.Right() || Y < S.Bottom() || Y > S.Top()) continue;
+        const double HalfWidth = (S.Right() - S.Left()) / 2 * (S.Top() - Y) / (S.Top() - S.Bottom());
+        const bool Triangle = Layer == rlWhiteTriangle || Layer == rlGrayTriangle;
+        if (!Triangle || std::abs(X - (S.Left() + S.Right()) / 2) <= HalfWidth)
+            White = Layer == rlWhiteTriangle || Layer == rlWhiteRectangle;
+    }
+    return White;
+}
+
+struct TDialogVisit { bool Seen = false; QString Caption, MuText; QStringList Fields; };
+
+// Answers the surgery dialog that the next click opens: notes what it shows, types the three
+// parameters and presses "Save changes" or "Cancel".
+void AnswerSurgeryDialog(QObject* Context, TDialogVisit& Visit, const QStringList& Typed, bool Save, int Tries = 200)
+{
+    QTimer::singleShot(10, Context, [=, &Visit] {
+        auto* Dialog = qobject_cast<TSurgeryInfoDialog*>(QApplication::activeModalWidget());
+        if (Dialog == nullptr) {
+            if (Tries > 0) AnswerSurgeryDialog(Context, Visit, Typed, Save, Tries - 1);
+            return;
+        }
+        Visit.Seen = true;
+        Visit.Caption = Dialog->windowTitle();
+        Visit.MuText = Dialog->findChild<QLabel*>("MuL")->text();
+        for (int i = 0; i < 3; ++i) {
+            auto* Edit = Dialog->findChild<QLineEdit*>(QString("P%1LE").arg(i + 1));
+            Visit.Fields << Edit->text();
+            Edit->setText(Typed[i]);
+        }
+        QTest::mouseClick(Dialog->findChild<QPushButton*>(Save ? "Button1" : "Button2"), Qt::LeftButton);
+    });
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<orbench::testing::TTempDir> FDir;
+    std::unique_ptr<TData> FData;
+    std::unique_ptr<TMainWindow> FWindow;
+    QStringList FTexts;  // the message boxes shown, and their kinds
+    QList<TBoxKind> FKinds;
+    QList<TFileDialogRequest> FRequests;
+    QString FAnswer;  // what the next file dialog returns
+
+    QString ProgramDir() const { return QString::fromStdString(FDir->Path()) + "/"; }
+    QString CaseMixFile(const QString& Name) const { return ProgramDir() + "casemixes/" + Name; }
+    void Open(const std::vector<std::pair<QString, TLines>>& Files, bool MakeDirectory = true)
+    {
+        if (MakeDirectory) QDir().mkpath(ProgramDir() + "casemixes");
+        for (const auto& [Name, Lines] : Files) WriteLines(CaseMixFile(Name).toStdString(), Lines);
+        FWindow = std::make_unique<TMainWindow>(*FData, ProgramDir());
+        FWindow->show();
+        if (!QTest::qWaitForWindowExposed(FWindow.get())) qWarning("the main window was not exposed");
+    }
+    template <class T> T* Get(const char* Name) const { return FWindow->findChild<T*>(Name); }
+    QComboBox* Combo(const char* Name) const { return Get<QComboBox>(Name); }
+    QStringList Entries(const char* Name) const
+    {
+        QStringList Result;
+        for (int i = 0; i < Combo(Name)->count(); ++i) Result << Combo(Name)->itemText(i);
+        return Result;
+    }
+    void Click(const char* Name) { QTest::mouseClick(Get<QPushButton>(Name), Qt::LeftButton); }
+    void Generate(int Count) { Get<QSpinBox>("NumInstancesSE")->setValue(Count); Click("GenerateInstanceB"); }
+    void SetTimes(const QString& Opens, const QString& Closes)
+    {
+        Combo("ORopenCB")->setCurrentIndex(Combo("ORopenCB")->findText(Opens));
+        Combo("ORCloseCB")->setCurrentIndex(Combo("ORCloseCB")->findText(Closes));
+    }
+    void ClearMessages() { FTexts.clear(); FKinds.clear(); }
+    TCaseMix& Selected() const { return *FWindow->SelectedCaseMix(); }
+    TSurgeryChart& Chart() const { return *FWindow->Chart(); }
+    QString LoadText(double Load) const { return "The generated load is: " + QString::asprintf("%.4f", Load); }
+
+private slots:
+    void init()
+    {
+        SetDecimalSeparator('.');
+        FDir = std::make_unique<orbench::testing::TTempDir>();
+        FData = std::make_unique<TData>();
+        ClearMessages();
+        FRequests.clear();
+        FAnswer.clear();
+        SetMessageBoxHandler([this](TBoxKind Kind, const QString& Text) { FKinds << Kind; FTexts << Text; });
+        SetFileDialogHandler([this](const TFileDialogRequest& Request) {
+            FRequests << Request;
+            return FAnswer;
+        });
+    }
+
+    void cleanup()
+    {
+        FWindow.reset();  // before the model it points to
+        FData.reset();
+        FDir.reset();
+        SetMessageBoxHandler({});
+        SetFileDialogHandler({});
+    }
+
+    void startupReadsLowerCaseTxtFilesInNameOrder()
+    {
+        QDir().mkpath(CaseMixFile("c.txt"));  // a directory, not a case mix
+        Open({{"b.txt", Mixed}, {"A.txt", {Header, "1\tNormal\t144\t72\t0\t1"}}, {"A.TXT", Mixed}});
+        QVERIFY(FTexts.isEmpty());
+        QCOMPARE(FData->CaseMixes.size(), std::size_t(2));
+        QVERIFY(FData->CaseMixes[0]->Name == "A" && FData->CaseMixes[1]->Name == "b");
+        QCOMPARE(Entries("CaseMixCB"), QStringList({"A", "b"}));
+        QCOMPARE(FWindow->SelectedCaseMixIndex(), 1);
+        QCOMPARE(FWindow->StatusText(), QString("Case mix: b"));
+        // read with the default OR-day of 480 minutes: 144 minutes is X = 0.3, Y = 72 / 144
+        const TSurgeryType& Type = *FData->CaseMixes[0]->SurgeryTypes[0];
+        QVERIFY(Near(Type.Xvalue, 0.3) && Near(Type.Yvalue, 0.5));
+        QCOMPARE(Combo("CaseMixTypeCB")->currentIndex(), 0);
+        QVERIFY(Same(Chart().LayerShape(rlGrayRectangle), Unit) && Same(Chart().LayerShape(rlWhiteRectangle), Unit));
+        QVERIFY(Same(Chart().LayerShape(rlWhiteTriangle), Empty) && Same(Chart().LayerShape(rlGrayTriangle), Empty));
+        QVERIFY(Chart().SurgeryPoints().isEmpty() && Chart().CenterOfMassPoints().isEmpty());
+        QCOMPARE(Combo("ShowInstanceNrCB")->count(), 0);
+        QVERIFY(Get<QLineEdit>("LoadLE")->text() == "0.8" && Get<QLineEdit>("NumORDaysLE")->text() == "10");
+        QCOMPARE(Get<QLabel>("GenLoadT")->text(), QString("The generated load is: 0"));
+    }
+
+    void withoutCaseMixDirectoryItIsCreatedAndCommandsRefuse()
+    {
+        Open({}, false);
+        QCOMPARE(FTexts, QStringList({"Error: cannot locate the subdirectory \"casemixes\".\r\nDirectory created. "
+                                      "No case mix types were read."}));
+        QVERIFY(FKinds[0] == TBoxKind::Error && QDir(ProgramDir() + "casemixes").exists());
+        QVERIFY(FData->CaseMixes.empty() && Combo("CaseMixCB")->count() == 0);
+        QCOMPARE(FWindow->StatusText(), QString("Case mix: "));
+        ClearMessages();
+        Click("GenerateInstanceB");
+        QCOMPARE(FTexts, QStringList({"You have to open a database first."}));
+        QVERIFY(FKinds[0] == TBoxKind::Error && Get<QPushButton>("GenerateInstanceB")->isEnabled());
+        // the commands that need a selected case mix do nothing
+        ClearMessages();
+        FAnswer = ProgramDir() + "x.txt";
+        Click("SaveCaseMixB");
+        Click("SaveB");
+        FWindow->LoadInstanceBClick();
+        QVERIFY(FTexts.isEmpty() && FRequests.isEmpty() && !QFileInfo::exists(FAnswer));
+    }
+
+    void startupStopsAtABadFileAndKeepsTheEarlierOnes()
+    {
+        Open({{"a.txt", Mixed}, {"b.txt", {Header, "5\tNormal\t100"}}, {"c.txt", Mixed}});
+        QVERIFY(FTexts.size() == 1 && FKinds[0] == TBoxKind::Error && !FTexts[0].isEmpty());
+        QCOMPARE(Entries("CaseMixCB"), QStringList({"a"}));
+        QVERIFY(FData->CaseMixes.size() == 1 && FWindow->SelectedCaseMixIndex() == 0);
+        QCOMPARE(FWindow->StatusText(), QString());
+    }
+
+    void capacityComesFromTheTimeSelectors()
+    {
+        Open({{"m.txt", Mixed}});
+        for (QComboBox* Times : {Combo("ORopenCB"), Combo("ORCloseCB")}) {
+            QVERIFY(!Times->isEditable() && Times->count() == 48);
+            QVERIFY(Times->itemText(0) == "0:00" && Times->itemText(19) == "9:30" && Times->itemText(47) == "23:30");
+        }
+        QVERIFY(Combo("ORopenCB")->currentText() == "7:30" && Combo("ORCloseCB")->currentText() == "15:30");
+        QCOMPARE(FWindow->CapacityORinMinutes(), 480.0);
+        SetTimes("8:00", "16:30");
+        QCOMPARE(FWindow->CapacityORinMinutes(), 510.0);
+        // an instance made now fills 10 OR-days of 510 minutes; the case mix keeps its coordinates
+        Generate(1);
+        const TInstance& Instance = *Selected().Instances[0];
+        QVERIFY(Near(Instance.Load, Work(Instance) / (10 * 510), 1e-9));
+        QVERIFY(Work(Instance) <= 0.8 * 10 * 510 && Work(Instance) > 0.8 * 10 * 510 - 300);
+        QVERIFY(Near(Selected().SurgeryTypes[2]->Xvalue, 300.0 / 480));
+    }
+
+    void closingAtOrBeforeOpeningIsRefused()
+    {
+        Open({{"m.txt", Mixed}});
+        const QStringList Refusal = {"Error! The closing time of the ORs must lie after the opening time."};
+        FAnswer = CaseMixFile("m.txt");
+        for (const auto& [Opens, Closes] : {std::pair("16:00", "8:00"), std::pair("9:00", "9:00")}) {
+            SetTimes(Opens, Closes);
+            ClearMessages();
+            Generate(2);
+            QCOMPARE(FTexts, Refusal);
+            QVERIFY(Selected().Instances.Empty() && Combo("ShowInstanceNrCB")->count() == 0);
+            QVERIFY(Get<QPushButton>("GenerateInstanceB")->isEnabled());
+            ClearMessages();
+            Click("GenerateTheoreticalCaseMixB");
+            Click("LoadCaseMixB");
+            QCOMPARE(FTexts, Refusal + Refusal);
+            QVERIFY(FData->CaseMixes.size() == 1 && Combo("CaseMixCB")->count() == 1);
+        }
+    }
+
+    void generatesInstancesUpToTheDesiredLoadAndShowsTheLast()
+    {
+        Open({{"m.txt", Mixed}});
+        TCaseMix& CaseMix = Selected();
+        const int IdsBefore = FData->GenerateObjectID.LastID;
+        Generate(3);
+        QVERIFY(FTexts.isEmpty());
+        QCOMPARE(CaseMix.Instances.Count(), 3);
+        QCOMPARE(Entries("ShowInstanceNrCB"), QStringList({"0", "1", "2"}));
+        QCOMPARE(Combo("ShowInstanceNrCB")->currentText(), QString("2"));
+        int Accepted = 0;
+        for (const TInstance* Instance : CaseMix.Instances) {
+            QVERIFY(Instance->NumberOfORs == 10 && Instance->DesiredLoad == 0.8);
+            QVERIFY(Near(Instance->Load, Work(*Instance) / (10 * 480), 1e-9) && Instance->Load <= 0.8);
+            // a draw is refused only when it would overshoot, and the longest type lasts 300 minutes
+            QVERIFY(Work(*Instance) > 10 * 0.8 * 480 - 300);
+            Accepted += static_cast<int>(Instance->Surgeries.size());
+        }
+        // each draw takes an identifier; every instance ends after its fifth refused draw
+        QCOMPARE(FData->GenerateObjectID.LastID - IdsBefore, Accepted + 3 * 5);
+        const TInstance& Last = *CaseMix.Instances[2];
+        QCOMPARE(Get<QLabel>("GenLoadT")->text(), LoadText(Work(Last) / (10 * 480)));
+        // its surgeries in order at their types' plane coordinates, and their mean
+        const QVector<QPointF> Points = Chart().SurgeryPoints();
+        QCOMPARE(Points.size(), qsizetype(Last.Surgeries.size()));
+        QPointF Sum;
+        for (qsizetype k = 0; k < Points.size(); ++k) {
+            const TSurgeryType& Type = *Last.Surgeries[std::size_t(k)]->SurgeryType;
+            const QPointF Expected(MeanMinutes(Type) / 480, CoefVar(Type));
+            QVERIFY(Near(Points[k], Expected));
+            Sum += Expected;
+        }
+        const QPointF Center = Sum / double(Points.size());
+        QCOMPARE(Chart().CenterOfMassPoints().size(), qsizetype(1));
+        QVERIFY(Near(Chart().CenterOfMassPoints()[0], Center));
+        QTest::mouseClick(Chart().viewport(), Qt::LeftButton, {}, Chart().CenterOfMassPosition());
+        QCOMPARE(FTexts, QStringList({"Center of mass X: " + QString::number(Center.x(), 'g', 15) +
+                                      "\rCenter of mass Y: " + QString::number(Center.y(), 'g', 15)}));
+    }
+
+    void caseMixTypeLimitsTheDrawnSurgeryTypes()
+    {
+        Open({{"m.txt", Mixed}});
+        Combo("CaseMixTypeCB")->setCurrentIndex(2);  // X >= 0.5 and Y >= 0.5: none of the three
+        Generate(3);
+        QCOMPARE(FTexts, QStringList({"This instance has no surgery types. Exiting."}));
+        QCOMPARE(Selected().Instances.Count(), 1);
+        QVERIFY(Selected().Instances[0]->Surgeries.empty() && Selected().Instances[0]->Load == 0);
+        QCOMPARE(Entries("ShowInstanceNrCB"), QStringList({"0"}));
+        Combo("CaseMixTypeCB")->setCurrentIndex(6);  // X >= 0.5: only the normal type 13
+        Generate(1);
+        const TInstance& Instance = *Selected().Instances[1];
+        QVERIFY(!Instance.Surgeries.empty());
+        for (const auto& Surgery : Instance.Surgeries) QCOMPARE(Surgery->SurgeryType->ID, 13);
+    }
+
+    void generationErrorsLeaveTheCaseMixAsItWas()
+    {
+        Open({{"neg.txt", {Header, "7\tNormal\t-30\t5\t0\t1"}}});
+        for (const char* Days : {"0", "10"}) {  // no OR-days; a type that can never fill one
+            Get<QLineEdit>("NumORDaysLE")->setText(Days);
+            ClearMessages();
+            Generate(2);
+            const QByteArray Case = QByteArray("with ") + Days + " OR-days";
+            QVERIFY2(FTexts.size() == 1 && FKinds[0] == TBoxKind::Error, Case);
+            QVERIFY2(Selected().Instances.Count() == 0, Case + ": instances were added");
+            QVERIFY2(Combo("ShowInstanceNrCB")->count() == 0, Case + ": instance entries were added");
+            QVERIFY(Get<QPushButton>("GenerateInstanceB")->isEnabled());
+        }
+    }
+
+    void savesAndLoadsInstances()
+    {
+        Open({{"m.txt", Mixed}, {"n.txt", Mixed}});
+        TCaseMix& CaseMix = Selected();
+        Click("SaveB");  // no instance yet
+        QVERIFY(FRequests.isEmpty());
+        Generate(3);
+        Combo("ShowInstanceNrCB")->setCurrentIndex(1);
+        const TInstance& Picked = *CaseMix.Instances[1];
+        FAnswer = ProgramDir() + "saved.txt";
+        Click("SaveB");
+        QCOMPARE(FRequests.size(), 1);
+        QVERIFY(FRequests[0].Save && FRequests[0].DefaultSuffix == "txt");
+        QCOMPARE(FRequests[0].ProposedName, QString("n_instance_1"));
+        QCOMPARE(QDir(FRequests[0].Directory).canonicalPath(), QDir(ProgramDir()).canonicalPath());
+        const std::string Content = ReadAll(FAnswer.toStdString());
+        QVERIFY(Content.starts_with("# INSTANCE CHARACTERISTICS\r\n999999\tInstance number\r\nn\tcase mix name\r\n"
+                                    "10\tnumber of OR-days\r\n0.800000000\tdesired load\r\n"));
+        QCOMPARE(std::count(Content.begin(), Content.end(), '\n'), std::ptrdiff_t(10 + Picked.Surgeries.size()));
+
+        FWindow->LoadInstanceBClick();
+        QVERIFY(FTexts.isEmpty());
+        QCOMPARE(CaseMix.Instances.Count(), 4);
+        const TInstance& Loaded = *CaseMix.Instances[3];
+        QCOMPARE(Loaded.Surgeries.size(), Picked.Surgeries.size());
+        for (std::size_t k = 0; k < Loaded.Surgeries.size(); ++k) {
+            QVERIFY(Loaded.Surgeries[k]->SurgeryType == Picked.Surgeries[k]->SurgeryType);
+            const TSurgeryType& Type = *Picked.Surgeries[k]->SurgeryType;
+            QVERIFY(Near(Chart().SurgeryPoints()[qsizetype(k)], QPointF(Type.Xvalue, Type.Yvalue)));
+        }
+        QCOMPARE(Entries("ShowInstanceNrCB"), QStringList({"0", "1", "2", "3"}));
+        QCOMPARE(Combo("ShowInstanceNrCB")->currentText(), QString("3"));
+        QCOMPARE(Get<QLabel>("GenLoadT")->text(), LoadText(Work(Picked) / (10 * 480)));
+    }
+
+    void theoreticalCaseMixIsAddedAndSelected()
+    {
+        Open({{"m.txt", Mixed}, {"n.txt", Mixed}});
+        Generate(1);
+        SetTimes("8:00", "16:30");
+        Click("GenerateTheoreticalCaseMixB");
+        QVERIFY(FTexts.isEmpty());
+        QCOMPARE(FData->CaseMixes.size(), std::size_t(3));
+        const TCaseMix& Theory = *FData->CaseMixes[2];
+        QCOMPARE(Theory.Name, std::string("Theoretical case mix 2"));
+        QCOMPARE(Theory.SurgeryTypes.size(), std::size_t(9900));
+        QCOMPARE(Combo("CaseMixCB")->currentText(), QString("Theoretical case mix 2"));
+        QVERIFY(FWindow->SelectedCaseMix() == &Theory);
+        QVERIFY(Combo("ShowInstanceNrCB")->count() == 0 && Chart().SurgeryPoints().isEmpty());
+        const TSurgeryType& Last = *Theory.SurgeryTypes.back();  // the grid point (0.99, 0.99), made with c = 510
+        QVERIFY(Near(MeanMinutes(Last), 0.99 * 510, 1e-9) && Near(CoefVar(Last), 0.99, 1e-9));
+    }
+
+    void pickingACaseMixTypeDrawsItsRegion()
+    {
+        Open({{"m.txt", Mixed}});
+        Generate(2);
+        // types 9, 13 and 2 first (a gray triangle alone; a band; a white rectangle), then the rest
+        for (int Type : {9, 13, 2, 0, 1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 14, 15, 16}) {
+            FWindow->ShowSelectedInstance();
+            QVERIFY(!Chart().SurgeryPoints().isEmpty() && !Chart().CenterOfMassPoints().isEmpty());
+            Combo("CaseMixTypeCB")->setCurrentIndex(Type);
+            QVERIFY(Chart().SurgeryPoints().isEmpty() && Chart().CenterOfMassPoints().isEmpty());
+            for (int Layer = 0; Layer < 4; ++Layer)
+                QVERIFY2(Same(Chart().LayerShape(Layer), CaseMixRegion(Type)[std::size_t(Layer)]),
+                         qPrintable(QString("type %1, layer %2").arg(Type).arg(Layer)));
+            // what stays white on a grid off the boundaries is the type's region
+            for (double X = 0.04; X < 1; X += 0.1)
+                for (double Y = 0.07; Y < 1; Y += 0.1)
+                    QVERIFY2(IsWhite(Chart(), X, Y) == IsPointOfCaseMixType(Type, X, Y),
+                             qPrintable(QString("type %1 at (%2, %3)").arg(Type).arg(X).arg(Y)));
+        }
+        // picking an instance again plots it over the new region
+        Combo("ShowInstanceNrCB")->setCurrentIndex(0);
+        QCOMPARE(Chart().SurgeryPoints().size(), qsizetype(Selected().Instances[0]->Surgeries.size()));
+    }
+
+    void surgeryClickEditsTheDistributionOfItsType()
+    {
+        Open({{"m.txt", Mixed}, {"n.txt", Mixed}});
+        FAnswer = ProgramDir() + "two.txt";
+        WriteInstance(FAnswer, "m");
+        FWindow->LoadInstanceBClick();  // selects its case mix and shows it with its own fields
+        QVERIFY(FTexts.isEmpty() && FWindow->SelectedCaseMixIndex() == 0);
+        QVERIFY(Get<QLineEdit>("NumORDaysLE")->text() == "2" && Get<QLineEdit>("LoadLE")->text() == "0.8");
+        QCOMPARE(Get<QLabel>("GenLoadT")->text(), QString("The generated load is: 0.5000"));
+        const TInstance& Instance = *Selected().Instances[0];
+        QCOMPARE(Instance.Surgeries.size(), std::size_t(2));
+        const TSurgery& Second = *Instance.Surgeries[1];
+        const TSurgeryType& Type = *Second.SurgeryType;
+        QCOMPARE(Type.ID, 12);
+        SetTimes("8:00", "16:30");  // the new coordinates use the OR-day of the moment: 510 minutes
+        TDialogVisit Saved;
+        AnswerSurgeryDialog(FWindow.get(), Saved, {"4.8", "0.4", "25"}, true);
+        QTest::mouseClick(Chart().viewport(), Qt::LeftButton, {}, Chart().SurgeryPosition(1));
+        QVERIFY(Saved.Seen);
+        QCOMPARE(Saved.Caption, "Info about surgery, ID = " + QString::number(Second.ID));
+        QCOMPARE(Saved.Fields, QStringList({"5", "0.5", "30"}));
+        QVERIFY(Near(Saved.MuText.toDouble(), LogMean(5, 0.5, 30), 1e-9));
+        const TDistribution& D = *Type.Distribution;
+        QVERIFY(D.P1 == 4.8 && D.P2 == 0.4 && D.P3 == 25);
+        const double Mean = LogMean(4.8, 0.4, 25);
+        QVERIFY(Near(D.Expected * 1440, Mean, 1e-9));
+        const QPointF Moved(Mean / 510, LogStdDev(4.8, 0.4) / Mean);
+        QVERIFY(Near(QPointF(Type.Xvalue, Type.Yvalue), Moved) && Near(Chart().SurgeryPoints()[1], Moved));
+        const QPointF First(LogMean(4.6, 0.3, 20) / 480, LogStdDev(4.6, 0.3) / LogMean(4.6, 0.3, 20));
+        QVERIFY(Near(Chart().SurgeryPoints()[0], First));
+        QVERIFY(Near(Chart().CenterOfMassPoints()[0], (First + Moved) / 2));
+
+        const TSurgeryType& FirstType = *Instance.Surgeries[0]->SurgeryType;
+        const QVector<QPointF> Before = Chart().SurgeryPoints();
+        TDialogVisit Cancelled;
+        AnswerSurgeryDialog(FWindow.get(), Cancelled, {"3", "0.1", "1"}, false);
+        QTest::mouseClick(Chart().viewport(), Qt::LeftButton, {}, Chart().SurgeryPosition(0));
+        QVERIFY(Cancelled.Seen);
+        QCOMPARE(Cancelled.Caption, "Info about surgery, ID = " + QString::number(Instance.Surgeries[0]->ID));
+        const TDistribution& Kept = *FirstType.Distribution;
+        QVERIFY(Kept.P1 == 4.6 && Kept.P2 == 0.3 && Kept.P3 == 20);
+        QVERIFY(Near(QPointF(FirstType.Xvalue, FirstType.Yvalue), First) && Chart().SurgeryPoints() == Before);
+        QVERIFY(FTexts.isEmpty());
+    }
+
+    void savesOnlyTheSurgeryTypesOfTheSelectedCaseMixType()
+    {
+        Open({{"m.txt", Mixed}});
+        Combo("CaseMixTypeCB")->setCurrentIndex(5);  // X <= 0.5: the two lognormal types
+        FAnswer = CaseMixFile("m.txt");
+        Click("SaveCaseMixB");
+        QCOMPARE(FRequests.size(), 1);
+        QVERIFY(FRequests[0].Save && FRequests[0].DefaultSuffix == "txt" && FRequests[0].ProposedName == "m");
+        QCOMPARE(QDir(FRequests[0].Directory).canonicalPath(), QDir(CaseMixFile("")).canonicalPath());
+        QCOMPARE(ReadAll(FAnswer.toStdString()),
+                 Header + "\r\n11\tThreeParameterLognormal\t4.600000000\t0.300000000\t20.000000000\t0.250000000" +
+                     "\r\n12\tThreeParameterLognormal\t5.000000000\t0.500000000\t30.000000000\t0.250000000\r\n");
+        QVERIFY(FTexts.isEmpty());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

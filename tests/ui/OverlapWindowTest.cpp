@@ -1,0 +1,235 @@
+// The overlap window on the instances of the main window's case mix: its refusals, the matrix in
+// the grid and its shading, the selection with removal, and reading epsilon under either separator.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+#include "MainWindow.h"
+#include "Overlap.h"
+#include "OverlapWindow.h"
+#include "TestHelpers.h"
+#include "TextUtils.h"
+
+using namespace orbench::ui;
+using orbench::DoubDoubArray;
+
+namespace {
+
+bool SameMatrix(const DoubDoubArray& A, const DoubDoubArray& B)
+{
+    if (A.size() != B.size()) return false;
+    for (std::size_t i = 0; i < A.size(); ++i)
+        for (std::size_t j = 0; j < A.size(); ++j)
+            if (A[i].size() != A.size() || B[i].size() != A.size() || std::fabs(A[i][j] - B[i][j]) > 1e-12) return false;
+    return true;
+}
+
+double Number(const QString& Text)
+{
+    double Value = -1;
+    return orbench::TryTextToFloat(Text.toStdString(), Value) ? Value : -1;
+}
+
+}  // namespace
+
+class OverlapWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<orbench::testing::TTempDir> Dir;
+    std::unique_ptr<orbench::TData> Data;
+    std::unique_ptr<TMainWindow> Main;
+    std::unique_ptr<TOverlapWindow> Window;
+    QStringList Boxes;
+
+    template <class T> T* Get(QWidget* Parent, const char* Name)
+    {
+        T* Control = Parent->findChild<T*>(Name);
+        if (Control == nullptr) qFatal("No control %s", Name);
+        return Control;
+    }
+    void Analyze() { Get<QPushButton>(Window.get(), "AnalyzeOverlapB")->click(); }
+    QStringList Messages() { return Get<QPlainTextEdit>(Window.get(), "MessagesM")->toPlainText().split('\n', Qt::SkipEmptyParts); }
+    QString MaxOverlap() { return Get<QLabel>(Window.get(), "MaxOverlapL")->text(); }
+    orbench::TCaseMix& CaseMix() { return *Data->CaseMixes.at(0); }
+    // k instances of 4 OR-days, made by the main window's "Generate instance(s)".
+    void Generate(int k)
+    {
+        Get<QLineEdit>(Main.get(), "NumORDaysLE")->setText("4");
+        Get<QSpinBox>(Main.get(), "NumInstancesSE")->setValue(k);
+        Main->GenerateInstanceBClick();
+    }
+    DoubDoubArray Expected(double Epsilon)
+    {
+        DoubDoubArray Overlap;
+        orbench::AnalyzeOverlap(CaseMix().Instances, Epsilon, Overlap, false);
+        return Overlap;
+    }
+    void Select(const QString& Count, bool Remove)
+    {
+        Get<QCheckBox>(Window.get(), "SelectCasesCB")->setChecked(true);
+        Get<QLineEdit>(Window.get(), "SelectNumCasesE")->setText(Count);
+        Get<QCheckBox>(Window.get(), "RemoveInstancesCB")->setChecked(Remove);
+    }
+
+private slots:
+    void init()
+    {
+        orbench::SetDecimalSeparator('.');
+        Boxes.clear();
+        SetMessageBoxHandler([this](TBoxKind, const QString& Text) { Boxes << Text; });
+        SetFileDialogHandler([](const TFileDialogRequest&) { return QString(); });
+        Dir = std::make_unique<orbench::testing::TTempDir>();
+        std::filesystem::create_directories(Dir->File("casemixes"));
+        // Six types half an hour and more apart, so that instances overlap in different degrees.
+        orbench::testing::WriteLines(Dir->File("casemixes/alpha.txt"),
+                                     {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t30\t3\t0\t3",
+                                      "2\tNormal\t60\t6\t0\t2", "3\tNormal\t90\t9\t0\t2", "4\tNormal\t120\t12\t0\t1",
+                                      "5\tNormal\t180\t18\t0\t1", "6\tNormal\t240\t24\t0\t1"});
+        Data = std::make_unique<orbench::TData>();
+        Main = std::make_unique<TMainWindow>(*Data, QString::fromStdString(Dir->Path()));
+        Window = std::make_unique<TOverlapWindow>(*Main);
+    }
+
+    void cleanup()
+    {
+        Window.reset(), Main.reset(), Data.reset(), Dir.reset();
+        SetMessageBoxHandler({});
+        SetFileDialogHandler({});
+        orbench::SetDecimalSeparator('.');
+    }
+
+    void refusesWithoutACaseMixOrWithFewerThanTwoInstances()
+    {
+        Get<QComboBox>(Main.get(), "CaseMixCB")->setCurrentIndex(-1);
+        Analyze();
+        Get<QComboBox>(Main.get(), "CaseMixCB")->setCurrentIndex(0);
+        Analyze();
+        Generate(1);
+        QCOMPARE(CaseMix().Instances.Count(), 1);
+        Analyze();
+        QCOMPARE(Messages(), QStringList({"No case mix is selected. Exiting overlap analysis.",
+                                          "There are insufficient instances to compare. Exiting overlap analysis.",
+                                          "There are insufficient instances to compare. Exiting overlap analysis."}));
+        QCOMPARE(Get<QTabWidget>(Window.get(), "PageControl1")->currentWidget()->objectName(), QString("MessagesM"));
+        QVERIFY(Window->Overlap().empty() && Boxes.isEmpty());
+        QCOMPARE(MaxOverlap(), QString("..."));
+    }
+
+    void gridShowsTheMatrixShadedFromWhite()
+    {
+        Generate(3);
+        QCOMPARE(CaseMix().Instances.Count(), 3);
+        const DoubDoubArray Want = Expected(0.01);
+        Get<QTabWidget>(Window.get(), "PageControl1")->setCurrentIndex(0);
+        Analyze();
+        QVERIFY(SameMatrix(Window->Overlap(), Want));
+        QTableWidget* Grid = Window->Grid();
+        QVERIFY(Grid->rowCount() == 3 && Grid->columnCount() == 3);
+        QCOMPARE(Get<QTabWidget>(Window.get(), "PageControl1")->currentWidget(), Grid);
+        QList<QPair<double, double>> Shades;  // (value, lightness)
+        for (int r = 0; r < 3; ++r) {
+            QCOMPARE(Grid->horizontalHeaderItem(r)->text(), QString::number(r));
+            QCOMPARE(Grid->verticalHeaderItem(r)->text(), QString::number(r));
+            for (int i = 0; i < 3; ++i) {
+                const double Value = Number(Grid->item(r, i)->text());
+                QVERIFY(std::fabs(Value - Want[i][r]) < 1e-9);
+                QVERIFY(Value >= 0 && Value <= 1 && std::fabs(Value - Number(Grid->item(i, r)->text())) < 1e-9);
+                Shades.append({Value, Grid->item(r, i)->background().color().lightnessF()});
+            }
+            QCOMPARE(Number(Grid->item(r, r)->text()), 0.0);
+            QCOMPARE(Grid->item(r, r)->background().color(), QColor(Qt::white));
+        }
+        QVERIFY(Want[0][1] > 0.05 && Want[0][2] > 0.05 && Want[1][2] > 0.05);
+        for (const auto& [Smaller, Light] : Shades)
+            for (const auto& [Larger, Dark] : Shades)
+                if (Smaller + 0.01 < Larger) QVERIFY(Light > Dark);
+        QVERIFY(Messages().isEmpty() && Boxes.isEmpty());
+    }
+
+    void selectingAllOrNotRemovingLeavesTheInstances()
+    {
+        Generate(3);
+        Select("3", true);  // y = N: refused without a word
+        Analyze();
+        QCOMPARE(Window->Grid()->rowCount(), 3);
+        QVERIFY(Messages().isEmpty() && Boxes.isEmpty());
+        QCOMPARE(MaxOverlap(), QString("..."));
+        Get<QCheckBox>(Window.get(), "SelectCasesCB")->setChecked(false);
+        Get<QLineEdit>(Window.get(), "SelectNumCasesE")->setText("2");
+        Analyze();
+        QCOMPARE(CaseMix().Instances.Count(), 3);
+        QCOMPARE(Get<QComboBox>(Main.get(), "ShowInstanceNrCB")->count(), 3);
+        for (int i = 0; i < 3; ++i) QCOMPARE(Window->Grid()->horizontalHeaderItem(i)->text(), QString::number(i));
+    }
+
+    void selectionKeepsThePairWithTheLeastOverlap()
+    {
+        Generate(5);
+        const DoubDoubArray Want = Expected(0.01);
+        const std::vector<orbench::TInstance*> Before(CaseMix().Instances.begin(), CaseMix().Instances.end());
+        double Least = 2;
+        for (int i = 0; i < 5; ++i)
+            for (int j = i + 1; j < 5; ++j) Least = std::min(Least, Want[i][j]);
+        Select("2", true);
+        Analyze();
+
+        QList<int> Kept;
+        for (int i = 0; i < 5; ++i) {
+            const QString Label = Window->Grid()->horizontalHeaderItem(i)->text();
+            QCOMPARE(Window->Grid()->verticalHeaderItem(i)->text(), Label);
+            if (Label != "X") Kept << i;
+            QVERIFY(Label == "X" || Label == QString::number(i));
+            for (int r = 0; r < 5; ++r)  // the grid keeps the values of the removed instances
+                QVERIFY(std::fabs(Number(Window->Grid()->item(r, i)->text()) - Want[i][r]) < 1e-9);
+        }
+        QCOMPARE(Kept.size(), 2);
+        QVERIFY(std::fabs(Want[Kept[0]][Kept[1]] - Least) < 1e-9);
+        QVERIFY(std::fabs(Number(MaxOverlap()) - Least) < 1e-9);
+        QCOMPARE(CaseMix().Instances.Count(), 2);
+        QVERIFY(CaseMix().Instances[0] == Before[Kept[0]] && CaseMix().Instances[1] == Before[Kept[1]]);
+        auto* Selector = Get<QComboBox>(Main.get(), "ShowInstanceNrCB");
+        QVERIFY(Selector->count() == 2 && Selector->itemText(0) == "0" && Selector->itemText(1) == "1");
+    }
+
+    void epsilonReadsTheSameUnderEitherSeparator()
+    {
+        Generate(3);
+        const DoubDoubArray Hundredth = Expected(0.01), Fifth = Expected(0.2);
+        QVERIFY(!SameMatrix(Hundredth, Fifth));
+        for (const char Separator : {'.', ','}) {
+            orbench::SetDecimalSeparator(Separator);
+            for (const char* Text : {"0,01", "0.01", "0,2"}) {
+                Get<QLineEdit>(Window.get(), "EpsilonLE")->setText(Text);
+                Analyze();
+                QVERIFY2(SameMatrix(Window->Overlap(), std::string(Text) == "0,2" ? Fifth : Hundredth), Text);
+            }
+        }
+        Get<QLineEdit>(Window.get(), "EpsilonLE")->setText("abc");
+        Analyze();
+        QCOMPARE(Boxes.size(), 1);
+        QVERIFY(SameMatrix(Window->Overlap(), Fifth));
+    }
+
+    void escapeClosesTheWindow()
+    {
+        Window->show();
+        QTest::keyClick(Window.get(), Qt::Key_Escape);
+        QVERIFY(!Window->isVisible());
+        QCOMPARE(Window->result(), int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(OverlapWindowTest)
+#include "OverlapWindowTest.moc"

@@ -1,0 +1,12 @@
+# The Qt Tests of the batch window and the overlap window (included from tests/CMakeLists.txt).
+find_package(Qt6 REQUIRED COMPONENTS Test)
+foreach(Window Batch Overlap)
+  string(TOLOWER ${Window} Lower)
+  set(Target orbench_${Lower}_window_test)
+  add_executable(${Target} ${CMAKE_CURRENT_LIST_DIR}/${Window}WindowTest.cpp ${CMAKE_CURRENT_LIST_DIR}/../model/TestHelpers.cpp)
+  set_target_properties(${Target} PROPERTIES AUTOMOC ON)
+  target_include_directories(${Target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/model)
+  target_link_libraries(${Target} PRIVATE orbench_ui Qt6::Test)
+  add_test(NAME ${Target} COMMAND ${Target})
+  set_tests_properties(${Target} PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+endforeach()
