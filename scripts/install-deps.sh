@@ -16,6 +16,10 @@ packages=(
   qt6-charts-dev
   libqt6opengl6-dev
   libgl-dev
+  libcli11-dev
+  nlohmann-json3-dev
+  libssl-dev
+  qt6-svg-dev
 )
 
 missing=()

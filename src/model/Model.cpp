@@ -100,12 +100,12 @@ TCaseMix* TData::SelectCaseMixByName(const std::string& Name) const
 
 // ---- TCaseMix ----
 
-TCaseMix::TCaseMix(TData* _Data, int _CaseMixType, double _CapacityORinMinutes)
-    : ID(_Data->GenerateObjectID.GetUniqueID()),
+TCaseMix::TCaseMix(TData* AData, int ACaseMixType, double ACapacityORinMinutes)
+    : ID(AData->GenerateObjectID.GetUniqueID()),
       Instances(true),
-      CaseMixType(_CaseMixType),
-      CapacityORinMinutes(_CapacityORinMinutes),
-      Data(_Data)
+      CaseMixType(ACaseMixType),
+      CapacityORinMinutes(ACapacityORinMinutes),
+      Data(AData)
 {
 }
 
@@ -125,9 +125,9 @@ void TCaseMix::CalculateRelativeSurgeryTypeFrequencies()
     for (const auto& Type : SurgeryTypes) Type->RelFrequency = Type->RelFrequency / Sum;
 }
 
-TInstance* TCaseMix::CreateAndAddInstance(double _Load, double _DesiredLoad, int _NumberOfORs)
+TInstance* TCaseMix::CreateAndAddInstance(double ALoad, double ADesiredLoad, int ANumberOfORs)
 {
-    auto* Instance = new TInstance(Data, this, _Load, _DesiredLoad, _NumberOfORs);
+    auto* Instance = new TInstance(Data, this, ALoad, ADesiredLoad, ANumberOfORs);
     Instances.Add(Instance);
     return Instance;
 }
@@ -144,8 +144,8 @@ TSurgeryType* TCaseMix::FindSurgeryTypeByCharacteristics(double P1, double P2, d
 
 // ---- TSurgeryType ----
 
-TSurgeryType::TSurgeryType(TData* _Data, TCaseMix* _CaseMix, std::unique_ptr<TDistribution> _Distribution)
-    : ID(_Data->GenerateObjectID.GetUniqueID()), Distribution(std::move(_Distribution)), CaseMix(_CaseMix), Data(_Data)
+TSurgeryType::TSurgeryType(TData* AData, TCaseMix* ACaseMix, std::unique_ptr<TDistribution> ADistribution)
+    : ID(AData->GenerateObjectID.GetUniqueID()), Distribution(std::move(ADistribution)), CaseMix(ACaseMix), Data(AData)
 {
 }
 
@@ -157,15 +157,15 @@ TSurgeryType::~TSurgeryType()
 
 // ---- TSurgery ----
 
-TSurgery::TSurgery(TSurgeryType* _SurgeryType, TData* _Data)
-    : ID(_Data != nullptr ? _Data->GenerateObjectID.GetUniqueID() : -1), SurgeryType(_SurgeryType), Data(_Data)
+TSurgery::TSurgery(TSurgeryType* ASurgeryType, TData* AData)
+    : ID(AData != nullptr ? AData->GenerateObjectID.GetUniqueID() : -1), SurgeryType(ASurgeryType), Data(AData)
 {
 }
 
 // ---- TInstance ----
 
-TInstance::TInstance(TData* _Data, TCaseMix* _CaseMix, double _Load, double _DesiredLoad, int _NumberOfORs)
-    : Load(_Load), DesiredLoad(_DesiredLoad), NumberOfORs(_NumberOfORs), Data(_Data), CaseMix(_CaseMix)
+TInstance::TInstance(TData* AData, TCaseMix* ACaseMix, double ALoad, double ADesiredLoad, int ANumberOfORs)
+    : Load(ALoad), DesiredLoad(ADesiredLoad), NumberOfORs(ANumberOfORs), Data(AData), CaseMix(ACaseMix)
 {
 }
 

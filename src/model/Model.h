@@ -105,7 +105,7 @@ using TInstanceFinishedEvent = std::function<void(const TInstance&)>;
 
 class TCaseMix {
 public:
-    TCaseMix(TData* _Data, int _CaseMixType, double _CapacityORinMinutes);
+    TCaseMix(TData* AData, int ACaseMixType, double ACapacityORinMinutes);
     ~TCaseMix();
     TCaseMix(const TCaseMix&) = delete;
     TCaseMix& operator=(const TCaseMix&) = delete;
@@ -121,7 +121,7 @@ public:
     TData* Data;
 
     void CalculateRelativeSurgeryTypeFrequencies();
-    TInstance* CreateAndAddInstance(double _Load, double _DesiredLoad, int _NumberOfORs);
+    TInstance* CreateAndAddInstance(double ALoad, double ADesiredLoad, int ANumberOfORs);
 
     // Roulette draws by RelFrequency / AuxRelFrequency; nullptr for an empty list.
     TSurgeryType* DrawSurgeryType();
@@ -144,7 +144,7 @@ private:
 
 class TSurgeryType {
 public:
-    TSurgeryType(TData* _Data, TCaseMix* _CaseMix, std::unique_ptr<TDistribution> _Distribution);
+    TSurgeryType(TData* AData, TCaseMix* ACaseMix, std::unique_ptr<TDistribution> ADistribution);
     ~TSurgeryType();
     TSurgeryType(const TSurgeryType&) = delete;
     TSurgeryType& operator=(const TSurgeryType&) = delete;
@@ -164,7 +164,7 @@ public:
 
 class TSurgery {
 public:
-    TSurgery(TSurgeryType* _SurgeryType, TData* _Data);
+    TSurgery(TSurgeryType* ASurgeryType, TData* AData);
 
     int ID;
     TSurgeryType* SurgeryType;
@@ -173,7 +173,7 @@ public:
 
 class TInstance {
 public:
-    TInstance(TData* _Data, TCaseMix* _CaseMix, double _Load, double _DesiredLoad, int _NumberOfORs);
+    TInstance(TData* AData, TCaseMix* ACaseMix, double ALoad, double ADesiredLoad, int ANumberOfORs);
     TInstance(const TInstance&) = delete;
     TInstance& operator=(const TInstance&) = delete;
 
