@@ -51,19 +51,46 @@ int ReadInteger(const std::string& Text, const std::string& Label)
     return Value;
 }
 
-// Steps 3 and 4 of a run: the base directory, then the remaining options.
+// Step 4 of a run: the remaining options, each refused when it cannot mean anything. Read before
+// anything is written (the base directory is created afterwards).
 TRunSettings ReadSettings(const TBatchInputs& Inputs, int NumInstancesPerLoad)
 {
-    ForceDirectories(Inputs.BaseDirectory);
     TRunSettings Settings;
     Settings.NumInstancesPerLoad = NumInstancesPerLoad;
-    for (const std::string& Entry : Inputs.Loads) Settings.LoadList.push_back(ReadDecimal(Entry, "Load"));
+    for (const std::string& Entry : Inputs.Loads) {
+        const double Load = ReadDecimal(Entry, "Load");
+        if (!(Load > 0)) throw EOrbenchError("The load " + Entry + " is not greater than 0.");
+        Settings.LoadList.push_back(Load);
+    }
     std::sort(Settings.LoadList.begin(), Settings.LoadList.end());
     Settings.MaxAbsDeviationFromLoad = ReadDecimal(Inputs.MaxLoadDeviation, "Maximum deviation from load:");
+    if (!(Settings.MaxAbsDeviationFromLoad > 0))
+        throw EOrbenchError("\"Maximum deviation from load:\" must be greater than 0 (it is " + Inputs.MaxLoadDeviation +
+                            ").");
     Settings.EpsilonDist = ReadDecimal(Inputs.Epsilon, "Epsilon (from [0,1])");
+    if (Settings.EpsilonDist < 0)
+        throw EOrbenchError("\"Epsilon (from [0,1])\" must not be negative (it is " + Inputs.Epsilon + ").");
     Settings.RemoveInstances = Inputs.RemoveInstances;
     Settings.NumInstancesToSelect = ReadInteger(Inputs.NumInstancesToSelect, "# instances to select:");
+    if (Inputs.MaxDraws < 1)
+        throw EOrbenchError("The draw limit must be at least 1 (it is " + std::to_string(Inputs.MaxDraws) + ").");
     return Settings;
+}
+
+std::string CaseMixDirectory(const TBatchInputs& Inputs, const std::string& Name)
+{
+    return IncludeTrailingPathDelimiter(Inputs.BaseDirectory + Name);
+}
+
+// Two case mixes of one name would write into one folder, the second replacing the first's files.
+void RefuseDuplicateNames(const std::vector<const TCaseMix*>& CaseMixes)
+{
+    for (std::size_t a = 0; a < CaseMixes.size(); ++a)
+        for (std::size_t b = a + 1; b < CaseMixes.size(); ++b)
+            if (CaseMixes[a]->Name == CaseMixes[b]->Name)
+                throw EOrbenchError("Two case mixes of the run have the name " + CaseMixes[a]->Name + " (" +
+                                    CaseMixes[a]->FileName + " and " + CaseMixes[b]->FileName +
+                                    "); their files would go into one folder.");
 }
 
 std::string MarkedPath(const std::string& FileName)
@@ -76,7 +103,7 @@ std::string MarkedPath(const std::string& FileName)
 // Analyses, selects, marks and reports each load of one (case mix, number of OR-days).
 void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::string& DirName,
                                const TRunSettings& Settings, const TBatchInputs& Inputs, const TRunKind& Kind,
-                               TBatchHost& Host)
+                               TBatchHost& Host, TBatchResult& Result)
 {
     TInstanceList Combination(false);
     TOverlapSettings OverlapSettings;
@@ -96,6 +123,7 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
         if (Settings.RemoveInstances) {
             double ObjVal = 0;
             Selected = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, Inputs.Engine);
+            Result.SelectionRefused = Result.SelectionRefused || !Selected;
             if (Selected) {
                 for (int i = 0; i < N; ++i) {
                     if (X[1 + static_cast<std::size_t>(i)] >= ChosenValue) continue;
@@ -132,13 +160,13 @@ bool RunCaseMix(TCaseMix& CaseMix, const std::string& DirName, const TRunSetting
         const int NumORdays = ReadInteger(Entry, "Number of operating rooms");
         if (!CaseMix.GenerateInstances(Settings.LoadList, 0, Settings.NumInstancesPerLoad, NumORdays,
                                        Settings.MaxAbsDeviationFromLoad, Inputs.SaveInstances, DirName,
-                                       Kind.GenerateOnTheFly)) {
+                                       Kind.GenerateOnTheFly, {}, Inputs.MaxDraws)) {
             Host.AddMessage("Could not generate all instances for case mix " + CaseMix.Name +
                             ", #ORdays: " + std::to_string(NumORdays));
             Result.DrawLimitPassed = true;
         }
         if (Inputs.AnalyzeOverlap)
-            AnalyzeGeneratedInstances(CaseMix, NumORdays, DirName, Settings, Inputs, Kind, Host);
+            AnalyzeGeneratedInstances(CaseMix, NumORdays, DirName, Settings, Inputs, Kind, Host, Result);
         Host.AdvanceProgress();
         if (Host.CheckPoint()) {
             Host.AddMessage("Instance generation interrupted after case mix " + CaseMix.Name +
@@ -167,6 +195,8 @@ private:
     TCaseMix* FCaseMix = nullptr;
 };
 
+std::string TheoreticalName(int CaseMixType) { return "TCM" + std::to_string(CaseMixType); }
+
 bool ReadNumInstances(const TBatchInputs& Inputs, TBatchHost& Host, int& NumInstancesPerLoad)
 {
     if (TryTextToInt(Inputs.NumInstancesPerSetting, NumInstancesPerLoad)) return true;
@@ -179,7 +209,7 @@ bool ReadNumInstances(const TBatchInputs& Inputs, TBatchHost& Host, int& NumInst
 void SelectInstancesByORdaysAndLoad(const TInstanceList& Source, int NumORdays, TInstanceList& Target, double Load)
 {
     for (TInstance* Instance : Source)
-        if (Instance->NumberOfORs == NumORdays && std::fabs(Instance->DesiredLoad - Load) < 1e-40)
+        if (Instance->NumberOfORs == NumORdays && std::fabs(Instance->DesiredLoad - Load) < 1e-40f)
             Target.Add(Instance);
 }
 
@@ -198,6 +228,16 @@ TBatchResult GenerateBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& 
     }
     const TRunSettings Settings = ReadSettings(Inputs, NumInstancesPerLoad);
     const TRunKind Kind{false, &OverlapReportTexts(), "overlap_"};
+    std::vector<const TCaseMix*> Run;
+    std::vector<std::string> Directories;
+    for (std::size_t s = 0; s < Inputs.CaseMixChecked.size() && s < Data.CaseMixes.size(); ++s) {
+        if (!Inputs.CaseMixChecked[s]) continue;
+        Run.push_back(Data.CaseMixes[s].get());
+        Directories.push_back(CaseMixDirectory(Inputs, Data.CaseMixes[s]->Name));
+    }
+    RefuseDuplicateNames(Run);
+    PrepareRunDirectories(Directories, Inputs.Overwrite);
+    ForceDirectories(Inputs.BaseDirectory);
 
     const int Checked = static_cast<int>(std::count(Inputs.CaseMixChecked.begin(), Inputs.CaseMixChecked.end(), true));
     TRunCleanup Cleanup(Host);
@@ -206,7 +246,7 @@ TBatchResult GenerateBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& 
         if (!Inputs.CaseMixChecked[s] || s >= Data.CaseMixes.size()) continue;
         TCaseMix& CaseMix = *Data.CaseMixes[s];
         Cleanup.Processing(&CaseMix);
-        const std::string DirName = IncludeTrailingPathDelimiter(Inputs.BaseDirectory + CaseMix.Name);
+        const std::string DirName = CaseMixDirectory(Inputs, CaseMix.Name);
         ForceDirectories(DirName);
         const bool Stopped = RunCaseMix(CaseMix, DirName, Settings, Inputs, Kind, Host, Result);
         CaseMix.Instances.Clear();
@@ -229,13 +269,17 @@ TBatchResult GenerateTheoreticalBatch(TData& Data, const TBatchInputs& Inputs, T
     }
     const TRunSettings Settings = ReadSettings(Inputs, NumInstancesPerLoad);
     const TRunKind Kind{true, &ProximityReportTexts(), "proximity_"};
+    std::vector<std::string> Directories;
+    for (int t = 0; t < NumCaseMixTypes; ++t) Directories.push_back(CaseMixDirectory(Inputs, TheoreticalName(t)));
+    PrepareRunDirectories(Directories, Inputs.Overwrite);
+    ForceDirectories(Inputs.BaseDirectory);
 
     TRunCleanup Cleanup(Host);
     Host.ShowProgress(NumCaseMixTypes * static_cast<int>(Inputs.NumORdays.size()));
     for (int t = 0; t < NumCaseMixTypes; ++t) {
         Data.CaseMixes.push_back(std::make_unique<TCaseMix>(&Data, t, Inputs.CapacityORinMinutes));
         TCaseMix* CaseMix = Data.CaseMixes.back().get();
-        CaseMix->Name = "TCM" + std::to_string(t);
+        CaseMix->Name = TheoreticalName(t);
         // Generating on the fly adds a surgery type for every draw: the case mix goes when its
         // type is done, so that memory stays bounded and the windows' lists keep their positions.
         auto Release = [&Data, CaseMix] {
@@ -245,7 +289,7 @@ TBatchResult GenerateTheoreticalBatch(TData& Data, const TBatchInputs& Inputs, T
         };
         bool Stopped = false;
         try {
-            const std::string DirName = IncludeTrailingPathDelimiter(Inputs.BaseDirectory + CaseMix->Name);
+            const std::string DirName = CaseMixDirectory(Inputs, CaseMix->Name);
             ForceDirectories(DirName);
             Stopped = RunCaseMix(*CaseMix, DirName, Settings, Inputs, Kind, Host, Result);
         } catch (...) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Model.h"
+#include "OutputFiles.h"
 #include "Overlap.h"
 
 namespace orbench {
@@ -26,10 +27,16 @@ struct TBatchInputs {
     std::vector<std::string> NumORdays = {"5", "10", "15", "20", "25", "30", "35", "40"};
     std::vector<std::string> Loads = {"0.80", "0.85", "0.90", "0.95", "1.00", "1.05", "1.10", "1.15", "1.20"};
     TOverlapEngine Engine = TOverlapEngine::oeExact;
-    // The base directory of the output tree, ending in '/': "instances/" beside the executable.
+    // The base directory of the output tree, ending in '/' (the window: "instances/" beside the
+    // executable; the command line: "instances/" in the current directory).
     std::string BaseDirectory;
     // The OR-day capacity of the theoretical case mixes (minutes).
     double CapacityORinMinutes = 480;
+    // The main draws each generation call may make.
+    int MaxDraws = DefaultMaxDraws;
+    // Delete the files of an earlier run from the case-mix folders the run writes into, instead of
+    // refusing the run (EEarlierRunFiles).
+    bool Overwrite = false;
 };
 
 // How a run talks to its front end (the batch window or the command line).
@@ -49,18 +56,22 @@ public:
 };
 
 struct TBatchResult {
-    bool Aborted = false;          // ended by an input check, nothing generated
-    bool DrawLimitPassed = false;  // some generation call could not make all its instances
-    bool Interrupted = false;      // a stop request ended the run
+    bool Aborted = false;           // ended by an input check, nothing generated
+    bool DrawLimitPassed = false;   // some generation call could not make all its instances
+    bool Interrupted = false;       // a stop request ended the run
+    bool SelectionRefused = false;  // some combination had no more instances than were to be selected
 };
 
-// The instances of Source with NumberOfORs = NumORdays and DesiredLoad equal to Load, appended to
-// Target in Source's order.
+// The instances of Source with NumberOfORs = NumORdays and DesiredLoad within the single-precision
+// constant 1e-40 of Load (in effect equal), appended to Target in Source's order.
 void SelectInstancesByORdaysAndLoad(const TInstanceList& Source, int NumORdays, TInstanceList& Target, double Load);
 
 // "&Go!": every checked case mix x every number of OR-days x the loads, generated into
 // BaseDirectory/<case mix name>/, each combination analysed, selected, marked and reported.
-// Throws EOrbenchError on an option that does not convert or a report that cannot be written.
+// Throws EOrbenchError, before anything is written, on an option that does not convert or cannot
+// mean anything (a load or deviation of 0 or less, a negative epsilon) and on two checked case
+// mixes of the same name; EEarlierRunFiles (OutputFiles.h) when a case-mix folder holds files of
+// an earlier run and Overwrite is off; EOutputError when a file or folder cannot be written.
 TBatchResult GenerateBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& Host);
 
 // "Generate Theor. Inst.": the same over the case-mix types 0..16 (case mixes TCM0..TCM16 whose

@@ -1,6 +1,9 @@
 #include "CliArgs.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
+#include <memory>
 
 #include "TextUtils.h"
 
@@ -8,44 +11,98 @@ namespace orbench::cli {
 
 namespace {
 
-const TOptionDef* FindDef(const std::string& Name, const std::vector<TOptionDef>& Defs)
+const char* const CommonGroup = "Common options";
+
+// Prints the usage line of a command as its spec gives it.
+class TFormatter : public CLI::Formatter {
+public:
+    std::map<std::string, std::string> Usages;
+
+    std::string make_usage(const CLI::App* App, std::string Name) const override
+    {
+        const auto It = Usages.find(App->get_name());
+        if (It == Usages.end()) return CLI::Formatter::make_usage(App, Name);
+        return "Usage: orbench-cli " + It->second + "\n";
+    }
+};
+
+void AddOption(CLI::App& App, const TOptionSpec& Spec, const std::string& Group)
 {
-    for (const TOptionDef& Def : Defs)
-        if (Def.Name == Name) return &Def;
-    return nullptr;
+    const std::string Description = Spec.Meaning + (Spec.Default.empty() ? "" : " (default: " + Spec.Default + ")");
+    CLI::Option* Option = Spec.Value.empty() ? App.add_flag(Spec.Name, Description)->disable_flag_override()
+                                             : App.add_option(Spec.Name, Description)->type_name(Spec.Value);
+    Option->group(Group);
 }
 
-// Takes the option at Args[i] (and its value), advancing i; false when it is not one of Defs.
-bool TakeOption(const std::vector<std::string>& Args, std::size_t& i, const std::vector<TOptionDef>& Defs,
-                TParsedArgs* Result)
+// An option followed by another option's name took that name as its value: its own value is
+// missing ("generate --casemix --ordays 10").
+void CheckMissingValues(const CLI::App& App)
 {
-    std::string Name = Args[i];
-    std::string Value;
-    bool HasInlineValue = false;
-    const std::size_t Equals = Name.find('=');
-    if (Equals != std::string::npos) {
-        Value = Name.substr(Equals + 1);
-        Name.erase(Equals);
-        HasInlineValue = true;
-    }
-    const TOptionDef* Def = FindDef(Name, Defs);
-    if (Def == nullptr) return false;
-    if (Def->TakesValue) {
-        if (!HasInlineValue) {
-            if (i + 1 >= Args.size()) throw ECliError("option " + Name + " needs a value");
-            Value = Args[++i];
+    for (const CLI::Option* Option : App.get_options()) {
+        if (Option->get_positional() || Option->get_type_size() == 0) continue;
+        for (const std::string& Result : Option->results()) {
+            if (Result.rfind("--", 0) != 0) continue;
+            const std::string Name = Result.substr(0, Result.find('='));
+            const auto Known = [&Name](const CLI::App* In) {
+                return In != nullptr && In->get_option_no_throw(Name) != nullptr;
+            };
+            if (Known(&App) || Known(App.get_parent()) || Name == "--help" || Name == "--version")
+                throw ECliError(Option->get_name() + ": missing value");
         }
-    } else if (HasInlineValue) {
-        throw ECliError("option " + Name + " takes no value");
     }
-    if (Result != nullptr) Result->Add(Name, Value);
-    ++i;
-    return true;
 }
 
-bool LooksLikeOption(const std::string& Arg) { return Arg.size() > 2 && Arg.compare(0, 2, "--") == 0; }
+std::string Lowered(std::string Text)
+{
+    if (!Text.empty() && Text[0] >= 'A' && Text[0] <= 'Z') Text[0] = static_cast<char>(Text[0] - 'A' + 'a');
+    return Text;
+}
+
+// CLI11's message in the program's words.
+std::string Translate(const CLI::ParseError& Error, const CLI::App& App, const CLI::App* Command)
+{
+    const std::string What = Error.what();
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&Error) != nullptr && What.rfind("--", 0) == 0 &&
+        What.find(" missing") != std::string::npos)
+        return What.substr(0, What.find(':')) + ": missing value";
+    if (dynamic_cast<const CLI::ExtrasError*>(&Error) != nullptr) {
+        if (Command == nullptr) {
+            const std::vector<std::string> Rest = App.remaining();
+            if (!Rest.empty() && Rest.front().rfind("-", 0) != 0)
+                return "unknown command " + Rest.front() + " (orbench-cli --help lists the commands)";
+            return Lowered(What);
+        }
+        return Command->get_name() + ": " + Lowered(What);
+    }
+    return Command == nullptr ? Lowered(What) : Command->get_name() + ": " + Lowered(What);
+}
+
+void CollectOptions(const CLI::App& App, TParsedArgs& Result)
+{
+    for (const CLI::Option* Option : App.get_options()) {
+        if (Option->count() == 0 || Option->get_name() == "--help" || Option->get_name() == "--version") continue;
+        for (const std::string& Value : Option->results()) {
+            if (Option->get_positional())
+                Result.Positionals.push_back(Value);
+            else
+                Result.Add(Option->get_name(), Value);
+        }
+    }
+}
 
 }  // namespace
+
+const std::vector<TOptionSpec>& CommonOptions()
+{
+    static const std::vector<TOptionSpec> Options = {
+        {"--capacity", "MIN", "OR-day capacity in minutes, greater than 0", "480"},
+        {"--seed", "N", "seed of the uniform generator; any integer, taken modulo 2^32", "12345"},
+        {"--decimal-separator", "C",
+         "'.' or ',': the decimal separator of names, file names and of the numbers read from files",
+         "from the locale (LC_ALL, else LC_NUMERIC, else LANG); '.' when unset, C or POSIX"},
+    };
+    return Options;
+}
 
 std::string TParsedArgs::Value(const std::string& Name, const std::string& Default) const
 {
@@ -61,62 +118,109 @@ std::vector<std::string> TParsedArgs::Values(const std::string& Name) const
 
 std::string TParsedArgs::Required(const std::string& Name) const
 {
-    if (!Has(Name)) throw ECliError(Command + " needs " + Name);
+    if (!Has(Name)) throw ECliError(Command + " needs " + Name + " (orbench-cli help " + Command + ")");
     return Value(Name);
 }
 
-const std::vector<TOptionDef>& CommonOptions()
+TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::vector<TCommandSpec>& Commands,
+                             const std::string& Version)
 {
-    static const std::vector<TOptionDef> Options = {
-        {"--capacity", true},
-        {"--seed", true},
-        {"--decimal-separator", true},
-    };
-    return Options;
-}
+    CLI::App App("orbench-cli " + Version +
+                     ": generates operating-room scheduling benchmark instances from case mixes, measures their "
+                     "overlap and selects least-overlapping subsets.",
+                 "orbench-cli");
+    auto Formatter = std::make_shared<TFormatter>();
+    Formatter->column_width(34);
+    Formatter->label("Subcommands", "Commands");
+    Formatter->label("SUBCOMMAND", "COMMAND");
+    App.formatter(Formatter);
+    App.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    App.set_help_flag("-h,--help", "print this help and exit");
+    App.set_version_flag("--version", "orbench-cli " + Version, "print the version and exit");
+    App.require_subcommand(0, 1);
+    App.footer("orbench-cli help COMMAND (or orbench-cli COMMAND --help) prints the options of a command.\n"
+               "Exit codes: 0 success, 1 bad usage or input, 2 an output could not be written or memory ran out,\n"
+               "3 the run did not do all that was asked (draw limit passed, selection refused), 130 Ctrl-C.");
+    for (const TOptionSpec& Spec : CommonOptions()) AddOption(App, Spec, CommonGroup);
 
-std::string FindCommand(const std::vector<std::string>& Args)
-{
-    std::size_t i = 0;
-    while (i < Args.size() && LooksLikeOption(Args[i]))
-        if (!TakeOption(Args, i, CommonOptions(), nullptr)) return "";
-    return i < Args.size() ? Args[i] : "";
-}
-
-TParsedArgs Parse(const std::vector<std::string>& Args, const std::vector<TOptionDef>& CommandOptions)
-{
-    std::vector<TOptionDef> All = CommonOptions();
-    All.insert(All.end(), CommandOptions.begin(), CommandOptions.end());
-    TParsedArgs Result;
-    std::size_t i = 0;
-    while (i < Args.size()) {
-        if (LooksLikeOption(Args[i])) {
-            if (!TakeOption(Args, i, All, &Result)) {
-                const std::string Name = Args[i].substr(0, Args[i].find('='));
-                throw ECliError("unknown option " + Name + (Result.Command.empty() ? "" : " for " + Result.Command));
-            }
-        } else if (Result.Command.empty()) {
-            Result.Command = Args[i++];
-        } else {
-            Result.Positionals.push_back(Args[i++]);
+    std::vector<CLI::App*> Subcommands;
+    for (const TCommandSpec& Spec : Commands) {
+        CLI::App* Sub = App.add_subcommand(Spec.Name, Spec.Summary);
+        Formatter->Usages[Spec.Name] = Spec.Usage;
+        if (!Spec.Positional.empty()) {
+            CLI::Option* Positional = Sub->add_option(Spec.Positional, Spec.PositionalMeaning);
+            if (Spec.PositionalList)
+                Positional->expected(1, CLI::detail::expected_max_vector_size)->allow_extra_args(true);
         }
+        for (const TOptionSpec& Option : Spec.Options) AddOption(*Sub, Option, "Options");
+        for (const TOptionSpec& Option : CommonOptions()) AddOption(*Sub, Option, CommonGroup);
+        Subcommands.push_back(Sub);
     }
+    CLI::App* Help = App.add_subcommand("help", "print the usage of a command with its options and defaults");
+    Formatter->Usages["help"] = "help COMMAND";
+    Help->add_option("COMMAND", "the command");
+
+    const auto Chosen = [&]() -> CLI::App* {
+        for (CLI::App* Sub : Subcommands)
+            if (App.got_subcommand(Sub)) return Sub;
+        return App.got_subcommand(Help) ? Help : nullptr;
+    };
+    TParsedArgs Result;
+    std::vector<std::string> Reversed(Args.rbegin(), Args.rend());
+    try {
+        App.parse(Reversed);
+    } catch (const CLI::CallForHelp&) {
+        CLI::App* Sub = Chosen();
+        Result.HelpText = Sub == nullptr ? App.help() : Sub->help("orbench-cli");
+        return Result;
+    } catch (const CLI::CallForVersion& Call) {
+        Result.HelpText = std::string(Call.what()) + "\n";
+        return Result;
+    } catch (const CLI::ParseError& Error) {
+        CLI::App* Sub = Chosen();
+        if (Sub != nullptr) CheckMissingValues(*Sub);
+        CheckMissingValues(App);
+        throw ECliError(Translate(Error, App, Sub));
+    }
+    CLI::App* Sub = Chosen();
+    if (Sub == nullptr) throw ECliError("no command given (orbench-cli --help lists the commands)");
+    CheckMissingValues(*Sub);
+    CheckMissingValues(App);
+    if (Sub == Help) {
+        const std::string Name = Help->get_option("COMMAND")->count() > 0 ? Help->get_option("COMMAND")->results().back() : "";
+        if (Name.empty()) {
+            Result.HelpText = App.help();
+            return Result;
+        }
+        const auto It = std::find_if(Subcommands.begin(), Subcommands.end(),
+                                     [&Name](const CLI::App* Candidate) { return Candidate->get_name() == Name; });
+        if (It == Subcommands.end()) throw ECliError("help: unknown command " + ShortenForMessage(Name));
+        Result.HelpText = (*It)->help("orbench-cli");
+        return Result;
+    }
+    Result.Command = Sub->get_name();
+    CollectOptions(App, Result);  // before the command name: earlier, so a value after it wins
+    CollectOptions(*Sub, Result);
     return Result;
 }
 
-double ParseDouble(const std::string& Text, const std::string& What)
+double ParseDouble(const std::string& Text, const std::string& Option)
 {
     double Value = 0;
     if (Text.find(',') != std::string::npos || !TryTextToFloatWith(Text, '.', Value))
-        throw ECliError(What + ": \"" + Text + "\" is not a number (write decimals with '.')");
+        throw ECliError(Option + " " + ShortenForMessage(Text) + ": not a finite number written with '.'");
     return Value;
 }
 
-int ParseInt(const std::string& Text, const std::string& What)
+int ParseInt(const std::string& Text, const std::string& Option)
 {
     int Value = 0;
-    if (!TryTextToInt(Text, Value)) throw ECliError(What + ": \"" + Text + "\" is not an integer");
-    return Value;
+    if (TryTextToInt(Text, Value)) return Value;
+    std::size_t i = Text.find_first_not_of(' ');
+    if (i != std::string::npos && (Text[i] == '+' || Text[i] == '-')) ++i;
+    const bool Digits = i < Text.size() && Text.find_first_not_of("0123456789", i) == std::string::npos;
+    throw ECliError(Option + " " + ShortenForMessage(Text) +
+                    (Digits ? ": out of range (-2147483648 to 2147483647)" : ": not an integer"));
 }
 
 std::uint32_t ParseSeed(const std::string& Text)
@@ -124,23 +228,20 @@ std::uint32_t ParseSeed(const std::string& Text)
     std::size_t i = 0;
     bool Negative = false;
     if (i < Text.size() && (Text[i] == '+' || Text[i] == '-')) Negative = Text[i++] == '-';
-    if (i == Text.size()) throw ECliError("--seed: \"" + Text + "\" is not an integer");
+    if (i == Text.size()) throw ECliError("--seed " + ShortenForMessage(Text) + ": not an integer");
     std::uint32_t Value = 0;
     for (; i < Text.size(); ++i) {
-        if (Text[i] < '0' || Text[i] > '9') throw ECliError("--seed: \"" + Text + "\" is not an integer");
+        if (Text[i] < '0' || Text[i] > '9') throw ECliError("--seed " + ShortenForMessage(Text) + ": not an integer");
         Value = Value * 10u + static_cast<std::uint32_t>(Text[i] - '0');  // wraps modulo 2^32
     }
     return Negative ? 0u - Value : Value;
 }
 
-std::vector<double> ParseDoubleList(const std::string& Text, const std::string& What)
+std::vector<std::string> SplitList(const std::string& Text)
 {
-    std::vector<double> Values;
-    if (Text.empty()) return Values;
     std::vector<std::string> Pieces;
-    SplitToStringList(Text, ',', Pieces);
-    for (const std::string& Piece : Pieces) Values.push_back(ParseDouble(Piece, What));
-    return Values;
+    if (!Text.empty()) SplitToStringList(Text, ',', Pieces);
+    return Pieces;
 }
 
 }  // namespace orbench::cli

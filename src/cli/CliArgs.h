@@ -10,7 +10,9 @@ namespace orbench::cli {
 
 constexpr int ExitSuccess = 0;
 constexpr int ExitBadInput = 1;
-constexpr int ExitDrawLimit = 3;
+constexpr int ExitOutputError = 2;
+constexpr int ExitIncomplete = 3;
+constexpr int ExitInterrupted = 130;
 
 // Bad usage or bad input: the message goes to stderr and the program ends with exit code 1.
 class ECliError : public std::runtime_error {
@@ -18,22 +20,39 @@ public:
     explicit ECliError(const std::string& Message) : std::runtime_error(Message) {}
 };
 
-struct TOptionDef {
-    std::string Name;  // with its leading "--"
-    bool TakesValue;
+// One option of a command as its help shows it.
+struct TOptionSpec {
+    std::string Name;     // with its leading "--"
+    std::string Value;    // the placeholder of its value (N, FILE, ...); empty for a switch
+    std::string Meaning;
+    std::string Default;  // shown as "(default: ...)"; empty for none
 };
 
-// The command line split into the command, its options and its positional arguments. Common
-// options may stand before or after the command name; "--name=value" and "--name value" both work.
+struct TCommandSpec {
+    std::string Name;
+    std::string Usage;  // the usage line after "orbench-cli "
+    std::string Summary;
+    std::vector<TOptionSpec> Options;
+    std::string Positional;  // placeholder of the positional arguments; empty for none
+    std::string PositionalMeaning;
+    bool PositionalList = false;  // any number of them, else exactly one
+};
+
+// The common options, accepted before and after the command name.
+const std::vector<TOptionSpec>& CommonOptions();
+
+// The command line split into the command, its options and its positional arguments. A value
+// given twice: the last one counts (Values gives them all, in order).
 class TParsedArgs {
 public:
     std::string Command;
     std::vector<std::string> Positionals;
+    // Set for --help, help COMMAND and --version: the text to print on stdout (exit 0).
+    std::string HelpText;
 
     bool Has(const std::string& Name) const { return FOptions.count(Name) != 0; }
     // The last value given, or Default when the option is absent.
     std::string Value(const std::string& Name, const std::string& Default = "") const;
-    // Every value given, in order.
     std::vector<std::string> Values(const std::string& Name) const;
     // The value of a required option.
     std::string Required(const std::string& Name) const;
@@ -44,19 +63,20 @@ private:
     std::map<std::string, std::vector<std::string>> FOptions;
 };
 
-const std::vector<TOptionDef>& CommonOptions();
+// Parses the arguments after the program name: "--name value" and "--name=value"; common options
+// before or after the command name; "orbench-cli --help", "help COMMAND", "COMMAND --help" and
+// "--version" fill HelpText. Throws ECliError on an unknown command or option, a missing value or
+// a surplus argument.
+TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::vector<TCommandSpec>& Commands,
+                             const std::string& Version);
 
-// First pass: the command name (empty when none) with the common options before it.
-// Second pass (Parse): everything, with the command's own options known.
-std::string FindCommand(const std::vector<std::string>& Args);
-TParsedArgs Parse(const std::vector<std::string>& Args, const std::vector<TOptionDef>& CommandOptions);
-
-// Numbers on the command line are always written with '.'.
-double ParseDouble(const std::string& Text, const std::string& What);
-int ParseInt(const std::string& Text, const std::string& What);
+// Numbers on the command line are always written with '.'; the messages name the option and the
+// value.
+double ParseDouble(const std::string& Text, const std::string& Option);
+int ParseInt(const std::string& Text, const std::string& Option);
 // Any integer, reduced modulo 2^32.
 std::uint32_t ParseSeed(const std::string& Text);
-// Comma-separated numbers; an empty text gives an empty list.
-std::vector<double> ParseDoubleList(const std::string& Text, const std::string& What);
+// Comma-separated pieces; an empty text gives an empty list.
+std::vector<std::string> SplitList(const std::string& Text);
 
 }  // namespace orbench::cli

@@ -1,6 +1,5 @@
 #include "CliBatchHost.h"
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -8,14 +7,6 @@
 namespace orbench::cli {
 
 namespace {
-
-volatile std::sig_atomic_t StopFlag = 0;
-
-extern "C" void OnInterrupt(int)
-{
-    StopFlag = 1;
-    std::signal(SIGINT, SIG_DFL);
-}
 
 std::string Clock(double Seconds)
 {
@@ -27,17 +18,9 @@ std::string Clock(double Seconds)
 
 }  // namespace
 
-TCliBatchHost::TCliBatchHost() : FTerminal(isatty(STDERR_FILENO) != 0)
-{
-    StopFlag = 0;
-    std::signal(SIGINT, OnInterrupt);
-}
+TCliBatchHost::TCliBatchHost() : FTerminal(isatty(STDERR_FILENO) != 0) {}
 
-TCliBatchHost::~TCliBatchHost()
-{
-    ClearBar();
-    std::signal(SIGINT, SIG_DFL);
-}
+TCliBatchHost::~TCliBatchHost() { ClearBar(); }
 
 void TCliBatchHost::AddMessage(const std::string& Message)
 {
@@ -68,9 +51,9 @@ void TCliBatchHost::HideProgress()
     FBarActive = false;
 }
 
-bool TCliBatchHost::CheckPoint() { return StopFlag != 0; }
+bool TCliBatchHost::CheckPoint() { return CliStopRequested(); }
 
-bool TCliBatchHost::StopRequested() { return StopFlag != 0; }
+bool TCliBatchHost::StopRequested() { return CliStopRequested(); }
 
 void TCliBatchHost::DrawBar()
 {

@@ -3,12 +3,12 @@
 #include <chrono>
 
 #include "BatchRun.h"
+#include "CliStop.h"
 
 namespace orbench::cli {
 
 // The command line's side of a batch run: message lines on stderr as they are added, a
-// progress bar on stderr when it is a terminal, and Ctrl-C as the stop request (a second
-// Ctrl-C ends the program at once).
+// progress bar on stderr when it is a terminal, and Ctrl-C as the stop request (CliStop.h).
 class TCliBatchHost : public TBatchHost {
 public:
     TCliBatchHost();
@@ -27,6 +27,7 @@ private:
     void DrawBar();
     void ClearBar();
 
+    TStopRequestScope FStopScope;
     bool FTerminal;
     bool FBarShown = false;
     bool FBarActive = false;

@@ -1,51 +1,35 @@
 #include "CliCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <new>
 
 #include "BatchRun.h"
 #include "CliArgs.h"
 #include "CliBatchHost.h"
+#include "CliStop.h"
 #include "FileUtils.h"
 #include "InstanceFill.h"
 #include "Model.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
+#include "OutputFiles.h"
 #include "Overlap.h"
 #include "OverlapReport.h"
 #include "Selection.h"
 #include "TextUtils.h"
 
+#ifndef ORBENCH_VERSION
+#define ORBENCH_VERSION "unknown"
+#endif
+
 namespace orbench::cli {
 
 namespace {
 
-const char* const UsageText =
-    "usage: orbench-cli COMMAND [options]\n"
-    "\n"
-    "commands:\n"
-    "  casemix FILE [--type T] [--write OUT]\n"
-    "  generate --casemix FILE --ordays N --loads L1,L2,... [--per-load K] [--deviation D] [--type T]\n"
-    "           [--out DIR] [--no-save]\n"
-    "  generate --on-the-fly --type T --ordays N --loads L1,L2,... [...]\n"
-    "  fill --casemix FILE --ordays N --load L [--count K] [--type T] [--out DIR]\n"
-    "  theoretical-casemix [--name NAME] --write OUT\n"
-    "  overlap --casemix FILE [--epsilon E] [--deterministic] [--select K] [--engine exact|solver]\n"
-    "          [--report OUT] INSTANCE_FILE...\n"
-    "  batch --casemix FILE [--casemix FILE ...] [--ordays 5,10,...] [--loads 0.80,...]\n"
-    "        [--per-combination K] [--deviation D] [--select S] [--epsilon E] [--deterministic]\n"
-    "        [--no-analyze] [--keep-all] [--no-save] [--out DIR] [--engine exact|solver]\n"
-    "  theoretical-batch [the batch options without --casemix]\n"
-    "\n"
-    "common options: --capacity MIN (480), --seed N (12345), --decimal-separator . or ,\n";
-
-// One run of the program: the model root with its generator seeded, the capacity and the
-// decimal separator taken from the common options.
-struct TRun {
-    TData Data;
-    double Capacity = 480;
-};
+const std::string Prefix = "orbench-cli: ";
 
 void PrintLine(const std::string& Line)
 {
@@ -54,50 +38,159 @@ void PrintLine(const std::string& Line)
     std::fflush(stdout);
 }
 
+// Control characters (in a file name, say) are shown escaped, never sent to the terminal.
 void PrintError(const std::string& Line)
 {
-    std::fputs(Line.c_str(), stderr);
+    std::fputs(ShortenForMessage(Line, std::string::npos).c_str(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);
 }
 
+// The model's messages on stderr, naming the file being read.
+class TCliNotifier : public TNotifier {
+public:
+    std::string Subject;
+    void ShowMessage(TMessageKind, const std::string& Text) override
+    {
+        PrintError(Prefix + (Subject.empty() ? "" : Subject + ": ") + Text);
+    }
+};
+
+// One run of the program: the model root with its generator seeded, the capacity and the
+// decimal separator taken from the common options.
+struct TRun {
+    TCliNotifier Notifier;
+    TData Data;
+    double Capacity = 480;
+    TRun() { Data.Notifier = &Notifier; }
+};
+
+// ---- Checks of the option values: each refusal names the option and the value. ----
+
+[[noreturn]] void Refuse(const std::string& Option, const std::string& Value, const std::string& Reason)
+{
+    throw ECliError(Option + " " + ShortenForMessage(Value) + ": " + Reason);
+}
+
+int AtLeast(const std::string& Text, const std::string& Option, int Minimum)
+{
+    const int Value = ParseInt(Text, Option);
+    if (Value < Minimum) Refuse(Option, Text, "must be at least " + std::to_string(Minimum));
+    return Value;
+}
+
+double Positive(const std::string& Text, const std::string& Option)
+{
+    const double Value = ParseDouble(Text, Option);
+    if (!(Value > 0)) Refuse(Option, Text, "must be greater than 0");
+    return Value;
+}
+
+double NonNegative(const std::string& Text, const std::string& Option)
+{
+    const double Value = ParseDouble(Text, Option);
+    if (Value < 0) Refuse(Option, Text, "must not be negative");
+    return Value;
+}
+
+std::string Path(const std::string& Text, const std::string& What)
+{
+    if (Text.empty()) throw ECliError(What + ": the path is empty");
+    return Text;
+}
+
+// -1..16 (-1: every surgery type); 0..16 when surgery types are generated on the fly.
+int CaseMixTypeOption(const TParsedArgs& Args, bool OnTheFly)
+{
+    const std::string Text = Args.Value("--type", "0");
+    const int Type = ParseInt(Text, "--type");
+    const int Lowest = OnTheFly ? 0 : -1;
+    if (Type < Lowest || Type >= NumCaseMixTypes)
+        Refuse("--type", Text, OnTheFly ? "must be from 0 to 16 with --on-the-fly" : "must be from -1 to 16");
+    return Type;
+}
+
+DArray Loads(const std::string& Text, const std::string& Option)
+{
+    DArray Values;
+    for (const std::string& Entry : SplitList(Text)) Values.push_back(Positive(Entry, Option));
+    return Values;
+}
+
+TOverlapEngine Engine(const TParsedArgs& Args)
+{
+    TOverlapEngine Result = TOverlapEngine::oeExact;
+    const std::string Text = Args.Value("--engine", "exact");
+    if (!TryTextToOverlapEngine(Text, Result)) Refuse("--engine", Text, "must be exact or solver");
+    return Result;
+}
+
 void NoPositionals(const TParsedArgs& Args)
 {
-    if (!Args.Positionals.empty()) throw ECliError("unexpected argument \"" + Args.Positionals.front() + "\"");
+    if (!Args.Positionals.empty())
+        throw ECliError(Args.Command + ": unexpected argument " + ShortenForMessage(Args.Positionals.front()));
 }
 
 void ApplyCommonOptions(const TParsedArgs& Args, TRun& Run)
 {
     if (Args.Has("--decimal-separator")) {
         const std::string Separator = Args.Value("--decimal-separator");
-        if (Separator != "." && Separator != ",")
-            throw ECliError("--decimal-separator must be '.' or ','");
+        if (Separator != "." && Separator != ",") Refuse("--decimal-separator", Separator, "must be . or ,");
         SetDecimalSeparator(Separator[0]);
     } else {
         SetDecimalSeparator(DetectLocaleDecimalSeparator());
     }
-    if (Args.Has("--capacity")) {
-        Run.Capacity = ParseDouble(Args.Value("--capacity"), "--capacity");
-        if (!(Run.Capacity > 0)) throw ECliError("--capacity must be greater than 0");
-    }
+    if (Args.Has("--capacity")) Run.Capacity = Positive(Args.Value("--capacity"), "--capacity");
     Run.Data.Random.Seed(Args.Has("--seed") ? ParseSeed(Args.Value("--seed")) : TUniformGenerator::DefaultSeed);
 }
 
-int PositiveOrdays(const TParsedArgs& Args)
+// ---- Reading files ----
+
+void RequireInputFile(const std::string& FileName)
 {
-    const int NumORdays = ParseInt(Args.Required("--ordays"), "--ordays");
-    if (NumORdays <= 0) throw ECliError("--ordays must be greater than 0");
-    return NumORdays;
+    if (FileName.empty()) throw ECliError("an input file name is empty");
+    if (!PathExists(FileName)) throw ECliError(FileName + ": File does not exist!");
 }
 
-// Reads a case mix file into the run's model; a missing file has been reported by the reader.
 TCaseMix& ReadCaseMix(TRun& Run, const std::string& FileName)
 {
+    RequireInputFile(FileName);
     const std::size_t Before = Run.Data.CaseMixes.size();
+    Run.Notifier.Subject = FileName;
     Run.Data.ReadAndAddCaseMix(FileName, Run.Capacity);
-    if (Run.Data.CaseMixes.size() == Before) throw ECliError("");
+    Run.Notifier.Subject.clear();
+    if (Run.Data.CaseMixes.size() == Before) throw ECliError("");  // the notifier has said why
     return *Run.Data.CaseMixes.back();
 }
+
+void ReadInstance(TRun& Run, const std::string& FileName)
+{
+    RequireInputFile(FileName);
+    TCaseMix* Target = nullptr;
+    Run.Notifier.Subject = FileName;
+    Run.Data.ReadAndAddInstance(FileName, Target);
+    Run.Notifier.Subject.clear();
+    if (Target == nullptr) throw ECliError("");
+}
+
+// Generation draws only from types of positive frequency; a case mix without such types of the
+// requested case-mix type can make no instance.
+void RequireSurgeryTypes(TCaseMix& CaseMix, int CaseMixType)
+{
+    CaseMix.FillAuxSurgeryTypeList(CaseMixType);
+    if (CaseMix.AuxSurgeryTypes.empty())
+        throw ECliError("case mix " + CaseMix.Name + " has no surgery types of case-mix type " +
+                        std::to_string(CaseMixType));
+}
+
+void DrawLimitHint(int MaxDraws)
+{
+    PrintError(Prefix + "the draw limit of " + std::to_string(MaxDraws) +
+               " main draws per generation call was passed; raise it with --max-draws or widen the load window "
+               "with --deviation");
+}
+
+// ---- Commands ----
 
 std::string MemberTypes(const TSurgeryType& Type)
 {
@@ -113,7 +206,8 @@ std::string MemberTypes(const TSurgeryType& Type)
 int CommandCaseMix(const TParsedArgs& Args, TRun& Run)
 {
     if (Args.Positionals.size() != 1) throw ECliError("casemix needs exactly one FILE");
-    const int WriteType = ParseInt(Args.Value("--type", "0"), "--type");
+    const int WriteType = CaseMixTypeOption(Args, false);
+    const std::string Out = Args.Has("--write") ? Path(Args.Value("--write"), "--write") : "";
     TCaseMix& CaseMix = ReadCaseMix(Run, Args.Positionals.front());
     for (const auto& Type : CaseMix.SurgeryTypes) {
         TDistribution& D = *Type->Distribution;
@@ -122,7 +216,7 @@ int CommandCaseMix(const TParsedArgs& Args, TRun& Run)
                   FormatFixed(Type->Xvalue, 9) + "\t" + FormatFixed(Type->Yvalue, 9) + "\t" +
                   FormatFixed(Type->RelFrequency, 9) + "\t" + MemberTypes(*Type));
     }
-    if (Args.Has("--write")) CaseMix.WriteCaseMix(Args.Value("--write"), WriteType);
+    if (!Out.empty()) CaseMix.WriteCaseMix(Out, WriteType);
     return ExitSuccess;
 }
 
@@ -131,14 +225,13 @@ int CommandGenerate(const TParsedArgs& Args, TRun& Run)
     NoPositionals(Args);
     const bool OnTheFly = Args.Has("--on-the-fly");
     if (OnTheFly && Args.Has("--casemix")) throw ECliError("--on-the-fly and --casemix exclude each other");
-    const int CaseMixType = ParseInt(Args.Value("--type", "0"), "--type");
-    if (OnTheFly && (CaseMixType < 0 || CaseMixType >= NumCaseMixTypes))
-        throw ECliError("--on-the-fly needs a --type from 0 to 16");
-    const int NumORdays = PositiveOrdays(Args);
-    const DArray Loads = ParseDoubleList(Args.Required("--loads"), "--loads");
-    const int PerLoad = ParseInt(Args.Value("--per-load", "30"), "--per-load");
-    const double Deviation = ParseDouble(Args.Value("--deviation", "0.025"), "--deviation");
-    const std::string OutDir = Args.Value("--out", ".");
+    const int CaseMixType = CaseMixTypeOption(Args, OnTheFly);
+    const int NumORdays = AtLeast(Args.Required("--ordays"), "--ordays", 1);
+    const DArray LoadList = Loads(Args.Required("--loads"), "--loads");
+    const int PerLoad = AtLeast(Args.Value("--per-load", "30"), "--per-load", 1);
+    const double Deviation = Positive(Args.Value("--deviation", "0.025"), "--deviation");
+    const std::string OutDir = Path(Args.Value("--out", "."), "--out");
+    const int MaxDraws = AtLeast(Args.Value("--max-draws", std::to_string(DefaultMaxDraws)), "--max-draws", 1);
     const bool Save = !Args.Has("--no-save");
 
     TCaseMix* CaseMix = nullptr;
@@ -147,35 +240,54 @@ int CommandGenerate(const TParsedArgs& Args, TRun& Run)
         CaseMix = Run.Data.CaseMixes.back().get();
         CaseMix->Name = "TCM" + std::to_string(CaseMixType);
     } else {
-        CaseMix = &ReadCaseMix(Run, Args.Required("--casemix"));
+        CaseMix = &ReadCaseMix(Run, Path(Args.Required("--casemix"), "--casemix"));
+        RequireSurgeryTypes(*CaseMix, CaseMixType);
     }
     ForceDirectories(OutDir);
 
+    const TStopRequestScope StopScope;
     const bool Complete = CaseMix->GenerateInstances(
-        Loads, CaseMixType, PerLoad, NumORdays, Deviation, Save, IncludeTrailingPathDelimiter(OutDir), OnTheFly,
+        LoadList, CaseMixType, PerLoad, NumORdays, Deviation, Save, IncludeTrailingPathDelimiter(OutDir), OnTheFly,
         [](const TInstance& Instance) {
             PrintLine(Instance.Name + "\t" + FormatFixed(Instance.Load, 9) + "\t" +
                       std::to_string(Instance.Surgeries.size()));
-        });
+            if (CliStopRequested()) throw ECliStopped{};
+        },
+        MaxDraws);
     if (!Complete) {
         PrintError("Could not generate all instances for case mix " + CaseMix->Name +
                    ", #ORdays: " + std::to_string(NumORdays));
-        return ExitDrawLimit;
+        DrawLimitHint(MaxDraws);
+        return ExitIncomplete;
     }
     return ExitSuccess;
 }
 
+// The main window's loop checks in after every 100th accepted surgery: there a Ctrl-C stops it.
+class TStoppableFill : public TFillObserver {
+public:
+    void ProcessEvents() override
+    {
+        if (CliStopRequested()) throw ECliStopped{};
+    }
+};
+
 int CommandFill(const TParsedArgs& Args, TRun& Run)
 {
     NoPositionals(Args);
-    const int NumORdays = PositiveOrdays(Args);
-    const double Load = ParseDouble(Args.Required("--load"), "--load");
-    const int Count = ParseInt(Args.Value("--count", "1"), "--count");
-    const int CaseMixType = ParseInt(Args.Value("--type", "0"), "--type");
-    const std::string OutDir = Args.Value("--out", ".");
-    TCaseMix& CaseMix = ReadCaseMix(Run, Args.Required("--casemix"));
+    const int NumORdays = AtLeast(Args.Required("--ordays"), "--ordays", 1);
+    const double Load = Positive(Args.Required("--load"), "--load");
+    const int Count = AtLeast(Args.Value("--count", "1"), "--count", 1);
+    const int CaseMixType = CaseMixTypeOption(Args, false);
+    const std::string OutDir = Path(Args.Value("--out", "."), "--out");
+    TCaseMix& CaseMix = ReadCaseMix(Run, Path(Args.Required("--casemix"), "--casemix"));
+    RequireSurgeryTypes(CaseMix, CaseMixType);
 
-    if (!GenerateAndAddInstances(CaseMix, CaseMixType, Count, NumORdays, Run.Capacity, Load)) return ExitBadInput;
+    const TStopRequestScope StopScope;
+    TStoppableFill Observer;
+    if (!GenerateAndAddInstances(CaseMix, CaseMixType, Count, NumORdays, Run.Capacity, Load, &Observer))
+        return ExitBadInput;
+    // Written only when the whole loop has succeeded.
     ForceDirectories(OutDir);
     const std::string Dir = IncludeTrailingPathDelimiter(OutDir);
     for (int i = 0; i < CaseMix.Instances.Count(); ++i) {
@@ -191,40 +303,34 @@ int CommandFill(const TParsedArgs& Args, TRun& Run)
 int CommandTheoreticalCaseMix(const TParsedArgs& Args, TRun& Run)
 {
     NoPositionals(Args);
-    const std::string OutFile = Args.Required("--write");
+    const std::string OutFile = Path(Args.Required("--write"), "--write");
     Run.Data.GenerateAndAddTheoreticalCaseMix(Args.Value("--name", "Theoretical case mix 0"), 0.01, 1, 0, 1, 0.01,
                                               0.01, Run.Capacity, 1);
     Run.Data.CaseMixes.back()->WriteCaseMix(OutFile, 0);
     return ExitSuccess;
 }
 
-TOverlapEngine ParseEngine(const TParsedArgs& Args)
-{
-    TOverlapEngine Engine = TOverlapEngine::oeExact;
-    if (!TryTextToOverlapEngine(Args.Value("--engine", "exact"), Engine))
-        throw ECliError("--engine must be exact or solver");
-    return Engine;
-}
-
 int CommandOverlap(const TParsedArgs& Args, TRun& Run)
 {
     if (Args.Positionals.empty()) throw ECliError("overlap needs at least one INSTANCE_FILE");
-    const double Epsilon = ParseDouble(Args.Value("--epsilon", "0.01"), "--epsilon");
+    const double Epsilon = NonNegative(Args.Value("--epsilon", "0.01"), "--epsilon");
     const bool Deterministic = Args.Has("--deterministic");
     const bool Select = Args.Has("--select");
-    const int K = Select ? ParseInt(Args.Value("--select"), "--select") : 0;
+    const int K = Select ? AtLeast(Args.Value("--select"), "--select", 1) : 0;
     TOverlapSettings Settings;
-    Settings.Engine = ParseEngine(Args);
+    Settings.Engine = Engine(Args);
+    const std::string Report = Args.Has("--report") ? Path(Args.Value("--report"), "--report") : "";
+    const std::string CaseMixFile = Path(Args.Required("--casemix"), "--casemix");
+    for (const std::string& FileName : Args.Positionals) Path(FileName, "INSTANCE_FILE");
 
-    TCaseMix& CaseMix = ReadCaseMix(Run, Args.Required("--casemix"));
-    for (const std::string& FileName : Args.Positionals) {
-        TCaseMix* Target = nullptr;
-        Run.Data.ReadAndAddInstance(FileName, Target);
-        if (Target == nullptr) throw ECliError("");
-    }
+    TCaseMix& CaseMix = ReadCaseMix(Run, CaseMixFile);
+    for (const std::string& FileName : Args.Positionals) ReadInstance(Run, FileName);
 
+    const TStopRequestScope StopScope;
     DoubDoubArray Overlap;
-    AnalyzeOverlap(CaseMix.Instances, Epsilon, Overlap, Deterministic, Settings);
+    AnalyzeOverlap(CaseMix.Instances, Epsilon, Overlap, Deterministic, Settings, [](int, int) {
+        if (CliStopRequested()) throw ECliStopped{};
+    });
     for (const DoubArray& Row : Overlap) {
         std::string Line;
         for (std::size_t j = 0; j < Row.size(); ++j) {
@@ -253,65 +359,65 @@ int CommandOverlap(const TParsedArgs& Args, TRun& Run)
             PrintError("Cannot select " + std::to_string(K) + " of " + std::to_string(N) + " instances");
         }
     }
-    if (Args.Has("--report"))
-        WriteOverlapReport(Args.Value("--report"), Overlap, Applied ? X[0] : FindMaximumOverlap(Overlap), X, K,
-                           Applied);
-    return ExitSuccess;
+    if (!Report.empty())
+        WriteOverlapReport(Report, Overlap, Applied ? X[0] : FindMaximumOverlap(Overlap), X, K, Applied);
+    return Select && !Applied ? ExitIncomplete : ExitSuccess;
 }
 
-constexpr int ExitInterrupted = 130;
-
-// The batch window's inputs from the command line: numbers are checked here (written with '.')
-// and handed on as the texts the window would hold.
+// The batch window's inputs from the command line: every value is checked here (numbers written
+// with '.') and handed on as the text the window would hold.
 TBatchInputs BatchInputs(const TParsedArgs& Args, const TRun& Run)
 {
     TBatchInputs Inputs;
     Inputs.NumInstancesPerSetting = Args.Value("--per-combination", "30");
+    int PerCombination = 0;  // a text that is no integer gets the batch's own message
+    if (TryTextToInt(Inputs.NumInstancesPerSetting, PerCombination) && PerCombination < 1)
+        Refuse("--per-combination", Inputs.NumInstancesPerSetting, "must be at least 1");
     Inputs.MaxLoadDeviation = Args.Value("--deviation", "0.025");
-    ParseDouble(Inputs.MaxLoadDeviation, "--deviation");
+    Positive(Inputs.MaxLoadDeviation, "--deviation");
     Inputs.NumInstancesToSelect = Args.Value("--select", "10");
-    ParseInt(Inputs.NumInstancesToSelect, "--select");
+    AtLeast(Inputs.NumInstancesToSelect, "--select", 1);
     Inputs.Epsilon = Args.Value("--epsilon", "0.01");
-    ParseDouble(Inputs.Epsilon, "--epsilon");
+    NonNegative(Inputs.Epsilon, "--epsilon");
     Inputs.DeterministicDistance = Args.Has("--deterministic");
     Inputs.AnalyzeOverlap = !Args.Has("--no-analyze");
     Inputs.RemoveInstances = !Args.Has("--keep-all");
     Inputs.SaveInstances = !Args.Has("--no-save");
-    Inputs.Engine = ParseEngine(Args);
-    if (Args.Has("--ordays")) {
-        Inputs.NumORdays.clear();
-        const std::string Text = Args.Value("--ordays");
-        if (!Text.empty()) SplitToStringList(Text, ',', Inputs.NumORdays);
-    }
-    for (const std::string& Entry : Inputs.NumORdays)
-        if (ParseInt(Entry, "--ordays") <= 0) throw ECliError("--ordays must be greater than 0");
-    if (Args.Has("--loads")) {
-        Inputs.Loads.clear();
-        const std::string Text = Args.Value("--loads");
-        if (!Text.empty()) SplitToStringList(Text, ',', Inputs.Loads);
-    }
-    for (const std::string& Entry : Inputs.Loads) ParseDouble(Entry, "--loads");
-    Inputs.BaseDirectory = IncludeTrailingPathDelimiter(Args.Value("--out", ExecutableDirectory() + "instances"));
+    Inputs.Engine = Engine(Args);
+    if (Args.Has("--ordays")) Inputs.NumORdays = SplitList(Args.Value("--ordays"));
+    for (const std::string& Entry : Inputs.NumORdays) AtLeast(Entry, "--ordays", 1);
+    if (Args.Has("--loads")) Inputs.Loads = SplitList(Args.Value("--loads"));
+    for (const std::string& Entry : Inputs.Loads) Positive(Entry, "--loads");
+    Inputs.BaseDirectory = IncludeTrailingPathDelimiter(Path(Args.Value("--out", "instances"), "--out"));
+    Inputs.MaxDraws = AtLeast(Args.Value("--max-draws", std::to_string(DefaultMaxDraws)), "--max-draws", 1);
+    Inputs.Overwrite = Args.Has("--overwrite");
     Inputs.CapacityORinMinutes = Run.Capacity;
     return Inputs;
 }
 
-int BatchExitCode(const TBatchResult& Result)
+int BatchExitCode(const TBatchResult& Result, const TBatchInputs& Inputs)
 {
     if (Result.Aborted) return ExitBadInput;
+    if (Result.DrawLimitPassed) DrawLimitHint(Inputs.MaxDraws);
     if (Result.Interrupted) return ExitInterrupted;
-    return Result.DrawLimitPassed ? ExitDrawLimit : ExitSuccess;
+    return Result.DrawLimitPassed || Result.SelectionRefused ? ExitIncomplete : ExitSuccess;
 }
 
 int CommandBatch(const TParsedArgs& Args, TRun& Run)
 {
     NoPositionals(Args);
     TBatchInputs Inputs = BatchInputs(Args, Run);
-    for (const std::string& FileName : Args.Values("--casemix")) ReadCaseMix(Run, FileName);
+    for (const std::string& FileName : Args.Values("--casemix")) Path(FileName, "--casemix");
+    for (const std::string& FileName : Args.Values("--casemix")) {
+        const TCaseMix& CaseMix = ReadCaseMix(Run, FileName);
+        if (std::none_of(CaseMix.SurgeryTypes.begin(), CaseMix.SurgeryTypes.end(),
+                         [](const auto& Type) { return Type->RelFrequency > 0; }))
+            throw ECliError("case mix " + CaseMix.Name + " has no surgery type with a positive frequency");
+    }
     Inputs.CaseMixChecked.assign(Run.Data.CaseMixes.size(), true);
     Inputs.CaseMixSelected.assign(Run.Data.CaseMixes.size(), true);
     TCliBatchHost Host;
-    return BatchExitCode(GenerateBatch(Run.Data, Inputs, Host));
+    return BatchExitCode(GenerateBatch(Run.Data, Inputs, Host), Inputs);
 }
 
 int CommandTheoreticalBatch(const TParsedArgs& Args, TRun& Run)
@@ -319,62 +425,170 @@ int CommandTheoreticalBatch(const TParsedArgs& Args, TRun& Run)
     NoPositionals(Args);
     const TBatchInputs Inputs = BatchInputs(Args, Run);
     TCliBatchHost Host;
-    return BatchExitCode(GenerateTheoreticalBatch(Run.Data, Inputs, Host));
+    return BatchExitCode(GenerateTheoreticalBatch(Run.Data, Inputs, Host), Inputs);
+}
+
+// ---- The command table ----
+
+using TCommandFunction = std::function<int(const TParsedArgs&, TRun&)>;
+
+const TOptionSpec TypeOption{"--type", "T", "case-mix type 0..16 whose surgery types are drawn; -1: every type",
+                             "0"};
+const TOptionSpec MaxDrawsOption{"--max-draws", "M",
+                                 "main draws one generation call may make before it gives up (at least 1)",
+                                 "100000"};
+
+std::vector<TOptionSpec> BatchOptionSpecs(bool WithCaseMixes)
+{
+    std::vector<TOptionSpec> Options;
+    if (WithCaseMixes)
+        Options.push_back({"--casemix", "FILE", "a case mix file; repeat the option for more case mixes", ""});
+    const std::vector<TOptionSpec> Rest = {
+        {"--ordays", "N1,N2,...", "numbers of OR-days, processed in the order given (at least 1 each)",
+         "5,10,15,20,25,30,35,40"},
+        {"--loads", "L1,L2,...", "target loads, greater than 0, processed in ascending order",
+         "0.80,0.85,0.90,0.95,1.00,1.05,1.10,1.15,1.20"},
+        {"--per-combination", "K", "instances per combination of case mix, OR-days and load", "30"},
+        {"--deviation", "D", "half-width of the window around each load, greater than 0", "0.025"},
+        {"--select", "S", "instances to keep per combination (the least overlapping)", "10"},
+        {"--epsilon", "E", "surgeries are alike when their mean durations differ by at most E (share of a day)",
+         "0.01"},
+        {"--deterministic", "", "compare expected durations only, not the point (X, Y)", "off"},
+        {"--no-analyze", "", "generate only: no overlap analysis, selection or report", "off"},
+        {"--keep-all", "", "analyse and report, but mark no instance file with REMOVE_", "off"},
+        {"--no-save", "", "do not write instance files", "off"},
+        {"--out", "DIR", "base folder of the output tree; one folder per case mix below it", "instances"},
+        {"--engine", "exact|solver", "how overlap and selection are computed", "exact"},
+        {"--overwrite", "",
+         "delete the files of an earlier run (instances, REMOVE_ files, reports) from the case-mix folders first "
+         "instead of refusing the run",
+         "off"},
+        MaxDrawsOption,
+    };
+    Options.insert(Options.end(), Rest.begin(), Rest.end());
+    return Options;
 }
 
 struct TCommand {
-    const char* Name;
-    std::vector<TOptionDef> Options;
-    std::function<int(const TParsedArgs&, TRun&)> Run;
+    TCommandSpec Spec;
+    TCommandFunction Run;
 };
-
-std::vector<TOptionDef> BatchOptions(bool WithCaseMixes)
-{
-    std::vector<TOptionDef> Options = {
-        {"--ordays", true},   {"--loads", true},       {"--per-combination", true}, {"--deviation", true},
-        {"--select", true},   {"--epsilon", true},     {"--deterministic", false},  {"--no-analyze", false},
-        {"--keep-all", false}, {"--no-save", false},   {"--out", true},             {"--engine", true},
-    };
-    if (WithCaseMixes) Options.push_back({"--casemix", true});
-    return Options;
-}
 
 const std::vector<TCommand>& Commands()
 {
     static const std::vector<TCommand> List = {
-        {"casemix", {{"--type", true}, {"--write", true}}, CommandCaseMix},
-        {"generate",
-         {{"--casemix", true},
-          {"--ordays", true},
-          {"--loads", true},
-          {"--per-load", true},
-          {"--deviation", true},
-          {"--type", true},
-          {"--out", true},
-          {"--no-save", false},
-          {"--on-the-fly", false}},
+        {{"casemix",
+          "casemix FILE [--type T] [--write OUT]",
+          "read a case mix and print its surgery types; optionally write it",
+          {{"--type", "T", "with --write: write only the surgery types of case-mix type T (0 and -1: all)", "0"},
+           {"--write", "OUT", "write the case mix (frequencies normalised) to OUT", "none"}},
+          "FILE",
+          "the case mix file",
+          false},
+         CommandCaseMix},
+        {{"generate",
+          "generate (--casemix FILE | --on-the-fly) --ordays N --loads L1,L2,... [--per-load K] [--deviation D] "
+          "[--type T] [--out DIR] [--no-save] [--max-draws M]",
+          "generate instances for a list of loads with the batch generator",
+          {{"--casemix", "FILE", "the case mix to draw from", ""},
+           {"--on-the-fly", "", "draw from a new case mix TCM<T> that makes a surgery type of type T for every draw",
+            "off"},
+           {"--ordays", "N", "OR-days of every instance (at least 1)", ""},
+           {"--loads", "L1,L2,...", "target loads, greater than 0, in the order given", ""},
+           {"--per-load", "K", "instances per load", "30"},
+           {"--deviation", "D", "half-width of the window around each load, greater than 0", "0.025"},
+           TypeOption,
+           {"--out", "DIR", "folder of the instance files, created if missing", "."},
+           {"--no-save", "", "do not write instance files", "off"},
+           MaxDrawsOption},
+          "",
+          "",
+          false},
          CommandGenerate},
-        {"fill",
-         {{"--casemix", true},
-          {"--ordays", true},
-          {"--load", true},
-          {"--count", true},
-          {"--type", true},
-          {"--out", true}},
+        {{"fill",
+          "fill --casemix FILE --ordays N --load L [--count K] [--type T] [--out DIR]",
+          "fill instances up to a load with the main window's loop",
+          {{"--casemix", "FILE", "the case mix to draw from", ""},
+           {"--ordays", "N", "OR-days of every instance (at least 1)", ""},
+           {"--load", "L", "the desired load, greater than 0", ""},
+           {"--count", "K", "number of instances", "1"},
+           TypeOption,
+           {"--out", "DIR", "folder of the files <case mix>_instance_<i>.txt, created if missing", "."}},
+          "",
+          "",
+          false},
          CommandFill},
-        {"theoretical-casemix", {{"--name", true}, {"--write", true}}, CommandTheoreticalCaseMix},
-        {"overlap",
-         {{"--casemix", true},
-          {"--epsilon", true},
-          {"--deterministic", false},
-          {"--select", true},
-          {"--engine", true},
-          {"--report", true}},
+        {{"theoretical-casemix",
+          "theoretical-casemix [--name NAME] --write OUT",
+          "write the theoretical case mix grid (X 0.01..1, Y 0..1, steps 0.01)",
+          {{"--name", "NAME", "name of the case mix", "Theoretical case mix 0"},
+           {"--write", "OUT", "the case mix file to write", ""}},
+          "",
+          "",
+          false},
+         CommandTheoreticalCaseMix},
+        {{"overlap",
+          "overlap --casemix FILE [--epsilon E] [--deterministic] [--select K] [--engine exact|solver] "
+          "[--report OUT] INSTANCE_FILE...",
+          "print the overlap matrix of instance files; optionally select the least overlapping",
+          {{"--casemix", "FILE", "the case mix the instances were drawn from", ""},
+           {"--epsilon", "E", "surgeries are alike when their mean durations differ by at most E (share of a day)",
+            "0.01"},
+           {"--deterministic", "", "compare expected durations only, not the point (X, Y)", "off"},
+           {"--select", "K", "choose K instances (at least 1, fewer than the files) with the smallest largest overlap",
+            "no selection"},
+           {"--engine", "exact|solver", "how overlap and selection are computed", "exact"},
+           {"--report", "OUT", "write the overlap report to OUT", "none"}},
+          "INSTANCE_FILE",
+          "instance files, in the order of the matrix",
+          true},
          CommandOverlap},
-        {"batch", BatchOptions(true), CommandBatch},
-        {"theoretical-batch", BatchOptions(false), CommandTheoreticalBatch},
+        {{"batch",
+          "batch --casemix FILE [--casemix FILE ...] [options]",
+          "the batch window's run: generate, analyse, select and report per combination",
+          BatchOptionSpecs(true),
+          "",
+          "",
+          false},
+         CommandBatch},
+        {{"theoretical-batch",
+          "theoretical-batch [options]",
+          "the theoretical batch over case-mix types 0..16 (TCM0..TCM16), with proximity reports",
+          BatchOptionSpecs(false),
+          "",
+          "",
+          false},
+         CommandTheoreticalBatch},
     };
     return List;
+}
+
+int RunCommand(const std::vector<std::string>& Args)
+{
+    std::vector<TCommandSpec> Specs;
+    for (const TCommand& Command : Commands()) Specs.push_back(Command.Spec);
+    const TParsedArgs Parsed = ParseCommandLine(Args, Specs, ORBENCH_VERSION);
+    if (!Parsed.HelpText.empty()) {
+        std::fputs(Parsed.HelpText.c_str(), stdout);
+        return ExitSuccess;
+    }
+    const auto Command = std::find_if(Commands().begin(), Commands().end(),
+                                      [&Parsed](const TCommand& C) { return C.Spec.Name == Parsed.Command; });
+    if (Command == Commands().end()) throw ECliError("unknown command " + Parsed.Command);
+    // Start-up: the model root, then the solver environment; at exit (also on an error) the other
+    // way round.
+    struct TSolverSession {
+        bool Opened = false;
+        ~TSolverSession()
+        {
+            if (Opened) CloseSolverEnvironment();
+        }
+    } Solver;
+    auto Run = std::make_unique<TRun>();
+    Solver.Opened = OpenSolverEnvironment();
+    if (!Solver.Opened) PrintError(SolverStartFailedMessage);
+    ApplyCommonOptions(Parsed, *Run);
+    return Command->Run(Parsed, *Run);
 }
 
 }  // namespace
@@ -382,40 +596,29 @@ const std::vector<TCommand>& Commands()
 int RunCli(const std::vector<std::string>& Args)
 {
     try {
-        for (const std::string& Arg : Args) {
-            if (Arg == "--help" || Arg == "-h") {
-                std::fputs(UsageText, stdout);
-                return ExitSuccess;
-            }
-        }
-        const std::string Name = FindCommand(Args);
-        const TCommand* Command = nullptr;
-        for (const TCommand& Candidate : Commands())
-            if (Name == Candidate.Name) Command = &Candidate;
-        if (Command == nullptr) {
-            std::fputs(Name.empty() ? "orbench-cli: no command given\n"
-                                    : ("orbench-cli: unknown command " + Name + "\n").c_str(),
-                       stderr);
-            std::fputs(UsageText, stderr);
-            return ExitBadInput;
-        }
-        const TParsedArgs Parsed = Parse(Args, Command->Options);
-        // Start-up: the model root, then the solver environment; at exit the other way round.
-        auto Run = std::make_unique<TRun>();
-        if (!OpenSolverEnvironment()) PrintError(SolverStartFailedMessage);
-        ApplyCommonOptions(Parsed, *Run);
-        const int ExitCode = Command->Run(Parsed, *Run);
-        Run.reset();
-        CloseSolverEnvironment();
-        return ExitCode;
+        return RunCommand(Args);
+    } catch (const ECliStopped&) {
+        PrintError(Prefix + "stopped by Ctrl-C");
+        return ExitInterrupted;
     } catch (const ECliError& Error) {
-        if (*Error.what() != '\0') PrintError(std::string("orbench-cli: ") + Error.what());
+        if (*Error.what() != '\0') PrintError(Prefix + Error.what());
         return ExitBadInput;
+    } catch (const EEarlierRunFiles& Error) {
+        PrintError(Prefix + Error.Directory + " already holds " + std::to_string(Error.Files.size()) +
+                   " file(s) of an earlier run (such as " + Error.Files.front() +
+                   "); use --overwrite to delete them first");
+        return ExitBadInput;
+    } catch (const EOutputError& Error) {
+        PrintError(Prefix + Error.what());
+        return ExitOutputError;
     } catch (const EOrbenchError& Error) {
-        PrintError(std::string("orbench-cli: ") + Error.what());
+        PrintError(Prefix + Error.what());
         return ExitBadInput;
+    } catch (const std::bad_alloc&) {
+        PrintError(Prefix + "out of memory");
+        return ExitOutputError;
     } catch (const std::exception& Error) {
-        PrintError(std::string("orbench-cli: ") + Error.what());
+        PrintError(Prefix + Error.what());
         return ExitBadInput;
     }
 }

@@ -20,23 +20,51 @@ double ReadNumberField(const std::vector<std::string>& Fields, std::size_t Index
     double Value = 0;
     if (!TryTextToFloat(NormalizeDecimalSeparator(Fields[Index]), Value))
         throw FileLineError(FileNm, LineNumber,
-                            std::string(FieldNames[Index]) + " \"" + Fields[Index] + "\" is not a number");
+                            std::string(FieldNames[Index]) + " \"" + ShortenForMessage(Fields[Index]) + "\" is not a number");
     return Value;
+}
+
+// The moments of a surgery type and the point it takes in the plane must be finite numbers, its
+// mean positive: otherwise it has no place in the plane and no load can be added up with it.
+void CheckSurgeryType(const TSurgeryType& Type, bool MomentsComputed, const std::string& FileNm, int LineNumber)
+{
+    const TDistribution& D = *Type.Distribution;
+    if (!MomentsComputed || !std::isfinite(D.Expected) || !std::isfinite(D.Variance))
+        throw FileLineError(FileNm, LineNumber,
+                            "the mean or variance of the distribution is not a finite number (an overflow, or a "
+                            "parameter outside its domain)");
+    // The gamma variance divides by P2 squared: when the square overflows the variance would read as 0.
+    if (D.DistributionType == dGamma && !std::isfinite(D.P2 * D.P2))
+        throw FileLineError(FileNm, LineNumber, "the variance of the gamma distribution overflows (P2 squared)");
+    if (!(D.Expected > 0))
+        throw FileLineError(FileNm, LineNumber,
+                            "the mean duration (" + FormatGeneral(D.Expected * 1440) +
+                                " minutes) is not greater than 0, so the surgery type has no coefficient of variation");
+    if (!std::isfinite(Type.Xvalue))
+        throw FileLineError(FileNm, LineNumber, "the mean duration divided by the OR-day capacity overflows");
+    if (!std::isfinite(Type.Yvalue))
+        throw FileLineError(FileNm, LineNumber, "the coefficient of variation is not a finite number");
 }
 
 }  // namespace
 
 void TData::ReadAndAddCaseMix(const std::string& FileNm, double CapacityORinMinutes)
 {
-    if (!FileExists(FileNm)) {
+    if (!PathExists(FileNm)) {
         Notify(TMessageKind::mError, "File does not exist!");
         return;
     }
     RequirePositiveCapacity(CapacityORinMinutes);
+    // The name becomes a folder of the batch output tree and is written into instance files.
+    const std::string Name = FileNameWithoutExtension(FileNm);
+    if (!IsUsableFolderName(Name))
+        throw EOrbenchError(FileNm + ": the case mix name \"" + ShortenForMessage(Name) +
+                            "\" (the file name without its extension) cannot be used as a folder name");
     const std::vector<std::string> Lines = ReadTextFileLines(FileNm);
 
     // Built aside and appended only when the whole file was read.
     auto CaseMix = std::make_unique<TCaseMix>(this, 0, CapacityORinMinutes);
+    double FrequencySum = 0;
     for (std::size_t LineIndex = 1; LineIndex < Lines.size(); ++LineIndex) {
         const std::string& Line = Lines[LineIndex];
         const int LineNumber = static_cast<int>(LineIndex) + 1;
@@ -53,26 +81,26 @@ void TData::ReadAndAddCaseMix(const std::string& FileNm, double CapacityORinMinu
         Distribution->P1 = ReadNumberField(Fields, 2, FileNm, LineNumber);
         Distribution->P2 = ReadNumberField(Fields, 3, FileNm, LineNumber);
         Distribution->P3 = ReadNumberField(Fields, 4, FileNm, LineNumber);
-        Distribution->CalculateExpected();
-        Distribution->CalculateVariance();
+        const bool ExpectedComputed = Distribution->CalculateExpected();
+        const bool VarianceComputed = Distribution->CalculateVariance();
 
         auto Type = std::make_unique<TSurgeryType>(this, CaseMix.get(), std::move(Distribution));
         const double Expected = Type->Distribution->Expected;
-        if (Expected == 0 || !std::isfinite(Expected))
-            throw FileLineError(FileNm, LineNumber,
-                                "the surgery type has no usable mean duration (" + FormatGeneral(Expected * 1440) +
-                                    " minutes), so its coefficient of variation is undefined");
         Type->Xvalue = 1440 * Expected / CapacityORinMinutes;
         Type->Yvalue = Type->Distribution->CalculateStdDev() / Expected;
-        if (!std::isfinite(Type->Yvalue))
-            throw FileLineError(FileNm, LineNumber, "the surgery type has no finite standard deviation");
+        CheckSurgeryType(*Type, ExpectedComputed && VarianceComputed, FileNm, LineNumber);
         int FileID = 0;
         if (TryTextToInt(Fields[0], FileID)) Type->ID = FileID;
         Type->RelFrequency = Fields.size() >= 6 ? ReadNumberField(Fields, 5, FileNm, LineNumber) : 1;
+        if (Type->RelFrequency < 0)
+            throw FileLineError(FileNm, LineNumber, "Frequency \"" + ShortenForMessage(Fields[5]) + "\" is negative");
+        FrequencySum += Type->RelFrequency;
+        if (!std::isfinite(FrequencySum))
+            throw FileLineError(FileNm, LineNumber, "the sum of the frequencies overflows");
         CaseMix->SurgeryTypes.push_back(std::move(Type));
     }
     CaseMix->FileName = FileNm;
-    CaseMix->Name = FileNameWithoutExtension(FileNm);
+    CaseMix->Name = Name;
     CaseMix->CalculateRelativeSurgeryTypeFrequencies();
     CaseMixes.push_back(std::move(CaseMix));
 }

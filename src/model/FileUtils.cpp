@@ -16,27 +16,55 @@ namespace fs = std::filesystem;
 
 namespace orbench {
 
+void RequireRegularInputFile(const std::string& FileName)
+{
+    std::error_code Ec;
+    const fs::file_status Status = fs::status(FileName, Ec);
+    if (!fs::exists(Status)) throw EOrbenchError(FileName + ": File does not exist!");
+    if (fs::is_regular_file(Status)) return;
+    const char* What = fs::is_directory(Status)       ? "a directory"
+                       : fs::is_fifo(Status)          ? "a fifo"
+                       : fs::is_character_file(Status) ? "a character device"
+                       : fs::is_block_file(Status)     ? "a block device"
+                       : fs::is_socket(Status)         ? "a socket"
+                                                       : "not a file";
+    throw EOrbenchError(FileName + ": not a regular file (" + What + ")");
+}
+
 std::vector<std::string> ReadTextFileLines(const std::string& FileName)
 {
+    RequireRegularInputFile(FileName);
     std::ifstream In(FileName, std::ios::binary);
-    if (!In || DirectoryExists(FileName))
-        throw EOrbenchError("Cannot open file \"" + FileName + "\" for reading: " +
-                            (DirectoryExists(FileName) ? std::string("it is a directory") : std::strerror(errno)));
-    std::ostringstream Buffer;
-    Buffer << In.rdbuf();
-    if (In.bad()) throw EOrbenchError("Cannot read file \"" + FileName + "\"");
-    const std::string Content = Buffer.str();
+    if (!In) throw EOrbenchError(FileName + ": cannot be opened: " + std::strerror(errno));
 
     std::vector<std::string> Lines;
-    std::size_t Start = 0;
-    while (Start < Content.size()) {
-        std::size_t End = Content.find('\n', Start);
-        const std::size_t Next = End == std::string::npos ? Content.size() : End + 1;
-        if (End == std::string::npos) End = Content.size();
-        if (End > Start && Content[End - 1] == '\r') --End;
-        Lines.push_back(Content.substr(Start, End - Start));
-        Start = Next;
+    std::string Line;
+    bool AfterCR = false;  // an LF right after a CR belongs to that line end
+    char Buffer[1 << 16];
+    for (;;) {
+        In.read(Buffer, sizeof Buffer);
+        const std::streamsize Count = In.gcount();
+        if (Count <= 0) break;
+        for (std::streamsize i = 0; i < Count; ++i) {
+            const char Ch = Buffer[i];
+            if (Ch == '\n' && AfterCR) {
+                AfterCR = false;
+                continue;
+            }
+            AfterCR = Ch == '\r';
+            if (Ch == '\n' || Ch == '\r') {
+                Lines.push_back(std::move(Line));
+                Line.clear();
+                continue;
+            }
+            if (Line.size() >= MaxInputLineLength)
+                throw FileLineError(FileName, static_cast<int>(Lines.size()) + 1,
+                                    "the line is longer than " + std::to_string(MaxInputLineLength) + " bytes (1 MB)");
+            Line += Ch;
+        }
     }
+    if (In.bad()) throw EOrbenchError(FileName + ": cannot be read");
+    if (!Line.empty()) Lines.push_back(std::move(Line));
     return Lines;
 }
 
@@ -50,20 +78,19 @@ void WriteTextFile(const std::string& FileName, const std::string& Content)
 {
     const std::string TempName = FileName + ".part~";
     std::FILE* File = std::fopen(TempName.c_str(), "wb");
-    if (File == nullptr)
-        throw EOrbenchError("Cannot write file \"" + FileName + "\": " + std::strerror(errno));
+    if (File == nullptr) throw EOutputError(FileName + ": " + std::strerror(errno));
     const bool Written = std::fwrite(Content.data(), 1, Content.size(), File) == Content.size();
     const int WriteErrno = errno;
     const bool Closed = std::fclose(File) == 0;
     if (!Written || !Closed) {
         const int Errno = Written ? errno : WriteErrno;
         std::remove(TempName.c_str());
-        throw EOrbenchError("Cannot write file \"" + FileName + "\": " + std::strerror(Errno));
+        throw EOutputError(FileName + ": " + std::strerror(Errno));
     }
     if (std::rename(TempName.c_str(), FileName.c_str()) != 0) {
         const int Errno = errno;
         std::remove(TempName.c_str());
-        throw EOrbenchError("Cannot write file \"" + FileName + "\": " + std::strerror(Errno));
+        throw EOutputError(FileName + ": " + std::strerror(Errno));
     }
 }
 
@@ -71,6 +98,12 @@ bool FileExists(const std::string& FileName)
 {
     std::error_code Ec;
     return fs::exists(FileName, Ec) && !fs::is_directory(FileName, Ec);
+}
+
+bool PathExists(const std::string& Path)
+{
+    std::error_code Ec;
+    return fs::exists(fs::symlink_status(Path, Ec));
 }
 
 bool DirectoryExists(const std::string& DirName)
@@ -85,8 +118,7 @@ void ForceDirectories(const std::string& DirName)
     std::error_code Ec;
     fs::create_directories(DirName, Ec);
     if (Ec || !DirectoryExists(DirName))
-        throw EOrbenchError("Cannot create directory \"" + DirName + "\": " +
-                            (Ec ? Ec.message() : std::string("a file of that name exists")));
+        throw EOutputError(DirName + ": " + (Ec ? Ec.message() : std::string("cannot be created as a folder")));
 }
 
 std::string IncludeTrailingPathDelimiter(const std::string& DirName)
@@ -97,11 +129,20 @@ std::string IncludeTrailingPathDelimiter(const std::string& DirName)
 
 std::string FileNameWithoutExtension(const std::string& FileName)
 {
-    const std::size_t Slash = FileName.find_last_of("/\\");
+    const std::size_t Slash = FileName.rfind('/');
     std::string Name = Slash == std::string::npos ? FileName : FileName.substr(Slash + 1);
     const std::size_t Dot = Name.rfind('.');
     if (Dot != std::string::npos) Name.erase(Dot);
     return Name;
+}
+
+bool IsUsableFolderName(const std::string& Name)
+{
+    if (Name.empty() || Name == "." || Name == "..") return false;
+    return std::none_of(Name.begin(), Name.end(), [](char Ch) {
+        const unsigned char C = static_cast<unsigned char>(Ch);
+        return C == '/' || C < 0x20 || C == 0x7f;
+    });
 }
 
 std::string ExecutableDirectory()

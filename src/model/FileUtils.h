@@ -5,29 +5,45 @@
 
 namespace orbench {
 
-// The lines of a text file, without their line ends (CR LF or LF). A last line without a line end
-// counts; a final line end does not start another line. Throws EOrbenchError when the file
-// cannot be read.
+// The longest line an input file may hold, in bytes (1 MB).
+constexpr std::size_t MaxInputLineLength = 1 << 20;
+
+// The lines of a text file, without their line ends: CR LF, LF and a lone CR each end a line. A
+// last line without a line end counts; a final line end does not start another line. Throws
+// EOrbenchError naming the file when it is missing, is not a regular file (a directory, device or
+// fifo) or cannot be read, and naming file and line for a line longer than MaxInputLineLength.
 std::vector<std::string> ReadTextFileLines(const std::string& FileName);
+
+// Throws EOrbenchError "FILE: File does not exist!" or "FILE: not a regular file (...)" unless
+// FileName names a regular file (a link to one counts).
+void RequireRegularInputFile(const std::string& FileName);
 
 // Appends Line and CR LF.
 void AppendLine(std::string& Content, const std::string& Line);
 
 // Creates or replaces FileName with Content. The content goes to a temporary file beside it that
-// then takes its name, so a failed write never leaves a half-written file. Throws EOrbenchError.
+// then takes its name, so a failed write never leaves a half-written file. Throws EOutputError
+// ("FILE: reason").
 void WriteTextFile(const std::string& FileName, const std::string& Content);
 
 // An existing file (not a directory).
 bool FileExists(const std::string& FileName);
+// Anything at that path (a file, directory, device, ...).
+bool PathExists(const std::string& Path);
 bool DirectoryExists(const std::string& DirName);
-// Creates a directory with its missing parents; throws EOrbenchError when that fails.
+// Creates a directory with its missing parents; throws EOutputError ("DIR: reason") when that
+// fails.
 void ForceDirectories(const std::string& DirName);
 // Dir with a '/' at its end.
 std::string IncludeTrailingPathDelimiter(const std::string& DirName);
 
-// The file name without its directory ('/' or '\') and with its extension (from the last '.')
-// removed: /data/general.week.txt gives general.week.
+// The file name without its directory (only '/' separates directories) and with its extension
+// (from the last '.') removed: /data/general.week.txt gives general.week.
 std::string FileNameWithoutExtension(const std::string& FileName);
+
+// Whether Name can be used as the name of one folder: not empty, not "." or "..", and without '/'
+// or control characters.
+bool IsUsableFolderName(const std::string& Name);
 
 // The directory of the running executable, with a trailing '/'.
 std::string ExecutableDirectory();

@@ -13,6 +13,7 @@ namespace orbench {
 namespace {
 
 constexpr int FirstSurgeryLine = 11;  // 1-based
+const char* const FirstLine = "# INSTANCE CHARACTERISTICS";
 
 std::string FirstField(const std::string& Line)
 {
@@ -24,7 +25,7 @@ double ReadNumber(const std::string& Text, const std::string& What, const std::s
 {
     double Value = 0;
     if (!TryTextToFloat(NormalizeDecimalSeparator(Text), Value))
-        throw FileLineError(FileNm, LineNumber, What + " \"" + Text + "\" is not a number");
+        throw FileLineError(FileNm, LineNumber, What + " \"" + ShortenForMessage(Text) + "\" is not a number");
     return Value;
 }
 
@@ -67,24 +68,32 @@ void TData::ReadAndAddInstance(const std::string& FileNm, TCaseMix*& CM)
 {
     CM = nullptr;
     const std::vector<std::string> Lines = ReadTextFileLines(FileNm);
+    if (Lines.empty() || Lines[0] != FirstLine)
+        throw FileLineError(FileNm, 1,
+                            "not an instance file: the first line is \"" +
+                                ShortenForMessage(Lines.empty() ? std::string() : Lines[0]) + "\", not \"" + FirstLine +
+                                "\"");
     std::string Head[8];  // lines 2..7 at their own numbers
     for (int LineNumber = 2; LineNumber <= 7; ++LineNumber) {
         if (static_cast<int>(Lines.size()) < LineNumber)
             throw FileLineError(FileNm, LineNumber, "the file ends before the instance characteristics are complete");
         Head[LineNumber] = FirstField(Lines[static_cast<std::size_t>(LineNumber) - 1]);
     }
-
-    TCaseMix* CaseMix = SelectCaseMixByName(Head[3]);
-    if (CaseMix == nullptr) {
-        Notify(TMessageKind::mError, "Error! Cannot find case mix with name: " + Head[3]);
-        return;
-    }
+    if (Head[3].empty()) throw FileLineError(FileNm, 3, "the case mix name is missing");
     int NumberOfORs = 0;
     if (!TryTextToInt(Head[4], NumberOfORs))
-        throw FileLineError(FileNm, 4, "number of OR-days \"" + Head[4] + "\" is not an integer");
+        throw FileLineError(FileNm, 4, "number of OR-days \"" + ShortenForMessage(Head[4]) + "\" is not an integer");
+    if (NumberOfORs < 1)
+        throw FileLineError(FileNm, 4, "number of OR-days " + std::to_string(NumberOfORs) + " is less than 1");
     const double DesiredLoad = ReadNumber(Head[5], "desired load", FileNm, 5);
     const double Load = ReadNumber(Head[6], "load", FileNm, 6);
     const double Capacity = ReadNumber(Head[7], "OR-day capacity", FileNm, 7);
+
+    TCaseMix* CaseMix = SelectCaseMixByName(Head[3]);
+    if (CaseMix == nullptr) {
+        Notify(TMessageKind::mError, "Error! Cannot find case mix with name: " + ShortenForMessage(Head[3]));
+        return;
+    }
     if (CaseMix->CapacityORinMinutes != Capacity)
         Notify(TMessageKind::mWarning, "Warning: instance has different OR-day capacity than saved case mix");
 

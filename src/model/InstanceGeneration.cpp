@@ -10,7 +10,6 @@ namespace orbench {
 
 namespace {
 
-constexpr int MaxMainDraws = 100000;
 constexpr int OnTheFlyTuningMisses = 100;
 
 // Roulette selection: the first type whose running sum of frequencies exceeds one uniform draw.
@@ -78,7 +77,8 @@ void TCaseMix::TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, 
 
 bool TCaseMix::GenerateInstances(const DArray& LoadList, int CaseMixType, int NumInstancesPerLoad, int NumORdays,
                                  double MaxAbsDeviationFromLoad, bool SaveInstances, const std::string& DirName,
-                                 bool GenerateSurgTypesOnTheFly, const TInstanceFinishedEvent& OnInstanceFinished)
+                                 bool GenerateSurgTypesOnTheFly, const TInstanceFinishedEvent& OnInstanceFinished,
+                                 int MaxDraws)
 {
     RequirePositiveCapacity(CapacityORinMinutes);
     if (NumORdays <= 0)
@@ -123,7 +123,7 @@ bool TCaseMix::GenerateInstances(const DArray& LoadList, int CaseMixType, int Nu
         }
 
         ++Draws;
-        if (Draws > MaxMainDraws) {
+        if (Draws > MaxDraws) {
             Result = false;
             break;
         }

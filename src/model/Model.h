@@ -103,6 +103,10 @@ public:
 // Called by GenerateInstances for every finished instance, after it was saved.
 using TInstanceFinishedEvent = std::function<void(const TInstance&)>;
 
+// The main draws one call of GenerateInstances may make before it gives up (the batch window's
+// limit).
+constexpr int DefaultMaxDraws = 100000;
+
 class TCaseMix {
 public:
     TCaseMix(TData* AData, int ACaseMixType, double ACapacityORinMinutes);
@@ -127,15 +131,19 @@ public:
     TSurgeryType* DrawSurgeryType();
     TSurgeryType* DrawSurgeryTypeFromAuxSurgeryTypes();
 
+    // False when more than MaxDraws main draws were made (the draw limit was passed).
     bool GenerateInstances(const DArray& LoadList, int CaseMixType, int NumInstancesPerLoad, int NumORdays,
                            double MaxAbsDeviationFromLoad, bool SaveInstances, const std::string& DirName,
-                           bool GenerateSurgTypesOnTheFly, const TInstanceFinishedEvent& OnInstanceFinished = {});
+                           bool GenerateSurgTypesOnTheFly, const TInstanceFinishedEvent& OnInstanceFinished = {},
+                           int MaxDraws = DefaultMaxDraws);
 
     void FillAuxSurgeryTypeList(int WithCaseMixTp);
     void WriteCaseMix(const std::string& FileNm, int WriteOnlyCaseMixType);
     TSurgeryType* FindSurgeryTypeByCharacteristics(double P1, double P2, double P3) const;
 
     TSurgeryType* GenerateAndDrawRandomSurgeryType();
+    // A random point of the region of CaseMixType; a point with X exactly 0 (a mean of 0) is drawn
+    // again, both coordinates.
     void DrawRandomCoordinate(double& X, double& Y);
 
 private:

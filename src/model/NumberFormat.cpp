@@ -14,12 +14,20 @@ namespace {
 
 std::atomic<char> TheDecimalSeparator{'.'};
 
+// A value that prints as zero prints without a sign: -0 and -1e-12 with nine decimals both give
+// 0.000000000.
 std::string ToChars(double Value, std::chars_format Format, int Precision)
 {
     char Buffer[400];
     const std::to_chars_result Result = std::to_chars(Buffer, Buffer + sizeof Buffer, Value, Format, Precision);
     if (Result.ec != std::errc()) return "";
-    return std::string(Buffer, Result.ptr);
+    std::string Text(Buffer, Result.ptr);
+    if (!Text.empty() && Text[0] == '-') {
+        const std::size_t Mantissa = Text.find_first_of("eE");
+        if (Text.find_first_of("123456789") >= Mantissa && Text.find_first_of("0123456789") != std::string::npos)
+            Text.erase(0, 1);
+    }
+    return Text;
 }
 
 std::string WithSeparator(std::string Text, char Separator)

@@ -13,6 +13,13 @@ public:
     explicit EOrbenchError(const std::string& Message) : std::runtime_error(Message) {}
 };
 
+// An output file or folder could not be created or written. The message is "PATH: reason"; the
+// command line ends with exit code 2 on it.
+class EOutputError : public EOrbenchError {
+public:
+    explicit EOutputError(const std::string& Message) : EOrbenchError(Message) {}
+};
+
 // "<file>, line <n>: <what>"
 EOrbenchError FileLineError(const std::string& FileName, int LineNumber, const std::string& What);
 

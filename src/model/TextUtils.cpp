@@ -1,8 +1,12 @@
 #include "TextUtils.h"
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
 #include <system_error>
 
 #include "NumberFormat.h"
@@ -14,6 +18,20 @@ namespace {
 bool IsDigit(char Ch) { return Ch >= '0' && Ch <= '9'; }
 
 char LowerAscii(char Ch) { return (Ch >= 'A' && Ch <= 'Z') ? static_cast<char>(Ch - 'A' + 'a') : Ch; }
+
+// A number text outside the range of std::from_chars: one that underflows reads as its
+// correctly rounded subnormal or zero value, one that overflows is refused. Read with the "C"
+// locale, whatever the process locale is (the desktop program sets the user's).
+bool ReadOutOfRange(const std::string& Plain, double& Value)
+{
+    static const locale_t CLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    if (CLocale == static_cast<locale_t>(nullptr)) return false;
+    errno = 0;
+    const double Parsed = strtod_l(Plain.c_str(), nullptr, CLocale);
+    if (!std::isfinite(Parsed)) return false;
+    Value = Parsed;
+    return true;
+}
 
 }  // namespace
 
@@ -75,6 +93,7 @@ bool TryTextToFloatWith(const std::string& Text, char Separator, double& Value)
 
     double Parsed = 0;
     const std::from_chars_result Result = std::from_chars(Plain.data(), Plain.data() + Plain.size(), Parsed);
+    if (Result.ec == std::errc::result_out_of_range) return ReadOutOfRange(Plain, Value);
     if (Result.ec != std::errc() || Result.ptr != Plain.data() + Plain.size()) return false;
     Value = Parsed;
     return true;
@@ -124,6 +143,39 @@ std::string NormalizeDecimalSeparator(const std::string& Text)
 {
     if (DecimalSeparator() == '.') return ReplaceAllText(",", ".", Text);
     return ReplaceAllText(".", ",", Text);
+}
+
+std::string ShortenForMessage(const std::string& Text, std::size_t MaxLength)
+{
+    static const char Hex[] = "0123456789abcdef";
+    std::string Result;
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        const unsigned char Ch = static_cast<unsigned char>(Text[i]);
+        std::string Piece;
+        switch (Ch) {
+        case '\t': Piece = "\\t"; break;
+        case '\r': Piece = "\\r"; break;
+        case '\n': Piece = "\\n"; break;
+        default:
+            if (Ch < 0x20 || Ch == 0x7f)
+                Piece = std::string("\\x") + Hex[Ch >> 4] + Hex[Ch & 15];
+            else
+                Piece = static_cast<char>(Ch);
+        }
+        if (Result.size() + Piece.size() > MaxLength) {
+            // Never end inside a multi-byte (UTF-8) character.
+            std::size_t Lead = Result.size();
+            while (Lead > 0 && (static_cast<unsigned char>(Result[Lead - 1]) & 0xc0) == 0x80) --Lead;
+            if (Lead > 0) {
+                const unsigned char First = static_cast<unsigned char>(Result[Lead - 1]);
+                const std::size_t Length = First >= 0xf0 ? 4 : First >= 0xe0 ? 3 : First >= 0xc0 ? 2 : 1;
+                if (Result.size() - (Lead - 1) < Length) Result.erase(Lead - 1);
+            }
+            return Result + "...";
+        }
+        Result += Piece;
+    }
+    return Result;
 }
 
 void SplitToStringList(const std::string& Text, char Delimiter, std::vector<std::string>& List)

@@ -59,10 +59,11 @@ void TCaseMix::DrawRandomCoordinate(double& X, double& Y)
     if (CaseMixType < 0 || CaseMixType >= NumCaseMixTypes)
         throw EOrbenchError("Surgery types can be generated only for the case-mix types 0 to 16 (case mix " + Name +
                             " has type " + std::to_string(CaseMixType) + ").");
+    // X = 0 would give a mean of 0 and no distribution (the logarithm of 0).
     do {
         X = Data->Random.Draw();
         Y = Data->Random.Draw();
-    } while (!IsPointOfCaseMixType(CaseMixType, X, Y));
+    } while (!IsPointOfCaseMixType(CaseMixType, X, Y) || X == 0);
 }
 
 TSurgeryType* TCaseMix::GenerateAndDrawRandomSurgeryType()

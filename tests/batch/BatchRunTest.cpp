@@ -139,6 +139,40 @@ TEST_F(BatchRun, InputChecksAbortBeforeAnythingIsWritten)
     Inputs.MaxLoadDeviation = "x";
     EXPECT_THROW(GenerateBatch(Data, Inputs, Host), EOrbenchError);
     EXPECT_FALSE(fs::exists(Out("cm")));
+
+    // Values that cannot mean anything are refused, naming the field, before the base folder is made.
+    const std::function<void(TBatchInputs&)> Refused[] = {
+        [](TBatchInputs& I) { I.Loads = {"0.8", "0"}; },          [](TBatchInputs& I) { I.Loads = {"-0,5"}; },
+        [](TBatchInputs& I) { I.MaxLoadDeviation = "0"; },        [](TBatchInputs& I) { I.MaxLoadDeviation = "-1"; },
+        [](TBatchInputs& I) { I.Epsilon = "-0.01"; },             [](TBatchInputs& I) { I.MaxDraws = 0; },
+    };
+    for (const auto& Change : Refused) {
+        TBatchInputs Bad = Inputs;
+        Change(Bad);
+        for (const bool Theoretical : {false, true}) {
+            try {
+                Theoretical ? GenerateTheoreticalBatch(Data, Bad, Host) : GenerateBatch(Data, Bad, Host);
+                ADD_FAILURE() << "no error";
+            } catch (const EOrbenchError& Error) {
+                const std::string What = Error.what();
+                EXPECT_TRUE(What.find("load") != std::string::npos || What.find("Epsilon") != std::string::npos ||
+                            What.find("draw limit") != std::string::npos)
+                    << What;
+            }
+        }
+    }
+    EXPECT_FALSE(fs::exists(Dir.File("out")));
+
+    // Two checked case mixes of one name would share a folder.
+    fs::create_directories(Dir.File("sub"));
+    testing::WriteLines(Dir.File("sub/cm.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1"});
+    Data.ReadAndAddCaseMix(Dir.File("sub/cm.txt"), 480);
+    Inputs.MaxLoadDeviation = "0.025";
+    Inputs.CaseMixChecked = Inputs.CaseMixSelected = {true, true};
+    EXPECT_THROW(GenerateBatch(Data, Inputs, Host), EOrbenchError);
+    EXPECT_FALSE(fs::exists(Dir.File("out")));
+    Inputs.CaseMixChecked = {true, false};  // only checked ones count
+    EXPECT_FALSE(GenerateBatch(Data, Inputs, Host).Aborted);
 }
 
 TEST_F(BatchRun, SelectedButNoneCheckedGeneratesNothing)
@@ -183,7 +217,8 @@ TEST_F(BatchRun, ORdaysInListOrderLoadsAscendingAndInstancesFreedAfterEachStep)
 TEST_F(BatchRun, DrawLimitIsReportedAndTheRunGoesOn)
 {
     Inputs.NumORdays = {"2", "1"};
-    Inputs.MaxLoadDeviation = "0";  // no load lies strictly inside an empty window
+    Inputs.Loads = {"5"};
+    Inputs.MaxDraws = 1;  // two draws reach a load of at most 0.5 (one OR-day: 1)
     const TBatchResult R = GenerateBatch(Data, Inputs, Host);
     EXPECT_TRUE(R.DrawLimitPassed && !R.Aborted && !R.Interrupted);
     EXPECT_EQ(Host.Messages, (TLines{"Could not generate all instances for case mix cm, #ORdays: 2",
@@ -195,6 +230,7 @@ TEST_F(BatchRun, DrawLimitIsReportedAndTheRunGoesOn)
 TEST_F(BatchRun, ReportOfARealRunAndMarksOfTheUnchosenInstances)
 {
     Inputs.NumInstancesPerSetting = "4";
+    Inputs.Overwrite = true;  // the marked files of an earlier run go first
     fs::create_directories(Out("cm"));
     for (int i = 0; i < 4; ++i) testing::WriteLines(InstanceFile(i, true), {"left by an earlier run"});
     ASSERT_FALSE(GenerateBatch(Data, Inputs, Host).DrawLimitPassed);
@@ -204,7 +240,7 @@ TEST_F(BatchRun, ReportOfARealRunAndMarksOfTheUnchosenInstances)
     for (int i = 0; i < 4; ++i) {
         const bool Kept = fs::exists(InstanceFile(i, false));
         if (Kept) Chosen.push_back(static_cast<std::size_t>(i));
-        // A marked instance replaced the old file of its marked name; the chosen leave it alone.
+        // Only the unchosen instances have a marked file.
         EXPECT_EQ(ReadAll(InstanceFile(i, true)).rfind("# INSTANCE CHARACTERISTICS\r\n", 0) == 0, !Kept) << i;
     }
     ASSERT_EQ(Chosen.size(), 2u);
@@ -241,6 +277,7 @@ TEST_F(BatchRun, SingleInstanceOrNoneChosen)
     Inputs.RemoveInstances = true;
     Inputs.NumInstancesPerSetting = "3";
     Inputs.NumInstancesToSelect = "0";
+    Inputs.Overwrite = true;
     GenerateBatch(Data, Inputs, Host);
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(fs::exists(InstanceFile(i, true)) && !fs::exists(InstanceFile(i, false))) << i;
     const TLines Lines = Split(ReadAll(Out("cm/overlap_cm_ordays_2_load_0.5.txt")), "\r\n");
@@ -253,7 +290,7 @@ TEST_F(BatchRun, RefusedSelectionRenamesNothingAndSaysSo)
 {
     const testing::TDecimalSeparatorGuard Comma(',');
     Inputs.NumInstancesToSelect = "3";  // not smaller than the three instances
-    GenerateBatch(Data, Inputs, Host);
+    EXPECT_TRUE(GenerateBatch(Data, Inputs, Host).SelectionRefused);
     EXPECT_EQ(Host.Messages, TLines{"Cannot select 3 of 3 instances for case mix cm, #ORdays: 2, load: 0,5"});
     EXPECT_EQ(Files("cm"), (TLines{"ordays_2_load_0,5_1.txt", "ordays_2_load_0,5_2.txt", "ordays_2_load_0,5_3.txt",
                                    "overlap_cm_ordays_2_load_0,5.txt"}));
@@ -330,6 +367,57 @@ TEST_F(BatchRun, StopAfterAnORdaysStepOrAfterACaseMix)
     EXPECT_FALSE(fs::exists(Dir.File("second/cm2")));
 }
 
+TEST(OutputFiles, ClassifiesTheFilesOfARunByName)
+{
+    const std::pair<const char*, TRunFileKind> Cases[] = {
+        {"ordays_5_load_0.8_1.txt", TRunFileKind::rfInstance},    {"ordays__load_.txt", TRunFileKind::rfInstance},
+        {"ordays_5_load_0,85_12.txt", TRunFileKind::rfInstance},  {"REMOVE_ordays_5_load_1_3.txt", TRunFileKind::rfMarkedInstance},
+        {"overlap_cm_ordays_5_load_1.txt", TRunFileKind::rfOverlapReport},
+        {"proximity_TCM3_ordays_5_load_1.txt", TRunFileKind::rfProximityReport},
+        {"ordays_5_load_0.8_1.txt.part~", TRunFileKind::rfOther}, {"ordays_5.txt", TRunFileKind::rfOther},
+        {"ordays_load_1.txt", TRunFileKind::rfOther},             {"REMOVE_notes.txt", TRunFileKind::rfOther},
+        {"overlap_cm.csv", TRunFileKind::rfOther},                {"cm.txt", TRunFileKind::rfOther},
+        {"Ordays_5_load_1_1.txt", TRunFileKind::rfOther},         {"REMOVE_overlap_cm.txt", TRunFileKind::rfOther},
+    };
+    for (const auto& [Name, Kind] : Cases) EXPECT_EQ(ClassifyRunFile(Name), Kind) << Name;
+}
+
+TEST_F(BatchRun, EarlierRunIsRefusedOrWithOverwriteItsFilesDeleted)
+{
+    const TLines Earlier = {"REMOVE_ordays_9_load_1_2.txt", "ordays_9_load_1_1.txt", "overlap_cm_ordays_9_load_1.txt",
+                            "proximity_cm_x.txt"};
+    const TLines Others = {"cm.txt", "notes.txt", "ordays_9.txt", "overlap_cm.csv"};
+    fs::create_directories(Out("cm/ordays_1_load_1_1.txt"));  // a folder of such a name is no file of a run
+    fs::create_directories(Out("elsewhere"));
+    for (const std::string& Name : Earlier) {
+        testing::WriteLines(Out("cm/" + Name), {"earlier"});
+        testing::WriteLines(Out("elsewhere/" + Name), {"earlier"});  // not a folder of this run
+    }
+    for (const std::string& Name : Others) testing::WriteLines(Out("cm/" + Name), {"kept"});
+    TLines Before = Files("cm");
+
+    try {
+        GenerateBatch(Data, Inputs, Host);
+        ADD_FAILURE() << "no error";
+    } catch (const EEarlierRunFiles& Error) {
+        EXPECT_EQ(Error.Directory, Out("cm/"));
+        EXPECT_EQ(Error.Files, Earlier);
+    }
+    EXPECT_EQ(Files("cm"), Before);
+    EXPECT_TRUE(Host.Progress.empty());
+
+    Inputs.Overwrite = true;
+    ASSERT_FALSE(GenerateBatch(Data, Inputs, Host).Aborted);
+    TLines Expected = Others;
+    Expected.push_back("ordays_1_load_1_1.txt");
+    for (const std::string i : {"1", "2", "3"}) Expected.push_back(fs::path(Current(std::stoul(i) - 1)).filename());
+    Expected.push_back("overlap_cm_ordays_2_load_0.5.txt");
+    std::sort(Expected.begin(), Expected.end());
+    EXPECT_EQ(Files("cm"), Expected);
+    EXPECT_EQ(ReadAll(Out("cm/notes.txt")), "kept\r\n");
+    EXPECT_EQ(Files("elsewhere"), Earlier);
+}
+
 TEST_F(BatchRun, SelectsInstancesByORdaysAndExactLoad)
 {
     TInstance* A = CaseMix().CreateAndAddInstance(0.5, 0.5, 2);
@@ -340,6 +428,12 @@ TEST_F(BatchRun, SelectsInstancesByORdaysAndExactLoad)
     Target.Add(B);
     SelectInstancesByORdaysAndLoad(CaseMix().Instances, 2, Target, 0.5);  // appends in the source's order
     EXPECT_EQ(std::vector<TInstance*>(Target.begin(), Target.end()), (std::vector<TInstance*>{B, A, B}));
+    // The bound is the single-precision constant 1e-40 (about 9.99995e-41), not the double 1e-40.
+    TInstance* C = CaseMix().CreateAndAddInstance(0.5, 9.9e-41, 2);
+    CaseMix().CreateAndAddInstance(0.5, 9.99998e-41, 2);
+    TInstanceList Tiny(false);
+    SelectInstancesByORdaysAndLoad(CaseMix().Instances, 2, Tiny, 0);
+    EXPECT_EQ(std::vector<TInstance*>(Tiny.begin(), Tiny.end()), std::vector<TInstance*>{C});
 }
 
 TEST_F(BatchRun, TheoreticalBatchWritesProximityReportsAndFreesItsCaseMixes)

@@ -4,7 +4,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <thread>
+#include <unistd.h>
 
 #include "TestHelpers.h"
 
@@ -52,12 +57,32 @@ const std::string Alike2 = "Overlap between 2 instances:\r\n0.00000\t1.00000\r\n
 
 TEST_F(CliBatch, RefusedInputsExitWithOneAndWriteNothing)
 {
+    fs::create_directories(Work.File("sub"));
+    const std::string Header = "ID\tDistributionType\tP1\tP2\tP3\tFrequency";
+    testing::WriteLines(Work.File("sub/one.txt"), {Header, "1\tNormal\t60\t6\t0\t1"});
+    testing::WriteLines(Work.File("zero.txt"), {Header, "1\tNormal\t60\t6\t0\t0"});
+    testing::WriteLines(Work.File("...txt"), {Header, "1\tNormal\t60\t6\t0\t1"});
     const std::pair<const char*, const char*> Refused[] = {
         {"batch --ordays 2 --loads 0.5 --out o", "No case mix selected. Aborting.\n"},
         {"batch --casemix one.txt --per-combination 30.5 --out o", "The number of instances has to be integer. Aborting.\n"},
         {"theoretical-batch --per-combination abc --out o", "The number of instances has to be integer. Aborting.\n"},
-        {"batch --casemix one.txt --ordays 2,0 --loads 0.5 --out o", nullptr},
+        {"batch --casemix one.txt --ordays 2,0 --loads 0.5 --out o", "orbench-cli: --ordays 0: must be at least 1\n"},
         {"theoretical-batch --ordays 0 --out o", nullptr},
+        {"batch --casemix one.txt --per-combination 0 --out o", "orbench-cli: --per-combination 0: must be at least 1\n"},
+        {"theoretical-batch --select 0 --out o", "orbench-cli: --select 0: must be at least 1\n"},
+        {"batch --casemix one.txt --epsilon -1 --out o", "orbench-cli: --epsilon -1: must not be negative\n"},
+        {"batch --casemix one.txt --loads 0.5,0 --out o", "orbench-cli: --loads 0: must be greater than 0\n"},
+        {"batch --casemix one.txt --deviation -0.1 --out o", "orbench-cli: --deviation -0.1: must be greater than 0\n"},
+        {"theoretical-batch --max-draws 0 --out o", "orbench-cli: --max-draws 0: must be at least 1\n"},
+        {"batch --casemix one.txt --out ''", "orbench-cli: --out: the path is empty\n"},
+        {"batch --casemix one.txt --casemix zero.txt --out o",
+         "orbench-cli: case mix zero has no surgery type with a positive frequency\n"},
+        {"batch --casemix one.txt --casemix sub/one.txt --out o",
+         "orbench-cli: Two case mixes of the run have the name one (one.txt and sub/one.txt); their files would go into "
+         "one folder.\n"},
+        {"batch --casemix ...txt --out o",
+         "orbench-cli: ...txt: the case mix name \"..\" (the file name without its extension) cannot be used as a "
+         "folder name\n"},
     };
     for (const auto& [Args, Message] : Refused) {
         const TRun R = Run(Args);
@@ -118,7 +143,9 @@ TEST_F(CliBatch, DrawLimitExitsWithThreeAfterTheWholeRun)
                        "--deviation 0.01 --out d");
     EXPECT_EQ(R.Code, 3);
     EXPECT_EQ(R.Err, "Could not generate all instances for case mix one, #ORdays: 1\n"
-                     "Could not generate all instances for case mix one, #ORdays: 2\n");
+                     "Could not generate all instances for case mix one, #ORdays: 2\n"
+                     "orbench-cli: the draw limit of 100000 main draws per generation call was passed; raise it "
+                     "with --max-draws or widen the load window with --deviation\n");
     EXPECT_EQ(R.Out.find("Could not"), std::string::npos);
     for (const std::string ORdays : {"1", "2"}) {
         EXPECT_EQ(ReadAll(Work.File("d/one/overlap_one_ordays_" + ORdays + "_load_0.5.txt")),
@@ -138,6 +165,74 @@ TEST_F(CliBatch, DirectoriesAreCreatedEvenWithoutORdays)
     const TRun T = Run("theoretical-batch --ordays '' --out t");
     ASSERT_EQ(T.Code, 0) << T.Err;
     for (int t = 0; t < 17; ++t) EXPECT_TRUE(fs::is_directory(Work.File("t/TCM" + std::to_string(t)))) << t;
+
+    ASSERT_EQ(Run("batch --casemix one.txt --ordays ''").Code, 0);  // the default base: instances here
+    EXPECT_TRUE(fs::is_directory(Work.File("instances/one")));
+}
+
+TEST_F(CliBatch, RefusedSelectionExitsWithThreeAfterTheRun)
+{
+    const TRun R = Run("batch --casemix one.txt --casemix other.txt --ordays 2 --loads 0.5 --per-combination 2 "
+                       "--select 2 --deviation 0.01 --out s");
+    EXPECT_EQ(R.Code, 3);
+    EXPECT_EQ(R.Err, "Cannot select 2 of 2 instances for case mix one, #ORdays: 2, load: 0.5\n"
+                     "Cannot select 2 of 2 instances for case mix other, #ORdays: 2, load: 0.5\n");
+    EXPECT_EQ(Files("s/other"),
+              (TNames{"ordays_2_load_0.5_1.txt", "ordays_2_load_0.5_2.txt", "overlap_other_ordays_2_load_0.5.txt"}));
+}
+
+TEST_F(CliBatch, AnEarlierRunIsRefusedUnlessOverwrite)
+{
+    const std::string Args = "batch --casemix one.txt --ordays 2 --loads 0.5 --deviation 0.01 --out r ";
+    ASSERT_EQ(Run(Args + "--per-combination 3 --select 2").Code, 0);
+    testing::WriteLines(Work.File("r/one/notes.txt"), {"mine"});
+    const TNames First = Files("r/one");
+    ASSERT_EQ(First.size(), 5u);
+
+    const TRun Refused = Run(Args + "--per-combination 2 --select 1 --seed 9");
+    EXPECT_EQ(Refused.Code, 1);
+    EXPECT_EQ(Refused.Err, "orbench-cli: r/one/ already holds 4 file(s) of an earlier run (such as "
+                           "REMOVE_ordays_2_load_0.5_3.txt); use --overwrite to delete them first\n");
+    EXPECT_EQ(Files("r/one"), First);
+
+    const TRun Again = Run(Args + "--per-combination 2 --select 1 --seed 9 --overwrite");
+    ASSERT_EQ(Again.Code, 0) << Again.Err;
+    const TNames Names = Files("r/one");
+    EXPECT_EQ(Names.size(), 4u);  // one kept, one marked, the report and notes.txt: nothing of the first run
+    EXPECT_EQ(std::count(Names.begin(), Names.end(), "REMOVE_ordays_2_load_0.5_3.txt"), 0);
+    EXPECT_EQ(ReadAll(Work.File("r/one/notes.txt")), "mine\r\n");
+    EXPECT_NE(ReadAll(Work.File("r/one/overlap_one_ordays_2_load_0.5.txt")).find("remaining 1 instances"), std::string::npos);
+}
+
+TEST_F(CliBatch, CtrlCStopsAtTheNextCheckPointWith130)
+{
+    const pid_t Child = fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+        if (chdir(Work.Path().c_str()) != 0 || !std::freopen(Capture.File("err").c_str(), "w", stderr)) _exit(127);
+        setenv("LC_ALL", "C", 1);
+        execl(ORBENCH_CLI_PATH, "orbench-cli", "batch", "--casemix", ORBENCH_CASEMIX_DIR "/general_surgery.txt", "--out",
+              "out", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto Start = std::chrono::steady_clock::now();
+    const auto Elapsed = [&Start] { return std::chrono::steady_clock::now() - Start; };
+    while (Files("out/general_surgery").empty() && Elapsed() < std::chrono::seconds(30))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(kill(Child, SIGINT), 0);
+    int Status = 0;
+    while (waitpid(Child, &Status, WNOHANG) == 0 && Elapsed() < std::chrono::seconds(60))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!WIFEXITED(Status) && !WIFSIGNALED(Status)) {
+        kill(Child, SIGKILL);
+        waitpid(Child, &Status, 0);
+        FAIL() << "the run did not stop";
+    }
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_EQ(WEXITSTATUS(Status), 130);
+    EXPECT_NE(ReadAll(Capture.File("err")).find("Instance generation interrupted"), std::string::npos);
+    for (const auto& Entry : fs::recursive_directory_iterator(Work.File("out")))
+        EXPECT_EQ(Entry.path().string().find(".part~"), std::string::npos) << Entry.path();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 
 // The CLI test target links only the model library, so the helpers are compiled in here.
 #include "TestHelpers.h"
@@ -83,31 +84,123 @@ TEST_F(Cli, GeneratePrintsEachInstanceAndWritesItsFile)
 
 TEST_F(Cli, DrawLimitEndsWithExitCode3)
 {
-    const TRun R = Run("generate --casemix one.txt --ordays 2 --loads 0.5 --deviation 0 --out o");
+    // Loads go up by 0.0625: 0.5625 is the nearest to 0.55, and not within 0.01.
+    const TRun R = Run("generate --casemix one.txt --ordays 2 --loads 0.55 --deviation 0.01 --max-draws 500 --out o");
     EXPECT_EQ(R.Code, 3);
-    EXPECT_EQ(R.Err, "Could not generate all instances for case mix one, #ORdays: 2\n");
+    EXPECT_EQ(R.Err, "Could not generate all instances for case mix one, #ORdays: 2\n"
+                     "orbench-cli: the draw limit of 500 main draws per generation call was passed; raise it with "
+                     "--max-draws or widen the load window with --deviation\n");
     EXPECT_EQ(R.Out, "");
 }
 
 TEST_F(Cli, RefusedArgumentsWriteNothing)
 {
-    const char* Refused[] = {
-        "generate --on-the-fly --casemix one.txt --ordays 2 --loads 0.5 --out o",
-        "generate --on-the-fly --type 17 --ordays 2 --loads 0.5 --out o",
-        "generate --casemix one.txt --ordays 0 --loads 0.5 --out o",
-        "--capacity 0 generate --casemix one.txt --ordays 2 --loads 0.5 --out o",
-        "generate --casemix one.txt --ordays 2 --loads 0.5 --deviation 0,5 --out o",
-        "generate --casemix one.txt --ordays 2 --loads 0.5 --bogus --out o",
-        "fill --casemix one.txt --ordays 0 --load 0.5 --out o",
-        "fill --casemix one.txt --ordays 1 --load 0,5 --out o",
+    const std::string Header = "ID\tDistributionType\tP1\tP2\tP3\tFrequency";
+    testing::WriteLines(Work.File("empty.txt"), {Header});
+    testing::WriteLines(Work.File("zero.txt"), {Header, "1\tNormal\t60\t6\t0\t0"});
+    testing::WriteLines(Work.File("bad.txt"), {Header, "1\tNormal\t60\t6\t0\t-1"});
+    const TNames Inputs = Files();
+    const std::string Gen = "generate --casemix one.txt --ordays 2 --out o ";
+    // Each message names the option and the value, or the file.
+    const std::pair<std::string, std::string> Refused[] = {
+        {"generate --on-the-fly --casemix one.txt --ordays 2 --loads 0.5 --out o", "--on-the-fly"},
+        {"generate --on-the-fly --type 17 --ordays 2 --loads 0.5 --out o", "--type 17: "},
+        {"generate --on-the-fly --type -1 --ordays 2 --loads 0.5 --out o", "--type -1: must be from 0 to 16"},
+        {Gen + "--loads 0.5 --type -2", "--type -2: must be from -1 to 16"},
+        {"generate --casemix one.txt --ordays 0 --loads 0.5 --out o", "--ordays 0: must be at least 1"},
+        {"--capacity 0 generate --casemix one.txt --ordays 2 --loads 0.5 --out o", "--capacity 0: "},
+        {Gen + "--loads 0.5 --deviation 0,5", "--deviation 0,5: "},
+        {Gen + "--loads 0.5 --bogus", "--bogus"},
+        {"fill --casemix one.txt --ordays 0 --load 0.5 --out o", "--ordays 0: "},
+        {"fill --casemix one.txt --ordays 1 --load 0,5 --out o", "--load 0,5: "},
+        {Gen + "--loads 0.5,0", "--loads 0: must be greater than 0"},
+        {Gen + "--loads -0.5", "--loads -0.5: must be greater than 0"},
+        {"fill --casemix one.txt --ordays 1 --load -1 --out o", "--load -1: must be greater than 0"},
+        {Gen + "--loads 0.5 --deviation 0", "--deviation 0: must be greater than 0"},
+        {Gen + "--loads 0.5 --per-load 0", "--per-load 0: must be at least 1"},
+        {"fill --casemix one.txt --ordays 1 --load 0.5 --count 0 --out o", "--count 0: must be at least 1"},
+        {Gen + "--loads 0.5 --max-draws 0", "--max-draws 0: must be at least 1"},
+        {"--capacity 1e999 " + Gen + "--loads 0.5", "--capacity 1e999: not a finite number"},
+        {Gen + "--loads nan", "--loads nan: not a finite number"},
+        {Gen + "--loads 0.5 --out ''", "--out: the path is empty"},
+        {"casemix one.txt --write ''", "--write: the path is empty"},
+        {"overlap --casemix one.txt --epsilon -1 x.txt", "--epsilon -1: must not be negative"},
+        {"overlap --casemix one.txt --report '' x.txt", "--report: the path is empty"},
+        {"generate --casemix --ordays 10 --loads 0.5 --out o", "orbench-cli: --casemix: missing value"},
+        {Gen + "--loads 0.5 --per-load 2147483648", "--per-load 2147483648: out of range"},
+        // The case mix: no types of the type, none at all, only frequencies 0; not a file; bad content.
+        {Gen + "--loads 0.5 --type 2", "orbench-cli: case mix one has no surgery types of case-mix type 2\n"},
+        {"generate --casemix empty.txt --ordays 2 --loads 0.5 --out o", "case mix empty has no surgery types of case-mix type 0"},
+        {"fill --casemix zero.txt --ordays 1 --load 0.5 --out o", "case mix zero has no surgery types of case-mix type 0"},
+        {"generate --casemix /dev/null --ordays 2 --loads 0.5 --out o", "orbench-cli: /dev/null: not a regular file"},
+        {"generate --casemix nope.txt --ordays 2 --loads 0.5 --out o", "orbench-cli: nope.txt: File does not exist!\n"},
+        {"casemix bad.txt", "orbench-cli: bad.txt, line 2: Frequency \"-1\" is negative\n"},
     };
-    for (const char* Args : Refused) {
+    for (const auto& [Args, Message] : Refused) {
         const TRun R = Run(Args);
         EXPECT_EQ(R.Code, 1) << Args;
         EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 1) << Args << ": " << R.Err;
+        EXPECT_EQ(R.Err.rfind("orbench-cli: ", 0), 0u) << Args << ": " << R.Err;
+        EXPECT_NE(R.Err.find(Message), std::string::npos) << Args << ": " << R.Err;
         EXPECT_EQ(R.Out, "") << Args;
+        EXPECT_EQ(Files(), Inputs) << Args;
+    }
+}
+
+TEST_F(Cli, UnwritableOutputExitsWithTwo)
+{
+    const std::pair<const char*, const char*> Cases[] = {
+        {"casemix one.txt --write one.txt/x", "orbench-cli: one.txt/x: "},
+        {"generate --casemix one.txt --ordays 2 --loads 0.5 --out one.txt/d", "orbench-cli: one.txt/d: "},
+        {"fill --casemix one.txt --ordays 1 --load 0.5 --out one.txt", "orbench-cli: one.txt: "},
+        {"theoretical-casemix --write .", "orbench-cli: .: "},
+    };
+    for (const auto& [Args, Message] : Cases) {
+        const TRun R = Run(Args);
+        EXPECT_EQ(R.Code, 2) << Args;
+        EXPECT_EQ(R.Err.rfind(Message, 0), 0u) << Args << ": " << R.Err;
         EXPECT_EQ(Files(), TNames{"one.txt"}) << Args;
     }
+}
+
+TEST_F(Cli, HelpAndVersion)
+{
+    const TRun Version = Run("--version");
+    EXPECT_EQ(Version.Code, 0);
+    EXPECT_TRUE(std::regex_match(Version.Out, std::regex("orbench-cli [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << Version.Out;
+
+    const TRun Main = Run("--help");
+    EXPECT_EQ(Main.Code, 0);
+    const std::vector<std::pair<std::string, TNames>> Commands = {
+        {"casemix", {"--type", "--write"}},
+        {"generate", {"--casemix", "--on-the-fly", "--ordays", "--loads", "--per-load", "--deviation", "--type", "--out",
+                      "--no-save", "--max-draws"}},
+        {"fill", {"--casemix", "--ordays", "--load", "--count", "--type", "--out"}},
+        {"theoretical-casemix", {"--name", "--write"}},
+        {"overlap", {"--casemix", "--epsilon", "--deterministic", "--select", "--engine", "--report"}},
+        {"batch", {"--casemix", "--ordays", "--loads", "--per-combination", "--deviation", "--select", "--epsilon",
+                   "--deterministic", "--no-analyze", "--keep-all", "--no-save", "--out", "--engine", "--overwrite",
+                   "--max-draws"}},
+        {"theoretical-batch", {"--ordays", "--loads", "--per-combination", "--out", "--overwrite", "--max-draws"}},
+    };
+    for (const auto& [Command, Options] : Commands) {
+        EXPECT_NE(Main.Out.find("\n  " + Command + " "), std::string::npos) << Command;
+        const TRun Help = Run("help " + Command);
+        const TRun Flag = Run(Command + " --help");
+        EXPECT_EQ(Help.Code, 0) << Command;
+        EXPECT_EQ(Flag.Code, 0) << Command;
+        EXPECT_EQ(Help.Out, Flag.Out) << Command;
+        EXPECT_EQ(Help.Out.find("Usage: orbench-cli " + Command + " "), Help.Out.find('\n') + 1) << Help.Out;
+        for (const std::string& Option : Options)
+            EXPECT_NE(Help.Out.find("\n  " + Option + " "), std::string::npos) << Command << " " << Option;
+        for (const std::string Common : {"--capacity MIN", "--seed N", "--decimal-separator C"})
+            EXPECT_NE(Help.Out.find("\n  " + Common), std::string::npos) << Command << " " << Common;
+    }
+    const TRun Generate = Run("help generate");
+    for (const char* Default : {"(default: 30)", "(default: 0.025)", "(default: 100000)", "(default: 480)"})
+        EXPECT_NE(Generate.Out.find(Default), std::string::npos) << Default;
+    EXPECT_EQ(Run("help bogus").Code, 1);
+    EXPECT_EQ(Files(), TNames{"one.txt"});
 }
 
 TEST_F(Cli, SeedAndCommonOptionsInAnyPosition)
@@ -151,9 +244,9 @@ TEST_F(Cli, FillSavesEachInstanceOrRefusesAnEmptyType)
     ASSERT_EQ(Files("f"), (TNames{"one_instance_0.txt", "one_instance_1.txt", "one_instance_2.txt"}));
     EXPECT_NE(ReadAll(Work.File("f/one_instance_2.txt")).find("\r\n0.500000000\tdesired load\r\n0.400000000\tload\r\n450.000000000\t"), std::string::npos);
 
-    const TRun Empty = Run("fill --casemix one.txt --ordays 1 --load 0.5 --type 17 --out e");
+    const TRun Empty = Run("fill --casemix one.txt --ordays 1 --load 0.5 --type 2 --out e");  // X = 0.125, Y = 0.1
     EXPECT_EQ(Empty.Code, 1);
-    EXPECT_EQ(Empty.Err, "This instance has no surgery types. Exiting.\n");
+    EXPECT_EQ(Empty.Err, "orbench-cli: case mix one has no surgery types of case-mix type 2\n");
     EXPECT_FALSE(fs::exists(Work.File("e")));
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <string>
@@ -48,7 +49,8 @@ TEST_F(CaseMixFileTest, HeaderOnlyMissingFileAndName)
     EXPECT_EQ(CM.Name, "general.week");
     EXPECT_EQ(CM.FileName, Dir.File("general.week.txt"));
     EXPECT_EQ(FileNameWithoutExtension("/some/dir/general.week.txt"), "general.week");
-    EXPECT_EQ(FileNameWithoutExtension("C:\\data\\casemixes\\general.week.txt"), "general.week");
+    // Only '/' separates directories.
+    EXPECT_EQ(FileNameWithoutExtension("C:\\data\\casemixes\\general.week.txt"), "C:\\data\\casemixes\\general.week");
 }
 
 TEST_F(CaseMixFileTest, FrequenciesDefaultToOneAndAreNormalisedAlsoWithBareLineFeeds)
@@ -60,6 +62,30 @@ TEST_F(CaseMixFileTest, FrequenciesDefaultToOneAndAreNormalisedAlsoWithBareLineF
     EXPECT_EQ(Frequencies(CM), (std::vector<double>{0.5, 0.25, 0.25}));
     EXPECT_DOUBLE_EQ(CM.SurgeryTypes[1]->Xvalue, 0.25);  // 120 / 480
     EXPECT_DOUBLE_EQ(CM.SurgeryTypes[1]->Yvalue, 0.1);   // 12 / 120
+    // A lone CR ends a line as well, also mixed with the other two.
+    std::ofstream(Dir.File("cr.txt"), std::ios::binary)
+        << Header << "\r1\tNormal\t60\t6\t0\t2\r\r\n2\tNormal\t120\t12\t0\t1\n3\tNormal\t30\t3\t0\r";
+    Data.ReadAndAddCaseMix(Dir.File("cr.txt"), 480);
+    EXPECT_EQ(Frequencies(*Data.CaseMixes.back()), (std::vector<double>{0.5, 0.25, 0.25}));
+}
+
+TEST_F(CaseMixFileTest, NameMustBeUsableAsAFolderName)
+{
+    // The name is the file name without directory (only '/' separates) up to its last '.'.
+    for (const char* File : {"...txt", "..txt", ".txt", "tab\tname.txt", "esc\x1b.txt"}) {
+        WriteLines(Dir.File(File), {Header, "1\tNormal\t60\t6\t0\t1"});
+        std::string Message;
+        try {
+            Data.ReadAndAddCaseMix(Dir.File(File), 480);
+        } catch (const EOrbenchError& E) {
+            Message = E.what();
+        }
+        EXPECT_EQ(Message.rfind(Dir.File(File) + ": the case mix name", 0), 0u) << Message;
+        const std::string Shown = Message.substr(std::min(Message.size(), Dir.File(File).size()));
+        EXPECT_EQ(Shown.find_first_of("\t\x1b"), std::string::npos) << Message;  // the name shown escaped
+    }
+    EXPECT_TRUE(Data.CaseMixes.empty());
+    EXPECT_EQ(Read({Header}, 480, "back\\slash.x.txt").Name, "back\\slash.x");
 }
 
 TEST_F(CaseMixFileTest, CapacityOnlyMovesX)
@@ -94,7 +120,12 @@ TEST_F(CaseMixFileTest, IdentifiersAndKinds)
 TEST_F(CaseMixFileTest, BadContentThrowsWithFileAndLineAndAddsNothing)
 {
     Read({Header, "1\tNormal\t60\t6\t0\t1"}, 480, "good.txt");
-    const std::pair<std::vector<std::string>, int> Cases[] = {
+    struct TCase {
+        std::vector<std::string> Lines;
+        int LineNumber;
+        double Capacity = 480;
+    };
+    const TCase Cases[] = {
         {{Header, "1\tNormal\t60\t6\t0\t"}, 2},  // trailing TAB: an empty sixth field
         {{Header, "1\tNormal\t60\t6"}, 2},
         {{Header, "1\tNormal\t60\t6\t0\t1", "", "   "}, 4},  // blanks are not an empty line
@@ -104,12 +135,21 @@ TEST_F(CaseMixFileTest, BadContentThrowsWithFileAndLineAndAddsNothing)
         {{Header, "1\tNormal\t60\t6\t0\tmany"}, 2},
         {{Header, "1\tNormal\t0\t6\t0\t1"}, 2},    // mean 0
         {{Header, "1\tWeibull\t0\t30\t0\t1"}, 2},  // the failed mean stays 0
+        {{Header, "1\tNormal\t60\t6\t0\t1", "2\tNormal\t60\t6\t0\t-1"}, 3},  // negative frequency
+        {{Header, "1\tNormal\t-60\t6\t0\t1"}, 2},                          // mean below 0
+        {{Header, "1\tGamma\t1e-150\t1e160\t0\t1"}, 2},     // P2 * P2 overflows: the variance would read 0
+        {{Header, "1\tLogNormal\t800\t1\t0\t1"}, 2},        // the mean overflows
+        {{Header, "1\tNormal\t1e200\t1e200\t0\t1"}, 2},     // the variance overflows
+        {{Header, "1\tNormal\t1e999\t6\t0\t1"}, 2},         // a number that overflows is no number
+        {{Header, "1\tNormal\t1e10\t6\t0\t1"}, 2, 1e-300},  // X overflows at a tiny capacity
+        {{Header, "1\tNormal\t60\t6\t0\t1e308", "2\tNormal\t60\t6\t0\t1e308"}, 3},  // the frequencies' sum
+        {{Header, "1\tNormal\t60\t6\t0\t1", std::string(MaxInputLineLength + 1, '7')}, 3},  // over 1 MB
     };
-    for (const auto& [Lines, LineNumber] : Cases) {
+    for (const auto& [Lines, LineNumber, Capacity] : Cases) {
         WriteLines(Dir.File("bad.txt"), Lines);
         std::string Message;
         try {
-            Data.ReadAndAddCaseMix(Dir.File("bad.txt"), 480);
+            Data.ReadAndAddCaseMix(Dir.File("bad.txt"), Capacity);
         } catch (const EOrbenchError& E) {
             Message = E.what();
         }

@@ -111,7 +111,7 @@ TEST_P(InstanceRoundTripTest, LoadWithCommaOrPointAndBareLineFeeds)
 {
     const TDecimalSeparatorGuard Guard(GetParam());
     std::ofstream(Dir.File("lf.txt"), std::ios::binary)
-        << "#\n7\ncm\n4\n0,85\tdesired load\n0.8\n480\n\n#\nSurgNr\n1\t60\t6\t0\n";
+        << "# INSTANCE CHARACTERISTICS\n7\ncm\n4\n0,85\tdesired load\n0.8\n480\n\n#\nSurgNr\n1\t60\t6\t0\n";
     const TInstance* Back = ReadBack(Dir.File("lf.txt"));
     ASSERT_NE(Back, nullptr);
     EXPECT_DOUBLE_EQ(Back->DesiredLoad, 0.85);
@@ -158,6 +158,9 @@ TEST_F(InstanceFileTest, BadContentThrowsWithFileAndLineAndAddsNothing)
         {Write({}, {{4, "2.5\tnumber of OR-days"}}), 4}, {Write({}, {{4, "x"}}), 4},
         {Write({}, {{5, "abc\tdesired load"}}), 5},     {Write({}, {{7, "\tCapacity"}}), 7},
         {Write({"1\t60\t6\t0", "2\t60\tsix\t0"}), 12},
+        // Not an instance file: a wrong first line, a missing or meaningless field.
+        {Write({}, {{1, "# Orbench"}}), 1},       {Write({}, {{3, "\tcase mix name"}}), 3},
+        {Write({}, {{4, "0\tnumber of OR-days"}}), 4}, {Write({}, {{6, "1e999\tload"}}), 6},
     };
     for (const auto& [File, LineNumber] : Cases)
         EXPECT_EQ(ErrorOf(File).rfind(File + ", line " + std::to_string(LineNumber) + ":", 0), 0u) << ErrorOf(File);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,6 +36,17 @@ TEST(TextToNumberTest, FloatUsesTheProgramsSeparator)
     EXPECT_EQ(Float(" -0,75"), "-0.750000");
     EXPECT_EQ(Float("12.5"), "fail");
     for (const char* Text : {"", " ", "abc", "1,2,3", "12a", "-", "1e", "e5", "1 2"}) EXPECT_EQ(Float(Text), "fail") << Text;
+}
+
+TEST(TextToNumberTest, UnderflowReadsAsItsValueOverflowIsNoNumber)
+{
+    const TDecimalSeparatorGuard Guard('.');
+    double Value = -1;
+    EXPECT_TRUE(TryTextToFloat("1e-400", Value) && Value == 0 && !std::signbit(Value));
+    EXPECT_TRUE(TryTextToFloat("-2.4e-324", Value) && Value == 0 && std::signbit(Value));
+    EXPECT_TRUE(TryTextToFloat("1e-310", Value) && Value == 1e-310);  // subnormal, exactly rounded
+    EXPECT_TRUE(TryTextToFloat("2.5e-324", Value) && Value == 4.9406564584124654e-324);
+    for (const char* Text : {"1e400", "-1.8e308", "1e99999"}) EXPECT_EQ(Float(Text), "fail") << Text;
 }
 
 TEST(TextToNumberTest, IntParsesTheWholeText)
@@ -100,6 +112,28 @@ TEST(NumberFormatTest, FixedNeverUsesTheSeparatorGeneralDoes)
         EXPECT_EQ(FormatGeneral(480), "480");
         EXPECT_EQ(FormatGeneral(0.1 + 0.2), Local("0.3"));  // 15 digits hide the binary error
     }
+}
+
+TEST(NumberFormatTest, ZeroNeverPrintsWithASign)
+{
+    const TDecimalSeparatorGuard Guard(',');
+    EXPECT_EQ(FormatFixed(-0.0, 9), "0.000000000");
+    EXPECT_EQ(FormatFixed(-1e-12, 9), "0.000000000");  // rounds to zero
+    EXPECT_EQ(FormatFixed(-0.0, 5), "0.00000");
+    EXPECT_EQ(FormatFixedLocale(-0.0, 4), "0,0000");
+    EXPECT_EQ(FormatGeneral(-0.0), "0");
+    EXPECT_EQ(FormatFixed(-1e-9, 9), "-0.000000001");
+    EXPECT_EQ(FormatGeneral(-1e-300), "-1e-300");
+}
+
+TEST(TextHelpersTest, ShortenForMessageEscapesAndCuts)
+{
+    EXPECT_EQ(ShortenForMessage("plain text"), "plain text");
+    EXPECT_EQ(ShortenForMessage("a\tb\r\n\x1b[2J\x7f"), "a\\tb\\r\\n\\x1b[2J\\x7f");
+    EXPECT_EQ(ShortenForMessage(std::string(60, 'x')), std::string(60, 'x'));
+    EXPECT_EQ(ShortenForMessage(std::string(61, 'x')), std::string(60, 'x') + "...");
+    EXPECT_EQ(ShortenForMessage(std::string(59, 'x') + "\t"), std::string(59, 'x') + "...");  // no half escape
+    EXPECT_EQ(ShortenForMessage(std::string(59, 'x') + "\xc3\xa9"), std::string(59, 'x') + "...");  // no half character
 }
 
 TEST(UniformGeneratorTest, SequenceFromTheDefaultSeed)

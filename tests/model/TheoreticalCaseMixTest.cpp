@@ -120,6 +120,21 @@ TEST(TheoreticalCaseMix, TypesOnTheFlyLieAtRandomPointsOfTheRegion)
         }
         EXPECT_EQ(Data.Random.State(), Lcg.S);
     }
+    {
+        // A point with X exactly 0 (mean 0) is drawn again, both coordinates, in every region.
+        TData Zero;
+        std::uint32_t Inverse = 134775813u;
+        for (int I = 0; I < 5; ++I) Inverse *= 2u - 134775813u * Inverse;
+        Zero.Random.Seed(0u - Inverse);  // the next draw is exactly 0
+        TLcg Lcg{0u - Inverse};
+        TCaseMix CM(&Zero, 0, 480);
+        double X = 0, Y = 0;
+        CM.DrawRandomCoordinate(X, Y);
+        Lcg.U(), Lcg.U();
+        EXPECT_EQ(X, Lcg.U());
+        EXPECT_EQ(Y, Lcg.U());
+        EXPECT_GT(X, 0.0);
+    }
     TData Data;
     for (int Type : {17, -1, 100}) {  // no point would ever qualify
         TCaseMix CM(&Data, Type, 480);
