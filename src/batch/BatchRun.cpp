@@ -59,7 +59,7 @@ TRunSettings ReadSettings(const TBatchInputs& Inputs, int NumInstancesPerLoad)
     Settings.NumInstancesPerLoad = NumInstancesPerLoad;
     for (const std::string& Entry : Inputs.Loads) {
         const double Load = ReadDecimal(Entry, "Load");
-        if (!(Load > 0)) throw EOrbenchError("The load " + Entry + " is not greater than 0.");
+        if (!(Load > 0)) throw EOrbenchError("The load " + Entry + " (list \"Load\") must be greater than 0.");
         Settings.LoadList.push_back(Load);
     }
     std::sort(Settings.LoadList.begin(), Settings.LoadList.end());

@@ -187,7 +187,8 @@ TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::ve
     CheckMissingValues(*Sub);
     CheckMissingValues(App);
     if (Sub == Help) {
-        const std::string Name = Help->get_option("COMMAND")->count() > 0 ? Help->get_option("COMMAND")->results().back() : "";
+        const CLI::Option* Named = Help->get_option("COMMAND");
+        const std::string Name = Named->count() > 0 ? Named->results().back() : "";
         if (Name.empty()) {
             Result.HelpText = App.help();
             return Result;

@@ -434,6 +434,12 @@ using TCommandFunction = std::function<int(const TParsedArgs&, TRun&)>;
 
 const TOptionSpec TypeOption{"--type", "T", "case-mix type 0..16 whose surgery types are drawn; -1: every type",
                              "0"};
+const TOptionSpec EpsilonOption{"--epsilon", "E",
+                                "surgeries are alike when their points (coefficient of variation, mean in days) lie "
+                                "closer than E; with --deterministic when their means differ by less than E days "
+                                "(0.01 day = 14.4 minutes)",
+                                "0.01"};
+const TOptionSpec DeterministicOption{"--deterministic", "", "surgeries are alike by their mean durations alone", "off"};
 const TOptionSpec MaxDrawsOption{"--max-draws", "M",
                                  "main draws one generation call may make before it gives up (at least 1)",
                                  "100000"};
@@ -451,9 +457,8 @@ std::vector<TOptionSpec> BatchOptionSpecs(bool WithCaseMixes)
         {"--per-combination", "K", "instances per combination of case mix, OR-days and load", "30"},
         {"--deviation", "D", "half-width of the window around each load, greater than 0", "0.025"},
         {"--select", "S", "instances to keep per combination (the least overlapping)", "10"},
-        {"--epsilon", "E", "surgeries are alike when their mean durations differ by at most E (share of a day)",
-         "0.01"},
-        {"--deterministic", "", "compare expected durations only, not the point (X, Y)", "off"},
+        EpsilonOption,
+        DeterministicOption,
         {"--no-analyze", "", "generate only: no overlap analysis, selection or report", "off"},
         {"--keep-all", "", "analyse and report, but mark no instance file with REMOVE_", "off"},
         {"--no-save", "", "do not write instance files", "off"},
@@ -532,9 +537,8 @@ const std::vector<TCommand>& Commands()
           "[--report OUT] INSTANCE_FILE...",
           "print the overlap matrix of instance files; optionally select the least overlapping",
           {{"--casemix", "FILE", "the case mix the instances were drawn from", ""},
-           {"--epsilon", "E", "surgeries are alike when their mean durations differ by at most E (share of a day)",
-            "0.01"},
-           {"--deterministic", "", "compare expected durations only, not the point (X, Y)", "off"},
+           EpsilonOption,
+           DeterministicOption,
            {"--select", "K", "choose K instances (at least 1, fewer than the files) with the smallest largest overlap",
             "no selection"},
            {"--engine", "exact|solver", "how overlap and selection are computed", "exact"},

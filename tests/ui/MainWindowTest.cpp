@@ -333,7 +333,10 @@ private slots:
 
     void generationErrorsLeaveTheCaseMixAsItWas()
     {
-        Open({{"neg.txt", {Header, "7\tNormal\t-30\t5\t0\t1"}}});
+        Open({{"neg.txt", {Header, "7\tNormal\t30\t5\t0\t1"}}});
+        // The reader refuses a negative mean; an edited type can still have one.
+        TDistribution& D = *Selected().SurgeryTypes[0]->Distribution;
+        D.P1 = -30, D.CalculateExpected();
         for (const char* Days : {"0", "10"}) {  // no OR-days; a type that can never fill one
             Get<QLineEdit>("NumORDaysLE")->setText(Days);
             ClearMessages();
