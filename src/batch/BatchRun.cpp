@@ -82,15 +82,21 @@ std::string CaseMixDirectory(const TBatchInputs& Inputs, const std::string& Name
     return IncludeTrailingPathDelimiter(Inputs.BaseDirectory + Name);
 }
 
-// Two case mixes of one name would write into one folder, the second replacing the first's files.
-void RefuseDuplicateNames(const std::vector<const TCaseMix*>& CaseMixes)
+// Each case mix writes into the folder of its name: the name must be one folder name (the reader
+// makes sure of that for a file's case mix, not for one made in memory), and two case mixes of one
+// name would write into one folder, the second replacing the first's files.
+void CheckCaseMixNames(const std::vector<const TCaseMix*>& CaseMixes)
 {
-    for (std::size_t a = 0; a < CaseMixes.size(); ++a)
+    for (std::size_t a = 0; a < CaseMixes.size(); ++a) {
+        if (!IsUsableFolderName(CaseMixes[a]->Name))
+            throw EOrbenchError("The case mix name \"" + ShortenForMessage(CaseMixes[a]->Name) +
+                                "\" cannot be used as a folder name.");
         for (std::size_t b = a + 1; b < CaseMixes.size(); ++b)
             if (CaseMixes[a]->Name == CaseMixes[b]->Name)
                 throw EOrbenchError("Two case mixes of the run have the name " + CaseMixes[a]->Name + " (" +
                                     CaseMixes[a]->FileName + " and " + CaseMixes[b]->FileName +
                                     "); their files would go into one folder.");
+    }
 }
 
 std::string MarkedPath(const std::string& FileName)
@@ -235,7 +241,7 @@ TBatchResult GenerateBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& 
         Run.push_back(Data.CaseMixes[s].get());
         Directories.push_back(CaseMixDirectory(Inputs, Data.CaseMixes[s]->Name));
     }
-    RefuseDuplicateNames(Run);
+    CheckCaseMixNames(Run);
     PrepareRunDirectories(Directories, Inputs.Overwrite);
     ForceDirectories(Inputs.BaseDirectory);
 

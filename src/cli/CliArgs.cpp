@@ -13,7 +13,7 @@ namespace {
 
 const char* const CommonGroup = "Common options";
 
-// Prints the usage line of a command as its spec gives it.
+// Prints the usage line of a command as its definition gives it.
 class TFormatter : public CLI::Formatter {
 public:
     std::map<std::string, std::string> Usages;
@@ -26,11 +26,11 @@ public:
     }
 };
 
-void AddOption(CLI::App& App, const TOptionSpec& Spec, const std::string& Group)
+void AddOption(CLI::App& App, const TOptionDef& Def, const std::string& Group)
 {
-    const std::string Description = Spec.Meaning + (Spec.Default.empty() ? "" : " (default: " + Spec.Default + ")");
-    CLI::Option* Option = Spec.Value.empty() ? App.add_flag(Spec.Name, Description)->disable_flag_override()
-                                             : App.add_option(Spec.Name, Description)->type_name(Spec.Value);
+    const std::string Description = Def.Meaning + (Def.Default.empty() ? "" : " (default: " + Def.Default + ")");
+    CLI::Option* Option = Def.Value.empty() ? App.add_flag(Def.Name, Description)->disable_flag_override()
+                                            : App.add_option(Def.Name, Description)->type_name(Def.Value);
     Option->group(Group);
 }
 
@@ -92,9 +92,9 @@ void CollectOptions(const CLI::App& App, TParsedArgs& Result)
 
 }  // namespace
 
-const std::vector<TOptionSpec>& CommonOptions()
+const std::vector<TOptionDef>& CommonOptions()
 {
-    static const std::vector<TOptionSpec> Options = {
+    static const std::vector<TOptionDef> Options = {
         {"--capacity", "MIN", "OR-day capacity in minutes, greater than 0", "480"},
         {"--seed", "N", "seed of the uniform generator; any integer, taken modulo 2^32", "12345"},
         {"--decimal-separator", "C",
@@ -122,7 +122,7 @@ std::string TParsedArgs::Required(const std::string& Name) const
     return Value(Name);
 }
 
-TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::vector<TCommandSpec>& Commands,
+TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::vector<TCommandDef>& Commands,
                              const std::string& Version)
 {
     CLI::App App("orbench-cli " + Version +
@@ -141,19 +141,19 @@ TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::ve
     App.footer("orbench-cli help COMMAND (or orbench-cli COMMAND --help) prints the options of a command.\n"
                "Exit codes: 0 success, 1 bad usage or input, 2 an output could not be written or memory ran out,\n"
                "3 the run did not do all that was asked (draw limit passed, selection refused), 130 Ctrl-C.");
-    for (const TOptionSpec& Spec : CommonOptions()) AddOption(App, Spec, CommonGroup);
+    for (const TOptionDef& Def : CommonOptions()) AddOption(App, Def, CommonGroup);
 
     std::vector<CLI::App*> Subcommands;
-    for (const TCommandSpec& Spec : Commands) {
-        CLI::App* Sub = App.add_subcommand(Spec.Name, Spec.Summary);
-        Formatter->Usages[Spec.Name] = Spec.Usage;
-        if (!Spec.Positional.empty()) {
-            CLI::Option* Positional = Sub->add_option(Spec.Positional, Spec.PositionalMeaning);
-            if (Spec.PositionalList)
+    for (const TCommandDef& Def : Commands) {
+        CLI::App* Sub = App.add_subcommand(Def.Name, Def.Summary);
+        Formatter->Usages[Def.Name] = Def.Usage;
+        if (!Def.Positional.empty()) {
+            CLI::Option* Positional = Sub->add_option(Def.Positional, Def.PositionalMeaning);
+            if (Def.PositionalList)
                 Positional->expected(1, CLI::detail::expected_max_vector_size)->allow_extra_args(true);
         }
-        for (const TOptionSpec& Option : Spec.Options) AddOption(*Sub, Option, "Options");
-        for (const TOptionSpec& Option : CommonOptions()) AddOption(*Sub, Option, CommonGroup);
+        for (const TOptionDef& Option : Def.Options) AddOption(*Sub, Option, "Options");
+        for (const TOptionDef& Option : CommonOptions()) AddOption(*Sub, Option, CommonGroup);
         Subcommands.push_back(Sub);
     }
     CLI::App* Help = App.add_subcommand("help", "print the usage of a command with its options and defaults");

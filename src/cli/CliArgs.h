@@ -21,25 +21,25 @@ public:
 };
 
 // One option of a command as its help shows it.
-struct TOptionSpec {
+struct TOptionDef {
     std::string Name;     // with its leading "--"
     std::string Value;    // the placeholder of its value (N, FILE, ...); empty for a switch
     std::string Meaning;
     std::string Default;  // shown as "(default: ...)"; empty for none
 };
 
-struct TCommandSpec {
+struct TCommandDef {
     std::string Name;
     std::string Usage;  // the usage line after "orbench-cli "
     std::string Summary;
-    std::vector<TOptionSpec> Options;
+    std::vector<TOptionDef> Options;
     std::string Positional;  // placeholder of the positional arguments; empty for none
     std::string PositionalMeaning;
     bool PositionalList = false;  // any number of them, else exactly one
 };
 
 // The common options, accepted before and after the command name.
-const std::vector<TOptionSpec>& CommonOptions();
+const std::vector<TOptionDef>& CommonOptions();
 
 // The command line split into the command, its options and its positional arguments. A value
 // given twice: the last one counts (Values gives them all, in order).
@@ -67,7 +67,7 @@ private:
 // before or after the command name; "orbench-cli --help", "help COMMAND", "COMMAND --help" and
 // "--version" fill HelpText. Throws ECliError on an unknown command or option, a missing value or
 // a surplus argument.
-TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::vector<TCommandSpec>& Commands,
+TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::vector<TCommandDef>& Commands,
                              const std::string& Version);
 
 // Numbers on the command line are always written with '.'; the messages name the option and the

@@ -432,24 +432,24 @@ int CommandTheoreticalBatch(const TParsedArgs& Args, TRun& Run)
 
 using TCommandFunction = std::function<int(const TParsedArgs&, TRun&)>;
 
-const TOptionSpec TypeOption{"--type", "T", "case-mix type 0..16 whose surgery types are drawn; -1: every type",
+const TOptionDef TypeOption{"--type", "T", "case-mix type 0..16 whose surgery types are drawn; -1: every type",
                              "0"};
-const TOptionSpec EpsilonOption{"--epsilon", "E",
+const TOptionDef EpsilonOption{"--epsilon", "E",
                                 "surgeries are alike when their points (coefficient of variation, mean in days) lie "
                                 "closer than E; with --deterministic when their means differ by less than E days "
                                 "(0.01 day = 14.4 minutes)",
                                 "0.01"};
-const TOptionSpec DeterministicOption{"--deterministic", "", "surgeries are alike by their mean durations alone", "off"};
-const TOptionSpec MaxDrawsOption{"--max-draws", "M",
+const TOptionDef DeterministicOption{"--deterministic", "", "surgeries are alike by their mean durations alone", "off"};
+const TOptionDef MaxDrawsOption{"--max-draws", "M",
                                  "main draws one generation call may make before it gives up (at least 1)",
                                  "100000"};
 
-std::vector<TOptionSpec> BatchOptionSpecs(bool WithCaseMixes)
+std::vector<TOptionDef> BatchOptionDefs(bool WithCaseMixes)
 {
-    std::vector<TOptionSpec> Options;
+    std::vector<TOptionDef> Options;
     if (WithCaseMixes)
         Options.push_back({"--casemix", "FILE", "a case mix file; repeat the option for more case mixes", ""});
-    const std::vector<TOptionSpec> Rest = {
+    const std::vector<TOptionDef> Rest = {
         {"--ordays", "N1,N2,...", "numbers of OR-days, processed in the order given (at least 1 each)",
          "5,10,15,20,25,30,35,40"},
         {"--loads", "L1,L2,...", "target loads, greater than 0, processed in ascending order",
@@ -475,7 +475,7 @@ std::vector<TOptionSpec> BatchOptionSpecs(bool WithCaseMixes)
 }
 
 struct TCommand {
-    TCommandSpec Spec;
+    TCommandDef Def;
     TCommandFunction Run;
 };
 
@@ -550,7 +550,7 @@ const std::vector<TCommand>& Commands()
         {{"batch",
           "batch --casemix FILE [--casemix FILE ...] [options]",
           "the batch window's run: generate, analyse, select and report per combination",
-          BatchOptionSpecs(true),
+          BatchOptionDefs(true),
           "",
           "",
           false},
@@ -558,7 +558,7 @@ const std::vector<TCommand>& Commands()
         {{"theoretical-batch",
           "theoretical-batch [options]",
           "the theoretical batch over case-mix types 0..16 (TCM0..TCM16), with proximity reports",
-          BatchOptionSpecs(false),
+          BatchOptionDefs(false),
           "",
           "",
           false},
@@ -569,15 +569,15 @@ const std::vector<TCommand>& Commands()
 
 int RunCommand(const std::vector<std::string>& Args)
 {
-    std::vector<TCommandSpec> Specs;
-    for (const TCommand& Command : Commands()) Specs.push_back(Command.Spec);
-    const TParsedArgs Parsed = ParseCommandLine(Args, Specs, ORBENCH_VERSION);
+    std::vector<TCommandDef> Defs;
+    for (const TCommand& Command : Commands()) Defs.push_back(Command.Def);
+    const TParsedArgs Parsed = ParseCommandLine(Args, Defs, ORBENCH_VERSION);
     if (!Parsed.HelpText.empty()) {
         std::fputs(Parsed.HelpText.c_str(), stdout);
         return ExitSuccess;
     }
     const auto Command = std::find_if(Commands().begin(), Commands().end(),
-                                      [&Parsed](const TCommand& C) { return C.Spec.Name == Parsed.Command; });
+                                      [&Parsed](const TCommand& C) { return C.Def.Name == Parsed.Command; });
     if (Command == Commands().end()) throw ECliError("unknown command " + Parsed.Command);
     // Start-up: the model root, then the solver environment; at exit (also on an error) the other
     // way round.

@@ -170,6 +170,8 @@ TEST_F(BatchRun, InputChecksAbortBeforeAnythingIsWritten)
     Inputs.MaxLoadDeviation = "0.025";
     Inputs.CaseMixChecked = Inputs.CaseMixSelected = {true, true};
     EXPECT_THROW(GenerateBatch(Data, Inputs, Host), EOrbenchError);
+    Data.CaseMixes[1]->Name = "..";  // made in memory: not read, so not checked by the reader
+    EXPECT_THROW(GenerateBatch(Data, Inputs, Host), EOrbenchError);
     EXPECT_FALSE(fs::exists(Dir.File("out")));
     Inputs.CaseMixChecked = {true, false};  // only checked ones count
     EXPECT_FALSE(GenerateBatch(Data, Inputs, Host).Aborted);
