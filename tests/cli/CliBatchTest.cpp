@@ -211,8 +211,10 @@ TEST_F(CliBatch, CtrlCStopsAtTheNextCheckPointWith130)
     if (Child == 0) {
         if (chdir(Work.Path().c_str()) != 0 || !std::freopen(Capture.File("err").c_str(), "w", stderr)) _exit(127);
         setenv("LC_ALL", "C", 1);
-        execl(ORBENCH_CLI_PATH, "orbench-cli", "batch", "--casemix", ORBENCH_CASEMIX_DIR "/general_surgery.txt", "--out",
-              "out", static_cast<char*>(nullptr));
+        // The three sample case mixes with the default lists: a run of some seconds.
+        execl(ORBENCH_CLI_PATH, "orbench-cli", "batch", "--casemix", ORBENCH_CASEMIX_DIR "/general_surgery.txt",
+              "--casemix", ORBENCH_CASEMIX_DIR "/orthopaedics.txt", "--casemix", ORBENCH_CASEMIX_DIR "/mixed_hospital.txt",
+              "--out", "out", static_cast<char*>(nullptr));
         _exit(127);
     }
     const auto Start = std::chrono::steady_clock::now();
