@@ -1,7 +1,6 @@
 #include "DurationSampling.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <numeric>
 #include <ostream>
@@ -176,17 +175,6 @@ double DurationAt(const TDistribution& D, double U)
     }
     if (!std::isfinite(Minutes)) Refuse(D, "its durations are not finite numbers");
     return Minutes;
-}
-
-// Appends Value in fixed notation with 9 decimals and '.', never a negative zero.
-void AppendFixed9(std::string& Out, double Value)
-{
-    char Buffer[400];
-    const std::to_chars_result Result = std::to_chars(Buffer, Buffer + sizeof Buffer, Value, std::chars_format::fixed, 9);
-    std::string_view Text(Buffer, static_cast<std::size_t>(Result.ptr - Buffer));
-    if (Text.size() > 1 && Text[0] == '-' && Text.find_first_not_of("0.", 1) == std::string_view::npos)
-        Text.remove_prefix(1);
-    Out.append(Text);
 }
 
 }  // namespace

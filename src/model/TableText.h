@@ -15,4 +15,8 @@ void DropNegativeZero(std::string& Number);
 // Fixed notation with Decimals digits and '.', never a negative zero.
 std::string FormatFixedData(double Value, int Decimals);
 
+// Appends FormatFixedData(Value, 9), many times faster for values below 10^9 in magnitude
+// (exact integer arithmetic instead of a general decimal conversion).
+void AppendFixed9(std::string& Out, double Value);
+
 }  // namespace orbench

@@ -17,6 +17,7 @@
 #include "Model.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
+#include "TableText.h"
 
 namespace orbench {
 namespace {
@@ -241,6 +242,35 @@ TEST_F(DurationScenarioTest, RefusalNamesTheSurgeryTypeBeforeAnythingIsWritten)
         EXPECT_TRUE(Out.str().empty());
         EXPECT_EQ(Random.State(), 12345u);
     }
+}
+
+TEST(TableTextTest, FixedNumbersAndCsvFields)
+{
+    // Exact ties (2^-10 * 10^9 = 976562.5) round to even, as the general conversion does; a value
+    // that rounds to zero never keeps its sign.
+    const struct {
+        double Value;
+        const char* Text;
+    } Cases[] = {
+        {0.0009765625, "0.000976562"}, {0.0029296875, "0.002929688"}, {-0.0, "0.000000000"},
+        {-4e-10, "0.000000000"},       {-7.25, "-7.250000000"},       {999999999.5, "999999999.500000000"},
+        {1e12 + 0.5, "1000000000000.500000000"}, {5e-324, "0.000000000"},
+    };
+    for (const auto& [Value, Text] : Cases) {
+        std::string Appended = "x";
+        AppendFixed9(Appended, Value);
+        EXPECT_EQ(Appended, std::string("x") + Text);
+        EXPECT_EQ(FormatFixedData(Value, 9), Text);
+    }
+    TUniformGenerator Random(7);
+    for (int i = 0; i < 100000; ++i) {
+        const double Value = (Random.Draw() - 0.5) * std::ldexp(1.0, static_cast<int>(Random.Draw() * 60) - 20);
+        std::string Appended;
+        AppendFixed9(Appended, Value);
+        ASSERT_EQ(Appended, FormatFixedData(Value, 9)) << Value;
+    }
+    EXPECT_EQ(CsvField("plain.txt"), "plain.txt");
+    EXPECT_EQ(CsvField("a,b \"c\"\r\n"), "\"a,b \"\"c\"\"\r\n\"");
 }
 
 }  // namespace
