@@ -132,7 +132,8 @@ TJson SettingsToJson(const TManifestSettings& S)
 TManifestSettings SettingsFromJson(const TJson& J)
 {
     TManifestSettings S;
-    S.Seed = static_cast<std::uint32_t>(Integer(Field(J, "seed"), "seed", 0, std::numeric_limits<std::uint32_t>::max()));
+    constexpr std::int64_t LargestSeed = std::numeric_limits<std::uint32_t>::max();
+    S.Seed = static_cast<std::uint32_t>(Integer(Field(J, "seed"), "seed", 0, LargestSeed));
     S.CapacityORinMinutes = Number(J, "capacity_minutes");
     S.DecimalSeparator = Text(J, "decimal_separator");
     for (const TJson& Value : List(J, "or_days"))

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
@@ -28,6 +27,9 @@ constexpr double HalfStep = 1.0 / 8589934592.0;  // 2^-33
 constexpr double LowestProbability = HalfStep;
 constexpr double HighestProbability = 1.0 - HalfStep;
 constexpr double EmpiricalTolerance = 1e-6;
+// Counts are stepped one by one around a first guess; above this, steps of 1 no longer change a
+// double.
+constexpr double LargestPoissonMean = 1e15;
 
 std::string KindName(const TDistribution& D)
 {
@@ -81,6 +83,7 @@ void CheckParameters(const TDistribution& D)
     case dPoisson:
         Finite({D.P1});
         if (D.P1 < 0) Refuse(D, "the mean P1 must not be negative");
+        if (D.P1 > LargestPoissonMean) Refuse(D, "the mean P1 is too large for a count");
         return;
     case dEmpirical: {
         if (D.EmpiricalDistrData.empty()) Refuse(D, "it has no points");
@@ -118,8 +121,9 @@ double PoissonQuantile(double Mean, double U)
 double EmpiricalQuantile(const TDistribution& D, double U)
 {
     std::vector<TEmpiricalDistribution> Points = D.EmpiricalDistrData;
-    std::stable_sort(Points.begin(), Points.end(),
-                     [](const TEmpiricalDistribution& A, const TEmpiricalDistribution& B) { return A.Value < B.Value; });
+    using TPoint = TEmpiricalDistribution;
+    const auto ByValue = [](const TPoint& A, const TPoint& B) { return A.Value < B.Value; };
+    std::stable_sort(Points.begin(), Points.end(), ByValue);
     const double Target = U * EmpiricalTotal(D);
     double Cumulated = 0;
     const TEmpiricalDistribution* Last = nullptr;

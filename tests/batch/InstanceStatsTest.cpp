@@ -33,10 +33,10 @@ protected:
             } Made[] = {{"a.txt", 2, 0.8, {0, 0, 1}}, {"b.txt", 1, 0.9, {1, 1}}};
             for (const auto& [Name, ORs, DesiredLoad, Types] : Made) {
                 double Minutes = 0;
-                for (const int t : Types) Minutes += CM.SurgeryTypes[static_cast<std::size_t>(t)]->Distribution->Expected * 1440;
+                for (const int t : Types) Minutes += CM.SurgeryTypes[std::size_t(t)]->Distribution->Expected * 1440;
                 TInstance* I = CM.CreateAndAddInstance(Minutes / (ORs * 480), DesiredLoad, ORs);
                 for (const int t : Types)
-                    I->Surgeries.push_back(std::make_unique<TSurgery>(CM.SurgeryTypes[static_cast<std::size_t>(t)].get(), &Writer));
+                    I->Surgeries.push_back(std::make_unique<TSurgery>(CM.SurgeryTypes[std::size_t(t)].get(), &Writer));
                 I->FileName = Dir.File(Name);
                 I->SaveInstance();
             }

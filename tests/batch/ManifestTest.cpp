@@ -113,7 +113,8 @@ TEST_F(ManifestTest, RecordsExactlyTheFilesTheRunLeftWithDigestsAndKinds)
     EXPECT_EQ(M.ProgramVersion, "1.2.3");
     EXPECT_EQ(M.Settings, Settings);
     ASSERT_EQ(M.CaseMixes.size(), 1u);
-    EXPECT_EQ(M.CaseMixes[0], (TManifestCaseMix{Inputs.File("CM.txt"), "CM", 2, Sha256Hex(ReadAll(Inputs.File("CM.txt")))}));
+    const std::string CaseMixFile = Inputs.File("CM.txt");
+    EXPECT_EQ(M.CaseMixes[0], (TManifestCaseMix{CaseMixFile, "CM", 2, Sha256Hex(ReadAll(CaseMixFile))}));
     EXPECT_EQ(M.Messages, std::vector<std::string>{"Instance generation interrupted after case mix CM, #ORdays: 1"});
     EXPECT_TRUE(M.Stopped);
     EXPECT_FALSE(M.DrawLimitPassed);
@@ -183,10 +184,10 @@ TEST(ManifestJsonTest, RoundTripKeepsEveryField)
     M.Settings = {4294967295u, 450.5, ",", {40, 5, 40}, {0.1 + 0.2, 1e-5, 1.2}, 7, 0.0125, 3, 0.3, true, false, false,
                   false, "solver", 5000000000};
     M.CaseMixes = {{"/data/a b.txt", "a b", 19, Sha256Hex("a")}, {"", "TCM3", 0, ""}};
-    M.Files = {{"TCM3/ordays_5_load_0.85_0.txt", Sha256Hex("x"), TManifestFileKind::fkInstance, "TCM3", 5, 0.85,
-                0.8512345678901234, 17},
-               {"TCM3/REMOVE_ordays,5.txt", Sha256Hex("y"), TManifestFileKind::fkMarkedInstance, "TCM3", 5, 0.85, 0.86, 0},
-               {"TCM3/proximity_TCM3.txt", Sha256Hex("z"), TManifestFileKind::fkReport, "", 0, 0, 0, 0}};
+    using K = TManifestFileKind;
+    M.Files = {{"TCM3/ordays_5_load_0.85_0.txt", Sha256Hex("x"), K::fkInstance, "TCM3", 5, 0.85, 0.851234567890123, 17},
+               {"TCM3/REMOVE_ordays,5.txt", Sha256Hex("y"), K::fkMarkedInstance, "TCM3", 5, 0.85, 0.86, 0},
+               {"TCM3/proximity_TCM3.txt", Sha256Hex("z"), K::fkReport, "", 0, 0, 0, 0}};
     M.Messages = {"line with \"quotes\"\tand a tab", "Could not generate all instances for case mix TCM3, #ORdays: 5"};
     M.Stopped = false;
     M.DrawLimitPassed = true;
@@ -207,11 +208,12 @@ TEST(ManifestJsonTest, RefusesWhatIsNotAManifest)
         EXPECT_NE(At, std::string::npos) << From;
         return std::string(Good).replace(At, From.size(), To);
     };
-    for (const std::string& Bad :
-         {Good.substr(0, Good.size() / 2), Replaced("\"settings\"", "\"setting\""), Replaced("\"CM/a.txt\"", "\"../a.txt\""),
-          Replaced("\"CM/a.txt\"", "\"/etc/a.txt\""), Replaced("\"instance\"", "\"picture\""),
-          Replaced("\"seed\": 12345", "\"seed\": -1"), Replaced("\"format_version\": 1", "\"format_version\": 2"),
-          Replaced("\"stopped\": false", "\"stopped\": 0"), Replaced("\"surgeries\": 3", "\"surgeries\": \"3\"")}) {
+    for (const std::string& Bad : {Good.substr(0, Good.size() / 2), Replaced("\"settings\"", "\"setting\""),
+                                   Replaced("\"CM/a.txt\"", "\"../a.txt\""), Replaced("\"CM/a.txt\"", "\"/etc/a.txt\""),
+                                   Replaced("\"instance\"", "\"picture\""), Replaced("\"seed\": 12345", "\"seed\": -1"),
+                                   Replaced("\"format_version\": 1", "\"format_version\": 2"),
+                                   Replaced("\"stopped\": false", "\"stopped\": 0"),
+                                   Replaced("\"surgeries\": 3", "\"surgeries\": \"3\"")}) {
         SCOPED_TRACE(Bad);
         EXPECT_THROW(ManifestFromJson(Bad), EOrbenchError);
     }

@@ -137,10 +137,19 @@ TEST(DurationSamplingTest, RefusesWhatCannotBeSampledWithoutDrawing)
         TDistribution D;
         int Failure;
     } Cases[] = {
-        {Make(dNoDistribution, 60, 10), Parameters}, {Unknown, Parameters}, {Make(dWeibull, 0, 30), Parameters},
-        {Make(dWeibull, 2, -1), Parameters}, {Make(dGamma, 2, 0), Parameters}, {Make(dGamma, -2, 3), Parameters},
-        {Make(dPoisson, -1, 1), Parameters}, {Make(dNormal, std::nan(""), 1), Parameters}, {NoPoints, Parameters},
-        {ShortSum, Parameters}, {NegativeProbability, Parameters}, {Make(dLogNormal, 800, 1), Always},
+        {Make(dNoDistribution, 60, 10), Parameters},
+        {Unknown, Parameters},
+        {Make(dWeibull, 0, 30), Parameters},
+        {Make(dWeibull, 2, -1), Parameters},
+        {Make(dGamma, 2, 0), Parameters},
+        {Make(dGamma, -2, 3), Parameters},
+        {Make(dPoisson, -1, 1), Parameters},
+        {Make(dPoisson, 1e16, 1), Parameters},
+        {Make(dNormal, std::nan(""), 1), Parameters},
+        {NoPoints, Parameters},
+        {ShortSum, Parameters},
+        {NegativeProbability, Parameters},
+        {Make(dLogNormal, 800, 1), Always},
         {Make(dThreeParameterLognormal, 600, 20, 5), Tail},
     };
     for (const auto& [D, Failure] : Cases) {
@@ -212,9 +221,9 @@ TEST_F(DurationScenarioTest, RowsInInstanceScenarioSurgeryOrderWithOneDrawEach)
         for (int Scenario = 1; Scenario <= 3; ++Scenario)
             for (std::size_t i = 0; i < Instance->Surgeries.size(); ++i) {
                 const TSurgeryType& T = *Instance->Surgeries[i]->SurgeryType;
+                const double Minutes = SampleDuration(*T.Distribution, Reference);
                 Expected += Field + "," + std::to_string(i + 1) + "," + std::to_string(T.ID) + "," +
-                            std::to_string(Scenario) + "," + FormatFixed(SampleDuration(*T.Distribution, Reference), 9) +
-                            "\r\n";
+                            std::to_string(Scenario) + "," + FormatFixed(Minutes, 9) + "\r\n";
             }
     EXPECT_EQ(Table1, Expected);
 
