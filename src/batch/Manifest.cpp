@@ -294,11 +294,9 @@ std::string TManifestRecorder::RelativePath(const std::string& FileName) const
 
 TManifestFile& TManifestRecorder::Entry(const std::string& Path)
 {
-    for (TManifestFile& F : FManifest.Files)
-        if (F.Path == Path) return F;
-    TManifestFile& F = FManifest.Files.emplace_back();
-    F.Path = Path;
-    return F;
+    const auto [It, Inserted] = FPositions.try_emplace(Path, FManifest.Files.size());
+    if (Inserted) FManifest.Files.emplace_back().Path = Path;
+    return FManifest.Files[It->second];
 }
 
 void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind)
@@ -332,9 +330,15 @@ void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TIn
     const std::string OldPath = RelativePath(OldFileName);
     const std::string NewPath = RelativePath(Instance.FileName);
     // The entry keeps its place in the list; an entry recorded under the new name before goes.
-    std::erase_if(FManifest.Files, [&NewPath](const TManifestFile& F) { return F.Path == NewPath; });
-    TManifestFile& Old = Entry(OldPath);
-    Old.Path = NewPath;
+    if (FPositions.count(NewPath) != 0) {
+        std::erase_if(FManifest.Files, [&NewPath](const TManifestFile& F) { return F.Path == NewPath; });
+        FPositions.clear();
+        for (std::size_t i = 0; i < FManifest.Files.size(); ++i) FPositions[FManifest.Files[i].Path] = i;
+    }
+    const std::size_t Position = &Entry(OldPath) - FManifest.Files.data();
+    FPositions.erase(OldPath);
+    FPositions[NewPath] = Position;
+    FManifest.Files[Position].Path = NewPath;
     RecordInstance(NewPath, Instance, TManifestFileKind::fkMarkedInstance);
 }
 

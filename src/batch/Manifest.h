@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace orbench {
@@ -142,6 +143,7 @@ private:
 
     std::string FRoot;
     TManifest FManifest;
+    std::unordered_map<std::string, std::size_t> FPositions;  // path -> position in FManifest.Files
     std::chrono::steady_clock::time_point FStart;
 };
 
