@@ -35,6 +35,8 @@ bench: build
 	@$(BUILD_DIR)/bin/orbench-bench-generation
 	@echo
 	@$(BUILD_DIR)/bin/orbench-bench-overlap
+	@echo
+	@$(BUILD_DIR)/bin/orbench-bench-sampling
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -20,6 +20,7 @@ packages=(
   nlohmann-json3-dev
   libssl-dev
   qt6-svg-dev
+  libboost-dev
 )
 
 missing=()

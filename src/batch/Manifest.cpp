@@ -1,0 +1,393 @@
+#include "Manifest.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "FileUtils.h"
+#include "Model.h"
+#include "OrbenchError.h"
+#include "Sha256.h"
+
+namespace fs = std::filesystem;
+
+namespace orbench {
+
+namespace {
+
+using TJson = nlohmann::ordered_json;
+
+constexpr const char* FormatName = "orbench-manifest";
+constexpr int FormatVersion = 1;
+
+struct TKindName {
+    TManifestFileKind Kind;
+    const char* Name;
+};
+constexpr TKindName KindNames[] = {
+    {TManifestFileKind::fkInstance, "instance"},
+    {TManifestFileKind::fkMarkedInstance, "marked_instance"},
+    {TManifestFileKind::fkReport, "report"},
+};
+
+const char* KindName(TManifestFileKind Kind)
+{
+    for (const TKindName& Entry : KindNames)
+        if (Entry.Kind == Kind) return Entry.Name;
+    return "";
+}
+
+bool IsInstanceKind(TManifestFileKind Kind) { return Kind != TManifestFileKind::fkReport; }
+
+// A field that is missing or of the wrong type, with the path of the field.
+class TBadField : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+const TJson& Field(const TJson& Object, const std::string& Key)
+{
+    if (!Object.is_object()) throw TBadField("expected an object holding \"" + Key + "\"");
+    const auto Found = Object.find(Key);
+    if (Found == Object.end()) throw TBadField("\"" + Key + "\" is missing");
+    return *Found;
+}
+
+std::string Text(const TJson& Object, const std::string& Key)
+{
+    const TJson& Value = Field(Object, Key);
+    if (!Value.is_string()) throw TBadField("\"" + Key + "\" is not a text");
+    return Value.get<std::string>();
+}
+
+bool Boolean(const TJson& Object, const std::string& Key)
+{
+    const TJson& Value = Field(Object, Key);
+    if (!Value.is_boolean()) throw TBadField("\"" + Key + "\" is not true or false");
+    return Value.get<bool>();
+}
+
+double NumberValue(const TJson& Value, const std::string& Key)
+{
+    if (!Value.is_number()) throw TBadField("\"" + Key + "\" is not a number");
+    return Value.get<double>();
+}
+
+double Number(const TJson& Object, const char* Key) { return NumberValue(Field(Object, Key), Key); }
+
+std::int64_t Integer(const TJson& Value, const std::string& Key, std::int64_t Min, std::int64_t Max)
+{
+    if (!Value.is_number_integer()) throw TBadField("\"" + Key + "\" is not an integer");
+    if (Value.is_number_unsigned() ? Value.get<std::uint64_t>() > static_cast<std::uint64_t>(Max)
+                                   : (Value.get<std::int64_t>() < Min || Value.get<std::int64_t>() > Max))
+        throw TBadField("\"" + Key + "\" is out of range");
+    return Value.get<std::int64_t>();
+}
+
+int Int(const TJson& Object, const char* Key)
+{
+    return static_cast<int>(
+        Integer(Field(Object, Key), Key, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+const TJson& List(const TJson& Object, const std::string& Key)
+{
+    const TJson& Value = Field(Object, Key);
+    if (!Value.is_array()) throw TBadField("\"" + Key + "\" is not a list");
+    return Value;
+}
+
+// A path inside the directory: relative, without "..", not empty.
+bool IsInsidePath(const std::string& Path)
+{
+    const fs::path P(Path);
+    if (Path.empty() || P.is_absolute() || P.has_root_name() || P.has_root_directory()) return false;
+    return std::none_of(P.begin(), P.end(), [](const fs::path& Part) { return Part == ".."; });
+}
+
+TJson SettingsToJson(const TManifestSettings& S)
+{
+    TJson J;
+    J["seed"] = S.Seed;
+    J["capacity_minutes"] = S.CapacityORinMinutes;
+    J["decimal_separator"] = S.DecimalSeparator;
+    J["or_days"] = S.NumORdays;
+    J["loads"] = S.Loads;
+    J["per_combination"] = S.PerCombination;
+    J["deviation"] = S.Deviation;
+    J["select"] = S.Select;
+    J["epsilon"] = S.Epsilon;
+    J["distance"] = S.DeterministicDistance ? "deterministic" : "stochastic";
+    J["analyze"] = S.Analyze;
+    J["delete_others"] = S.DeleteOthers;
+    J["save"] = S.Save;
+    J["engine"] = S.Engine;
+    J["max_draws"] = S.MaxDraws;
+    return J;
+}
+
+TManifestSettings SettingsFromJson(const TJson& J)
+{
+    TManifestSettings S;
+    constexpr std::int64_t LargestSeed = std::numeric_limits<std::uint32_t>::max();
+    S.Seed = static_cast<std::uint32_t>(Integer(Field(J, "seed"), "seed", 0, LargestSeed));
+    S.CapacityORinMinutes = Number(J, "capacity_minutes");
+    S.DecimalSeparator = Text(J, "decimal_separator");
+    for (const TJson& Value : List(J, "or_days"))
+        S.NumORdays.push_back(static_cast<int>(
+            Integer(Value, "or_days", std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
+    for (const TJson& Value : List(J, "loads")) S.Loads.push_back(NumberValue(Value, "loads"));
+    S.PerCombination = Int(J, "per_combination");
+    S.Deviation = Number(J, "deviation");
+    S.Select = Int(J, "select");
+    S.Epsilon = Number(J, "epsilon");
+    const std::string Distance = Text(J, "distance");
+    if (Distance != "deterministic" && Distance != "stochastic")
+        throw TBadField("\"distance\" is neither \"deterministic\" nor \"stochastic\"");
+    S.DeterministicDistance = Distance == "deterministic";
+    S.Analyze = Boolean(J, "analyze");
+    S.DeleteOthers = Boolean(J, "delete_others");
+    S.Save = Boolean(J, "save");
+    S.Engine = Text(J, "engine");
+    S.MaxDraws = Integer(Field(J, "max_draws"), "max_draws", std::numeric_limits<std::int64_t>::min(),
+                         std::numeric_limits<std::int64_t>::max());
+    return S;
+}
+
+TJson FileToJson(const TManifestFile& F)
+{
+    TJson J;
+    J["path"] = F.Path;
+    J["kind"] = KindName(F.Kind);
+    J["sha256"] = F.Sha256;
+    if (IsInstanceKind(F.Kind)) {
+        J["case_mix"] = F.CaseMix;
+        J["or_days"] = F.NumberOfORs;
+        J["desired_load"] = F.DesiredLoad;
+        J["load"] = F.Load;
+        J["surgeries"] = F.NumberOfSurgeries;
+    }
+    return J;
+}
+
+TManifestFile FileFromJson(const TJson& J)
+{
+    TManifestFile F;
+    F.Path = Text(J, "path");
+    if (!IsInsidePath(F.Path)) throw TBadField("the path \"" + F.Path + "\" does not lie inside the directory");
+    const std::string Kind = Text(J, "kind");
+    const auto Found = std::find_if(std::begin(KindNames), std::end(KindNames),
+                                    [&Kind](const TKindName& Entry) { return Kind == Entry.Name; });
+    if (Found == std::end(KindNames)) throw TBadField("unknown file kind \"" + Kind + "\"");
+    F.Kind = Found->Kind;
+    F.Sha256 = Text(J, "sha256");
+    if (IsInstanceKind(F.Kind)) {
+        F.CaseMix = Text(J, "case_mix");
+        F.NumberOfORs = Int(J, "or_days");
+        F.DesiredLoad = Number(J, "desired_load");
+        F.Load = Number(J, "load");
+        F.NumberOfSurgeries = Int(J, "surgeries");
+    }
+    return F;
+}
+
+}  // namespace
+
+std::string ManifestToJson(const TManifest& Manifest)
+{
+    TJson J;
+    J["format"] = FormatName;
+    J["format_version"] = FormatVersion;
+    J["program_version"] = Manifest.ProgramVersion;
+    J["run"] = Manifest.Run;
+    J["settings"] = SettingsToJson(Manifest.Settings);
+    J["case_mixes"] = TJson::array();
+    for (const TManifestCaseMix& CM : Manifest.CaseMixes)
+        J["case_mixes"].push_back(
+            {{"file", CM.FileName}, {"name", CM.Name}, {"surgery_types", CM.NumSurgeryTypes}, {"sha256", CM.Sha256}});
+    J["files"] = TJson::array();
+    for (const TManifestFile& F : Manifest.Files) J["files"].push_back(FileToJson(F));
+    J["messages"] = Manifest.Messages;
+    J["stopped"] = Manifest.Stopped;
+    J["draw_limit_passed"] = Manifest.DrawLimitPassed;
+    J["elapsed_seconds"] = Manifest.ElapsedSeconds;
+    // Line breaks appear only between elements (breaks inside texts are escaped).
+    const std::string Dumped = J.dump(2, ' ', false, TJson::error_handler_t::replace);
+    std::string Result;
+    Result.reserve(Dumped.size() + Dumped.size() / 16);
+    for (const char Ch : Dumped) {
+        if (Ch == '\n') Result += '\r';
+        Result += Ch;
+    }
+    Result += "\r\n";
+    return Result;
+}
+
+TManifest ManifestFromJson(const std::string& JsonText, const std::string& Source)
+{
+    try {
+        const TJson J = TJson::parse(JsonText);
+        if (Text(J, "format") != FormatName) throw TBadField("\"format\" is not \"" + std::string(FormatName) + "\"");
+        const int Version = Int(J, "format_version");
+        if (Version < 1 || Version > FormatVersion)
+            throw TBadField("format version " + std::to_string(Version) + " is not known to this program");
+        TManifest M;
+        M.ProgramVersion = Text(J, "program_version");
+        M.Run = Text(J, "run");
+        M.Settings = SettingsFromJson(Field(J, "settings"));
+        for (const TJson& CM : List(J, "case_mixes"))
+            M.CaseMixes.push_back({Text(CM, "file"), Text(CM, "name"), Int(CM, "surgery_types"), Text(CM, "sha256")});
+        for (const TJson& F : List(J, "files")) M.Files.push_back(FileFromJson(F));
+        for (const TJson& Line : List(J, "messages")) {
+            if (!Line.is_string()) throw TBadField("\"messages\" holds something other than texts");
+            M.Messages.push_back(Line.get<std::string>());
+        }
+        M.Stopped = Boolean(J, "stopped");
+        M.DrawLimitPassed = Boolean(J, "draw_limit_passed");
+        M.ElapsedSeconds = Number(J, "elapsed_seconds");
+        return M;
+    } catch (const TBadField& E) {
+        throw EOrbenchError(Source + ": not a valid manifest: " + E.what());
+    } catch (const nlohmann::json::exception& E) {
+        throw EOrbenchError(Source + ": not a valid manifest: " + E.what());
+    }
+}
+
+void WriteManifest(const std::string& RootDirectory, const TManifest& Manifest)
+{
+    WriteTextFile(IncludeTrailingPathDelimiter(RootDirectory) + ManifestFileName, ManifestToJson(Manifest));
+}
+
+TManifest ReadManifest(const std::string& RootDirectory)
+{
+    const std::string FileName = IncludeTrailingPathDelimiter(RootDirectory) + ManifestFileName;
+    if (!FileExists(FileName)) throw EOrbenchError(FileName + ": File does not exist!");
+    std::string Content;
+    for (const std::string& Line : ReadTextFileLines(FileName)) {
+        Content += Line;
+        Content += '\n';
+    }
+    return ManifestFromJson(Content, FileName);
+}
+
+TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string ProgramVersion, std::string Run,
+                                     TManifestSettings Settings)
+    : FRoot(std::move(RootDirectory)), FStart(std::chrono::steady_clock::now())
+{
+    FManifest.ProgramVersion = std::move(ProgramVersion);
+    FManifest.Run = std::move(Run);
+    FManifest.Settings = std::move(Settings);
+}
+
+std::string TManifestRecorder::RelativePath(const std::string& FileName) const
+{
+    fs::path Root = fs::absolute(FRoot).lexically_normal();
+    if (!Root.has_filename()) Root = Root.parent_path();  // a trailing '/'
+    const fs::path Relative = fs::absolute(FileName).lexically_normal().lexically_relative(Root);
+    if (!IsInsidePath(Relative.generic_string()))
+        throw EOrbenchError("\"" + FileName + "\" lies outside the run's directory \"" + FRoot + "\".");
+    return Relative.generic_string();
+}
+
+TManifestFile& TManifestRecorder::Entry(const std::string& Path)
+{
+    const auto [It, Inserted] = FPositions.try_emplace(Path, FManifest.Files.size());
+    if (Inserted) FManifest.Files.emplace_back().Path = Path;
+    return FManifest.Files[It->second];
+}
+
+void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind)
+{
+    TManifestFile Record;
+    Record.Path = Path;
+    Record.Kind = Kind;
+    Record.Sha256 = Sha256HexOfFile(Instance.FileName);
+    Record.CaseMix = Instance.CaseMix != nullptr ? Instance.CaseMix->Name : "";
+    Record.NumberOfORs = Instance.NumberOfORs;
+    Record.DesiredLoad = Instance.DesiredLoad;
+    Record.Load = Instance.Load;
+    Record.NumberOfSurgeries = static_cast<int>(Instance.Surgeries.size());
+    Entry(Path) = Record;
+}
+
+void TManifestRecorder::CaseMixRead(const TCaseMix& CaseMix)
+{
+    FManifest.CaseMixes.push_back({CaseMix.FileName, CaseMix.Name, static_cast<int>(CaseMix.SurgeryTypes.size()),
+                                   CaseMix.FileName.empty() ? "" : Sha256HexOfFile(CaseMix.FileName)});
+}
+
+void TManifestRecorder::InstanceWritten(const TInstance& Instance)
+{
+    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkInstance);
+}
+
+void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TInstance& Instance)
+{
+    if (FileExists(OldFileName) || !FileExists(Instance.FileName)) return;
+    const std::string OldPath = RelativePath(OldFileName);
+    const std::string NewPath = RelativePath(Instance.FileName);
+    // The entry keeps its place in the list; an entry recorded under the new name before goes.
+    if (FPositions.count(NewPath) != 0) {
+        std::erase_if(FManifest.Files, [&NewPath](const TManifestFile& F) { return F.Path == NewPath; });
+        FPositions.clear();
+        for (std::size_t i = 0; i < FManifest.Files.size(); ++i) FPositions[FManifest.Files[i].Path] = i;
+    }
+    const std::size_t Position = &Entry(OldPath) - FManifest.Files.data();
+    FPositions.erase(OldPath);
+    FPositions[NewPath] = Position;
+    FManifest.Files[Position].Path = NewPath;
+    RecordInstance(NewPath, Instance, TManifestFileKind::fkMarkedInstance);
+}
+
+void TManifestRecorder::ReportWritten(const std::string& FileName)
+{
+    TManifestFile Record;
+    Record.Path = RelativePath(FileName);
+    Record.Kind = TManifestFileKind::fkReport;
+    Record.Sha256 = Sha256HexOfFile(FileName);
+    Entry(Record.Path) = Record;
+}
+
+void TManifestRecorder::Message(const std::string& Text) { FManifest.Messages.push_back(Text); }
+
+void TManifestRecorder::Finish(bool Stopped, bool DrawLimitPassed)
+{
+    FManifest.Stopped = Stopped;
+    FManifest.DrawLimitPassed = DrawLimitPassed;
+    FManifest.ElapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
+    WriteManifest(FRoot, FManifest);
+}
+
+TVerification VerifyManifest(const std::string& RootDirectory, const TRunFileTest& IsRunFile)
+{
+    const TManifest Manifest = ReadManifest(RootDirectory);
+    const std::string Root = IncludeTrailingPathDelimiter(RootDirectory);
+    TVerification Result;
+    std::set<std::string> Listed;
+    for (const TManifestFile& F : Manifest.Files) {
+        ++Result.NumListed;
+        Listed.insert(F.Path);
+        const std::string FileName = Root + F.Path;
+        if (!FileExists(FileName))
+            Result.Missing.push_back(F.Path);
+        else if (Sha256HexOfFile(FileName) != F.Sha256)
+            Result.Changed.push_back(F.Path);
+    }
+    fs::path RootPath = fs::path(RootDirectory).lexically_normal();
+    if (!RootPath.has_filename()) RootPath = RootPath.parent_path();  // a trailing '/'
+    std::error_code Ec;
+    for (fs::recursive_directory_iterator It(RootDirectory, Ec), End; !Ec && It != End; It.increment(Ec)) {
+        std::error_code EntryEc;
+        if (!It->is_regular_file(EntryEc)) continue;
+        const std::string Path = It->path().lexically_normal().lexically_relative(RootPath).generic_string();
+        if (Path != ManifestFileName && Listed.count(Path) == 0 && IsRunFile(Path)) Result.Unlisted.push_back(Path);
+    }
+    if (Ec) throw EOrbenchError("Cannot list the directory \"" + RootDirectory + "\": " + Ec.message());
+    std::sort(Result.Unlisted.begin(), Result.Unlisted.end());
+    return Result;
+}
+
+}  // namespace orbench

@@ -1,0 +1,168 @@
+#pragma once
+
+// The manifest of a batch run: what made the files of an output directory (program version,
+// settings, case mixes with the digests of their files), which files the run wrote with their
+// SHA-256 digests, and how the run ended. Written as manifest.json at the root of the output
+// directory; the verifier re-hashes every listed file and looks for files of the run's kinds
+// that the manifest does not list.
+//
+// JSON fields (names are stable; lines end with CR LF):
+//   format            "orbench-manifest"
+//   format_version    1
+//   program_version   text
+//   run               "batch" or "theoretical-batch"
+//   settings          seed (integer 0..2^32-1), capacity_minutes, decimal_separator ("." or ","),
+//                     or_days (list of integers), loads (list of numbers), per_combination,
+//                     deviation, select, epsilon, distance ("deterministic" or "stochastic"),
+//                     analyze, delete_others, save (true/false), engine ("exact" or "solver"),
+//                     max_draws (the generation draw limit)
+//   case_mixes        list of {file, name, surgery_types, sha256}; file and sha256 are "" for a
+//                     case mix made in memory
+//   files             list of {path, kind, sha256} with kind "instance", "marked_instance"
+//                     (renamed with the prefix REMOVE_) or "report"; the two instance kinds also
+//                     carry case_mix, or_days, desired_load, load and surgeries. path is relative
+//                     to the output directory, with '/' between directories.
+//   messages          list of the run's message lines, in order
+//   stopped           true when a stop request ended the run
+//   draw_limit_passed true when some generation call could not make all its instances
+//   elapsed_seconds   the time the run took
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace orbench {
+
+class TCaseMix;
+class TInstance;
+
+inline constexpr const char* ManifestFileName = "manifest.json";
+
+struct TManifestSettings {
+    std::uint32_t Seed = 12345;
+    double CapacityORinMinutes = 480;
+    std::string DecimalSeparator = ".";
+    std::vector<int> NumORdays;
+    std::vector<double> Loads;
+    int PerCombination = 30;
+    double Deviation = 0.025;
+    int Select = 10;
+    double Epsilon = 0.01;
+    bool DeterministicDistance = false;
+    bool Analyze = true;
+    bool DeleteOthers = true;
+    bool Save = true;
+    std::string Engine = "exact";
+    std::int64_t MaxDraws = 100000;
+
+    bool operator==(const TManifestSettings&) const = default;
+};
+
+struct TManifestCaseMix {
+    std::string FileName;
+    std::string Name;
+    int NumSurgeryTypes = 0;
+    std::string Sha256;
+
+    bool operator==(const TManifestCaseMix&) const = default;
+};
+
+enum class TManifestFileKind { fkInstance, fkMarkedInstance, fkReport };
+
+struct TManifestFile {
+    std::string Path;  // relative to the root, '/' between directories
+    std::string Sha256;
+    TManifestFileKind Kind = TManifestFileKind::fkInstance;
+    // The two instance kinds only.
+    std::string CaseMix;
+    int NumberOfORs = 0;
+    double DesiredLoad = 0;
+    double Load = 0;
+    int NumberOfSurgeries = 0;
+
+    bool operator==(const TManifestFile&) const = default;
+};
+
+struct TManifest {
+    std::string ProgramVersion;
+    std::string Run = "batch";
+    TManifestSettings Settings;
+    std::vector<TManifestCaseMix> CaseMixes;
+    std::vector<TManifestFile> Files;
+    std::vector<std::string> Messages;
+    bool Stopped = false;
+    bool DrawLimitPassed = false;
+    double ElapsedSeconds = 0;
+
+    bool operator==(const TManifest&) const = default;
+};
+
+// The JSON text (CR LF line ends, the last line included). Texts that are not valid UTF-8 have
+// their bad bytes replaced by U+FFFD.
+std::string ManifestToJson(const TManifest& Manifest);
+// Throws EOrbenchError, naming Source, on text that is not a manifest: bad JSON, a missing or
+// mistyped field, an unknown kind, or a file path that is absolute or leaves the directory.
+TManifest ManifestFromJson(const std::string& Text, const std::string& Source = ManifestFileName);
+
+// RootDirectory/manifest.json, written atomically (replacing an older one) and read back.
+void WriteManifest(const std::string& RootDirectory, const TManifest& Manifest);
+TManifest ReadManifest(const std::string& RootDirectory);
+
+// Builds the manifest while a run goes on. Every file is hashed when the recorder is told about
+// it, so the digest is that of the file as the run left it; telling it again about the same path
+// (a file written twice) replaces the entry. Paths may be absolute or relative to the current
+// directory; a file outside the root is refused with EOrbenchError.
+class TManifestRecorder {
+public:
+    TManifestRecorder(std::string RootDirectory, std::string ProgramVersion, std::string Run,
+                      TManifestSettings Settings);
+
+    // A case mix the run uses, with the digest of its file as it is now (call it right after
+    // reading); a case mix made in memory has no file and no digest.
+    void CaseMixRead(const TCaseMix& CaseMix);
+    // The instance was saved under its FileName.
+    void InstanceWritten(const TInstance& Instance);
+    // The instance's file was renamed from OldFileName to its FileName (the REMOVE_ form). Only
+    // a rename that took place counts: when OldFileName still exists or FileName does not, the
+    // recorded files stay as they are.
+    void InstanceMarked(const std::string& OldFileName, const TInstance& Instance);
+    void ReportWritten(const std::string& FileName);
+    void Message(const std::string& Text);
+    // Stamps how the run ended and the time since construction, and writes manifest.json.
+    void Finish(bool Stopped, bool DrawLimitPassed);
+
+    const TManifest& Manifest() const { return FManifest; }
+
+private:
+    std::string RelativePath(const std::string& FileName) const;
+    TManifestFile& Entry(const std::string& RelativePath);
+    void RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind);
+
+    std::string FRoot;
+    TManifest FManifest;
+    std::unordered_map<std::string, std::size_t> FPositions;  // path -> position in FManifest.Files
+    std::chrono::steady_clock::time_point FStart;
+};
+
+// Whether a file (path relative to the root, '/' between directories) is of the kinds a run
+// writes.
+using TRunFileTest = std::function<bool(const std::string& RelativePath)>;
+
+struct TVerification {
+    int NumListed = 0;
+    std::vector<std::string> Missing;   // listed, not there
+    std::vector<std::string> Changed;   // listed, different digest
+    std::vector<std::string> Unlisted;  // of the run's kinds, not listed (sorted)
+
+    bool Passed() const { return Missing.empty() && Changed.empty() && Unlisted.empty(); }
+};
+
+// Reads RootDirectory/manifest.json (EOrbenchError when it is missing or invalid) and checks the
+// directory tree against it. Paths in the findings are relative, as in the manifest; missing and
+// changed files in manifest order.
+TVerification VerifyManifest(const std::string& RootDirectory, const TRunFileTest& IsRunFile);
+
+}  // namespace orbench
