@@ -1,8 +1,6 @@
 #include "MainWindow.h"
 
 #include <QApplication>
-#include <algorithm>
-#include <cmath>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +17,8 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "BatchWindow.h"
 #include "FileUtils.h"

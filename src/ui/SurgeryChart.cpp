@@ -4,7 +4,6 @@
 #include <QChart>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsLayout>
-#include <QShowEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -13,9 +12,11 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QShowEvent>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <cmath>
+#include <utility>
 
 #include "ChartAxes.h"
 #include "Model.h"
@@ -31,7 +32,7 @@ const QColor CenterOutline(255, 128, 64);
 const QColor SurgeryColour(30, 70, 200);
 constexpr double SurgerySize = 7;
 constexpr double CenterSize = 10;
-constexpr int KeyMargin = 8;
+constexpr int EdgeMargin = 8;
 constexpr int AxisTicks = 11;
 
 bool IsGrayLayer(int Layer) { return Layer == rlGrayRectangle || Layer == rlGrayTriangle; }
@@ -119,7 +120,7 @@ TSurgeryChart::TSurgeryChart(QWidget* Parent) : QChartView(new QChart(), Parent)
 
     FUndoZoomB = new QPushButton("Undo zoom", this);
     FUndoZoomB->setObjectName("UndoZoomB");
-    FUndoZoomB->move(KeyMargin, KeyMargin);
+    FUndoZoomB->move(EdgeMargin, EdgeMargin);
     FUndoZoomB->adjustSize();
     connect(FUndoZoomB, &QPushButton::clicked, this, [this] { UndoZoom(); });
 
@@ -241,11 +242,13 @@ QPoint TSurgeryChart::CenterOfMassPosition() const { return ViewPosition(FCenter
 void TSurgeryChart::mousePressEvent(QMouseEvent* Event)
 {
     const QPointF Pos = Event->position();
+    FPressOnPoint = false;
     // The centre of mass lies over the surgeries; among surgeries on one spot the last drawn is hit.
     if (FCenterOfMass->count() > 0) {
         const QPointF C = ViewPosition(FCenterOfMass->at(0));
         if (std::hypot(C.x() - Pos.x(), C.y() - Pos.y()) <= CenterSize / 2 + 1) {
             Event->accept();
+            FPressOnPoint = true;
             emit CenterOfMassClicked(FCenterOfMass->at(0));
             return;
         }
@@ -254,6 +257,7 @@ void TSurgeryChart::mousePressEvent(QMouseEvent* Event)
         const QPointF P = ViewPosition(FSurgeries->at(k));
         if (std::fabs(P.x() - Pos.x()) <= SurgerySize / 2 + 1 && std::fabs(P.y() - Pos.y()) <= SurgerySize / 2 + 1) {
             Event->accept();
+            FPressOnPoint = true;
             emit SurgeryClicked(k);
             return;
         }
@@ -263,7 +267,12 @@ void TSurgeryChart::mousePressEvent(QMouseEvent* Event)
 
 void TSurgeryChart::mouseReleaseEvent(QMouseEvent* Event)
 {
-    // The view would zoom out by a factor of two, beyond the unit square.
+    // The release of a click on a point does nothing more; a right-click elsewhere would make the
+    // view zoom out by a factor of two, beyond the unit square.
+    if (std::exchange(FPressOnPoint, false)) {
+        Event->accept();
+        return;
+    }
     if (Event->button() == Qt::RightButton) {
         Event->accept();
         UndoZoom();
@@ -286,8 +295,8 @@ void TSurgeryChart::PlaceKey()
 {
     // The key in the lower right corner: the dot, then its text, inside the white chart.
     FKey->resize(FKey->sizeHint());
-    const int Y = height() - FKey->height() - KeyMargin;
-    const int X = width() - FKey->width() - KeyMargin;
+    const int Y = height() - FKey->height() - EdgeMargin;
+    const int X = width() - FKey->width() - EdgeMargin;
     FKey->move(X, Y);
     FKeyDot->resize(12, 12);
     FKeyDot->move(X - 14, Y + (FKey->height() - 12) / 2);

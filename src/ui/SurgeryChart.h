@@ -88,6 +88,7 @@ private:
     QPushButton* FUndoZoomB;
     QLabel* FKey;
     QLabel* FKeyDot;
+    bool FPressOnPoint = false;
 };
 
 // The 36 x 36 picture of a case-mix type's region (white inside, gray outside) for the type

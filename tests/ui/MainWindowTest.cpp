@@ -634,6 +634,14 @@ private slots:
         Chart().chart()->zoomIn(QRectF(Chart().chart()->plotArea().center(), QSizeF(20, 20)));
         Click("UndoZoomB");
         QVERIFY(ShowsUnitSquare() && TicksAreReadable());
+        // a right-click on a surgery opens its dialog and leaves the zoom as it was
+        Generate(1);
+        Wheel(120);
+        const double Width = Chart().AxisX()->max() - Chart().AxisX()->min();
+        TDialogVisit Visit;
+        AnswerSurgeryDialog(FWindow.get(), Visit, {"1", "1", "1"}, false);
+        QTest::mouseClick(Chart().viewport(), Qt::RightButton, {}, Chart().SurgeryPosition(0));
+        QVERIFY(Visit.Seen && Width < 1 && Chart().AxisX()->max() - Chart().AxisX()->min() == Width);
     }
 
     void chartShowsTheCentreOfMassWholeAndItsControlsOnIt()
