@@ -410,8 +410,13 @@ void TBatchWindow::Run(QPushButton* Button, const QString& IdleCaption, bool The
         else
             Result = GenerateBatch(FMain.Data(), RunInputs, *this);
     } catch (const std::exception& Error) {
-        Failed = true;
-        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        // A stop that reached the overlap engine may end the run with the engine's exception.
+        if (FStopRequested) {
+            Result.Interrupted = true;
+        } else {
+            Failed = true;
+            ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        }
     }
     // A run that got past its input checks says what it left on disk.
     if (FProgressShown) {

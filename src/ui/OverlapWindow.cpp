@@ -53,6 +53,18 @@ QColor Shade(double Value)
                   static_cast<int>(255 + (Strong.blue() - 255) * t));
 }
 
+// The message of the exception being handled.
+QString CurrentErrorText()
+{
+    try {
+        throw;
+    } catch (const std::exception& Error) {
+        return FromModel(Error.what());
+    } catch (...) {
+        return "Unknown error.";
+    }
+}
+
 // The shortest text that reads back as the same double, with the locale's decimal separator.
 QString FormatFull(double Value)
 {
@@ -343,12 +355,12 @@ void TOverlapWindow::Analyze()
                            if (PollStop()) throw TAnalysisStopped();
                        });
     } catch (const TAnalysisStopped&) {
-    } catch (const std::exception& Error) {
+    } catch (...) {
         // A stop that the engine acted on ends the analysis like one at a row.
         if (!FStopRequested) {
             SetRunning(false);
             FOverlap.clear();
-            ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+            ShowMessageBox(this, TBoxKind::Error, CurrentErrorText());
             return;
         }
     }
