@@ -75,7 +75,8 @@ shot "$dialog" surgery-info-dialog-edited.png
 xdotool key Escape
 sleep 0.5
 
-# The batch window: orthopaedics checked and selected, 60 instances per combination.
+# The batch window: orthopaedics checked and selected, 120 instances per combination (a run of
+# several seconds).
 click "$main" 838 260 1          # Generate X instances
 batch=$(window '^Generate instances$')
 xdotool windowfocus "$batch"
@@ -83,8 +84,8 @@ click "$batch" 90 86 0.2         # select orthopaedics
 click "$batch" 37 86 0.2         # and check it
 click "$batch" 874 51 0.2
 xdotool key ctrl+a
-xdotool type 60
-click "$batch" 692 477 1.5       # Go!
+xdotool type 120
+click "$batch" 692 477 0.8       # Go!
 shot "$batch" batch-window-running.png
 wait_idle
 shot "$batch" batch-window-finished.png
