@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFormLayout>
@@ -18,15 +19,22 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <system_error>
 
 #include "MainWindow.h"
 #include "Model.h"
+#include "NumberFormat.h"
 #include "ParameterLists.h"
 #include "UiServices.h"
 
 namespace orbench::ui {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 const char* const GoCaption = "&Go!";
 const char* const TheoreticalCaption = "Generate Theor. Inst.";
@@ -54,9 +62,54 @@ QPushButton* NewButton(QWidget* Parent, const char* Name, const QString& Caption
 {
     auto* Button = new QPushButton(Caption, Parent);
     Button->setObjectName(Name);
-    Button->setMinimumWidth(10);
-    Button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    Button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     return Button;
+}
+
+// The files of the output tree that a run makes: instance files, marked instance files and
+// reports, each with its last write time, in the case-mix directories under the base directory.
+using TRunFiles = std::map<std::string, fs::file_time_type>;
+
+TRunFiles ScanRunFiles(const std::string& BaseDirectory)
+{
+    TRunFiles Files;
+    std::error_code Error;
+    for (const fs::directory_entry& CaseMixDir : fs::directory_iterator(BaseDirectory, Error)) {
+        if (!CaseMixDir.is_directory(Error)) continue;
+        for (const fs::directory_entry& File : fs::directory_iterator(CaseMixDir.path(), Error)) {
+            const std::string Name = File.path().filename().string();
+            if (!File.is_regular_file(Error) || !Name.ends_with(".txt")) continue;
+            if (!Name.starts_with("ordays_") && !Name.starts_with("REMOVE_") && !Name.starts_with("overlap_") &&
+                !Name.starts_with("proximity_"))
+                continue;
+            Files[File.path().string()] = File.last_write_time(Error);
+        }
+    }
+    return Files;
+}
+
+struct TRunCounts {
+    int Kept = 0;
+    int Marked = 0;
+    int Reports = 0;
+};
+
+// What a run wrote: the files that are new since Before or were written again.
+TRunCounts CountRunFiles(const TRunFiles& Before, const TRunFiles& After)
+{
+    TRunCounts Counts;
+    for (const auto& [Path, Time] : After) {
+        const auto Old = Before.find(Path);
+        if (Old != Before.end() && Old->second == Time) continue;
+        const std::string Name = fs::path(Path).filename().string();
+        if (Name.starts_with("ordays_"))
+            ++Counts.Kept;
+        else if (Name.starts_with("REMOVE_"))
+            ++Counts.Marked;
+        else
+            ++Counts.Reports;
+    }
+    return Counts;
 }
 
 QAction* AddMenuItem(QMenu* Menu, const char* Name, const QString& Caption)
@@ -74,13 +127,9 @@ TBatchWindow::TBatchWindow(TMainWindow& Main) : QDialog(&Main), FMain(Main)
     setWindowTitle("Generate instances");
     BaseDirectory = Main.ProgramDirectory() + "instances/";
     BuildWindow();
-    for (const auto& CaseMix : Main.Data().CaseMixes) {
-        auto* Item = new QListWidgetItem(FromModel(CaseMix->Name), FCaseMixCLB);
-        Item->setFlags(Item->flags() | Qt::ItemIsUserCheckable);
-        Item->setCheckState(Qt::Unchecked);
-    }
-    // The layout needs a little more room than 794 x 480 with the desktop fonts of today.
-    setFixedSize(880, 500);
+    for (const auto& CaseMix : Main.Data().CaseMixes) AddCaseMixEntry(*CaseMix);
+    // The layout needs more room than 794 x 480 with the desktop fonts of today.
+    setFixedSize(QSize(880, 500).expandedTo(minimumSizeHint()));
 }
 
 void TBatchWindow::BuildWindow()
@@ -93,6 +142,10 @@ void TBatchWindow::BuildWindow()
     auto* CaseMixGB = new QGroupBox("Case mixes", Columns);
     auto* CaseMixLayout = new QVBoxLayout(CaseMixGB);
     FCaseMixCLB = NewList(CaseMixGB, "CaseMixCLB");
+    // Room between the check boxes; long names scroll instead of being cut.
+    FCaseMixCLB->setSpacing(2);
+    FCaseMixCLB->setTextElideMode(Qt::ElideNone);
+    FCaseMixCLB->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     SetHint(FCaseMixCLB, "Check the case mixes to generate instances for; select (highlight) at least one entry");
     CaseMixLayout->addWidget(FCaseMixCLB);
     auto* LoadCaseMixB = NewButton(CaseMixGB, "LoadCaseMixB", "Load case mix from file...");
@@ -249,7 +302,7 @@ void TBatchWindow::BuildWindow()
     FMessagesM = new QPlainTextEdit(MessagesGB);
     FMessagesM->setObjectName("MessagesM");
     FMessagesM->setReadOnly(true);
-    FMessagesM->setLineWrapMode(QPlainTextEdit::NoWrap);
+    FMessagesM->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     FMessagesM->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MessagesLayout->addWidget(FMessagesM);
     Layout->addWidget(Columns, 1);
@@ -257,10 +310,20 @@ void TBatchWindow::BuildWindow()
     auto* Bottom = new QHBoxLayout();
     FGauge1 = new QProgressBar(this);
     FGauge1->setObjectName("Gauge1");
+    // The gauge keeps its room when hidden, and the run buttons their widths: the buttons stay
+    // where they are when a run starts and its button turns into "&STOP".
+    QSizePolicy GaugePolicy = FGauge1->sizePolicy();
+    GaugePolicy.setRetainSizeWhenHidden(true);
+    FGauge1->setSizePolicy(GaugePolicy);
     FGauge1->setVisible(false);
     Bottom->addWidget(FGauge1, 1);
     FGoB = NewButton(this, "GoB", GoCaption);
     FGenTheorInstB = NewButton(this, "GenTheorInstB", TheoreticalCaption);
+    const int RunButtonWidth = 160;
+    for (QPushButton* Button : {FGoB, FGenTheorInstB}) {
+        FixWidthForCaptions(Button, {GoCaption, TheoreticalCaption, StopCaption});
+        Button->setFixedWidth(std::max(RunButtonWidth, Button->width()));
+    }
     SetHint(FGenTheorInstB, "Generate instances for the case-mix types 0 to 16 from surgery types made while drawing");
     Bottom->addWidget(FGoB);
     Bottom->addWidget(FGenTheorInstB);
@@ -334,14 +397,38 @@ void TBatchWindow::Run(QPushButton* Button, const QString& IdleCaption, bool The
     Button->setText(StopCaption);
     SetIdleControlsEnabled(false);
     (Button == FGoB ? FGenTheorInstB : FGoB)->setEnabled(false);
+    FProgressShown = false;
+    const TRunFiles Before = ScanRunFiles(ToModel(BaseDirectory));
+    QElapsedTimer Clock;
+    Clock.start();
+    TBatchResult Result;
+    bool Failed = false;
     try {
         const TBatchInputs RunInputs = Inputs();
         if (Theoretical)
-            GenerateTheoreticalBatch(FMain.Data(), RunInputs, *this);
+            Result = GenerateTheoreticalBatch(FMain.Data(), RunInputs, *this);
         else
-            GenerateBatch(FMain.Data(), RunInputs, *this);
+            Result = GenerateBatch(FMain.Data(), RunInputs, *this);
     } catch (const std::exception& Error) {
-        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        // A stop that reached the overlap engine may end the run with the engine's exception.
+        if (FStopRequested) {
+            Result.Interrupted = true;
+        } else {
+            Failed = true;
+            ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        }
+    }
+    // A run that got past its input checks says what it left on disk.
+    if (FProgressShown) {
+        const TRunCounts Counts = CountRunFiles(Before, ScanRunFiles(ToModel(BaseDirectory)));
+        const QString Outcome = Failed ? "Run ended with an error" : Result.Interrupted ? "Run stopped" : "Run finished";
+        AddMessage(ToModel(QString("%1: %2 instances written, %3 kept, %4 marked REMOVE_, %5 reports written, %6 s.")
+                               .arg(Outcome)
+                               .arg(Counts.Kept + Counts.Marked)
+                               .arg(Counts.Kept)
+                               .arg(Counts.Marked)
+                               .arg(Counts.Reports)
+                               .arg(FromModel(FormatFixedLocale(static_cast<double>(Clock.elapsed()) / 1000, 1)))));
     }
     FGauge1->setVisible(false);
     Button->setText(IdleCaption);
@@ -372,9 +459,15 @@ void TBatchWindow::LoadCaseMixBClick()
         ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
         return;
     }
-    auto* Item = new QListWidgetItem(FromModel(FMain.Data().CaseMixes.back()->Name), FCaseMixCLB);
+    AddCaseMixEntry(*FMain.Data().CaseMixes.back());
+}
+
+void TBatchWindow::AddCaseMixEntry(const TCaseMix& CaseMix)
+{
+    auto* Item = new QListWidgetItem(FromModel(CaseMix.Name), FCaseMixCLB);
     Item->setFlags(Item->flags() | Qt::ItemIsUserCheckable);
     Item->setCheckState(Qt::Unchecked);
+    Item->setToolTip(CaseMixToolTip(CaseMix));
 }
 
 void TBatchWindow::AddNumOpBClick()
@@ -429,6 +522,7 @@ void TBatchWindow::AddMessage(const std::string& Message) { FMessagesM->appendPl
 
 void TBatchWindow::ShowProgress(int Maximum)
 {
+    FProgressShown = true;
     FGauge1->setRange(0, Maximum);
     FGauge1->setValue(0);
     FGauge1->setVisible(true);

@@ -19,8 +19,9 @@ class TMainWindow;
 
 // "Generate instances": the batch window. Case mixes (check list), numbers of OR-days and loads
 // (lists with ranges, sorting and clean-up), the options, the message list and the two runs.
-// While a run is in progress its button reads "&STOP" and stops it at the next check point; the
-// other controls are disabled, and closing the window stops the run first.
+// While a run is in progress its button reads "&STOP" (both run buttons keep their size and place)
+// and stops it at the next check point; the other controls are disabled, and closing the window
+// stops the run first. A run that got going ends with a summary line in Messages.
 class TBatchWindow : public QDialog, private TBatchHost {
     Q_OBJECT
 
@@ -58,12 +59,15 @@ private:
     void ShowProgress(int Maximum) override;
     void AdvanceProgress() override;
     void HideProgress() override;
+    // The window's stop poll: processes pending window messages and answers whether STOP was
+    // pressed. The batch layer calls it between steps and may hand it on to the overlap engine.
     bool CheckPoint() override;
     bool StopRequested() override;
 
     void Run(QPushButton* Button, const QString& IdleCaption, bool Theoretical);
     void SetIdleControlsEnabled(bool Enabled);
     void BuildWindow();
+    void AddCaseMixEntry(const TCaseMix& CaseMix);
     QStringList Entries(const QListWidget* List) const;
     void SetEntries(QListWidget* List, const std::vector<std::string>& Entries);
 
@@ -71,6 +75,7 @@ private:
     bool FRunning = false;
     bool FStopRequested = false;
     bool FCloseAfterRun = false;
+    bool FProgressShown = false;
 
     QListWidget* FCaseMixCLB = nullptr;
     QListWidget* FNumOperatingRoomsLB = nullptr;

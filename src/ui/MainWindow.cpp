@@ -17,6 +17,8 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "BatchWindow.h"
 #include "FileUtils.h"
@@ -161,6 +163,8 @@ void TMainWindow::BuildWindow()
     AddLabelled("Load:", FLoadLE);
     FGenLoadT = new QLabel("The generated load is: 0", Middle);
     FGenLoadT->setObjectName("GenLoadT");
+    // Room for a load with two digits before and four after the separator.
+    FGenLoadT->setMinimumWidth(FGenLoadT->fontMetrics().horizontalAdvance("The generated load is: 00.0000") + 2);
     MiddleLayout->addWidget(FGenLoadT);
     FCaseMixTypeCB = new QComboBox(Middle);
     FCaseMixTypeCB->setObjectName("CaseMixTypeCB");
@@ -180,7 +184,8 @@ void TMainWindow::BuildWindow()
     SetHint(FSaveB, "Save the instance shown to a file");
     MiddleLayout->addWidget(FSaveB);
     connect(FSaveB, &QPushButton::clicked, this, [this] { SaveBClick(); });
-    Middle->setFixedWidth(190);
+    const QMargins Margins = MiddleLayout->contentsMargins();
+    Middle->setFixedWidth(std::max(190, FGenLoadT->minimumWidth() + Margins.left() + Margins.right()));
     Columns->addWidget(Middle);
 
     // The right column: case mixes and generation.
@@ -241,6 +246,10 @@ void TMainWindow::BuildWindow()
     Columns->addWidget(Right);
 
     setCentralWidget(Central);
+    // A drop-down used with the mouse never gets the leave that would take its hint off the status
+    // bar, which would then hide "Case mix: ..." until the mouse enters another control.
+    for (QComboBox* Combo : Central->findChildren<QComboBox*>())
+        connect(Combo, &QComboBox::activated, statusBar(), &QStatusBar::clearMessage);
     FStatusL = new QLabel(statusBar());
     FStatusL->setObjectName("StatusBarPanel");
     statusBar()->addWidget(FStatusL, 1);
@@ -278,13 +287,24 @@ void TMainWindow::ReadCaseMixDirectory()
                        "were read.");
         QDir().mkpath(Dir);
     }
+    FReadingCaseMixDirectory = true;
     try {
         for (const std::string& File : ListCaseMixFiles(ToModel(Dir))) AddCaseMixFromFile(FromModel(File));
     } catch (const std::exception& Error) {
+        FReadingCaseMixDirectory = false;
         ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
         return;
     }
-    FStatusL->setText("Case mix: " + FCaseMixCB->currentText());
+    FReadingCaseMixDirectory = false;
+    ShowCaseMixName();
+}
+
+void TMainWindow::ShowCaseMixName() { FStatusL->setText("Case mix: " + FCaseMixCB->currentText()); }
+
+void TMainWindow::ShowAddedCaseMix()
+{
+    RefillInstanceSelector();
+    ShowCaseMixName();
 }
 
 double TMainWindow::CapacityORinMinutes() const
@@ -308,7 +328,11 @@ TCaseMix* TMainWindow::SelectedCaseMix() const
 
 int TMainWindow::SelectedCaseMixIndex() const { return FCaseMixCB->currentIndex(); }
 
-QString TMainWindow::StatusText() const { return FStatusL->text(); }
+QString TMainWindow::StatusText() const
+{
+    const QString Hint = statusBar()->currentMessage();
+    return Hint.isEmpty() ? FStatusL->text() : Hint;
+}
 
 void TMainWindow::RunCommand(const std::function<void()>& Command)
 {
@@ -327,9 +351,14 @@ bool TMainWindow::AddCaseMixFromFile(const QString& FileName)
     const std::size_t Before = FData.CaseMixes.size();
     FData.ReadAndAddCaseMix(ToModel(FileName), Capacity);
     if (FData.CaseMixes.size() == Before) return false;
-    const TQuiet Quiet(FCaseMixCB);
-    FCaseMixCB->addItem(FromModel(FData.CaseMixes.back()->Name));
-    FCaseMixCB->setCurrentIndex(FCaseMixCB->count() - 1);
+    {
+        const TQuiet Quiet(FCaseMixCB);
+        const TCaseMix& Added = *FData.CaseMixes.back();
+        FCaseMixCB->addItem(FromModel(Added.Name));
+        FCaseMixCB->setItemData(FCaseMixCB->count() - 1, CaseMixToolTip(Added), Qt::ToolTipRole);
+        FCaseMixCB->setCurrentIndex(FCaseMixCB->count() - 1);
+    }
+    if (!FReadingCaseMixDirectory) ShowAddedCaseMix();
     return true;
 }
 
@@ -382,8 +411,10 @@ void TMainWindow::GenerateInstanceBClick()
         if (!TryTextToInt(ToModel(FNumORDaysLE->text()), n))
             throw EOrbenchError("\"" + ToModel(FNumORDaysLE->text()) + "\" is not a valid integer value.");
         double L = 0;
-        if (!TryTextToFloat(ToModel(FLoadLE->text()), L))
+        if (!TryTextToFloat(NormalizeDecimalSeparator(ToModel(FLoadLE->text())), L))
             throw EOrbenchError("\"" + ToModel(FLoadLE->text()) + "\" is not a valid floating point value.");
+        if (!(L > 0) || !std::isfinite(L))
+            throw EOrbenchError("Error! The desired load must be a number greater than 0.");
         const int k = FNumInstancesSE->value();
 
         struct TObserver : TFillObserver {
@@ -429,6 +460,7 @@ void TMainWindow::ShowSelectedInstance()
 
 void TMainWindow::RefillInstanceSelector()
 {
+    FChart->ClearSurgeryPoints();
     const TQuiet Quiet(FShowInstanceNrCB);
     FShowInstanceNrCB->clear();
     if (TCaseMix* CaseMix = SelectedCaseMix())
@@ -438,7 +470,6 @@ void TMainWindow::RefillInstanceSelector()
 
 void TMainWindow::CaseMixCBChange()
 {
-    FChart->ClearSurgeryPoints();
     RefillInstanceSelector();
     if (TCaseMix* CaseMix = SelectedCaseMix()) {
         const TQuiet Quiet(FCaseMixTypeCB);
@@ -446,7 +477,9 @@ void TMainWindow::CaseMixCBChange()
                                             ? CaseMix->CaseMixType
                                             : 0);
     }
-    FStatusL->setText("Case mix: " + FCaseMixCB->currentText());
+    // The chart shows the region of the type the selector now shows.
+    FChart->DrawCaseMixImage(FCaseMixTypeCB->currentIndex());
+    ShowCaseMixName();
 }
 
 void TMainWindow::CaseMixTypeCBChange() { FChart->DrawCaseMixImage(FCaseMixTypeCB->currentIndex()); }
@@ -463,9 +496,7 @@ void TMainWindow::GenerateTheoreticalCaseMixBClick()
             FCaseMixCB->addItem(FromModel(Name));
             FCaseMixCB->setCurrentIndex(FCaseMixCB->count() - 1);
         }
-        FChart->ClearSurgeryPoints();
-        const TQuiet Quiet(FShowInstanceNrCB);
-        FShowInstanceNrCB->clear();
+        ShowAddedCaseMix();
     });
 }
 
@@ -479,7 +510,10 @@ void TMainWindow::LoadCaseMixBClick()
     const QString FileName = RunFileDialog(this, Request);
     if (FileName.isEmpty()) return;
     FStatusL->setText("Case mix: " + FileName);
-    RunCommand([&] { AddCaseMixFromFile(FileName); });
+    bool Added = false;
+    RunCommand([&] { Added = AddCaseMixFromFile(FileName); });
+    // Nothing was read: the status bar names the case mix still selected.
+    if (!Added) ShowCaseMixName();
 }
 
 void TMainWindow::SaveCaseMixBClick()
@@ -533,14 +567,22 @@ void TMainWindow::LoadInstanceBClick()
         TCaseMix* CaseMix = nullptr;
         FData.ReadAndAddInstance(ToModel(FileName), CaseMix);
         if (CaseMix == nullptr) return;
+        const TCaseMix* Before = SelectedCaseMix();
         for (std::size_t i = 0; i < FData.CaseMixes.size(); ++i) {
             if (FData.CaseMixes[i].get() != CaseMix) continue;
             const TQuiet Quiet(FCaseMixCB);
             FCaseMixCB->setCurrentIndex(static_cast<int>(i));
         }
-        {
+        // An instance of another case mix: the selectors and the chart follow that case mix, and
+        // the instance selector lists its instances only, the loaded one last.
+        if (CaseMix != Before) {
+            CaseMixCBChange();
+        } else {
             const TQuiet Quiet(FShowInstanceNrCB);
             FShowInstanceNrCB->addItem(QString::number(CaseMix->Instances.Count() - 1));
+        }
+        {
+            const TQuiet Quiet(FShowInstanceNrCB);
             FShowInstanceNrCB->setCurrentIndex(FShowInstanceNrCB->count() - 1);
         }
         ShowSelectedInstance();

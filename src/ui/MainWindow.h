@@ -60,14 +60,16 @@ public:
     void CaseMixTypeCBChange();
     void ShowSelectedInstance();
     bool CheckInputFields();
-    // Refills the instance selector with 0 .. count - 1, nothing selected.
+    // Refills the instance selector with 0 .. count - 1, nothing selected, and takes the plotted
+    // instance off the chart (no instance is selected any more).
     void RefillInstanceSelector();
 
     // Opens the batch and overlap windows; replaced by the windows' own code when they are built.
     std::function<void(TMainWindow&)> OpenBatchWindow;
     std::function<void(TMainWindow&)> OpenOverlapWindow;
 
-    // The text the status bar's first panel shows.
+    // The text the status bar's first panel shows: the hint of the control under the mouse, or
+    // "Case mix: " and the selected case mix.
     QString StatusText() const;
     TSurgeryChart* Chart() const { return FChart; }
 
@@ -75,6 +77,10 @@ private:
     void BuildWindow();
     void BuildMenu();
     void ReadCaseMixDirectory();
+    // A case mix was added and selected from code: the instance selector, the chart's points and
+    // the status bar follow it.
+    void ShowAddedCaseMix();
+    void ShowCaseMixName();
     void SurgeryClicked(int Index);
     bool CapacityIsValid();
     // Runs a command; an error of the model is shown in an error box and ends the command.
@@ -104,6 +110,7 @@ private:
     QPushButton* FGenerateXInstancesB = nullptr;
     QPushButton* FButton3 = nullptr;
     QLabel* FStatusL = nullptr;
+    bool FReadingCaseMixDirectory = false;
 };
 
 }  // namespace orbench::ui

@@ -1,21 +1,27 @@
 #include "OverlapWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <charconv>
 
 #include "MainWindow.h"
 #include "NumberFormat.h"
@@ -29,7 +35,14 @@ namespace orbench::ui {
 namespace {
 
 constexpr double ChosenValue = 1e-8;
+constexpr int InitialGridSize = 10;
+const char* const AnalyzeCaption = "Analyze overlap";
+const char* const StopCaption = "&STOP";
+const char* const SelectCaption = "Select            cases with minimal overlap";
+const char* const ChosenMark = " \u2713";
 
+// Thrown from the row hook when STOP was pressed.
+struct TAnalysisStopped {};
 
 // White for 0 to a strong blue for 1.
 QColor Shade(double Value)
@@ -40,69 +53,141 @@ QColor Shade(double Value)
                   static_cast<int>(255 + (Strong.blue() - 255) * t));
 }
 
+// The message of the exception being handled.
+QString CurrentErrorText()
+{
+    try {
+        throw;
+    } catch (const std::exception& Error) {
+        return FromModel(Error.what());
+    } catch (...) {
+        return "Unknown error.";
+    }
+}
+
+// The shortest text that reads back as the same double, with the locale's decimal separator.
+QString FormatFull(double Value)
+{
+    char Buffer[64];
+    const std::to_chars_result Result = std::to_chars(Buffer, Buffer + sizeof Buffer, Value);
+    QString Text = QString::fromLatin1(Buffer, static_cast<qsizetype>(Result.ptr - Buffer));
+    if (DecimalSeparator() != '.') Text.replace('.', QChar(DecimalSeparator()));
+    return Text;
+}
+
 }  // namespace
+
+QString TOverlapGrid::CopyText() const
+{
+    int Top = 0, Left = 0, Bottom = rowCount() - 1, Right = columnCount() - 1;
+    const QModelIndexList Selected = selectionModel()->selectedIndexes();
+    if (!Selected.isEmpty()) {
+        Top = Bottom = Selected.first().row();
+        Left = Right = Selected.first().column();
+        for (const QModelIndex& Index : Selected) {
+            Top = std::min(Top, Index.row()), Bottom = std::max(Bottom, Index.row());
+            Left = std::min(Left, Index.column()), Right = std::max(Right, Index.column());
+        }
+    }
+    QString Text;
+    for (int Row = Top; Row <= Bottom; ++Row) {
+        for (int Column = Left; Column <= Right; ++Column) {
+            if (Column > Left) Text += '\t';
+            const QTableWidgetItem* Cell = item(Row, Column);
+            if (Cell == nullptr || (!Selected.isEmpty() && !Cell->isSelected())) continue;
+            const QVariant Value = Cell->data(ValueRole);
+            Text += Value.isValid() ? FormatFull(Value.toDouble()) : Cell->text();
+        }
+        Text += '\n';
+    }
+    return Text;
+}
+
+void TOverlapGrid::keyPressEvent(QKeyEvent* Event)
+{
+    // The view would copy the current cell's three-decimal text only.
+    if (Event->matches(QKeySequence::Copy)) {
+        QApplication::clipboard()->setText(CopyText());
+        Event->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(Event);
+}
 
 TOverlapWindow::TOverlapWindow(TMainWindow& Main) : QDialog(&Main), FMain(Main)
 {
     setObjectName("Form3");
     setWindowTitle("Analyze overlap of instances");
     auto* Layout = new QHBoxLayout(this);
-    auto* Left = new QVBoxLayout();
+    FOptions = new QWidget(this);
+    auto* Left = new QVBoxLayout(FOptions);
+    Left->setContentsMargins(0, 0, 0, 0);
 
-    FAnalyzeOverlapB = new QPushButton("Analyze overlap", this);
+    FAnalyzeOverlapB = new QPushButton(AnalyzeCaption, FOptions);
     FAnalyzeOverlapB->setObjectName("AnalyzeOverlapB");
     FAnalyzeOverlapB->setAutoDefault(false);
     connect(FAnalyzeOverlapB, &QPushButton::clicked, this, [this] { AnalyzeOverlapBClick(); });
     Left->addWidget(FAnalyzeOverlapB);
+    FGauge = new QProgressBar(FOptions);
+    FGauge->setObjectName("Gauge1");
+    FGauge->setFormat("%v of %m rows");
+    QSizePolicy GaugePolicy = FGauge->sizePolicy();
+    GaugePolicy.setRetainSizeWhenHidden(true);
+    FGauge->setSizePolicy(GaugePolicy);
+    FGauge->setVisible(false);
+    Left->addWidget(FGauge);
 
     // The number field sits on the blanks of the check box's caption.
-    FSelectCasesCB = new QCheckBox("Select            cases with minimal overlap", this);
+    FSelectCasesCB = new QCheckBox(SelectCaption, FOptions);
     FSelectCasesCB->setObjectName("SelectCasesCB");
     FSelectNumCasesE = new QLineEdit("3", FSelectCasesCB);
     FSelectNumCasesE->setObjectName("SelectNumCasesE");
     FSelectNumCasesE->setAlignment(Qt::AlignRight);
-    const QFontMetrics Metrics(FSelectCasesCB->font());
-    const int Indicator = FSelectCasesCB->sizeHint().width() - Metrics.horizontalAdvance(FSelectCasesCB->text());
-    FSelectNumCasesE->setGeometry(Indicator + Metrics.horizontalAdvance("Select "), 0,
-                                  Metrics.horizontalAdvance("            ") - Metrics.horizontalAdvance("  "),
-                                  FSelectCasesCB->sizeHint().height());
+    FSelectCasesCB->installEventFilter(this);
+    PlaceSelectNumCasesE();
     Left->addWidget(FSelectCasesCB);
-    FRemoveInstancesCB = new QCheckBox("Remove other instances", this);
+    FRemoveInstancesCB = new QCheckBox("Remove other instances", FOptions);
     FRemoveInstancesCB->setObjectName("RemoveInstancesCB");
     Left->addWidget(FRemoveInstancesCB);
 
     const QString EpsilonHint = "Surgeries are considered proximal iff their expected duration differs no more than "
                                 "epsilon (from [0,1], where 1 is the total OR opening time)";
-    auto* EpsilonLabel = new QLabel("Epsilon (from [0,1])", this);
-    FEpsilonLE = new QLineEdit("0,01", this);
+    auto* EpsilonLabel = new QLabel("Epsilon (from [0,1])", FOptions);
+    FEpsilonLE = new QLineEdit("0,01", FOptions);
     FEpsilonLE->setObjectName("EpsilonLE");
     EpsilonLabel->setBuddy(FEpsilonLE);
     EpsilonLabel->setToolTip(EpsilonHint);
     FEpsilonLE->setToolTip(EpsilonHint);
     Left->addWidget(EpsilonLabel);
     Left->addWidget(FEpsilonLE);
-    FDeterministicDistanceCB = new QCheckBox("Deterministic distance", this);
+    FDeterministicDistanceCB = new QCheckBox("Deterministic distance", FOptions);
     FDeterministicDistanceCB->setObjectName("DeterministicDistanceCB");
     FDeterministicDistanceCB->setToolTip("deterministic: distance based on expected value. Stochastic: based on "
                                          "euclidean distance in case mix classification");
     Left->addWidget(FDeterministicDistanceCB);
-    auto* EngineLabel = new QLabel("Engine:", this);
-    FEngineCB = new QComboBox(this);
+    auto* EngineLabel = new QLabel("Engine:", FOptions);
+    FEngineCB = new QComboBox(FOptions);
     FEngineCB->setObjectName("EngineCB");
     FEngineCB->addItems({"exact", "solver"});
     FEngineCB->setToolTip("exact: combinatorial algorithms (fast); solver: the LP/MIP models solved with CLP and CBC");
     Left->addWidget(EngineLabel);
     Left->addWidget(FEngineCB);
     auto* MaxRow = new QHBoxLayout();
-    auto* Lbl1 = new QLabel("Max overlap:", this);
+    auto* Lbl1 = new QLabel("Max overlap:", FOptions);
     Lbl1->setObjectName("lbl1");
-    FMaxOverlapL = new QLabel("...", this);
+    FMaxOverlapL = new QLabel("...", FOptions);
     FMaxOverlapL->setObjectName("MaxOverlapL");
     MaxRow->addWidget(Lbl1);
     MaxRow->addWidget(FMaxOverlapL, 1);
     Left->addLayout(MaxRow);
     Left->addStretch(1);
-    Layout->addLayout(Left);
+    // The column keeps its width, and the button with it whatever its caption: room for the
+    // captions and for any overlap in general format.
+    const QFontMetrics Metrics(font());
+    const int MaxOverlapWidth = Metrics.horizontalAdvance(Lbl1->text()) + MaxRow->spacing() +
+                                Metrics.horizontalAdvance(FromModel(FormatGeneral(0.123456789012345))) + 4;
+    FOptions->setFixedWidth(std::max(FOptions->sizeHint().width(), MaxOverlapWidth));
+    Layout->addWidget(FOptions);
 
     FPageControl1 = new QTabWidget(this);
     FPageControl1->setObjectName("PageControl1");
@@ -111,11 +196,16 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : QDialog(&Main), FMain(Main)
     FMessagesM->setReadOnly(true);
     FMessagesM->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     FMessagesM->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    FGrid = new QTableWidget(10, 10);
+    FGrid = new TOverlapGrid(InitialGridSize, InitialGridSize);
     FGrid->setObjectName("Grid");
-    FGrid->horizontalHeader()->setDefaultSectionSize(40);
+    // Compact cells of a fixed width: "0.000" with a margin; row numbers with room for a mark.
+    const int CellWidth = std::max(40, Metrics.horizontalAdvance("0.000") + 14);
+    FGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    FGrid->horizontalHeader()->setDefaultSectionSize(CellWidth);
+    FGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    SetRowNumberWidth(InitialGridSize);
     QStringList Blank;
-    for (int i = 0; i < 10; ++i) Blank << "";
+    for (int i = 0; i < InitialGridSize; ++i) Blank << "";
     FGrid->setHorizontalHeaderLabels(Blank);
     FGrid->setVerticalHeaderLabels(Blank);
     FGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -125,17 +215,45 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : QDialog(&Main), FMain(Main)
     FPageControl1->setCurrentIndex(1);
     Layout->addWidget(FPageControl1, 1);
 
-    resize(715, 428);
+    // Wide enough for ten columns beside the options.
+    const int GridWidth = FGrid->verticalHeader()->minimumWidth() + InitialGridSize * CellWidth +
+                          FGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16;
+    const QMargins Margins = Layout->contentsMargins();
+    resize(std::max(715, Margins.left() + FOptions->width() + Layout->spacing() + GridWidth + Margins.right()), 428);
     setMinimumSize(700, 465);
 }
 
-void TOverlapWindow::AddMessage(const QString& Message)
+void TOverlapWindow::PlaceSelectNumCasesE()
 {
-    FMessagesM->appendPlainText(Message);
-    FPageControl1->setCurrentWidget(FMessagesM);
+    // Over the blanks of the caption, one blank clear of "Select" and of "cases".
+    QStyleOptionButton Option;
+    Option.initFrom(FSelectCasesCB);
+    Option.text = FSelectCasesCB->text();
+    const QRect Contents = FSelectCasesCB->style()->subElementRect(QStyle::SE_CheckBoxContents, &Option, FSelectCasesCB);
+    const QFontMetrics Metrics(FSelectCasesCB->font());
+    const QString Caption = FSelectCasesCB->text();
+    const int Blanks = static_cast<int>(Caption.indexOf("cases") - Caption.indexOf(' '));
+    const int From = Contents.left() + Metrics.horizontalAdvance("Select ");
+    const int To = Contents.left() + Metrics.horizontalAdvance("Select" + QString(Blanks - 1, ' '));
+    FSelectNumCasesE->setGeometry(From, 0, To - From, FSelectCasesCB->height());
 }
 
-void TOverlapWindow::ShowMatrix(int N)
+bool TOverlapWindow::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Watched == FSelectCasesCB &&
+        (Event->type() == QEvent::Resize || Event->type() == QEvent::Show || Event->type() == QEvent::FontChange ||
+         Event->type() == QEvent::StyleChange))
+        PlaceSelectNumCasesE();
+    return QDialog::eventFilter(Watched, Event);
+}
+
+void TOverlapWindow::AddMessage(const QString& Message, bool ShowMessages)
+{
+    FMessagesM->appendPlainText(Message);
+    if (ShowMessages) FPageControl1->setCurrentWidget(FMessagesM);
+}
+
+void TOverlapWindow::PrepareGrid(int N)
 {
     FGrid->clear();
     FGrid->setColumnCount(N);
@@ -144,19 +262,58 @@ void TOverlapWindow::ShowMatrix(int N)
     for (int i = 0; i < N; ++i) Numbers << QString::number(i);
     FGrid->setHorizontalHeaderLabels(Numbers);
     FGrid->setVerticalHeaderLabels(Numbers);
+    SetRowNumberWidth(N);
+}
+
+void TOverlapWindow::SetRowNumberWidth(int N)
+{
+    const QString Widest = QString::number(std::max(N - 1, 10)) + ChosenMark;
+    FGrid->verticalHeader()->setMinimumWidth(FGrid->verticalHeader()->fontMetrics().horizontalAdvance(Widest) + 12);
+}
+
+void TOverlapWindow::ShowMatrix(int N)
+{
     for (int i = 0; i < N; ++i)
         for (int r = 0; r < N; ++r) {
             const double Value = FOverlap[static_cast<std::size_t>(i)][static_cast<std::size_t>(r)];
-            auto* Cell = new QTableWidgetItem(FromModel(FormatGeneral(Value)));
+            auto* Cell = new QTableWidgetItem(FromModel(FormatFixedLocale(Value, 3)));
+            Cell->setData(TOverlapGrid::ValueRole, Value);
+            Cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             Cell->setBackground(Shade(Value));
             Cell->setForeground(Value > 0.55 ? QColor(Qt::white) : QColor(Qt::black));
-            Cell->setToolTip(FromModel(FormatGeneral(Value)));
+            Cell->setToolTip(FormatFull(Value));
             FGrid->setItem(r, i, Cell);
         }
-    FGrid->resizeColumnsToContents();
+}
+
+bool TOverlapWindow::PollStop()
+{
+    QCoreApplication::processEvents();
+    return FStopRequested;
+}
+
+void TOverlapWindow::SetRunning(bool Running)
+{
+    FRunning = Running;
+    FAnalyzeOverlapB->setText(Running ? StopCaption : AnalyzeCaption);
+    for (QWidget* Control : FOptions->findChildren<QWidget*>())
+        if (Control != FAnalyzeOverlapB && Control != FGauge && Control->parentWidget() == FOptions)
+            Control->setEnabled(!Running);
+    FGauge->setVisible(Running);
 }
 
 void TOverlapWindow::AnalyzeOverlapBClick()
+{
+    if (FRunning) {
+        FStopRequested = true;
+        return;
+    }
+    FStopRequested = false;
+    Analyze();
+    if (FCloseAfterRun) accept();
+}
+
+void TOverlapWindow::Analyze()
 {
     const int Index = FMain.SelectedCaseMixIndex();
     if (Index < 0) {
@@ -181,19 +338,36 @@ void TOverlapWindow::AnalyzeOverlapBClick()
 
     FMessagesM->clear();
     const int N = CaseMix->Instances.Count();
-    FAnalyzeOverlapB->setEnabled(false);
-    struct TEnableAgain {
-        QPushButton* Button;
-        ~TEnableAgain() { Button->setEnabled(true); }
-    } EnableAgain{FAnalyzeOverlapB};
+    PrepareGrid(N);
     TOverlapSettings Settings;
     Settings.Engine = FEngineCB->currentIndex() == 1 ? TOverlapEngine::oeSolver : TOverlapEngine::oeExact;
+    // STOP also reaches the engine between the rows' pairs where it can take a poll.
+    ConnectStopPoll(Settings, [this] { return PollStop(); });
+    int RowsDone = 0;
+    FGauge->setRange(0, N);
+    FGauge->setValue(0);
+    SetRunning(true);
     try {
-        TBusyCursor Busy;
         AnalyzeOverlap(CaseMix->Instances, Epsilon, FOverlap, FDeterministicDistanceCB->isChecked(), Settings,
-                       [](int, int) { QCoreApplication::processEvents(); });
-    } catch (const std::exception& Error) {
-        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+                       [this, &RowsDone](int Row, int) {
+                           RowsDone = Row + 1;
+                           FGauge->setValue(RowsDone);
+                           if (PollStop()) throw TAnalysisStopped();
+                       });
+    } catch (const TAnalysisStopped&) {
+    } catch (...) {
+        // A stop that the engine acted on ends the analysis like one at a row.
+        if (!FStopRequested) {
+            SetRunning(false);
+            FOverlap.clear();
+            ShowMessageBox(this, TBoxKind::Error, CurrentErrorText());
+            return;
+        }
+    }
+    SetRunning(false);
+    if (FStopRequested) {
+        FOverlap.clear();
+        AddMessage(QString("Overlap analysis stopped after %1 of %2 rows.").arg(RowsDone).arg(N));
         return;
     }
     ShowMatrix(N);
@@ -214,7 +388,21 @@ void TOverlapWindow::AnalyzeOverlapBClick()
         return;
     }
     FMaxOverlapL->setText(FromModel(FormatGeneral(X[0])));
-    if (!FRemoveInstancesCB->isChecked()) return;
+    const bool Remove = FRemoveInstancesCB->isChecked();
+    QStringList Chosen;
+    for (int r = 0; r < N; ++r) {
+        if (X[1 + static_cast<std::size_t>(r)] < ChosenValue) continue;
+        Chosen << QString::number(r);
+        // Without removal the headers show which instances were chosen; with it, the "X" of the
+        // removed ones does.
+        if (Remove) continue;
+        FGrid->setVerticalHeaderItem(r, new QTableWidgetItem(QString::number(r) + ChosenMark));
+        FGrid->setHorizontalHeaderItem(r, new QTableWidgetItem(QString::number(r) + ChosenMark));
+    }
+    AddMessage("Selected instances: " + Chosen.join(", ") + " (largest overlap among them: " +
+                   FromModel(FormatGeneral(X[0])) + ")" + (Remove ? "; the other instances were removed." : "."),
+               false);
+    if (!Remove) return;
     for (int r = N - 1; r >= 0; --r) {
         if (X[1 + static_cast<std::size_t>(r)] >= ChosenValue) continue;
         CaseMix->Instances.Delete(r);
@@ -227,10 +415,36 @@ void TOverlapWindow::AnalyzeOverlapBClick()
 void TOverlapWindow::keyPressEvent(QKeyEvent* Event)
 {
     if (Event->key() == Qt::Key_Escape) {
-        accept();
+        if (FRunning) {
+            FStopRequested = true;
+            FCloseAfterRun = true;
+        } else {
+            accept();
+        }
         return;
     }
     QDialog::keyPressEvent(Event);
+}
+
+void TOverlapWindow::closeEvent(QCloseEvent* Event)
+{
+    if (FRunning) {
+        FStopRequested = true;
+        FCloseAfterRun = true;
+        Event->ignore();
+        return;
+    }
+    QDialog::closeEvent(Event);
+}
+
+void TOverlapWindow::reject()
+{
+    if (FRunning) {
+        FStopRequested = true;
+        FCloseAfterRun = true;
+        return;
+    }
+    QDialog::reject();
 }
 
 }  // namespace orbench::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTableWidget>
 
 #include "Model.h"
 
@@ -9,38 +10,80 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
-class QTableWidget;
 class QTabWidget;
 
 namespace orbench::ui {
 
 class TMainWindow;
 
+// The overlap grid: compact cells with three decimals, the full value in each cell's tool tip,
+// and Ctrl+C copying the selected cells (the whole matrix when none is selected) as
+// tab-separated text with every value at full precision, for a spreadsheet.
+class TOverlapGrid : public QTableWidget {
+    Q_OBJECT
+
+public:
+    using QTableWidget::QTableWidget;
+
+    // The full-precision value of a cell is kept under this role.
+    static constexpr int ValueRole = Qt::UserRole + 1;
+    // The text Ctrl+C puts on the clipboard: the rows of the selection's bounding box (of the
+    // whole grid without a selection), cells separated by TAB, rows ended by a line break;
+    // unselected cells inside the box stay empty.
+    QString CopyText() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* Event) override;
+};
+
 // "Analyze overlap of instances": the overlap matrix of the instances of the case mix selected
 // in the main window, shaded from white (0) to a strong colour (1); optionally the instances with
-// the smallest largest mutual overlap are selected and the others removed from the case mix.
+// the smallest largest mutual overlap are selected (marked in the headers and named in Messages)
+// and the others removed from the case mix. While the analysis runs, a gauge shows the rows done
+// and its button reads "&STOP", which ends the analysis at the next row.
 class TOverlapWindow : public QDialog {
     Q_OBJECT
 
 public:
     explicit TOverlapWindow(TMainWindow& Main);
 
+    // Starts the analysis, or asks the running one to stop.
     void AnalyzeOverlapBClick();
 
-    QTableWidget* Grid() const { return FGrid; }
+    TOverlapGrid* Grid() const { return FGrid; }
     const DoubDoubArray& Overlap() const { return FOverlap; }
+    bool Running() const { return FRunning; }
 
 protected:
     void keyPressEvent(QKeyEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+    void reject() override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
-    void AddMessage(const QString& Message);
+    void Analyze();
+    void AddMessage(const QString& Message, bool ShowMessages = true);
+    // Step 3 of an analysis: N rows and columns numbered 0 .. N - 1, the cells empty.
+    void PrepareGrid(int N);
+    // The row-number column has room for the numbers of N rows with a mark, even while blank.
+    void SetRowNumberWidth(int N);
     void ShowMatrix(int N);
+    void SetRunning(bool Running);
+    // The stop poll: processes pending window messages and answers whether STOP was pressed.
+    bool PollStop();
+    // Puts the number field on the blanks of "Select            cases ...".
+    void PlaceSelectNumCasesE();
 
     TMainWindow& FMain;
     DoubDoubArray FOverlap;
+    bool FRunning = false;
+    bool FStopRequested = false;
+    bool FCloseAfterRun = false;
+    QWidget* FOptions = nullptr;
     QPushButton* FAnalyzeOverlapB = nullptr;
+    QProgressBar* FGauge = nullptr;
     QCheckBox* FSelectCasesCB = nullptr;
     QLineEdit* FSelectNumCasesE = nullptr;
     QCheckBox* FRemoveInstancesCB = nullptr;
@@ -50,7 +93,7 @@ private:
     QLabel* FMaxOverlapL = nullptr;
     QTabWidget* FPageControl1 = nullptr;
     QPlainTextEdit* FMessagesM = nullptr;
-    QTableWidget* FGrid = nullptr;
+    TOverlapGrid* FGrid = nullptr;
 };
 
 }  // namespace orbench::ui

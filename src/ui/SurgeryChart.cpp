@@ -2,6 +2,8 @@
 
 #include <QAreaSeries>
 #include <QChart>
+#include <QGraphicsEllipseItem>
+#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -10,10 +12,13 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QShowEvent>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <cmath>
+#include <utility>
 
+#include "ChartAxes.h"
 #include "Model.h"
 
 namespace orbench::ui {
@@ -27,41 +32,50 @@ const QColor CenterOutline(255, 128, 64);
 const QColor SurgeryColour(30, 70, 200);
 constexpr double SurgerySize = 7;
 constexpr double CenterSize = 10;
+constexpr int EdgeMargin = 8;
+constexpr int AxisTicks = 11;
 
 bool IsGrayLayer(int Layer) { return Layer == rlGrayRectangle || Layer == rlGrayTriangle; }
 bool IsTriangleLayer(int Layer) { return Layer == rlWhiteTriangle || Layer == rlGrayTriangle; }
 
 }  // namespace
 
-TSurgeryChart::TSurgeryChart(QWidget* Parent) : QChartView(Parent)
+TSurgeryChart::TSurgeryChart(QWidget* Parent) : QChartView(new QChart(), Parent)
 {
     setObjectName("SurgChart");
-    auto* Chart = new QChart();
+    QChart* Chart = chart();
     Chart->setTitle("Generated surgeries");
     QFont TitleFont = Chart->titleFont();
     TitleFont.setPixelSize(25);
     Chart->setTitleFont(TitleFont);
     Chart->setTitleBrush(TitleColour);
     Chart->legend()->hide();
+    // The white chart fills the whole view, so that the button and the key lie on it.
     Chart->setBackgroundBrush(Qt::white);
+    Chart->setBackgroundRoundness(0);
+    Chart->layout()->setContentsMargins(0, 0, 0, 0);
     Chart->setPlotAreaBackgroundVisible(false);
+    setFrameShape(QFrame::NoFrame);
+    setBackgroundBrush(Qt::white);
 
-    auto* AxisX = new QValueAxis();
-    auto* AxisY = new QValueAxis();
-    for (QValueAxis* Axis : {AxisX, AxisY}) {
-        Axis->setRange(0, 1);
-        Axis->setTickCount(11);
-        Axis->setLabelFormat("%.1f");
+    FAxisX = new QValueAxis();
+    FAxisY = new QValueAxis();
+    for (QValueAxis* Axis : {FAxisX, FAxisY}) {
+        SetRangeWithRoundTicks(Axis, 0, 1, AxisTicks);
         Axis->setGridLineVisible(false);
         Axis->setMinorGridLineVisible(false);
         QFont Font = Axis->titleFont();
         Font.setPixelSize(13);
         Axis->setTitleFont(Font);
+        connect(Axis, &QValueAxis::rangeChanged, this, [this, Axis] {
+            SetRoundTicks(Axis, AxisTicks);
+            PlaceCenterOfMassMarker();
+        });
     }
-    AxisX->setTitleText("mu/ c");
-    AxisY->setTitleText("sigma/mu");
-    Chart->addAxis(AxisX, Qt::AlignBottom);
-    Chart->addAxis(AxisY, Qt::AlignLeft);
+    FAxisX->setTitleText("mu/ c");
+    FAxisY->setTitleText("sigma/mu");
+    Chart->addAxis(FAxisX, Qt::AlignBottom);
+    Chart->addAxis(FAxisY, Qt::AlignLeft);
 
     // The layers in drawing order: region shapes, surgeries, centre of mass.
     const char* LayerNames[4] = {"Series3", "Series5", "Series4", "Series2"};
@@ -87,20 +101,28 @@ TSurgeryChart::TSurgeryChart(QWidget* Parent) : QChartView(Parent)
     FCenterOfMass->setMarkerSize(CenterSize);
     FCenterOfMass->setColor(CenterFill);
     FCenterOfMass->setPen(Qt::NoPen);
+    FCenterOfMass->setOpacity(0);
     Chart->addSeries(FCenterOfMass);
     for (QAbstractSeries* Series : Chart->series()) {
-        Series->attachAxis(AxisX);
-        Series->attachAxis(AxisY);
+        Series->attachAxis(FAxisX);
+        Series->attachAxis(FAxisY);
     }
-    setChart(Chart);
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::RectangleRubberBand);
 
+    FCenterOfMassMarker = new QGraphicsEllipseItem(-CenterSize / 2, -CenterSize / 2, CenterSize, CenterSize);
+    FCenterOfMassMarker->setPen(Qt::NoPen);
+    FCenterOfMassMarker->setBrush(CenterFill);
+    FCenterOfMassMarker->setZValue(1e6);
+    FCenterOfMassMarker->setVisible(false);
+    scene()->addItem(FCenterOfMassMarker);
+    connect(Chart, &QChart::plotAreaChanged, this, [this] { PlaceCenterOfMassMarker(); });
+
     FUndoZoomB = new QPushButton("Undo zoom", this);
     FUndoZoomB->setObjectName("UndoZoomB");
-    FUndoZoomB->move(6, 6);
+    FUndoZoomB->move(EdgeMargin, EdgeMargin);
     FUndoZoomB->adjustSize();
-    connect(FUndoZoomB, &QPushButton::clicked, this, [this] { chart()->zoomReset(); });
+    connect(FUndoZoomB, &QPushButton::clicked, this, [this] { UndoZoom(); });
 
     QPixmap Dot(12, 12);
     Dot.fill(Qt::transparent);
@@ -113,13 +135,46 @@ TSurgeryChart::TSurgeryChart(QWidget* Parent) : QChartView(Parent)
     }
     FKey = new QLabel(": Center of mass", this);
     FKey->setObjectName("CenterOfMassKey");
-    auto* KeyDot = new QLabel(this);
-    KeyDot->setPixmap(Dot);
-    KeyDot->setObjectName("CenterOfMassKeyDot");
-    KeyDot->setAttribute(Qt::WA_TransparentForMouseEvents);
+    FKeyDot = new QLabel(this);
+    FKeyDot->setPixmap(Dot);
+    FKeyDot->setObjectName("CenterOfMassKeyDot");
+    FKeyDot->setAttribute(Qt::WA_TransparentForMouseEvents);
     FKey->setAttribute(Qt::WA_TransparentForMouseEvents);
-    FKey->adjustSize();
     DrawCaseMixImage(0);
+}
+
+void TSurgeryChart::UndoZoom()
+{
+    // The axes count their ticks while the range widens (see SetRangeWithRoundTicks).
+    for (QValueAxis* Axis : {FAxisX, FAxisY}) Axis->setTickType(QValueAxis::TicksFixed);
+    chart()->zoomReset();
+    for (QValueAxis* Axis : {FAxisX, FAxisY}) SetRangeWithRoundTicks(Axis, 0, 1, AxisTicks);
+}
+
+void TSurgeryChart::KeepInUnitSquare()
+{
+    for (QValueAxis* Axis : {FAxisX, FAxisY}) {
+        const double Width = Axis->max() - Axis->min();
+        if (Width >= 1)
+            SetRangeWithRoundTicks(Axis, 0, 1, AxisTicks);
+        else if (Axis->min() < 0)
+            SetRangeWithRoundTicks(Axis, 0, Width, AxisTicks);
+        else if (Axis->max() > 1)
+            SetRangeWithRoundTicks(Axis, 1 - Width, 1, AxisTicks);
+    }
+}
+
+void TSurgeryChart::PlaceCenterOfMassMarker()
+{
+    if (FCenterOfMass->count() == 0) {
+        FCenterOfMassMarker->setVisible(false);
+        return;
+    }
+    const QPointF Point = FCenterOfMass->at(0);
+    const bool Shown = Point.x() >= FAxisX->min() && Point.x() <= FAxisX->max() && Point.y() >= FAxisY->min() &&
+                       Point.y() <= FAxisY->max();
+    FCenterOfMassMarker->setPos(chart()->mapToScene(chart()->mapToPosition(Point, FCenterOfMass)));
+    FCenterOfMassMarker->setVisible(Shown);
 }
 
 void TSurgeryChart::SetShape(int Layer, const TRegionShape& Shape)
@@ -153,6 +208,7 @@ void TSurgeryChart::ClearSurgeryPoints()
 {
     FSurgeries->clear();
     FCenterOfMass->clear();
+    PlaceCenterOfMassMarker();
 }
 
 void TSurgeryChart::PlotInstance(const TInstance& Instance)
@@ -167,6 +223,7 @@ void TSurgeryChart::PlotInstance(const TInstance& Instance)
     double Y = 0;
     Instance.CenterOfMass(X, Y);
     FCenterOfMass->append(X, Y);
+    PlaceCenterOfMassMarker();
 }
 
 QVector<QPointF> TSurgeryChart::SurgeryPoints() const { return FSurgeries->points(); }
@@ -185,11 +242,13 @@ QPoint TSurgeryChart::CenterOfMassPosition() const { return ViewPosition(FCenter
 void TSurgeryChart::mousePressEvent(QMouseEvent* Event)
 {
     const QPointF Pos = Event->position();
+    FPressOnPoint = false;
     // The centre of mass lies over the surgeries; among surgeries on one spot the last drawn is hit.
     if (FCenterOfMass->count() > 0) {
         const QPointF C = ViewPosition(FCenterOfMass->at(0));
         if (std::hypot(C.x() - Pos.x(), C.y() - Pos.y()) <= CenterSize / 2 + 1) {
             Event->accept();
+            FPressOnPoint = true;
             emit CenterOfMassClicked(FCenterOfMass->at(0));
             return;
         }
@@ -198,6 +257,7 @@ void TSurgeryChart::mousePressEvent(QMouseEvent* Event)
         const QPointF P = ViewPosition(FSurgeries->at(k));
         if (std::fabs(P.x() - Pos.x()) <= SurgerySize / 2 + 1 && std::fabs(P.y() - Pos.y()) <= SurgerySize / 2 + 1) {
             Event->accept();
+            FPressOnPoint = true;
             emit SurgeryClicked(k);
             return;
         }
@@ -205,23 +265,56 @@ void TSurgeryChart::mousePressEvent(QMouseEvent* Event)
     QChartView::mousePressEvent(Event);
 }
 
+void TSurgeryChart::mouseReleaseEvent(QMouseEvent* Event)
+{
+    // The release of a click on a point does nothing more; a right-click elsewhere would make the
+    // view zoom out by a factor of two, beyond the unit square.
+    if (std::exchange(FPressOnPoint, false)) {
+        Event->accept();
+        return;
+    }
+    if (Event->button() == Qt::RightButton) {
+        Event->accept();
+        UndoZoom();
+        return;
+    }
+    QChartView::mouseReleaseEvent(Event);
+}
+
 void TSurgeryChart::wheelEvent(QWheelEvent* Event)
 {
     const int Steps = Event->angleDelta().y();
-    if (Steps != 0) chart()->zoom(Steps > 0 ? 1.25 : 0.8);
+    if (Steps != 0) {
+        chart()->zoom(Steps > 0 ? 1.25 : 0.8);
+        if (Steps < 0) KeepInUnitSquare();
+    }
     Event->accept();
+}
+
+void TSurgeryChart::PlaceKey()
+{
+    // The key in the lower right corner: the dot, then its text, inside the white chart.
+    FKey->resize(FKey->sizeHint());
+    const int Y = height() - FKey->height() - EdgeMargin;
+    const int X = width() - FKey->width() - EdgeMargin;
+    FKey->move(X, Y);
+    FKeyDot->resize(12, 12);
+    FKeyDot->move(X - 14, Y + (FKey->height() - 12) / 2);
+    FUndoZoomB->resize(FUndoZoomB->sizeHint());
 }
 
 void TSurgeryChart::resizeEvent(QResizeEvent* Event)
 {
     QChartView::resizeEvent(Event);
-    // The key in the lower right corner: the dot, then its text.
-    if (auto* Dot = findChild<QLabel*>("CenterOfMassKeyDot")) {
-        const int Y = height() - FKey->height() - 8;
-        const int X = width() - FKey->width() - 10;
-        FKey->move(X, Y);
-        Dot->move(X - 14, Y + (FKey->height() - 12) / 2);
-    }
+    PlaceKey();
+    PlaceCenterOfMassMarker();
+}
+
+void TSurgeryChart::showEvent(QShowEvent* Event)
+{
+    QChartView::showEvent(Event);
+    PlaceKey();
+    PlaceCenterOfMassMarker();
 }
 
 QPixmap CaseMixTypePicture(int CaseMixType, int Size)

@@ -8,10 +8,12 @@
 #include "CaseMixRegions.h"
 
 class QAreaSeries;
+class QGraphicsEllipseItem;
 class QLineSeries;
 class QScatterSeries;
 class QPushButton;
 class QLabel;
+class QValueAxis;
 
 namespace orbench {
 class TInstance;
@@ -22,7 +24,9 @@ namespace orbench::ui {
 // The plane of mean duration over OR-day capacity (X) against coefficient of variation (Y): the
 // region of a case-mix type in white on gray, the surgeries of an instance as small squares and
 // their centre of mass as a circle. Zoom by dragging a rectangle or with the wheel; "Undo zoom"
-// shows the unit square again. A click on a point reports it instead of starting a zoom.
+// and a right-click show the unit square again, and no zoom ever shows more than it. The tick
+// labels keep as many decimals as the zoomed range needs. A click on a point reports it instead
+// of starting a zoom.
 class TSurgeryChart : public QChartView {
     Q_OBJECT
 
@@ -46,6 +50,10 @@ public:
     QPoint SurgeryPosition(int Index) const;
     QPoint CenterOfMassPosition() const;
     QPushButton* UndoZoomButton() const { return FUndoZoomB; }
+    QValueAxis* AxisX() const { return FAxisX; }
+    QValueAxis* AxisY() const { return FAxisY; }
+    // The whole unit square again.
+    void UndoZoom();
 
 signals:
     void SurgeryClicked(int Index);
@@ -53,21 +61,34 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
     void wheelEvent(QWheelEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
 
 private:
     void SetShape(int Layer, const TRegionShape& Shape);
     QPoint ViewPosition(const QPointF& Value) const;
+    // Moves a zoomed-out range back inside 0..1 (keeping its width where it fits).
+    void KeepInUnitSquare();
+    // The centre of mass is drawn above the plot area's clipping, so that it shows whole on the
+    // axes too; it follows the point, the zoom and the plot area.
+    void PlaceCenterOfMassMarker();
+    void PlaceKey();
 
     QAreaSeries* FLayers[4];
     QLineSeries* FUpper[4];
     QLineSeries* FLower[4];
     TRegionShape FShapes[4];
     QScatterSeries* FSurgeries;     // Series1
-    QScatterSeries* FCenterOfMass;  // Series6
+    QScatterSeries* FCenterOfMass;  // Series6: holds the point; drawn by FCenterOfMassMarker
+    QGraphicsEllipseItem* FCenterOfMassMarker;
+    QValueAxis* FAxisX;
+    QValueAxis* FAxisY;
     QPushButton* FUndoZoomB;
     QLabel* FKey;
+    QLabel* FKeyDot;
+    bool FPressOnPoint = false;
 };
 
 // The 36 x 36 picture of a case-mix type's region (white inside, gray outside) for the type

@@ -26,6 +26,7 @@
 #include <system_error>
 #include <utility>
 
+#include "ChartAxes.h"
 #include "NumberFormat.h"
 
 namespace orbench::ui {
@@ -79,6 +80,25 @@ bool ParseDecimal(const QString& Text, double& Value)
 
 QString FromModel(const std::string& Text) { return QString::fromStdString(Text); }
 
+// The labels hold this many characters: any general-format number, and any fixed-format one
+// below 10^12.
+constexpr int LabelCharacters = 22;
+constexpr int AxisTicksX = 8;
+constexpr int AxisTicksY = 7;
+// The chart takes a range of 1e-12 or less for an empty one and draws nothing.
+constexpr double SmallestSpan = 1e-10;
+
+// "%0.8f" with the locale's separator, or the same digits in exponent notation when the fixed
+// form would not fit the label.
+QString FormatLabel(double Value)
+{
+    const std::string Fixed = FormatFixedLocale(Value, 8);
+    if (static_cast<int>(Fixed.size()) <= LabelCharacters) return FromModel(Fixed);
+    QString Exponent = QString::asprintf("%.8e", Value);
+    if (DecimalSeparator() != '.') Exponent.replace('.', QChar(DecimalSeparator()));
+    return Exponent;
+}
+
 }  // namespace
 
 TSurgeryInfoDialog::TSurgeryInfoDialog(QWidget* Parent) : QDialog(Parent)
@@ -96,10 +116,13 @@ TSurgeryInfoDialog::TSurgeryInfoDialog(QWidget* Parent) : QDialog(Parent)
     FSigmaL = new QLabel("0", this);
     FMuL->setObjectName("MuL");
     FSigmaL->setObjectName("SigmaL");
+    // Fixed widths: long numbers never widen the dialog.
+    const int LabelWidth = fontMetrics().horizontalAdvance(QString(LabelCharacters, '0')) + 4;
     for (QLabel* Label : {FMuL, FSigmaL}) {
-        Label->setMinimumWidth(150);
+        Label->setFixedWidth(LabelWidth);
         Label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
+    for (QLineEdit* Edit : {FP1LE, FP2LE, FP3LE}) Edit->setFixedWidth(LabelWidth);
 
     auto* Fields = new QGridLayout();
     int Row = 0;
@@ -130,6 +153,7 @@ TSurgeryInfoDialog::TSurgeryInfoDialog(QWidget* Parent) : QDialog(Parent)
 
     auto* Chart = new QChart();
     Chart->legend()->hide();
+    Chart->setBackgroundRoundness(0);
     FSeries1 = new QLineSeries();
     FSeries1->setObjectName("Series1");
     FSeries2 = new QScatterSeries();
@@ -144,6 +168,8 @@ TSurgeryInfoDialog::TSurgeryInfoDialog(QWidget* Parent) : QDialog(Parent)
         Series->attachAxis(FAxisX);
         Series->attachAxis(FAxisY);
     }
+    SetRoundTicks(FAxisX, AxisTicksX);
+    SetRoundTicks(FAxisY, AxisTicksY);
     FChart = new QChartView(Chart, this);
     FChart->setObjectName("Chart");
     FChart->setRenderHint(QPainter::Antialiasing);
@@ -177,7 +203,7 @@ TSurgeryInfoDialog::TSurgeryInfoDialog(QWidget* Parent) : QDialog(Parent)
     auto* Main = new QHBoxLayout(this);
     Main->addLayout(Left);
     Main->addWidget(FChart, 1);
-    Main->setSizeConstraint(QLayout::SetFixedSize);
+    setFixedSize(sizeHint());
 
     // Connected last: setting a text, by typing or from code, recalculates.
     for (QLineEdit* Edit : {FP1LE, FP2LE, FP3LE})
@@ -249,8 +275,8 @@ void TSurgeryInfoDialog::Recalculate()
     }
     FMu = std::exp(FP1 + FP2 * FP2 / 2) + FP3;
     FSigma = std::sqrt((std::exp(FP2 * FP2) - 1) * std::exp(2 * FP1 + FP2 * FP2));
-    FMuL->setText(FromModel(FormatFixedLocale(FMu, 8)));
-    FSigmaL->setText(FromModel(FormatFixedLocale(FSigma, 8)));
+    FMuL->setText(FormatLabel(FMu));
+    FSigmaL->setText(FormatLabel(FSigma));
     DrawDensity();
 }
 
@@ -261,10 +287,11 @@ void TSurgeryInfoDialog::DrawDensity()
     const bool Cumulative = IsCumulative();
     const double Lo = FP3 >= 0 ? FP3 : 0;
     const double Hi = FP3 + 3 * (FMu - FP3);
-    // No valid range (or an overflowing one): the curve stays empty, the axes as they were.
-    if (!(Hi > Lo) || !std::isfinite(Hi)) return;
+    // No valid range (or an overflowing one, or one too narrow for the chart to draw): the curve
+    // stays empty, the axes as they were.
+    if (!(Hi - Lo > SmallestSpan) || !std::isfinite(Hi)) return;
     const double Step = (Hi - Lo) / CurvePoints;
-    FAxisX->setRange(Lo, Hi);
+    SetRangeWithRoundTicks(FAxisX, Lo, Hi, AxisTicksX);
 
     QList<QPointF> Curve;
     Curve.reserve(CurvePoints);
@@ -279,8 +306,9 @@ void TSurgeryInfoDialog::DrawDensity()
         }
     }
     FSeries1->replace(Curve);
-    if (!(YMax > YMin)) YMax = YMin + 1;
-    FAxisY->setRange(YMin, YMax + 0.05 * (YMax - YMin));
+    // A curve too flat for the chart to span lies on the horizontal axis of 0 .. 1.
+    if (!(YMax - YMin > SmallestSpan)) YMax = YMin + 1;
+    SetRangeWithRoundTicks(FAxisY, YMin, YMax + 0.05 * (YMax - YMin), AxisTicksY);
 }
 
 double TSurgeryInfoDialog::LognormalDensity3(double X, double P1, double P2, double P3)

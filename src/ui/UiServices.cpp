@@ -2,8 +2,13 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
+#include <algorithm>
+
+#include "Model.h"
 
 namespace orbench::ui {
 
@@ -57,6 +62,24 @@ void SetHint(QWidget* Widget, const QString& Hint)
     Plain.replace("\r\n", "\n");
     Widget->setToolTip(Plain);
     Widget->setStatusTip(Plain.section('\n', 0, 0));
+}
+
+void FixWidthForCaptions(QPushButton* Button, const QStringList& Captions)
+{
+    const QString Caption = Button->text();
+    int Width = 0;
+    for (const QString& Text : Captions) {
+        Button->setText(Text);
+        Width = std::max(Width, Button->sizeHint().width());
+    }
+    Button->setText(Caption);
+    Button->setFixedWidth(Width);
+}
+
+QString CaseMixToolTip(const TCaseMix& CaseMix)
+{
+    if (CaseMix.FileName.empty()) return {};
+    return QFileInfo(FromModel(CaseMix.FileName)).absoluteFilePath();
 }
 
 void SetMessageBoxHandler(TMessageBoxHandler Handler) { MessageBoxHandler() = std::move(Handler); }

@@ -7,7 +7,12 @@
 
 #include "Notifier.h"
 
+class QPushButton;
 class QWidget;
+
+namespace orbench {
+class TCaseMix;
+}
 
 namespace orbench::ui {
 
@@ -42,6 +47,10 @@ inline std::string ToModel(const QString& Text) { return Text.toLocal8Bit().toSt
 // A control's hint: its tool tip, and its first line as the status bar text.
 void SetHint(QWidget* Widget, const QString& Hint);
 
+// The tool tip of a case mix's entry in a list: the full path of the file it was read from (empty
+// for a case mix made in memory), so that case mixes of the same name can be told apart.
+QString CaseMixToolTip(const TCaseMix& CaseMix);
+
 // The filter of every file dialog of the program.
 extern const char* const TextFileFilter;
 
@@ -55,6 +64,18 @@ public:
 private:
     QWidget* FParent;
 };
+
+// Hands a window's stop poll (process pending window messages, answer whether STOP was pressed)
+// to engine settings that can take one as their member StopRequested; settings without that
+// member are left as they are, and the window then stops at its own check points only.
+template <class TSettings, class TPoll> void ConnectStopPoll(TSettings& Settings, TPoll Poll)
+{
+    if constexpr (requires { Settings.StopRequested = Poll; }) Settings.StopRequested = std::move(Poll);
+}
+
+// Fixes a button's width to the widest of its captions, so that it keeps its size and place when
+// its caption changes (a run button that reads "&STOP" while its run is in progress).
+void FixWidthForCaptions(QPushButton* Button, const QStringList& Captions);
 
 // Shows the busy cursor for its lifetime.
 class TBusyCursor {

@@ -16,6 +16,7 @@
 #include "InstanceFill.h"
 #include "MainWindow.h"
 #include "TestHelpers.h"
+#include "UiTestHelpers.h"
 
 namespace fs = std::filesystem;
 using namespace orbench::ui;
@@ -110,7 +111,11 @@ private slots:
     void opensWithUncheckedCaseMixesAndTheDefaultLists()
     {
         QCOMPARE(Texts(List("CaseMixCLB")), QStringList({"alpha", "beta"}));
-        for (int i = 0; i < 2; ++i) QCOMPARE(List("CaseMixCLB")->item(i)->checkState(), Qt::Unchecked);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(List("CaseMixCLB")->item(i)->checkState(), Qt::Unchecked);
+            QCOMPARE(List("CaseMixCLB")->item(i)->toolTip(),
+                     QString::fromStdString(fs::absolute(Dir->File(i == 0 ? "casemixes/alpha.txt" : "casemixes/beta.txt"))));
+        }
         QCOMPARE(List("CaseMixCLB")->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(Texts(List("NumOperatingRoomsLB")), DefaultORdays);
         QCOMPARE(Texts(List("LoadLB")),
@@ -260,7 +265,13 @@ private slots:
         }
         QVERIFY(!fs::exists(Out("beta")));
         QCOMPARE(Alpha().Instances.Count(), 0);
-        QVERIFY(Messages().isEmpty() && Boxes.isEmpty());
+        QVERIFY(Boxes.isEmpty());
+        // the summary counts what this run wrote, also over the files of an earlier run
+        const QString Summary = "Run finished: 8 instances written, 4 kept, 4 marked REMOVE_, 2 reports written, ";
+        QCOMPARE(Messages().size(), 1);
+        QVERIFY2(Messages()[0].startsWith(Summary) && Messages()[0].endsWith(" s."), qPrintable(Messages()[0]));
+        Window->GoBClick();
+        QVERIFY2(Messages().size() == 2 && Messages()[1].startsWith(Summary), qPrintable(Messages().join('\n')));
         QVERIFY(!GaugeShown() && !Window->Running());
         QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
         QVERIFY(List("LoadLB")->isEnabled() && Get<QPushButton>("GenTheorInstB")->isEnabled());
@@ -325,8 +336,10 @@ private slots:
         });
         Window->GoBClick();
         QCOMPARE(Caption, QString("&STOP"));
-        QCOMPARE(Messages(), QStringList({"Instance generation interrupted...",
-                                          "Instance generation interrupted after case mix alpha, #ORdays: 2"}));
+        QCOMPARE(Messages().mid(0, 2), QStringList({"Instance generation interrupted...",
+                                                    "Instance generation interrupted after case mix alpha, #ORdays: 2"}));
+        QVERIFY2(Messages().size() == 3 && Messages()[2].startsWith("Run stopped: 8 instances written, "),
+                 qPrintable(Messages().join('\n')));
         QVERIFY(fs::exists(Out("alpha/overlap_alpha_ordays_2_load_0.8.txt")));
         QVERIFY(!fs::exists(Out("alpha/overlap_alpha_ordays_2_load_1.txt")));
         for (const char* Name : {"ordays_3_load_0.8_1.txt", "REMOVE_ordays_3_load_0.8_1.txt"})
@@ -336,6 +349,37 @@ private slots:
         QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
         QCOMPARE(Window->isVisible(), How == "button");
         if (How != "button") QCOMPARE(Window->result(), int(QDialog::Accepted));
+    }
+
+    void runButtonsKeepTheirSizeAndPlaceWhileRunning_data()
+    {
+        QTest::addColumn<QString>("Button");
+        QTest::newRow("Go!") << "GoB";
+        QTest::newRow("Generate Theor. Inst.") << "GenTheorInstB";
+    }
+
+    void runButtonsKeepTheirSizeAndPlaceWhileRunning()
+    {
+        QFETCH(QString, Button);
+        QVERIFY(PrepareRun("2", "2"));
+        Window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Window.get()));
+        auto* Go = Get<QPushButton>("GoB");
+        auto* Theoretical = Get<QPushButton>("GenTheorInstB");
+        const QRect GoBox = Go->geometry(), TheoreticalBox = Theoretical->geometry();
+        QString Caption;
+        QStringList Cramped;
+        bool Same = false;
+        QTimer::singleShot(0, Window.get(), [&] {
+            Caption = Get<QPushButton>(qPrintable(Button))->text();
+            Same = Go->geometry() == GoBox && Theoretical->geometry() == TheoreticalBox;
+            Cramped = orbench::testing::RoomProblems(Window.get());
+        });
+        Get<QPushButton>(qPrintable(Button))->click();
+        QCOMPARE(Caption, QString("&STOP"));
+        QVERIFY(Same);
+        QVERIFY2(Cramped.isEmpty(), qPrintable(Cramped.join("; ")));
+        QVERIFY(Go->geometry() == GoBox && Theoretical->geometry() == TheoreticalBox);
     }
 };
 

@@ -4,7 +4,7 @@ add_executable(orbench_main_window_test
   ${CMAKE_CURRENT_LIST_DIR}/MainWindowTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../model/TestHelpers.cpp)
 set_target_properties(orbench_main_window_test PROPERTIES AUTOMOC ON)
-target_include_directories(orbench_main_window_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/model)
+target_include_directories(orbench_main_window_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/model ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(orbench_main_window_test PRIVATE orbench_ui Qt6::Test)
 add_test(NAME orbench_main_window_test COMMAND orbench_main_window_test)
 set_tests_properties(orbench_main_window_test PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

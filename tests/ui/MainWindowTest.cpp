@@ -1,14 +1,20 @@
 // The main window and its surgery chart, with message boxes and file dialogs answered through the
 // UI service handlers. Expected numbers come from the distributions' moments, the generation rule
 // and the file layouts, not from the window.
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QChart>
 #include <QComboBox>
 #include <QDir>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtTest>
 #include <algorithm>
 #include <array>
@@ -22,10 +28,12 @@
 #include "SurgeryChart.h"
 #include "SurgeryInfoDialog.h"
 #include "TestHelpers.h"
+#include "UiTestHelpers.h"
 
 using namespace orbench;
 using namespace orbench::ui;
 using orbench::testing::ReadAll;
+using orbench::testing::TickLabels;
 using orbench::testing::WriteLines;
 
 namespace {
@@ -158,6 +166,38 @@ class MainWindowTest : public QObject {
     TCaseMix& Selected() const { return *FWindow->SelectedCaseMix(); }
     TSurgeryChart& Chart() const { return *FWindow->Chart(); }
     QString LoadText(double Load) const { return "The generated load is: " + QString::asprintf("%.4f", Load); }
+    bool ShowsRegionOf(int Type) const
+    {
+        for (int Layer = 0; Layer < 4; ++Layer)
+            if (!Same(Chart().LayerShape(Layer), CaseMixRegion(Type)[std::size_t(Layer)])) return false;
+        return true;
+    }
+    // Both axes label round values, none twice, each label reading as its value.
+    bool TicksAreReadable() const
+    {
+        for (const QValueAxis* Axis : {Chart().AxisX(), Chart().AxisY()}) {
+            const QStringList Labels = TickLabels(Axis);
+            if (Labels.size() < 3 || Labels.size() > 11 || QSet<QString>(Labels.begin(), Labels.end()).size() != Labels.size())
+                return false;
+            const double First = Labels.first().toDouble();
+            for (qsizetype k = 0; k < Labels.size(); ++k)
+                if (std::abs(Labels[k].toDouble() - (First + double(k) * Axis->tickInterval())) > 1e-9 * Axis->tickInterval())
+                    return false;
+        }
+        return true;
+    }
+    bool ShowsUnitSquare() const
+    {
+        return Chart().AxisX()->min() == 0 && Chart().AxisX()->max() == 1 && Chart().AxisY()->min() == 0 &&
+               Chart().AxisY()->max() == 1;
+    }
+    void Wheel(int Delta)
+    {
+        const QPointF At = Chart().viewport()->rect().center();
+        QWheelEvent Event(At, Chart().viewport()->mapToGlobal(At), {}, QPoint(0, Delta), Qt::NoButton, {},
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Chart().viewport(), &Event);
+    }
 
 private slots:
     void init()
@@ -484,6 +524,146 @@ private slots:
                  Header + "\r\n11\tThreeParameterLognormal\t4.600000000\t0.300000000\t20.000000000\t0.250000000" +
                      "\r\n12\tThreeParameterLognormal\t5.000000000\t0.500000000\t30.000000000\t0.250000000\r\n");
         QVERIFY(FTexts.isEmpty());
+    }
+
+    void displaysFollowTheSelectedCaseMix()
+    {
+        Open({{"m.txt", Mixed}, {"n.txt", Mixed}});
+        for (int i = 0; i < 2; ++i)  // the file's path tells case mixes apart
+            QCOMPARE(Combo("CaseMixCB")->itemData(i, Qt::ToolTipRole).toString(),
+                     QFileInfo(CaseMixFile(i == 0 ? "m.txt" : "n.txt")).absoluteFilePath());
+        // picking a case mix, and closing the batch window, set the type selector and its region
+        Combo("CaseMixTypeCB")->setCurrentIndex(13);
+        Combo("CaseMixCB")->setCurrentIndex(0);
+        QVERIFY(Combo("CaseMixTypeCB")->currentIndex() == 0 && ShowsRegionOf(0));
+        Combo("CaseMixTypeCB")->setCurrentIndex(9);
+        FWindow->OpenBatchWindow = [](TMainWindow&) {};
+        Click("GenerateXInstancesB");
+        QVERIFY(Combo("CaseMixTypeCB")->currentIndex() == 0 && ShowsRegionOf(0));
+
+        // a case mix added from a file or generated: no instance of the old one stays on show
+        Generate(2);
+        QVERIFY(!Chart().SurgeryPoints().isEmpty());
+        WriteLines((ProgramDir() + "extra.txt").toStdString(), Mixed);
+        FAnswer = ProgramDir() + "extra.txt";
+        Click("LoadCaseMixB");
+        QVERIFY(Combo("ShowInstanceNrCB")->count() == 0 && Chart().SurgeryPoints().isEmpty());
+        QVERIFY(Chart().CenterOfMassPoints().isEmpty());
+        QCOMPARE(FWindow->StatusText(), QString("Case mix: extra"));
+        QCOMPARE(Combo("CaseMixCB")->itemData(2, Qt::ToolTipRole).toString(), QFileInfo(FAnswer).absoluteFilePath());
+        FAnswer = ProgramDir() + "missing.txt";  // nothing read: the status names the selected case mix
+        Click("LoadCaseMixB");
+        QCOMPARE(FWindow->StatusText(), QString("Case mix: extra"));
+        Click("GenerateTheoreticalCaseMixB");
+        QCOMPARE(FWindow->StatusText(), QString("Case mix: Theoretical case mix 3"));
+
+        // an instance of another case mix: the selector lists that case mix's instances only
+        Combo("CaseMixCB")->setCurrentIndex(0);
+        Generate(2);
+        FAnswer = ProgramDir() + "two.txt";
+        WriteInstance(FAnswer, "n");
+        FWindow->LoadInstanceBClick();
+        QCOMPARE(FWindow->SelectedCaseMixIndex(), 1);
+        QCOMPARE(Entries("ShowInstanceNrCB"), QStringList({"0"}));
+        QCOMPARE(FWindow->StatusText(), QString("Case mix: n"));
+        QCOMPARE(Chart().SurgeryPoints().size(), qsizetype(2));
+    }
+
+    void hintGivesWayToTheCaseMixNameWhenADropDownIsUsed()
+    {
+        Open({{"m.txt", Mixed}});
+        QComboBox* Type = Combo("CaseMixTypeCB");
+        QEnterEvent Enter(QPointF(5, 5), QPointF(5, 5), Type->mapToGlobal(QPointF(5, 5)));
+        QApplication::sendEvent(Type, &Enter);
+        QCOMPARE(FWindow->StatusText(), Type->statusTip());
+        Type->showPopup();
+        QTRY_VERIFY(Type->view()->isVisible());
+        QTest::keyClick(Type->view(), Qt::Key_Down);
+        QTest::keyClick(Type->view(), Qt::Key_Return);
+        QTRY_VERIFY(!Type->view()->isVisible());
+        QCOMPARE(Type->currentIndex(), 1);
+        QCOMPARE(FWindow->StatusText(), QString("Case mix: m"));
+    }
+
+    void loadReadsEitherSeparatorAndRefusesWhatCannotBeALoad_data()
+    {
+        QTest::addColumn<QString>("Text");
+        QTest::addColumn<char>("Separator");
+        QTest::addColumn<bool>("Accepted");
+        QTest::newRow("comma, point locale") << "0,8" << '.' << true;
+        QTest::newRow("point, point locale") << "0.8" << '.' << true;
+        QTest::newRow("point, comma locale") << "0.8" << ',' << true;
+        QTest::newRow("zero") << "0" << '.' << false;
+        QTest::newRow("negative") << "-0,5" << '.' << false;
+    }
+
+    void loadReadsEitherSeparatorAndRefusesWhatCannotBeALoad()
+    {
+        QFETCH(QString, Text);
+        QFETCH(char, Separator);
+        QFETCH(bool, Accepted);
+        Open({{"m.txt", Mixed}});
+        SetDecimalSeparator(Separator);
+        Get<QLineEdit>("LoadLE")->setText(Text);
+        Generate(1);
+        if (Accepted) {
+            QVERIFY(FTexts.isEmpty());
+            QCOMPARE(Selected().Instances.Count(), 1);
+            QCOMPARE(Selected().Instances[0]->DesiredLoad, 0.8);
+        } else {
+            QCOMPARE(FTexts, QStringList({"Error! The desired load must be a number greater than 0."}));
+            QVERIFY(Selected().Instances.Empty() && Combo("ShowInstanceNrCB")->count() == 0);
+        }
+    }
+
+    void zoomKeepsRoundTicksAndNeverShowsMoreThanTheUnitSquare()
+    {
+        Open({{"m.txt", Mixed}});
+        QVERIFY(ShowsUnitSquare() && TicksAreReadable());
+        QCOMPARE(TickLabels(Chart().AxisX()).first(), QString("0.0"));
+        for (int Step = 1; Step <= 4; ++Step) {  // ever narrower rectangles, the last 0.0009 wide
+            const QRectF Plot = Chart().chart()->plotArea();
+            Chart().chart()->zoomIn(QRectF(Plot.left() + 0.3 * Plot.width(), Plot.top() + 0.4 * Plot.height(),
+                                           0.17 * Plot.width(), 0.19 * Plot.height()));
+            QVERIFY2(TicksAreReadable(), qPrintable(TickLabels(Chart().AxisX()).join(' ')));
+        }
+        QVERIFY(Chart().AxisX()->max() - Chart().AxisX()->min() < 0.001);
+        QTest::mouseClick(Chart().viewport(), Qt::RightButton, {}, QPoint(Chart().width() - 30, 60));
+        QVERIFY(ShowsUnitSquare());
+        Wheel(120);
+        QVERIFY(Chart().AxisX()->max() - Chart().AxisX()->min() < 1);
+        for (int Step = 0; Step < 3; ++Step) Wheel(-120);
+        QVERIFY(ShowsUnitSquare() && TicksAreReadable());
+        Chart().chart()->zoomIn(QRectF(Chart().chart()->plotArea().center(), QSizeF(20, 20)));
+        Click("UndoZoomB");
+        QVERIFY(ShowsUnitSquare() && TicksAreReadable());
+        // a right-click on a surgery opens its dialog and leaves the zoom as it was
+        Generate(1);
+        Wheel(120);
+        const double Width = Chart().AxisX()->max() - Chart().AxisX()->min();
+        TDialogVisit Visit;
+        AnswerSurgeryDialog(FWindow.get(), Visit, {"1", "1", "1"}, false);
+        QTest::mouseClick(Chart().viewport(), Qt::RightButton, {}, Chart().SurgeryPosition(0));
+        QVERIFY(Visit.Seen && Width < 1 && Chart().AxisX()->max() - Chart().AxisX()->min() == Width);
+    }
+
+    void chartShowsTheCentreOfMassWholeAndItsControlsOnIt()
+    {
+        Open({{"m.txt", Mixed}});
+        const TInstance& Empty = *Selected().CreateAndAddInstance(0, 0.8, 10);
+        Chart().PlotInstance(Empty);  // its centre of mass lies at the origin, on both axes
+        QCOMPARE(Chart().CenterOfMassPoints(), QVector<QPointF>({QPointF(0, 0)}));
+        const QImage Image = Chart().grab().toImage();
+        const QPoint Centre = Chart().CenterOfMassPosition();
+        for (const QPoint Offset : {QPoint(-2, 2), QPoint(2, -2), QPoint(-2, -2), QPoint(2, 2)})
+            QVERIFY2(Image.pixelColor(Centre + Offset) == QColor(243, 156, 53),
+                     qPrintable(QString("at %1, %2").arg(Offset.x()).arg(Offset.y())));
+        // the button and the key lie on the white chart, clear of its edges
+        for (const char* Name : {"UndoZoomB", "CenterOfMassKey", "CenterOfMassKeyDot"}) {
+            const QRect Box = Chart().findChild<QWidget*>(Name)->geometry().adjusted(-3, -3, 3, 3);
+            for (const QPoint Corner : {Box.topLeft(), Box.topRight(), Box.bottomLeft(), Box.bottomRight()})
+                QVERIFY2(Image.pixelColor(Corner) == QColor(Qt::white), Name);
+        }
     }
 };
 

@@ -1,6 +1,10 @@
 // The overlap window on the instances of the main window's case mix: its refusals, the matrix in
 // the grid and its shading, the selection with removal, and reading epsilon under either separator.
 #include <QCheckBox>
+#include <QClipboard>
+#include <QProgressBar>
+#include <QStyleOptionButton>
+#include <QTimer>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,7 +15,9 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
+#include <array>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -19,6 +25,7 @@
 #include "MainWindow.h"
 #include "Overlap.h"
 #include "OverlapWindow.h"
+#include "SurgeryChart.h"
 #include "TestHelpers.h"
 #include "TextUtils.h"
 
@@ -36,10 +43,13 @@ bool SameMatrix(const DoubDoubArray& A, const DoubDoubArray& B)
     return true;
 }
 
+// A value as the window writes it in full, read back exactly ('.' as separator); -1 when it is not one.
 double Number(const QString& Text)
 {
+    const std::string Digits = Text.toStdString();
     double Value = -1;
-    return orbench::TryTextToFloat(Text.toStdString(), Value) ? Value : -1;
+    const auto Result = std::from_chars(Digits.data(), Digits.data() + Digits.size(), Value);
+    return Result.ec == std::errc() && Result.ptr == Digits.data() + Digits.size() ? Value : -1;
 }
 
 }  // namespace
@@ -142,13 +152,15 @@ private slots:
         for (int r = 0; r < 3; ++r) {
             QCOMPARE(Grid->horizontalHeaderItem(r)->text(), QString::number(r));
             QCOMPARE(Grid->verticalHeaderItem(r)->text(), QString::number(r));
-            for (int i = 0; i < 3; ++i) {
-                const double Value = Number(Grid->item(r, i)->text());
-                QVERIFY(std::fabs(Value - Want[i][r]) < 1e-9);
-                QVERIFY(Value >= 0 && Value <= 1 && std::fabs(Value - Number(Grid->item(i, r)->text())) < 1e-9);
+            for (int i = 0; i < 3; ++i) {  // three decimals shown, the full value in the tool tip
+                const double Value = Number(Grid->item(r, i)->toolTip());
+                QCOMPARE(Value, Want[i][r]);
+                QCOMPARE(Grid->item(r, i)->text(), QString::asprintf("%.3f", Value));
+                QVERIFY(Value >= 0 && Value <= 1 && Value == Number(Grid->item(i, r)->toolTip()));
+                QCOMPARE(Grid->columnWidth(i), Grid->columnWidth(0));
                 Shades.append({Value, Grid->item(r, i)->background().color().lightnessF()});
             }
-            QCOMPARE(Number(Grid->item(r, r)->text()), 0.0);
+            QCOMPARE(Grid->item(r, r)->text(), QString("0.000"));
             QCOMPARE(Grid->item(r, r)->background().color(), QColor(Qt::white));
         }
         QVERIFY(Want[0][1] > 0.05 && Want[0][2] > 0.05 && Want[1][2] > 0.05);
@@ -183,7 +195,10 @@ private slots:
         for (int i = 0; i < 5; ++i)
             for (int j = i + 1; j < 5; ++j) Least = std::min(Least, Want[i][j]);
         Select("2", true);
+        Get<QComboBox>(Main.get(), "ShowInstanceNrCB")->setCurrentIndex(4);
+        QVERIFY(!Main->Chart()->SurgeryPoints().isEmpty());
         Analyze();
+        QVERIFY(Main->Chart()->SurgeryPoints().isEmpty() && Main->Chart()->CenterOfMassPoints().isEmpty());
 
         QList<int> Kept;
         for (int i = 0; i < 5; ++i) {
@@ -192,7 +207,7 @@ private slots:
             if (Label != "X") Kept << i;
             QVERIFY(Label == "X" || Label == QString::number(i));
             for (int r = 0; r < 5; ++r)  // the grid keeps the values of the removed instances
-                QVERIFY(std::fabs(Number(Window->Grid()->item(r, i)->text()) - Want[i][r]) < 1e-9);
+                QCOMPARE(Number(Window->Grid()->item(r, i)->toolTip()), Want[i][r]);
         }
         QCOMPARE(Kept.size(), 2);
         QVERIFY(std::fabs(Want[Kept[0]][Kept[1]] - Least) < 1e-9);
@@ -228,6 +243,92 @@ private slots:
         QTest::keyClick(Window.get(), Qt::Key_Escape);
         QVERIFY(!Window->isVisible());
         QCOMPARE(Window->result(), int(QDialog::Accepted));
+    }
+
+    void ctrlCCopiesTheSelectionOrTheWholeMatrixAtFullPrecision()
+    {
+        Generate(4);
+        const DoubDoubArray Want = Expected(0.01);
+        Analyze();
+        TOverlapGrid* Grid = Window->Grid();
+        // (first row, first column, rows, columns) selected; none selects the whole matrix
+        for (const auto& [Top, Left, Rows, Columns] : {std::array{1, 2, 2, 2}, std::array{0, 0, 4, 4}}) {
+            Grid->clearSelection();
+            if (Rows < 4)
+                Grid->setRangeSelected(QTableWidgetSelectionRange(Top, Left, Top + Rows - 1, Left + Columns - 1), true);
+            QApplication::clipboard()->clear();
+            QTest::keyClick(Grid, Qt::Key_C, Qt::ControlModifier);
+            const QStringList Lines = QApplication::clipboard()->text().split('\n');
+            QCOMPARE(Lines.size(), Rows + 1);
+            QVERIFY(Lines.last().isEmpty());
+            for (int r = 0; r < Rows; ++r) {
+                const QStringList Cells = Lines[r].split('\t');
+                QCOMPARE(Cells.size(), Columns);
+                for (int c = 0; c < Columns; ++c) QCOMPARE(Number(Cells[c]), Want[Left + c][Top + r]);
+            }
+        }
+    }
+
+    void analysisShowsItsProgressAndStopsOnStop()
+    {
+        Generate(5);
+        Window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Window.get()));
+        auto* Button = Get<QPushButton>(Window.get(), "AnalyzeOverlapB");
+        auto* Gauge = Get<QProgressBar>(Window.get(), "Gauge1");
+        const QRect Box = Button->geometry();
+        QVERIFY(!Gauge->isVisible());
+        QString Caption;
+        bool Same = false, Shown = false;
+        int Done = 0, Rows = 0;
+        QTimer::singleShot(0, Window.get(), [&] {  // fires after the first row
+            Caption = Button->text(), Same = Button->geometry() == Box, Shown = Gauge->isVisible();
+            Done = Gauge->value(), Rows = Gauge->maximum();
+            Button->click();
+        });
+        Button->click();
+        QVERIFY(Caption == "&STOP" && Same && Shown);
+        QVERIFY(Done == 1 && Rows == 5);
+        QCOMPARE(Messages(), QStringList({"Overlap analysis stopped after 1 of 5 rows."}));
+        QVERIFY(Window->Overlap().empty() && !Window->Running() && !Gauge->isVisible());
+        QVERIFY(Button->text() == "Analyze overlap" && Button->geometry() == Box);
+        Button->click();  // the next analysis runs to its end
+        QCOMPARE(Window->Overlap().size(), std::size_t(5));
+    }
+
+    void selectionWithoutRemovalMarksTheChosenInstances()
+    {
+        Generate(5);
+        Select("2", false);
+        Analyze();
+        QStringList Chosen;
+        for (int i = 0; i < 5; ++i) {
+            const QString Label = Window->Grid()->horizontalHeaderItem(i)->text();
+            QCOMPARE(Window->Grid()->verticalHeaderItem(i)->text(), Label);
+            QVERIFY2(Label == QString::number(i) || Label == QString::number(i) + " \u2713", qPrintable(Label));
+            if (Label != QString::number(i)) Chosen << QString::number(i);
+        }
+        QCOMPARE(Chosen.size(), 2);
+        QCOMPARE(Messages(), QStringList({"Selected instances: " + Chosen.join(", ") +
+                                          " (largest overlap among them: " + MaxOverlap() + ")."}));
+        QCOMPARE(Number(Window->Grid()->item(Chosen[0].toInt(), Chosen[1].toInt())->toolTip()), Number(MaxOverlap()));
+        QCOMPARE(CaseMix().Instances.Count(), 5);
+    }
+
+    void selectCountFieldSitsOnTheBlanksOfItsCaption()
+    {
+        Window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Window.get()));
+        auto* Box = Get<QCheckBox>(Window.get(), "SelectCasesCB");
+        QStyleOptionButton Option;
+        Option.initFrom(Box);
+        Option.text = Box->text();
+        const int Text = Box->style()->subElementRect(QStyle::SE_CheckBoxContents, &Option, Box).left();
+        const QFontMetrics Metrics(Box->font());
+        const QRect Field = Get<QLineEdit>(Window.get(), "SelectNumCasesE")->geometry();
+        QVERIFY(Field.left() >= Text + Metrics.horizontalAdvance("Select"));
+        QVERIFY(Field.right() < Text + Metrics.horizontalAdvance(Box->text().left(Box->text().indexOf("cases"))));
+        QVERIFY(Field.width() >= Metrics.horizontalAdvance("99") + 8);
     }
 };
 

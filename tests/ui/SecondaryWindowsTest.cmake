@@ -1,11 +1,13 @@
-# The Qt Tests of the batch window and the overlap window (included from tests/CMakeLists.txt).
+# The Qt Tests of the batch window and the overlap window, and the room test of every window
+# (included from tests/CMakeLists.txt).
 find_package(Qt6 REQUIRED COMPONENTS Test)
-foreach(Window Batch Overlap)
-  string(TOLOWER ${Window} Lower)
-  set(Target orbench_${Lower}_window_test)
-  add_executable(${Target} ${CMAKE_CURRENT_LIST_DIR}/${Window}WindowTest.cpp ${CMAKE_CURRENT_LIST_DIR}/../model/TestHelpers.cpp)
+foreach(Test BatchWindow OverlapWindow WindowRoom)
+  string(REGEX REPLACE "([a-z])([A-Z])" "\\1_\\2" Snake ${Test})
+  string(TOLOWER ${Snake} Lower)
+  set(Target orbench_${Lower}_test)
+  add_executable(${Target} ${CMAKE_CURRENT_LIST_DIR}/${Test}Test.cpp ${CMAKE_CURRENT_LIST_DIR}/../model/TestHelpers.cpp)
   set_target_properties(${Target} PROPERTIES AUTOMOC ON)
-  target_include_directories(${Target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/model)
+  target_include_directories(${Target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/model ${CMAKE_CURRENT_LIST_DIR})
   target_link_libraries(${Target} PRIVATE orbench_ui Qt6::Test)
   add_test(NAME ${Target} COMMAND ${Target})
   set_tests_properties(${Target} PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

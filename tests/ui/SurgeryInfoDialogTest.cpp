@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QValueAxis>
+#include <QSet>
 #include <QtTest>
 #include <cmath>
 #include <functional>
@@ -18,6 +20,7 @@
 
 #include "NumberFormat.h"
 #include "SurgeryInfoDialog.h"
+#include "UiTestHelpers.h"
 
 using orbench::ui::TSurgeryInfoDialog;
 
@@ -210,6 +213,45 @@ private slots:
         QApplication::sendEvent(Viewport, &RightClick);
         QTRY_VERIFY(Menu->isVisible());
         Menu->close();
+    }
+
+    void keepsItsSizeWithLongNumbersAndLabelsItsAxesAtRoundValues()
+    {
+        TSurgeryInfoDialog Dialog;
+        Dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Dialog));
+        const QSize Size = Dialog.size();
+        auto* Chart = Dialog.findChild<QChartView*>("Chart");
+        const auto Axes = Chart->chart()->axes();
+        const auto* X = qobject_cast<QValueAxis*>(Axes[0]->orientation() == Qt::Horizontal ? Axes[0] : Axes[1]);
+        const auto* Y = qobject_cast<QValueAxis*>(Axes[0]->orientation() == Qt::Horizontal ? Axes[1] : Axes[0]);
+        // Labels of round values, none twice; and the numbers of each state fit their labels.
+        const auto Check = [&](const char* State, double Interval = 0) {
+            for (const QValueAxis* Axis : {X, Y}) {
+                const QStringList Labels = orbench::testing::TickLabels(Axis);
+                QVERIFY2(Labels.size() >= 2 && QSet<QString>(Labels.begin(), Labels.end()).size() == Labels.size(),
+                         State);
+                for (const QString& Label : Labels) {
+                    const double Steps = Label.toDouble() / Axis->tickInterval();
+                    QVERIFY2(std::abs(Steps - std::round(Steps)) < 1e-6, qPrintable(State + (" " + Label)));
+                }
+            }
+            if (Interval > 0) QCOMPARE(Y->tickInterval(), Interval);
+            QCOMPARE(Dialog.size(), Size);
+            const QStringList Cramped = orbench::testing::RoomProblems(&Dialog);
+            QVERIFY2(Cramped.isEmpty(), qPrintable(State + (": " + Cramped.join("; "))));
+        };
+        Check("before any edit");
+        QVERIFY(X->labelsVisible() && Y->labelsVisible() && X->isVisible() && Y->isVisible());
+        // A normal type of 65 minutes read as a shifted lognormal: mean and deviation near 1e65.
+        Dialog.FillFromCaller(65, 13, 0, 65.0 / 1440, 13.0 / 1440, 65, 13);
+        Check("opened on Normal(65, 13)");
+        Enter(Dialog, "65", "1", "0");
+        Enter(Dialog, "65", "13", "0");
+        Check("P2 retyped as 13");
+        Enter(Dialog, "0", "0.5", "0");
+        Dialog.SetCumulative(true);
+        Check("cumulative", 0.2);  // 0, 0.2, ..., 1
     }
 };
 
