@@ -34,6 +34,14 @@ namespace orbench::ui {
 
 namespace {
 
+QString EarlierRunQuestion(const EEarlierRunFiles& Earlier)
+{
+    return QString("The folder\n%1\nholds %2 files of an earlier run (instance files, REMOVE_ files, reports).\n\n"
+                   "Delete them and start the run?")
+        .arg(FromModel(Earlier.Directory))
+        .arg(Earlier.Files.size());
+}
+
 namespace fs = std::filesystem;
 
 const char* const GoCaption = "&Go!";
@@ -404,11 +412,24 @@ void TBatchWindow::Run(QPushButton* Button, const QString& IdleCaption, bool The
     TBatchResult Result;
     bool Failed = false;
     try {
-        const TBatchInputs RunInputs = Inputs();
-        if (Theoretical)
-            Result = GenerateTheoreticalBatch(FMain.Data(), RunInputs, *this);
-        else
-            Result = GenerateBatch(FMain.Data(), RunInputs, *this);
+        TBatchInputs RunInputs = Inputs();
+        // A run never mixes its files with those of an earlier run: the user decides whether
+        // the earlier files go (nothing has been generated or written when this is asked).
+        for (;;) {
+            try {
+                if (Theoretical)
+                    Result = GenerateTheoreticalBatch(FMain.Data(), RunInputs, *this);
+                else
+                    Result = GenerateBatch(FMain.Data(), RunInputs, *this);
+                break;
+            } catch (const EEarlierRunFiles& Earlier) {
+                if (RunInputs.Overwrite || !AskYesNo(this, EarlierRunQuestion(Earlier))) {
+                    AddMessage("Run not started: " + Earlier.Directory + " holds files of an earlier run.");
+                    break;
+                }
+                RunInputs.Overwrite = true;
+            }
+        }
     } catch (const std::exception& Error) {
         // A stop that reached the overlap engine may end the run with the engine's exception.
         if (FStopRequested) {

@@ -26,6 +26,12 @@ TFileDialogHandler& FileDialogHandler()
     return Handler;
 }
 
+TQuestionHandler& QuestionHandler()
+{
+    static TQuestionHandler Handler;
+    return Handler;
+}
+
 }  // namespace
 
 const char* const TextFileFilter = "Text files (*.txt);;All files (*)";
@@ -42,6 +48,13 @@ void ShowMessageBox(QWidget* Parent, TBoxKind Kind, const QString& Text)
     case TBoxKind::Warning: QMessageBox::warning(Parent, Title, Text); break;
     case TBoxKind::Error: QMessageBox::critical(Parent, Title, Text); break;
     }
+}
+
+bool AskYesNo(QWidget* Parent, const QString& Text)
+{
+    if (QuestionHandler()) return QuestionHandler()(Text);
+    return QMessageBox::question(Parent, QApplication::applicationDisplayName(), Text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request)
@@ -85,6 +98,8 @@ QString CaseMixToolTip(const TCaseMix& CaseMix)
 void SetMessageBoxHandler(TMessageBoxHandler Handler) { MessageBoxHandler() = std::move(Handler); }
 
 void SetFileDialogHandler(TFileDialogHandler Handler) { FileDialogHandler() = std::move(Handler); }
+
+void SetQuestionHandler(TQuestionHandler Handler) { QuestionHandler() = std::move(Handler); }
 
 void TMessageBoxNotifier::ShowMessage(TMessageKind Kind, const std::string& Text)
 {

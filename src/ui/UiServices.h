@@ -32,13 +32,18 @@ struct TFileDialogRequest {
 using TMessageBoxHandler = std::function<void(TBoxKind Kind, const QString& Text)>;
 // Returns the chosen file name, or an empty text for "cancel".
 using TFileDialogHandler = std::function<QString(const TFileDialogRequest& Request)>;
+// Returns true for "Yes".
+using TQuestionHandler = std::function<bool(const QString& Text)>;
 
 void ShowMessageBox(QWidget* Parent, TBoxKind Kind, const QString& Text);
 QString RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request);
+// A question with the buttons Yes and No (No is the default); true for Yes.
+bool AskYesNo(QWidget* Parent, const QString& Text);
 
 // Replace the real dialogs (tests); an empty handler restores them.
 void SetMessageBoxHandler(TMessageBoxHandler Handler);
 void SetFileDialogHandler(TFileDialogHandler Handler);
+void SetQuestionHandler(TQuestionHandler Handler);
 
 // Texts between the model (8-bit, the system's code page) and the windows.
 inline QString FromModel(const std::string& Text) { return QString::fromLocal8Bit(Text.c_str()); }

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
+#include <set>
 #include <memory>
 
 #include "BatchWindow.h"
@@ -51,6 +52,8 @@ class BatchWindowTest : public QObject {
     std::unique_ptr<TBatchWindow> Window;
     QList<TBoxKind> BoxKinds;
     QStringList Boxes;
+    QStringList Questions;
+    bool Answer = false;
 
     template <class T> T* Get(const char* Name)
     {
@@ -90,6 +93,8 @@ private slots:
         BoxKinds.clear(), Boxes.clear();
         SetMessageBoxHandler([this](TBoxKind Kind, const QString& Text) { BoxKinds << Kind, Boxes << Text; });
         SetFileDialogHandler([](const TFileDialogRequest&) { return QString(); });
+        Questions.clear();
+        SetQuestionHandler([this](const QString& Text) { return Questions << Text, Answer; });
         Dir = std::make_unique<orbench::testing::TTempDir>();
         fs::create_directories(Dir->File("casemixes"));
         WriteCaseMix(Dir->File("casemixes/alpha.txt"));
@@ -105,6 +110,7 @@ private slots:
         Window.reset(), Main.reset(), Data.reset(), Dir.reset();
         SetMessageBoxHandler({});
         SetFileDialogHandler({});
+        SetQuestionHandler({});
         orbench::SetDecimalSeparator('.');
     }
 
@@ -270,8 +276,22 @@ private slots:
         const QString Summary = "Run finished: 8 instances written, 4 kept, 4 marked REMOVE_, 2 reports written, ";
         QCOMPARE(Messages().size(), 1);
         QVERIFY2(Messages()[0].startsWith(Summary) && Messages()[0].endsWith(" s."), qPrintable(Messages()[0]));
+        // a second run into the same folder asks first: "No" leaves every file as it is ...
+        const auto Listing = [this] {
+            std::set<std::string> Names;
+            for (const auto& Entry : fs::directory_iterator(Out("alpha"))) Names.insert(Entry.path().filename());
+            return Names;
+        };
+        const std::set<std::string> FirstRun = Listing();
         Window->GoBClick();
-        QVERIFY2(Messages().size() == 2 && Messages()[1].startsWith(Summary), qPrintable(Messages().join('\n')));
+        QVERIFY(Questions.size() == 1 && Questions[0].contains("holds 10 files of an earlier run"));
+        QVERIFY(Messages().size() == 2 && Messages()[1].startsWith("Run not started: "));
+        QVERIFY(Listing() == FirstRun && Boxes.isEmpty());
+        // ... and "Yes" deletes the earlier run's files, then runs
+        Answer = true;
+        Window->GoBClick();
+        QCOMPARE(Questions.size(), 2);
+        QVERIFY2(Messages().size() == 3 && Messages()[2].startsWith(Summary), qPrintable(Messages().join('\n')));
         QVERIFY(!GaugeShown() && !Window->Running());
         QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
         QVERIFY(List("LoadLB")->isEnabled() && Get<QPushButton>("GenTheorInstB")->isEnabled());
