@@ -382,6 +382,11 @@ void TManifestRecorder::Finish(bool Stopped, bool DrawLimitPassed, const std::st
     WriteManifest(FRoot, FManifest);
 }
 
+bool IsRunFilePath(const std::string& RelativePath)
+{
+    return ClassifyRunFile(fs::path(RelativePath).filename().string()) != TRunFileKind::rfOther;
+}
+
 TVerification VerifyManifest(const std::string& RootDirectory, const TRunFileTest& IsRunFile)
 {
     const TManifest Manifest = ReadManifest(RootDirectory);

@@ -174,6 +174,10 @@ struct TVerification {
     bool Passed() const { return Missing.empty() && Changed.empty() && Unlisted.empty(); }
 };
 
+// The test `orbench-cli verify` uses: a file whose name is of a run's kinds (ClassifyRunFile:
+// instances, their REMOVE_ forms, reports), in any folder below the root.
+bool IsRunFilePath(const std::string& RelativePath);
+
 // Reads RootDirectory/manifest.json (EOrbenchError when it is missing or invalid) and checks the
 // directory tree against it. Paths in the findings are relative, as in the manifest; missing and
 // changed files in manifest order.

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <new>
@@ -496,18 +495,11 @@ int CommandStats(const TParsedArgs& Args, TRun& Run)
     return ExitSuccess;
 }
 
-// Files of the kinds a batch run writes (instances, their REMOVE_ forms, reports), anywhere below
-// the folder being verified.
-bool IsRunFile(const std::string& RelativePath)
-{
-    return ClassifyRunFile(std::filesystem::path(RelativePath).filename().string()) != TRunFileKind::rfOther;
-}
-
 int CommandVerify(const TParsedArgs& Args, TRun&)
 {
     if (Args.Positionals.size() != 1) throw ECliError("verify needs exactly one DIR");
     const std::string Dir = Path(Args.Positionals.front(), "DIR");
-    const TVerification Found = VerifyManifest(Dir, IsRunFile);
+    const TVerification Found = VerifyManifest(Dir, IsRunFilePath);
     const std::pair<const char*, const std::vector<std::string>*> Findings[] = {
         {"missing", &Found.Missing}, {"changed", &Found.Changed}, {"not listed", &Found.Unlisted}};
     std::string Summary;
@@ -623,8 +615,8 @@ std::vector<TOptionDef> BatchOptionDefs(bool WithCaseMixes)
         {"--out", "DIR", "base folder of the output tree; one folder per case mix below it", "instances"},
         {"--engine", "exact|solver", "how overlap and selection are computed", "exact"},
         {"--overwrite", "",
-         "delete the files of an earlier run (instances, REMOVE_ files, reports) from the case-mix folders first "
-         "instead of refusing the run",
+         "delete the files of an earlier run (instances, REMOVE_ files, reports) from the case-mix folders and "
+         "the manifest.json of the base folder first, instead of refusing the run",
          "off"},
         MaxDrawsOption,
     };

@@ -128,9 +128,9 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
     testing::WriteLines(Work.File("empty.txt"), {Header});
     testing::WriteLines(Work.File("zero.txt"), {Header, "1\tNormal\t60\t6\t0\t0"});
     testing::WriteLines(Work.File("bad.txt"), {Header, "1\tNormal\t60\t6\t0\t-1"});
-    testing::WriteLines(Work.File("count.txt"), {Header, "3\tPoisson\t2e15\t1\t0\t1"});
+    testing::WriteLines(Work.File("fixed.txt"), {Header, "3\tFixed\t60\t0\t0\t1"});  // a kind without a distribution
     WriteInstance(Work.File("stray.txt"), "one", "1", "0.25", "0.25", {Normal, "61\t6\t0"});
-    WriteInstance(Work.File("huge.txt"), "count", "1", "0.25", "0.25", {"2000000000000000\t1\t0"});
+    WriteInstance(Work.File("fixed_instance.txt"), "fixed", "1", "0.125", "0.125", {"60\t0\t0"});
     const TNames Inputs = Files();
     const std::string Gen = "generate --casemix one.txt --ordays 2 --out o ";
     // Each message names the option and the value, or the file.
@@ -174,7 +174,8 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
         {"sample --casemix one.txt --scenarios 1 --out s.csv stray.txt",
          "orbench-cli: stray.txt, line 12: the surgery's parameters match no surgery type of case mix one\n"},
         {"stats --casemix one.txt stray.txt", "stray.txt, line 12: the surgery's parameters match no surgery type"},
-        {"sample --casemix count.txt --scenarios 1 --out s.csv huge.txt", "huge.txt: surgery 1 of surgery type 3: "},
+        {"sample --casemix fixed.txt --scenarios 1 --out s.csv fixed_instance.txt",
+         "fixed_instance.txt: surgery 1 of surgery type 3: a NoDistribution duration cannot be sampled"},
         {"verify nowhere", "orbench-cli: nowhere/manifest.json: File does not exist!\n"},
     };
     for (const auto& [Args, Message] : Refused) {
