@@ -37,6 +37,8 @@ bench: build
 	@$(BUILD_DIR)/bin/orbench-bench-overlap
 	@echo
 	@$(BUILD_DIR)/bin/orbench-bench-sampling
+	@echo
+	@$(BUILD_DIR)/bin/orbench-bench-verify
 
 clean:
 	rm -rf $(BUILD_DIR)

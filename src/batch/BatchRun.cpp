@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
+#include <functional>
 
 #include "FileUtils.h"
+#include "Manifest.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
 #include "OverlapReport.h"
 #include "ParameterLists.h"
+#include "ProgramVersion.h"
 #include "Selection.h"
 #include "TextUtils.h"
 
@@ -27,6 +31,8 @@ struct TRunSettings {
     double EpsilonDist = 0;
     bool RemoveInstances = false;
     int NumInstancesToSelect = 0;
+    // Told about every file the run leaves (never null once the run has begun writing).
+    TManifestRecorder* Recorder = nullptr;
 };
 
 // What differs between the two runs.
@@ -134,11 +140,13 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
                 for (int i = 0; i < N; ++i) {
                     if (X[1 + static_cast<std::size_t>(i)] >= ChosenValue) continue;
                     TInstance* Instance = Combination[i];
+                    const std::string Unmarked = Instance->FileName;
                     const std::string Marked = MarkedPath(Instance->FileName);
                     // A marked file left by an earlier run is replaced; a missing file (instances
                     // not saved) is no error.
                     std::rename(Instance->FileName.c_str(), Marked.c_str());
                     Instance->FileName = Marked;
+                    if (Settings.Recorder != nullptr) Settings.Recorder->InstanceMarked(Unmarked, *Instance);
                 }
                 MaxOverlap = X[0];
             } else {
@@ -147,9 +155,10 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
                                 ", load: " + FormatGeneral(Load));
             }
         }
-        WriteOverlapReport(DirName + Kind.ReportPrefix + CaseMix.Name + "_ordays_" + std::to_string(NumORdays) +
-                               "_load_" + FormatGeneral(Load) + ".txt",
-                           Overlap, MaxOverlap, X, K, Selected, *Kind.Texts);
+        const std::string ReportFile = DirName + Kind.ReportPrefix + CaseMix.Name + "_ordays_" +
+                                       std::to_string(NumORdays) + "_load_" + FormatGeneral(Load) + ".txt";
+        WriteOverlapReport(ReportFile, Overlap, MaxOverlap, X, K, Selected, *Kind.Texts);
+        if (Settings.Recorder != nullptr) Settings.Recorder->ReportWritten(ReportFile);
         Combination.Clear();
         if (Host.CheckPoint()) {
             Host.AddMessage(InterruptedMessage);
@@ -162,11 +171,14 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
 bool RunCaseMix(TCaseMix& CaseMix, const std::string& DirName, const TRunSettings& Settings,
                 const TBatchInputs& Inputs, const TRunKind& Kind, TBatchHost& Host, TBatchResult& Result)
 {
+    const auto Saved = [&Settings, &Inputs](const TInstance& Instance) {
+        if (Inputs.SaveInstances && Settings.Recorder != nullptr) Settings.Recorder->InstanceWritten(Instance);
+    };
     for (const std::string& Entry : Inputs.NumORdays) {
         const int NumORdays = ReadInteger(Entry, "Number of operating rooms");
         if (!CaseMix.GenerateInstances(Settings.LoadList, 0, Settings.NumInstancesPerLoad, NumORdays,
                                        Settings.MaxAbsDeviationFromLoad, Inputs.SaveInstances, DirName,
-                                       Kind.GenerateOnTheFly, {}, Inputs.MaxDraws)) {
+                                       Kind.GenerateOnTheFly, Saved, Inputs.MaxDraws)) {
             Host.AddMessage("Could not generate all instances for case mix " + CaseMix.Name +
                             ", #ORdays: " + std::to_string(NumORdays));
             Result.DrawLimitPassed = true;
@@ -210,6 +222,90 @@ bool ReadNumInstances(const TBatchInputs& Inputs, TBatchHost& Host, int& NumInst
     return false;
 }
 
+// The root of the output tree, where the manifest goes.
+std::string ManifestRoot(const TBatchInputs& Inputs)
+{
+    return Inputs.BaseDirectory.empty() ? "./" : Inputs.BaseDirectory;
+}
+
+// The settings of the run as its manifest records them; every OR-days entry is read here, so that
+// one that is no integer refuses the run before anything is written. Taken before the first draw.
+TManifestSettings ManifestSettings(const TData& Data, const TBatchInputs& Inputs, const TRunSettings& Settings)
+{
+    TManifestSettings M;
+    M.Seed = Inputs.StartupSeed;
+    M.GeneratorState = Data.Random.State();
+    M.CapacityORinMinutes = Inputs.CapacityORinMinutes;
+    M.DecimalSeparator = std::string(1, DecimalSeparator());
+    for (const std::string& Entry : Inputs.NumORdays)
+        M.NumORdays.push_back(ReadInteger(Entry, "Number of operating rooms"));
+    M.Loads = Settings.LoadList;
+    M.PerCombination = Settings.NumInstancesPerLoad;
+    M.Deviation = Settings.MaxAbsDeviationFromLoad;
+    M.Select = Settings.NumInstancesToSelect;
+    M.Epsilon = Settings.EpsilonDist;
+    M.DeterministicDistance = Inputs.DeterministicDistance;
+    M.Analyze = Inputs.AnalyzeOverlap;
+    M.DeleteOthers = Inputs.RemoveInstances;
+    M.Save = Inputs.SaveInstances;
+    M.Engine = Inputs.Engine == TOverlapEngine::oeSolver ? "solver" : "exact";
+    M.MaxDraws = Inputs.MaxDraws;
+    return M;
+}
+
+// The front end of a run, with every message line also going into the manifest.
+class TRecordedHost : public TBatchHost {
+public:
+    TRecordedHost(TBatchHost& Host, TManifestRecorder& Recorder) : FHost(Host), FRecorder(Recorder) {}
+    void AddMessage(const std::string& Message) override
+    {
+        FRecorder.Message(Message);
+        FHost.AddMessage(Message);
+    }
+    void ShowProgress(int Maximum) override { FHost.ShowProgress(Maximum); }
+    void AdvanceProgress() override { FHost.AdvanceProgress(); }
+    void HideProgress() override { FHost.HideProgress(); }
+    bool CheckPoint() override { return FHost.CheckPoint(); }
+    bool StopRequested() override { return FHost.StopRequested(); }
+
+private:
+    TBatchHost& FHost;
+    TManifestRecorder& FRecorder;
+};
+
+std::string ErrorText(const std::exception_ptr& Error)
+{
+    try {
+        std::rethrow_exception(Error);
+    } catch (const std::exception& E) {
+        return E.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+using TRunBody = std::function<void(TBatchHost& Host, TBatchResult& Result)>;
+
+// The part of a run that writes: Body runs with the messages recorded, and the manifest is
+// written when it ends, also when an error ends it (that error then goes on to the caller; one in
+// writing the manifest would only hide it).
+TBatchResult RecordRun(TManifestRecorder& Recorder, TBatchHost& Host, const TRunBody& Body)
+{
+    TBatchResult Result;
+    TRecordedHost RunHost(Host, Recorder);
+    try {
+        Body(RunHost, Result);
+    } catch (...) {
+        try {
+            Recorder.Finish(Result.Interrupted, Result.DrawLimitPassed, ErrorText(std::current_exception()));
+        } catch (...) {
+        }
+        throw;
+    }
+    Recorder.Finish(Result.Interrupted, Result.DrawLimitPassed);
+    return Result;
+}
+
 }  // namespace
 
 void SelectInstancesByORdaysAndLoad(const TInstanceList& Source, int NumORdays, TInstanceList& Target, double Load)
@@ -232,7 +328,7 @@ TBatchResult GenerateBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& 
         Result.Aborted = true;
         return Result;
     }
-    const TRunSettings Settings = ReadSettings(Inputs, NumInstancesPerLoad);
+    TRunSettings Settings = ReadSettings(Inputs, NumInstancesPerLoad);
     const TRunKind Kind{false, &OverlapReportTexts(), "overlap_"};
     std::vector<const TCaseMix*> Run;
     std::vector<std::string> Directories;
@@ -241,28 +337,34 @@ TBatchResult GenerateBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& 
         Run.push_back(Data.CaseMixes[s].get());
         Directories.push_back(CaseMixDirectory(Inputs, Data.CaseMixes[s]->Name));
     }
+    TManifestRecorder Recorder(ManifestRoot(Inputs), ProgramVersion, "batch", ManifestSettings(Data, Inputs, Settings));
     CheckCaseMixNames(Run);
     PrepareRunDirectories(Directories, Inputs.Overwrite);
-    ForceDirectories(Inputs.BaseDirectory);
+    PrepareManifest(ManifestRoot(Inputs), Inputs.Overwrite);
+    for (const TCaseMix* CaseMix : Run) Recorder.CaseMixRead(*CaseMix);
+    Settings.Recorder = &Recorder;
 
-    const int Checked = static_cast<int>(std::count(Inputs.CaseMixChecked.begin(), Inputs.CaseMixChecked.end(), true));
-    TRunCleanup Cleanup(Host);
-    Host.ShowProgress(Checked * static_cast<int>(Inputs.NumORdays.size()));
-    for (std::size_t s = 0; s < Inputs.CaseMixChecked.size(); ++s) {
-        if (!Inputs.CaseMixChecked[s] || s >= Data.CaseMixes.size()) continue;
-        TCaseMix& CaseMix = *Data.CaseMixes[s];
-        Cleanup.Processing(&CaseMix);
-        const std::string DirName = CaseMixDirectory(Inputs, CaseMix.Name);
-        ForceDirectories(DirName);
-        const bool Stopped = RunCaseMix(CaseMix, DirName, Settings, Inputs, Kind, Host, Result);
-        CaseMix.Instances.Clear();
-        Cleanup.Processing(nullptr);
-        if (Stopped || Host.StopRequested()) {
-            Result.Interrupted = true;
-            break;
+    return RecordRun(Recorder, Host, [&](TBatchHost& RunHost, TBatchResult& Result) {
+        ForceDirectories(Inputs.BaseDirectory);
+        const int Checked =
+            static_cast<int>(std::count(Inputs.CaseMixChecked.begin(), Inputs.CaseMixChecked.end(), true));
+        TRunCleanup Cleanup(RunHost);
+        RunHost.ShowProgress(Checked * static_cast<int>(Inputs.NumORdays.size()));
+        for (std::size_t s = 0; s < Inputs.CaseMixChecked.size(); ++s) {
+            if (!Inputs.CaseMixChecked[s] || s >= Data.CaseMixes.size()) continue;
+            TCaseMix& CaseMix = *Data.CaseMixes[s];
+            Cleanup.Processing(&CaseMix);
+            const std::string DirName = CaseMixDirectory(Inputs, CaseMix.Name);
+            ForceDirectories(DirName);
+            const bool Stopped = RunCaseMix(CaseMix, DirName, Settings, Inputs, Kind, RunHost, Result);
+            CaseMix.Instances.Clear();
+            Cleanup.Processing(nullptr);
+            if (Stopped || RunHost.StopRequested()) {
+                Result.Interrupted = true;
+                break;
+            }
         }
-    }
-    return Result;
+    });
 }
 
 TBatchResult GenerateTheoreticalBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& Host)
@@ -273,42 +375,48 @@ TBatchResult GenerateTheoreticalBatch(TData& Data, const TBatchInputs& Inputs, T
         Result.Aborted = true;
         return Result;
     }
-    const TRunSettings Settings = ReadSettings(Inputs, NumInstancesPerLoad);
+    TRunSettings Settings = ReadSettings(Inputs, NumInstancesPerLoad);
     const TRunKind Kind{true, &ProximityReportTexts(), "proximity_"};
     std::vector<std::string> Directories;
     for (int t = 0; t < NumCaseMixTypes; ++t) Directories.push_back(CaseMixDirectory(Inputs, TheoreticalName(t)));
+    TManifestRecorder Recorder(ManifestRoot(Inputs), ProgramVersion, "theoretical-batch",
+                               ManifestSettings(Data, Inputs, Settings));
     PrepareRunDirectories(Directories, Inputs.Overwrite);
-    ForceDirectories(Inputs.BaseDirectory);
+    PrepareManifest(ManifestRoot(Inputs), Inputs.Overwrite);
+    Settings.Recorder = &Recorder;
 
-    TRunCleanup Cleanup(Host);
-    Host.ShowProgress(NumCaseMixTypes * static_cast<int>(Inputs.NumORdays.size()));
-    for (int t = 0; t < NumCaseMixTypes; ++t) {
-        Data.CaseMixes.push_back(std::make_unique<TCaseMix>(&Data, t, Inputs.CapacityORinMinutes));
-        TCaseMix* CaseMix = Data.CaseMixes.back().get();
-        CaseMix->Name = TheoreticalName(t);
-        // Generating on the fly adds a surgery type for every draw: the case mix goes when its
-        // type is done, so that memory stays bounded and the windows' lists keep their positions.
-        auto Release = [&Data, CaseMix] {
-            const auto It = std::find_if(Data.CaseMixes.begin(), Data.CaseMixes.end(),
-                                         [CaseMix](const auto& Item) { return Item.get() == CaseMix; });
-            if (It != Data.CaseMixes.end()) Data.CaseMixes.erase(It);
-        };
-        bool Stopped = false;
-        try {
-            const std::string DirName = CaseMixDirectory(Inputs, CaseMix->Name);
-            ForceDirectories(DirName);
-            Stopped = RunCaseMix(*CaseMix, DirName, Settings, Inputs, Kind, Host, Result);
-        } catch (...) {
+    return RecordRun(Recorder, Host, [&](TBatchHost& RunHost, TBatchResult& Result) {
+        ForceDirectories(Inputs.BaseDirectory);
+        TRunCleanup Cleanup(RunHost);
+        RunHost.ShowProgress(NumCaseMixTypes * static_cast<int>(Inputs.NumORdays.size()));
+        for (int t = 0; t < NumCaseMixTypes; ++t) {
+            Data.CaseMixes.push_back(std::make_unique<TCaseMix>(&Data, t, Inputs.CapacityORinMinutes));
+            TCaseMix* CaseMix = Data.CaseMixes.back().get();
+            CaseMix->Name = TheoreticalName(t);
+            Recorder.CaseMixRead(*CaseMix);
+            // Generating on the fly adds a surgery type for every draw: the case mix goes when its
+            // type is done, so that memory stays bounded and the windows' lists keep their positions.
+            auto Release = [&Data, CaseMix] {
+                const auto It = std::find_if(Data.CaseMixes.begin(), Data.CaseMixes.end(),
+                                             [CaseMix](const auto& Item) { return Item.get() == CaseMix; });
+                if (It != Data.CaseMixes.end()) Data.CaseMixes.erase(It);
+            };
+            bool Stopped = false;
+            try {
+                const std::string DirName = CaseMixDirectory(Inputs, CaseMix->Name);
+                ForceDirectories(DirName);
+                Stopped = RunCaseMix(*CaseMix, DirName, Settings, Inputs, Kind, RunHost, Result);
+            } catch (...) {
+                Release();
+                throw;
+            }
             Release();
-            throw;
+            if (Stopped || RunHost.StopRequested()) {
+                Result.Interrupted = true;
+                break;
+            }
         }
-        Release();
-        if (Stopped || Host.StopRequested()) {
-            Result.Interrupted = true;
-            break;
-        }
-    }
-    return Result;
+    });
 }
 
 }  // namespace orbench

@@ -34,9 +34,12 @@ struct TBatchInputs {
     double CapacityORinMinutes = 480;
     // The main draws each generation call may make.
     int MaxDraws = DefaultMaxDraws;
-    // Delete the files of an earlier run from the case-mix folders the run writes into, instead of
-    // refusing the run (EEarlierRunFiles).
+    // Delete the files of an earlier run from the case-mix folders the run writes into (and the
+    // manifest at the base directory), instead of refusing the run (EEarlierRunFiles).
     bool Overwrite = false;
+    // The seed the uniform generator got at start-up (the desktop program: 12345; the command line:
+    // --seed), for the run's manifest.
+    std::uint32_t StartupSeed = TUniformGenerator::DefaultSeed;
 };
 
 // How a run talks to its front end (the batch window or the command line).
@@ -69,9 +72,13 @@ void SelectInstancesByORdaysAndLoad(const TInstanceList& Source, int NumORdays, 
 // "&Go!": every checked case mix x every number of OR-days x the loads, generated into
 // BaseDirectory/<case mix name>/, each combination analysed, selected, marked and reported.
 // Throws EOrbenchError, before anything is written, on an option that does not convert or cannot
-// mean anything (a load or deviation of 0 or less, a negative epsilon) and on two checked case
-// mixes of the same name; EEarlierRunFiles (OutputFiles.h) when a case-mix folder holds files of
-// an earlier run and Overwrite is off; EOutputError when a file or folder cannot be written.
+// mean anything (a load or deviation of 0 or less, a negative epsilon, an OR-days entry that is
+// no integer) and on two checked case mixes of the same name; EEarlierRunFiles (OutputFiles.h)
+// when a case-mix folder holds files of an earlier run, or BaseDirectory the manifest of one, and
+// Overwrite is off; EOutputError when a file or folder cannot be written.
+// Once the checks have passed, the run writes BaseDirectory/manifest.json (Manifest.h) when it
+// ends: finished, stopped, or ended by an error (which the manifest names and which then goes on
+// to the caller).
 TBatchResult GenerateBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& Host);
 
 // "Generate Theor. Inst.": the same over the case-mix types 0..16 (case mixes TCM0..TCM16 whose

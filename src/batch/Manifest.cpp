@@ -10,6 +10,7 @@
 #include "FileUtils.h"
 #include "Model.h"
 #include "OrbenchError.h"
+#include "OutputFiles.h"
 #include "Sha256.h"
 
 namespace fs = std::filesystem;
@@ -112,6 +113,7 @@ TJson SettingsToJson(const TManifestSettings& S)
 {
     TJson J;
     J["seed"] = S.Seed;
+    J["generator_state"] = S.GeneratorState;
     J["capacity_minutes"] = S.CapacityORinMinutes;
     J["decimal_separator"] = S.DecimalSeparator;
     J["or_days"] = S.NumORdays;
@@ -134,6 +136,8 @@ TManifestSettings SettingsFromJson(const TJson& J)
     TManifestSettings S;
     constexpr std::int64_t LargestSeed = std::numeric_limits<std::uint32_t>::max();
     S.Seed = static_cast<std::uint32_t>(Integer(Field(J, "seed"), "seed", 0, LargestSeed));
+    S.GeneratorState =
+        static_cast<std::uint32_t>(Integer(Field(J, "generator_state"), "generator_state", 0, LargestSeed));
     S.CapacityORinMinutes = Number(J, "capacity_minutes");
     S.DecimalSeparator = Text(J, "decimal_separator");
     for (const TJson& Value : List(J, "or_days"))
@@ -206,13 +210,17 @@ std::string ManifestToJson(const TManifest& Manifest)
     J["settings"] = SettingsToJson(Manifest.Settings);
     J["case_mixes"] = TJson::array();
     for (const TManifestCaseMix& CM : Manifest.CaseMixes)
-        J["case_mixes"].push_back(
-            {{"file", CM.FileName}, {"name", CM.Name}, {"surgery_types", CM.NumSurgeryTypes}, {"sha256", CM.Sha256}});
+        J["case_mixes"].push_back({{"file", CM.FileName},
+                                   {"name", CM.Name},
+                                   {"surgery_types", CM.NumSurgeryTypes},
+                                   {"capacity_minutes", CM.CapacityORinMinutes},
+                                   {"sha256", CM.Sha256}});
     J["files"] = TJson::array();
     for (const TManifestFile& F : Manifest.Files) J["files"].push_back(FileToJson(F));
     J["messages"] = Manifest.Messages;
     J["stopped"] = Manifest.Stopped;
     J["draw_limit_passed"] = Manifest.DrawLimitPassed;
+    J["error"] = Manifest.Error;
     J["elapsed_seconds"] = Manifest.ElapsedSeconds;
     // Line breaks appear only between elements (breaks inside texts are escaped).
     const std::string Dumped = J.dump(2, ' ', false, TJson::error_handler_t::replace);
@@ -239,7 +247,8 @@ TManifest ManifestFromJson(const std::string& JsonText, const std::string& Sourc
         M.Run = Text(J, "run");
         M.Settings = SettingsFromJson(Field(J, "settings"));
         for (const TJson& CM : List(J, "case_mixes"))
-            M.CaseMixes.push_back({Text(CM, "file"), Text(CM, "name"), Int(CM, "surgery_types"), Text(CM, "sha256")});
+            M.CaseMixes.push_back({Text(CM, "file"), Text(CM, "name"), Int(CM, "surgery_types"), Text(CM, "sha256"),
+                                   Number(CM, "capacity_minutes")});
         for (const TJson& F : List(J, "files")) M.Files.push_back(FileFromJson(F));
         for (const TJson& Line : List(J, "messages")) {
             if (!Line.is_string()) throw TBadField("\"messages\" holds something other than texts");
@@ -247,6 +256,7 @@ TManifest ManifestFromJson(const std::string& JsonText, const std::string& Sourc
         }
         M.Stopped = Boolean(J, "stopped");
         M.DrawLimitPassed = Boolean(J, "draw_limit_passed");
+        M.Error = Text(J, "error");
         M.ElapsedSeconds = Number(J, "elapsed_seconds");
         return M;
     } catch (const TBadField& E) {
@@ -271,6 +281,16 @@ TManifest ReadManifest(const std::string& RootDirectory)
         Content += '\n';
     }
     return ManifestFromJson(Content, FileName);
+}
+
+void PrepareManifest(const std::string& RootDirectory, bool Overwrite)
+{
+    const std::string FileName = IncludeTrailingPathDelimiter(RootDirectory) + ManifestFileName;
+    if (!PathExists(FileName)) return;
+    if (!Overwrite) throw EEarlierRunFiles(IncludeTrailingPathDelimiter(RootDirectory), {ManifestFileName});
+    std::error_code Ec;
+    if (!fs::remove(FileName, Ec) || Ec)
+        throw EOutputError(FileName + ": " + (Ec ? Ec.message() : std::string("cannot be deleted")));
 }
 
 TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string ProgramVersion, std::string Run,
@@ -316,7 +336,7 @@ void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance&
 void TManifestRecorder::CaseMixRead(const TCaseMix& CaseMix)
 {
     FManifest.CaseMixes.push_back({CaseMix.FileName, CaseMix.Name, static_cast<int>(CaseMix.SurgeryTypes.size()),
-                                   CaseMix.FileName.empty() ? "" : Sha256HexOfFile(CaseMix.FileName)});
+                                   CaseMix.FileSha256, CaseMix.CapacityORinMinutes});
 }
 
 void TManifestRecorder::InstanceWritten(const TInstance& Instance)
@@ -353,12 +373,18 @@ void TManifestRecorder::ReportWritten(const std::string& FileName)
 
 void TManifestRecorder::Message(const std::string& Text) { FManifest.Messages.push_back(Text); }
 
-void TManifestRecorder::Finish(bool Stopped, bool DrawLimitPassed)
+void TManifestRecorder::Finish(bool Stopped, bool DrawLimitPassed, const std::string& Error)
 {
     FManifest.Stopped = Stopped;
     FManifest.DrawLimitPassed = DrawLimitPassed;
+    FManifest.Error = Error;
     FManifest.ElapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
     WriteManifest(FRoot, FManifest);
+}
+
+bool IsRunFilePath(const std::string& RelativePath)
+{
+    return ClassifyRunFile(fs::path(RelativePath).filename().string()) != TRunFileKind::rfOther;
 }
 
 TVerification VerifyManifest(const std::string& RootDirectory, const TRunFileTest& IsRunFile)

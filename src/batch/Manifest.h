@@ -11,13 +11,16 @@
 //   format_version    1
 //   program_version   text
 //   run               "batch" or "theoretical-batch"
-//   settings          seed (integer 0..2^32-1), capacity_minutes, decimal_separator ("." or ","),
+//   settings          seed (the seed given at start-up, integer 0..2^32-1), generator_state (the
+//                     uniform generator's state when the run began: as --seed it reproduces the
+//                     run), capacity_minutes, decimal_separator ("." or ","),
 //                     or_days (list of integers), loads (list of numbers), per_combination,
 //                     deviation, select, epsilon, distance ("deterministic" or "stochastic"),
 //                     analyze, delete_others, save (true/false), engine ("exact" or "solver"),
 //                     max_draws (the generation draw limit)
-//   case_mixes        list of {file, name, surgery_types, sha256}; file and sha256 are "" for a
-//                     case mix made in memory
+//   case_mixes        list of {file, name, surgery_types, capacity_minutes, sha256}; sha256 is
+//                     that of the file's bytes as the reader read them; file and sha256 are "" for
+//                     a case mix made in memory
 //   files             list of {path, kind, sha256} with kind "instance", "marked_instance"
 //                     (renamed with the prefix REMOVE_) or "report"; the two instance kinds also
 //                     carry case_mix, or_days, desired_load, load and surgeries. path is relative
@@ -25,6 +28,8 @@
 //   messages          list of the run's message lines, in order
 //   stopped           true when a stop request ended the run
 //   draw_limit_passed true when some generation call could not make all its instances
+//   error             "" when the run came to its end (finished or stopped), else the error that
+//                     ended it after it had begun writing
 //   elapsed_seconds   the time the run took
 
 #include <chrono>
@@ -57,6 +62,7 @@ struct TManifestSettings {
     bool Save = true;
     std::string Engine = "exact";
     std::int64_t MaxDraws = 100000;
+    std::uint32_t GeneratorState = 12345;
 
     bool operator==(const TManifestSettings&) const = default;
 };
@@ -66,6 +72,7 @@ struct TManifestCaseMix {
     std::string Name;
     int NumSurgeryTypes = 0;
     std::string Sha256;
+    double CapacityORinMinutes = 0;
 
     bool operator==(const TManifestCaseMix&) const = default;
 };
@@ -95,6 +102,7 @@ struct TManifest {
     std::vector<std::string> Messages;
     bool Stopped = false;
     bool DrawLimitPassed = false;
+    std::string Error;
     double ElapsedSeconds = 0;
 
     bool operator==(const TManifest&) const = default;
@@ -111,6 +119,11 @@ TManifest ManifestFromJson(const std::string& Text, const std::string& Source = 
 void WriteManifest(const std::string& RootDirectory, const TManifest& Manifest);
 TManifest ReadManifest(const std::string& RootDirectory);
 
+// The manifest of an earlier run at the root belongs to that run's output: without Overwrite,
+// throws EEarlierRunFiles (OutputFiles.h) when RootDirectory holds one; with Overwrite, deletes it
+// (EOutputError when that fails), so that no manifest describes files that are gone.
+void PrepareManifest(const std::string& RootDirectory, bool Overwrite);
+
 // Builds the manifest while a run goes on. Every file is hashed when the recorder is told about
 // it, so the digest is that of the file as the run left it; telling it again about the same path
 // (a file written twice) replaces the entry. Paths may be absolute or relative to the current
@@ -120,8 +133,8 @@ public:
     TManifestRecorder(std::string RootDirectory, std::string ProgramVersion, std::string Run,
                       TManifestSettings Settings);
 
-    // A case mix the run uses, with the digest of its file as it is now (call it right after
-    // reading); a case mix made in memory has no file and no digest.
+    // A case mix the run uses, with the digest its reader took of the file (TCaseMix::FileSha256);
+    // a case mix made in memory has no file and no digest.
     void CaseMixRead(const TCaseMix& CaseMix);
     // The instance was saved under its FileName.
     void InstanceWritten(const TInstance& Instance);
@@ -131,8 +144,9 @@ public:
     void InstanceMarked(const std::string& OldFileName, const TInstance& Instance);
     void ReportWritten(const std::string& FileName);
     void Message(const std::string& Text);
-    // Stamps how the run ended and the time since construction, and writes manifest.json.
-    void Finish(bool Stopped, bool DrawLimitPassed);
+    // Stamps how the run ended (Error: the error that ended it, "" for none) and the time since
+    // construction, and writes manifest.json.
+    void Finish(bool Stopped, bool DrawLimitPassed, const std::string& Error = "");
 
     const TManifest& Manifest() const { return FManifest; }
 
@@ -159,6 +173,10 @@ struct TVerification {
 
     bool Passed() const { return Missing.empty() && Changed.empty() && Unlisted.empty(); }
 };
+
+// The test `orbench-cli verify` uses: a file whose name is of a run's kinds (ClassifyRunFile:
+// instances, their REMOVE_ forms, reports), in any folder below the root.
+bool IsRunFilePath(const std::string& RelativePath);
 
 // Reads RootDirectory/manifest.json (EOrbenchError when it is missing or invalid) and checks the
 // directory tree against it. Paths in the findings are relative, as in the manifest; missing and

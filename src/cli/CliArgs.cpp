@@ -140,7 +140,8 @@ TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::ve
     App.require_subcommand(0, 1);
     App.footer("orbench-cli help COMMAND (or orbench-cli COMMAND --help) prints the options of a command.\n"
                "Exit codes: 0 success, 1 bad usage or input, 2 an output could not be written or memory ran out,\n"
-               "3 the run did not do all that was asked (draw limit passed, selection refused), 130 Ctrl-C.");
+               "3 the run did not do all that was asked (draw limit passed, selection refused; verify: files do not\n"
+               "match the manifest), 130 Ctrl-C.");
     for (const TOptionDef& Def : CommonOptions()) AddOption(App, Def, CommonGroup);
 
     std::vector<CLI::App*> Subcommands;

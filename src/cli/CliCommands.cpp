@@ -1,29 +1,33 @@
 #include "CliCommands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <new>
+#include <ostream>
+#include <streambuf>
 
 #include "BatchRun.h"
 #include "CliArgs.h"
 #include "CliBatchHost.h"
 #include "CliStop.h"
+#include "DurationSampling.h"
 #include "FileUtils.h"
 #include "InstanceFill.h"
+#include "InstanceStats.h"
+#include "Manifest.h"
 #include "Model.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
 #include "OutputFiles.h"
 #include "Overlap.h"
 #include "OverlapReport.h"
+#include "ProgramVersion.h"
 #include "Selection.h"
 #include "TextUtils.h"
-
-#ifndef ORBENCH_VERSION
-#define ORBENCH_VERSION "unknown"
-#endif
 
 namespace orbench::cli {
 
@@ -62,6 +66,7 @@ struct TRun {
     TCliNotifier Notifier;
     TData Data;
     double Capacity = 480;
+    std::uint32_t Seed = TUniformGenerator::DefaultSeed;
     TRun() { Data.Notifier = &Notifier; }
 };
 
@@ -141,7 +146,8 @@ void ApplyCommonOptions(const TParsedArgs& Args, TRun& Run)
         SetDecimalSeparator(DetectLocaleDecimalSeparator());
     }
     if (Args.Has("--capacity")) Run.Capacity = Positive(Args.Value("--capacity"), "--capacity");
-    Run.Data.Random.Seed(Args.Has("--seed") ? ParseSeed(Args.Value("--seed")) : TUniformGenerator::DefaultSeed);
+    Run.Seed = Args.Has("--seed") ? ParseSeed(Args.Value("--seed")) : TUniformGenerator::DefaultSeed;
+    Run.Data.Random.Seed(Run.Seed);
 }
 
 // ---- Reading files ----
@@ -171,6 +177,42 @@ void ReadInstance(TRun& Run, const std::string& FileName)
     Run.Data.ReadAndAddInstance(FileName, Target);
     Run.Notifier.Subject.clear();
     if (Target == nullptr) throw ECliError("");
+}
+
+// The instance reader drops a surgery line whose parameters match no surgery type of the case mix,
+// which would shift the numbers of the surgeries after it. Sampling and statistics need every
+// surgery of the file: such a line refuses the file, naming file and line.
+void RequireEverySurgeryRead(const std::string& FileName, const TCaseMix& CaseMix)
+{
+    constexpr std::size_t FirstSurgeryLine = 10;  // 0-based
+    const std::vector<std::string> Lines = ReadTextFileLines(FileName);
+    for (std::size_t i = FirstSurgeryLine; i < Lines.size(); ++i) {
+        std::vector<std::string> Fields;
+        SplitToStringList(Lines[i], '\t', Fields);
+        if (Fields.size() < 4) continue;
+        double P[3] = {0, 0, 0};
+        bool Numbers = true;  // as the reader has read them already
+        for (std::size_t k = 0; k < 3; ++k)
+            Numbers = Numbers && TryTextToFloat(NormalizeDecimalSeparator(Fields[k + 1]), P[k]);
+        if (!Numbers || CaseMix.FindSurgeryTypeByCharacteristics(P[0], P[1], P[2]) == nullptr)
+            throw FileLineError(FileName, static_cast<int>(i) + 1,
+                                "the surgery's parameters match no surgery type of case mix " +
+                                    ShortenForMessage(CaseMix.Name));
+    }
+}
+
+// The instance files, read in order into CaseMix (the only case mix loaded), each named by its path
+// as given and holding every surgery its file lists.
+std::vector<const TInstance*> ReadWholeInstances(TRun& Run, TCaseMix& CaseMix, const std::vector<std::string>& Files)
+{
+    std::vector<const TInstance*> Instances;
+    for (const std::string& FileName : Files) {
+        ReadInstance(Run, FileName);
+        RequireEverySurgeryRead(FileName, CaseMix);
+        CaseMix.Instances.Last()->FileName = FileName;
+        Instances.push_back(CaseMix.Instances.Last());
+    }
+    return Instances;
 }
 
 // Generation draws only from types of positive frequency; a case mix without such types of the
@@ -364,6 +406,113 @@ int CommandOverlap(const TParsedArgs& Args, TRun& Run)
     return Select && !Applied ? ExitIncomplete : ExitSuccess;
 }
 
+// An output stream buffer over a C stream that is also a check point: a write after Ctrl-C throws
+// ECliStopped (the scenario writer hands its text over in pieces of about 1 MB).
+class TStoppableOutput : public std::streambuf {
+public:
+    TStoppableOutput(std::FILE* File, std::string Name) : FFile(File), FName(std::move(Name)) {}
+
+protected:
+    std::streamsize xsputn(const char* Bytes, std::streamsize Size) override
+    {
+        if (CliStopRequested()) throw ECliStopped{};
+        if (std::fwrite(Bytes, 1, static_cast<std::size_t>(Size), FFile) != static_cast<std::size_t>(Size))
+            throw EOutputError(FName + ": " + std::strerror(errno));
+        return Size;
+    }
+    int_type overflow(int_type Ch) override
+    {
+        if (traits_type::eq_int_type(Ch, traits_type::eof())) return traits_type::not_eof(Ch);
+        const char Byte = traits_type::to_char_type(Ch);
+        xsputn(&Byte, 1);
+        return Ch;
+    }
+
+private:
+    std::FILE* FFile;
+    std::string FName;
+};
+
+// Writes through Write into FileName atomically: the bytes go to FileName.part~, which takes the
+// final name only when everything was written; on an error or a stop it is removed.
+void WriteFileAtomically(const std::string& FileName, const std::function<void(std::ostream&)>& Write)
+{
+    const std::string TempName = FileName + ".part~";
+    std::FILE* File = std::fopen(TempName.c_str(), "wb");
+    if (File == nullptr) throw EOutputError(FileName + ": " + std::strerror(errno));
+    try {
+        TStoppableOutput Buffer(File, FileName);
+        std::ostream Out(&Buffer);
+        Out.exceptions(std::ios::badbit);  // the buffer's own exceptions reach the caller
+        Write(Out);
+    } catch (...) {
+        std::fclose(File);
+        std::remove(TempName.c_str());
+        throw;
+    }
+    if (std::fclose(File) != 0 || std::rename(TempName.c_str(), FileName.c_str()) != 0) {
+        const int Errno = errno;
+        std::remove(TempName.c_str());
+        throw EOutputError(FileName + ": " + std::strerror(Errno));
+    }
+}
+
+int CommandSample(const TParsedArgs& Args, TRun& Run)
+{
+    if (Args.Positionals.empty()) throw ECliError("sample needs at least one INSTANCE_FILE");
+    const int Scenarios = AtLeast(Args.Required("--scenarios"), "--scenarios", 1);
+    const std::string OutFile = Args.Has("--out") ? Path(Args.Value("--out"), "--out") : "";
+    const std::string CaseMixFile = Path(Args.Required("--casemix"), "--casemix");
+    for (const std::string& FileName : Args.Positionals) Path(FileName, "INSTANCE_FILE");
+    TCaseMix& CaseMix = ReadCaseMix(Run, CaseMixFile);
+    const std::vector<const TInstance*> Instances = ReadWholeInstances(Run, CaseMix, Args.Positionals);
+
+    // The scenario writer checks every surgery type before it writes or draws anything.
+    TUniformGenerator Sampler(Run.Seed);
+    const TStopRequestScope StopScope;
+    if (!OutFile.empty()) {
+        WriteFileAtomically(OutFile, [&](std::ostream& Out) {
+            WriteDurationScenarios(Out, Instances, Scenarios, Sampler, "\r\n");
+        });
+        return ExitSuccess;
+    }
+    TStoppableOutput Buffer(stdout, "stdout");
+    std::ostream Out(&Buffer);
+    Out.exceptions(std::ios::badbit);
+    WriteDurationScenarios(Out, Instances, Scenarios, Sampler, "\n");
+    if (std::fflush(stdout) != 0) throw EOutputError(std::string("stdout: ") + std::strerror(errno));
+    return ExitSuccess;
+}
+
+int CommandStats(const TParsedArgs& Args, TRun& Run)
+{
+    if (Args.Positionals.empty()) throw ECliError("stats needs at least one INSTANCE_FILE");
+    const std::string CaseMixFile = Path(Args.Required("--casemix"), "--casemix");
+    for (const std::string& FileName : Args.Positionals) Path(FileName, "INSTANCE_FILE");
+    TCaseMix& CaseMix = ReadCaseMix(Run, CaseMixFile);
+    const TInstanceStats Stats = ComputeInstanceStats(ReadWholeInstances(Run, CaseMix, Args.Positionals));
+    std::fputs((Args.Has("--csv") ? InstanceStatsCsv(Stats, "\n") : InstanceStatsTable(Stats, "\n")).c_str(), stdout);
+    return ExitSuccess;
+}
+
+int CommandVerify(const TParsedArgs& Args, TRun&)
+{
+    if (Args.Positionals.size() != 1) throw ECliError("verify needs exactly one DIR");
+    const std::string Dir = Path(Args.Positionals.front(), "DIR");
+    const TVerification Found = VerifyManifest(Dir, IsRunFilePath);
+    const std::pair<const char*, const std::vector<std::string>*> Findings[] = {
+        {"missing", &Found.Missing}, {"changed", &Found.Changed}, {"not listed", &Found.Unlisted}};
+    std::string Summary;
+    for (const auto& [What, Paths] : Findings) {
+        for (const std::string& RelativePath : *Paths)
+            PrintLine(std::string(What) + "\t" + ShortenForMessage(RelativePath, std::string::npos));
+        if (Paths->empty()) continue;
+        Summary += (Summary.empty() ? "" : ", ") + std::to_string(Paths->size()) + " " + What;
+    }
+    PrintLine(std::to_string(Found.NumListed) + " file(s) listed: " + (Found.Passed() ? "all match" : Summary));
+    return Found.Passed() ? ExitSuccess : ExitIncomplete;
+}
+
 // The batch window's inputs from the command line: every value is checked here (numbers written
 // with '.') and handed on as the text the window would hold.
 TBatchInputs BatchInputs(const TParsedArgs& Args, const TRun& Run)
@@ -392,6 +541,7 @@ TBatchInputs BatchInputs(const TParsedArgs& Args, const TRun& Run)
     Inputs.MaxDraws = AtLeast(Args.Value("--max-draws", std::to_string(DefaultMaxDraws)), "--max-draws", 1);
     Inputs.Overwrite = Args.Has("--overwrite");
     Inputs.CapacityORinMinutes = Run.Capacity;
+    Inputs.StartupSeed = Run.Seed;
     return Inputs;
 }
 
@@ -465,8 +615,8 @@ std::vector<TOptionDef> BatchOptionDefs(bool WithCaseMixes)
         {"--out", "DIR", "base folder of the output tree; one folder per case mix below it", "instances"},
         {"--engine", "exact|solver", "how overlap and selection are computed", "exact"},
         {"--overwrite", "",
-         "delete the files of an earlier run (instances, REMOVE_ files, reports) from the case-mix folders first "
-         "instead of refusing the run",
+         "delete the files of an earlier run (instances, REMOVE_ files, reports) from the case-mix folders and "
+         "the manifest.json of the base folder first, instead of refusing the run",
          "off"},
         MaxDrawsOption,
     };
@@ -563,6 +713,36 @@ const std::vector<TCommand>& Commands()
           "",
           false},
          CommandTheoreticalBatch},
+        {{"verify",
+          "verify DIR",
+          "check a batch run's output folder against the manifest.json the run wrote there",
+          {},
+          "DIR",
+          "the base folder of the run (its --out); prints each listed file that is missing or changed and "
+          "each file of a run's kinds that is not listed; exit 0 when all match, 3 when not",
+          false},
+         CommandVerify},
+        {{"sample",
+          "sample --casemix FILE --scenarios S [--seed N] [--out FILE] INSTANCE_FILE...",
+          "sample duration scenarios for the surgeries of instance files as CSV (instance_file, surgery_id, "
+          "surgery_type_id, scenario, duration_minutes); --seed seeds the sampler's own generator",
+          {{"--casemix", "FILE", "the case mix the instances were drawn from", ""},
+           {"--scenarios", "S", "scenarios per instance (at least 1)", ""},
+           {"--out", "FILE", "write the CSV to FILE, lines ending CR LF; FILE appears only when complete",
+            "stdout, lines ending LF"}},
+          "INSTANCE_FILE",
+          "instance files, in the order of the table",
+          true},
+         CommandSample},
+        {{"stats",
+          "stats --casemix FILE [--csv] INSTANCE_FILE...",
+          "print statistics of instance files: one row per instance and one over the set",
+          {{"--casemix", "FILE", "the case mix the instances were drawn from", ""},
+           {"--csv", "", "comma-separated values with 9 decimals instead of aligned columns", "off"}},
+          "INSTANCE_FILE",
+          "instance files, in the order of the rows",
+          true},
+         CommandStats},
     };
     return List;
 }
@@ -571,7 +751,7 @@ int RunCommand(const std::vector<std::string>& Args)
 {
     std::vector<TCommandDef> Defs;
     for (const TCommand& Command : Commands()) Defs.push_back(Command.Def);
-    const TParsedArgs Parsed = ParseCommandLine(Args, Defs, ORBENCH_VERSION);
+    const TParsedArgs Parsed = ParseCommandLine(Args, Defs, ProgramVersion);
     if (!Parsed.HelpText.empty()) {
         std::fputs(Parsed.HelpText.c_str(), stdout);
         return ExitSuccess;

@@ -6,6 +6,7 @@
 #include "Model.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
+#include "Sha256.h"
 #include "TextUtils.h"
 
 namespace orbench {
@@ -60,7 +61,11 @@ void TData::ReadAndAddCaseMix(const std::string& FileNm, double CapacityORinMinu
     if (!IsUsableFolderName(Name))
         throw EOrbenchError(FileNm + ": the case mix name \"" + ShortenForMessage(Name) +
                             "\" (the file name without its extension) cannot be used as a folder name");
-    const std::vector<std::string> Lines = ReadTextFileLines(FileNm);
+    // The digest of exactly the bytes read, so that a manifest names the file version the case mix
+    // came from even when the file changes afterwards.
+    TSha256 Digest;
+    const std::vector<std::string> Lines =
+        ReadTextFileLines(FileNm, [&Digest](const char* Bytes, std::size_t Size) { Digest.Add(Bytes, Size); });
 
     // Built aside and appended only when the whole file was read.
     auto CaseMix = std::make_unique<TCaseMix>(this, 0, CapacityORinMinutes);
@@ -100,6 +105,7 @@ void TData::ReadAndAddCaseMix(const std::string& FileNm, double CapacityORinMinu
         CaseMix->SurgeryTypes.push_back(std::move(Type));
     }
     CaseMix->FileName = FileNm;
+    CaseMix->FileSha256 = Digest.Hex();
     CaseMix->Name = Name;
     CaseMix->CalculateRelativeSurgeryTypeFrequencies();
     CaseMixes.push_back(std::move(CaseMix));

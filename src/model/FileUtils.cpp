@@ -31,7 +31,7 @@ void RequireRegularInputFile(const std::string& FileName)
     throw EOrbenchError(FileName + ": not a regular file (" + What + ")");
 }
 
-std::vector<std::string> ReadTextFileLines(const std::string& FileName)
+std::vector<std::string> ReadTextFileLines(const std::string& FileName, const TBytesReadEvent& OnBytes)
 {
     RequireRegularInputFile(FileName);
     std::ifstream In(FileName, std::ios::binary);
@@ -45,6 +45,7 @@ std::vector<std::string> ReadTextFileLines(const std::string& FileName)
         In.read(Buffer, sizeof Buffer);
         const std::streamsize Count = In.gcount();
         if (Count <= 0) break;
+        if (OnBytes) OnBytes(Buffer, static_cast<std::size_t>(Count));
         for (std::streamsize i = 0; i < Count; ++i) {
             const char Ch = Buffer[i];
             if (Ch == '\n' && AfterCR) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +14,9 @@ constexpr std::size_t MaxInputLineLength = 1 << 20;
 // last line without a line end counts; a final line end does not start another line. Throws
 // EOrbenchError naming the file when it is missing, is not a regular file (a directory, device or
 // fifo) or cannot be read, and naming file and line for a line longer than MaxInputLineLength.
-std::vector<std::string> ReadTextFileLines(const std::string& FileName);
+// OnBytes, when given, sees every piece of the file's bytes as it is read, in order.
+using TBytesReadEvent = std::function<void(const char* Bytes, std::size_t Size)>;
+std::vector<std::string> ReadTextFileLines(const std::string& FileName, const TBytesReadEvent& OnBytes = {});
 
 // Throws EOrbenchError "FILE: File does not exist!" or "FILE: not a regular file (...)" unless
 // FileName names a regular file (a link to one counts).

@@ -115,6 +115,9 @@ public:
     TCaseMix& operator=(const TCaseMix&) = delete;
 
     std::string FileName;
+    // SHA-256 of the file's bytes as the reader read them (64 hexadecimal digits); empty for a
+    // case mix made in memory.
+    std::string FileSha256;
     std::string Name;
     int ID;
     std::vector<std::unique_ptr<TSurgeryType>> SurgeryTypes;

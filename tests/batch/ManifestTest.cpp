@@ -47,6 +47,8 @@ protected:
                                            "1\tNormal\t60.000000000\t6.000000000\t0.000000000\t0.500000000",
                                            "2\tNormal\t120.000000000\t24.000000000\t0.000000000\t0.500000000"});
         Data.ReadAndAddCaseMix(Inputs.File("CM.txt"), 480);
+        CaseMixDigest = Sha256Hex(ReadAll(Inputs.File("CM.txt")));
+        WriteLines(Inputs.File("CM.txt"), {"changed after reading"});  // the manifest names the bytes read
         CM = Data.CaseMixes.front().get();
         fs::create_directories(Root.File("CM"));
     }
@@ -94,6 +96,7 @@ protected:
     TTempDir Inputs, Root;
     TData Data;
     TCaseMix* CM;
+    std::string CaseMixDigest;
 };
 
 TEST_F(ManifestTest, RecordsExactlyTheFilesTheRunLeftWithDigestsAndKinds)
@@ -114,10 +117,11 @@ TEST_F(ManifestTest, RecordsExactlyTheFilesTheRunLeftWithDigestsAndKinds)
     EXPECT_EQ(M.Settings, Settings);
     ASSERT_EQ(M.CaseMixes.size(), 1u);
     const std::string CaseMixFile = Inputs.File("CM.txt");
-    EXPECT_EQ(M.CaseMixes[0], (TManifestCaseMix{CaseMixFile, "CM", 2, Sha256Hex(ReadAll(CaseMixFile))}));
+    EXPECT_EQ(M.CaseMixes[0], (TManifestCaseMix{CaseMixFile, "CM", 2, CaseMixDigest, 480}));
     EXPECT_EQ(M.Messages, std::vector<std::string>{"Instance generation interrupted after case mix CM, #ORdays: 1"});
     EXPECT_TRUE(M.Stopped);
     EXPECT_FALSE(M.DrawLimitPassed);
+    EXPECT_EQ(M.Error, "");
     EXPECT_GE(M.ElapsedSeconds, 0);
 
     using K = TManifestFileKind;
@@ -189,8 +193,11 @@ TEST(ManifestJsonTest, RoundTripKeepsEveryField)
                {"TCM3/REMOVE_ordays,5.txt", Sha256Hex("y"), K::fkMarkedInstance, "TCM3", 5, 0.85, 0.86, 0},
                {"TCM3/proximity_TCM3.txt", Sha256Hex("z"), K::fkReport, "", 0, 0, 0, 0}};
     M.Messages = {"line with \"quotes\"\tand a tab", "Could not generate all instances for case mix TCM3, #ORdays: 5"};
+    M.Settings.GeneratorState = 7;
+    M.CaseMixes[0].CapacityORinMinutes = 450.5;
     M.Stopped = false;
     M.DrawLimitPassed = true;
+    M.Error = "out/a: No space left on device";
     M.ElapsedSeconds = 12.345678;
     TTempDir Dir;
     WriteManifest(Dir.Path(), M);

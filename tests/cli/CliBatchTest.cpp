@@ -101,7 +101,7 @@ TEST_F(CliBatch, WritesOneDirectoryPerCaseMixWithReportsAndMarks)
                        "--select 2 --deviation 0.01 --out out");
     ASSERT_EQ(R.Code, 0) << R.Err;
     EXPECT_EQ(R.Err, "");
-    EXPECT_EQ(Files("out"), (TNames{"one", "other"}));
+    EXPECT_EQ(Files("out"), (TNames{"manifest.json", "one", "other"}));
     for (const std::string Name : {"one", "other"}) {
         const TNames Names = Files("out/" + Name);
         EXPECT_EQ(Names.size(), 8u) << Name;
@@ -159,7 +159,7 @@ TEST_F(CliBatch, DirectoriesAreCreatedEvenWithoutORdays)
 {
     const TRun R = Run("batch --casemix one.txt --casemix other.txt --ordays '' --out base/deep");
     ASSERT_EQ(R.Code, 0) << R.Err;
-    EXPECT_EQ(Files("base/deep"), (TNames{"one", "other"}));
+    EXPECT_EQ(Files("base/deep"), (TNames{"manifest.json", "one", "other"}));
     EXPECT_TRUE(Files("base/deep/one").empty() && Files("base/deep/other").empty());
 
     const TRun T = Run("theoretical-batch --ordays '' --out t");
@@ -202,6 +202,50 @@ TEST_F(CliBatch, AnEarlierRunIsRefusedUnlessOverwrite)
     EXPECT_EQ(std::count(Names.begin(), Names.end(), "REMOVE_ordays_2_load_0.5_3.txt"), 0);
     EXPECT_EQ(ReadAll(Work.File("r/one/notes.txt")), "mine\r\n");
     EXPECT_NE(ReadAll(Work.File("r/one/overlap_one_ordays_2_load_0.5.txt")).find("remaining 1 instances"), std::string::npos);
+}
+
+// verify: every file the manifest lists, as it was written, and no other file of a run's kinds.
+TEST_F(CliBatch, VerifyFindsChangedMissingAndUnlistedFiles)
+{
+    ASSERT_EQ(Run("batch --casemix one.txt --ordays 2 --loads 0.5 --per-combination 3 --select 2 --deviation 0.01 "
+                  "--out r").Code, 0);
+    const TRun Clean = Run("verify r");
+    EXPECT_EQ(Clean.Code, 0) << Clean.Err;
+    EXPECT_EQ(Clean.Out, "4 file(s) listed: all match\n");
+
+    const TNames Names = Files("r/one");
+    const std::string Kept = "r/one/" + *std::find_if(Names.begin(), Names.end(),
+                                                      [](const std::string& N) { return N.rfind("ordays_", 0) == 0; });
+    std::string Bytes = ReadAll(Work.File(Kept));
+    Bytes[Bytes.size() - 3] ^= 1;  // one byte of the last surgery line
+    std::FILE* File = std::fopen(Work.File(Kept).c_str(), "wb");
+    ASSERT_NE(File, nullptr);
+    std::fwrite(Bytes.data(), 1, Bytes.size(), File);
+    std::fclose(File);
+    fs::remove(Work.File("r/one/overlap_one_ordays_2_load_0.5.txt"));
+    fs::copy_file(Work.File(Kept), Work.File("r/one/ordays_2_load_0.5_9.txt"));
+    testing::WriteLines(Work.File("r/one/notes.txt"), {"not of a run's kinds"});
+    const TRun Found = Run("verify r");
+    EXPECT_EQ(Found.Code, 3);
+    EXPECT_EQ(Found.Out, "missing\tone/overlap_one_ordays_2_load_0.5.txt\nchanged\t" + Kept.substr(2) +
+                             "\nnot listed\tone/ordays_2_load_0.5_9.txt\n"
+                             "4 file(s) listed: 1 missing, 1 changed, 1 not listed\n");
+
+    // The manifest is output of its run: another run into the folder needs --overwrite, which
+    // replaces it; the files of the first case mix then are no longer listed.
+    const std::string Other = "batch --casemix other.txt --ordays 2 --loads 0.5 --per-combination 1 --select 1 "
+                              "--deviation 0.01 --keep-all --out r";
+    const TRun Refused = Run(Other);
+    EXPECT_EQ(Refused.Code, 1);
+    EXPECT_EQ(Refused.Err, "orbench-cli: r/ already holds 1 file(s) of an earlier run (such as manifest.json); use "
+                           "--overwrite to delete them first\n");
+    ASSERT_EQ(Run(Other + " --overwrite").Code, 0);
+    const TRun Replaced = Run("verify r");
+    EXPECT_EQ(Replaced.Code, 3);
+    EXPECT_EQ(std::count(Replaced.Out.begin(), Replaced.Out.end(), '\n'), 5) << Replaced.Out;
+    EXPECT_EQ(Replaced.Out.substr(Replaced.Out.rfind("2 file(s)")), "2 file(s) listed: 4 not listed\n");
+
+    EXPECT_EQ(Run("verify r/one").Code, 1);  // no manifest there
 }
 
 TEST_F(CliBatch, CtrlCStopsAtTheNextCheckPointWith130)

@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <set>
+#include <sstream>
+#include <thread>
 
 // The CLI test target links only the model library, so the helpers are compiled in here.
 #include "TestHelpers.h"
@@ -45,6 +51,29 @@ protected:
 
 const std::string GeneralSurgery = "'" ORBENCH_CASEMIX_DIR "/general_surgery.txt'";
 using TNames = std::vector<std::string>;
+
+// An instance file of the case mix CaseMix with one surgery per parameter text "P1\tP2\tP3".
+void WriteInstance(const std::string& FileName, const std::string& CaseMix, const std::string& ORdays,
+                   const std::string& DesiredLoad, const std::string& Load, const TNames& Surgeries)
+{
+    TNames Lines = {"# INSTANCE CHARACTERISTICS", "999999\tInstance number", CaseMix + "\tcase mix name",
+                    ORdays + "\tnumber of OR-days", DesiredLoad + "\tdesired load", Load + "\tload",
+                    "480.000000000\tCapacity OR-days in minutes", "", "# SURGERIES", "SurgNr\tP1\tP2\tP3"};
+    for (std::size_t i = 0; i < Surgeries.size(); ++i) Lines.push_back(std::to_string(i + 1) + "\t" + Surgeries[i]);
+    testing::WriteLines(FileName, Lines);
+}
+
+TNames SplitText(const std::string& Text, char Separator)
+{
+    TNames Parts;
+    std::istringstream In(Text);
+    for (std::string Part; std::getline(In, Part, Separator);) Parts.push_back(Part);
+    return Parts;
+}
+
+const TNames TwoTypes = {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "7\tNormal\t60\t6\t0\t1",
+                         "9\tUniform\t30\t90\t0\t1"};
+const std::string Normal = "60\t6\t0", Uniform = "30\t90\t0";
 
 TEST_F(Cli, CasemixPrintsTypesAndWritesSubset)
 {
@@ -99,6 +128,9 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
     testing::WriteLines(Work.File("empty.txt"), {Header});
     testing::WriteLines(Work.File("zero.txt"), {Header, "1\tNormal\t60\t6\t0\t0"});
     testing::WriteLines(Work.File("bad.txt"), {Header, "1\tNormal\t60\t6\t0\t-1"});
+    testing::WriteLines(Work.File("fixed.txt"), {Header, "3\tFixed\t60\t0\t0\t1"});  // a kind without a distribution
+    WriteInstance(Work.File("stray.txt"), "one", "1", "0.25", "0.25", {Normal, "61\t6\t0"});
+    WriteInstance(Work.File("fixed_instance.txt"), "fixed", "1", "0.125", "0.125", {"60\t0\t0"});
     const TNames Inputs = Files();
     const std::string Gen = "generate --casemix one.txt --ordays 2 --out o ";
     // Each message names the option and the value, or the file.
@@ -135,6 +167,16 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
         {"generate --casemix /dev/null --ordays 2 --loads 0.5 --out o", "orbench-cli: /dev/null: not a regular file"},
         {"generate --casemix nope.txt --ordays 2 --loads 0.5 --out o", "orbench-cli: nope.txt: File does not exist!\n"},
         {"casemix bad.txt", "orbench-cli: bad.txt, line 2: Frequency \"-1\" is negative\n"},
+        // sample, stats, verify
+        {"sample --casemix one.txt --scenarios 0 stray.txt", "--scenarios 0: must be at least 1"},
+        {"sample --casemix one.txt --scenarios 1 --out '' stray.txt", "--out: the path is empty"},
+        {"sample --scenarios 1 stray.txt", "sample needs --casemix"},
+        {"sample --casemix one.txt --scenarios 1 --out s.csv stray.txt",
+         "orbench-cli: stray.txt, line 12: the surgery's parameters match no surgery type of case mix one\n"},
+        {"stats --casemix one.txt stray.txt", "stray.txt, line 12: the surgery's parameters match no surgery type"},
+        {"sample --casemix fixed.txt --scenarios 1 --out s.csv fixed_instance.txt",
+         "fixed_instance.txt: surgery 1 of surgery type 3: a NoDistribution duration cannot be sampled"},
+        {"verify nowhere", "orbench-cli: nowhere/manifest.json: File does not exist!\n"},
     };
     for (const auto& [Args, Message] : Refused) {
         const TRun R = Run(Args);
@@ -182,6 +224,9 @@ TEST_F(Cli, HelpAndVersion)
                    "--deterministic", "--no-analyze", "--keep-all", "--no-save", "--out", "--engine", "--overwrite",
                    "--max-draws"}},
         {"theoretical-batch", {"--ordays", "--loads", "--per-combination", "--out", "--overwrite", "--max-draws"}},
+        {"verify", {}},
+        {"sample", {"--casemix", "--scenarios", "--out"}},
+        {"stats", {"--casemix", "--csv"}},
     };
     for (const auto& [Command, Options] : Commands) {
         EXPECT_NE(Main.Out.find("\n  " + Command + " "), std::string::npos) << Command;
@@ -263,6 +308,107 @@ TEST_F(Cli, TheoreticalCasemixWritesTheWholeGrid)
     for (std::size_t P = Content.find("\t0.000101010\r\n"); P != std::string::npos; P = Content.find("\t0.000101010\r\n", P + 1))
         ++Frequencies;
     EXPECT_EQ(Frequencies, 9900u);
+}
+
+// The CSV of the duration scenarios: one line per instance, scenario and surgery in that order, the
+// same bytes for the same command; the seed changes only the durations.
+TEST_F(Cli, SampleGivesTheSameScenarioTableEveryTime)
+{
+    testing::WriteLines(Work.File("two.txt"), TwoTypes);
+    WriteInstance(Work.File("a.txt"), "two", "1", "0.5", "0.375", {Uniform, Normal, Uniform});
+    WriteInstance(Work.File("b.txt"), "two", "2", "0.25", "0.0625", {Normal});
+    const std::string Args = "sample --casemix two.txt --scenarios 3 a.txt b.txt";
+    const TRun First = Run(Args), Again = Run(Args), Seeded = Run(Args + " --seed 8");
+    ASSERT_EQ(First.Code, 0) << First.Err;
+    EXPECT_EQ(Again.Out, First.Out);
+
+    TNames Keys = {"instance_file,surgery_id,surgery_type_id,scenario"};
+    for (int Scenario = 1; Scenario <= 3; ++Scenario)
+        for (const char* Key : {"a.txt,1,9,", "a.txt,2,7,", "a.txt,3,9,"}) Keys.push_back(Key + std::to_string(Scenario));
+    for (int Scenario = 1; Scenario <= 3; ++Scenario) Keys.push_back("b.txt,1,7," + std::to_string(Scenario));
+    for (const TRun* R : {&First, &Seeded}) {
+        const TNames Lines = SplitText(R->Out, '\n');
+        ASSERT_EQ(Lines.size(), Keys.size());
+        EXPECT_EQ(Lines[0], Keys[0] + ",duration_minutes");
+        std::set<std::string> Durations;
+        for (std::size_t i = 1; i < Lines.size(); ++i) {
+            const std::size_t Comma = Lines[i].rfind(',');
+            EXPECT_EQ(Lines[i].substr(0, Comma), Keys[i]);
+            const double Minutes = std::stod(Lines[i].substr(Comma + 1));
+            const bool IsUniform = Keys[i].find(",9,") != std::string::npos;
+            EXPECT_TRUE(IsUniform ? Minutes >= 30 && Minutes <= 90 : std::abs(Minutes - 60) < 36) << Lines[i];
+            Durations.insert(Lines[i].substr(Comma + 1));
+        }
+        EXPECT_EQ(Durations.size(), Keys.size() - 1);  // a fresh draw for every line
+    }
+    EXPECT_NE(Seeded.Out, First.Out);
+
+    ASSERT_EQ(Run(Args + " --out s.csv").Code, 0);
+    EXPECT_EQ(ReadAll(Work.File("s.csv")), std::regex_replace(First.Out, std::regex("\n"), "\r\n"));
+}
+
+TEST_F(Cli, StatsMatchTheInstanceFiles)
+{
+    testing::WriteLines(Work.File("two.txt"), TwoTypes);  // both types at X = 60 / 480
+    WriteInstance(Work.File("a.txt"), "two", "1", "0.5", "0.4", {Uniform, Normal, Uniform});  // the load as stated
+    WriteInstance(Work.File("b.txt"), "two", "2", "0.25", "0.0625", {Normal});
+    const TRun Csv = Run("stats --csv --casemix two.txt a.txt b.txt");
+    ASSERT_EQ(Csv.Code, 0) << Csv.Err;
+    const TNames Lines = SplitText(Csv.Out, '\n');
+    ASSERT_EQ(Lines.size(), 4u);
+    const TNames Header = SplitText(Lines[0], ',');
+    ASSERT_EQ(Header.size(), 27u);
+    EXPECT_EQ(TNames(Header.begin(), Header.begin() + 11),
+              (TNames{"file", "or_days", "desired_load", "load", "surgeries", "surgery_types", "center_x", "center_y",
+                      "mean_expected_minutes", "max_expected_minutes", "type_0"}));
+    const std::pair<const char*, TNames> Rows[] = {
+        {"a.txt", {"1", "0.500000000", "0.400000000", "3", "2", "0.125000000"}},
+        {"b.txt", {"2", "0.250000000", "0.062500000", "1", "1", "0.125000000"}},
+        {"all instances", {"3", "0.375000000", "0.231250000", "4", "2", "0.125000000"}},
+    };
+    std::vector<int> RegionSums(17, 0);
+    for (std::size_t r = 0; r < 3; ++r) {
+        const TNames Fields = SplitText(Lines[r + 1], ',');
+        ASSERT_EQ(Fields.size(), 27u);
+        EXPECT_EQ(Fields[0], Rows[r].first);
+        EXPECT_EQ(TNames(Fields.begin() + 1, Fields.begin() + 7), Rows[r].second);
+        EXPECT_EQ(Fields[10], Fields[4]);  // type 0 holds every surgery
+        for (int t = 0; t < 17; ++t) RegionSums[t] += (r < 2 ? 1 : -1) * std::stoi(Fields[10 + t]);
+    }
+    EXPECT_EQ(RegionSums, std::vector<int>(17, 0));  // the last row adds up the others
+
+    const TRun Table = Run("stats --casemix two.txt a.txt b.txt");
+    ASSERT_EQ(Table.Code, 0) << Table.Err;
+    const TNames TableLines = SplitText(Table.Out, '\n');
+    ASSERT_EQ(TableLines.size(), 4u);
+    EXPECT_TRUE(std::regex_match(TableLines[1], std::regex("a\\.txt +1 +0\\.5000 +0\\.4000 +3 +2 .*"))) << TableLines[1];
+}
+
+TEST_F(Cli, CtrlCStopsSampleWithoutLeavingAFile)
+{
+    testing::WriteLines(Work.File("two.txt"), TwoTypes);
+    WriteInstance(Work.File("a.txt"), "two", "1", "0.5", "0.375", {Uniform, Normal, Uniform});
+    const pid_t Child = fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+        if (chdir(Work.Path().c_str()) != 0 || !std::freopen(Capture.File("err").c_str(), "w", stderr)) _exit(127);
+        // Some hundred megabytes: seconds of work.
+        execl(ORBENCH_CLI_PATH, "orbench-cli", "sample", "--casemix", "two.txt", "--scenarios", "3000000", "--out",
+              "s.csv", "a.txt", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto Start = std::chrono::steady_clock::now();
+    const auto Elapsed = [&Start] { return std::chrono::steady_clock::now() - Start; };
+    std::error_code Ec;
+    while ((fs::file_size(Work.File("s.csv.part~"), Ec) == 0 || Ec) && Elapsed() < std::chrono::seconds(30))
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    ASSERT_EQ(kill(Child, SIGINT), 0);
+    int Status = 0;
+    ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_EQ(WEXITSTATUS(Status), 130);
+    EXPECT_EQ(ReadAll(Capture.File("err")), "orbench-cli: stopped by Ctrl-C\n");
+    EXPECT_EQ(Files(), (TNames{"a.txt", "one.txt", "two.txt"}));
 }
 
 }  // namespace
