@@ -36,10 +36,12 @@ namespace {
 
 QString EarlierRunQuestion(const EEarlierRunFiles& Earlier)
 {
-    return QString("The folder\n%1\nholds %2 files of an earlier run (instance files, REMOVE_ files, reports).\n\n"
-                   "Delete them and start the run?")
+    const std::size_t Count = Earlier.Files.size();
+    return QString("The folder\n%1\nholds %2 of an earlier run (instance files, REMOVE_ files, reports, manifest).\n\n"
+                   "Delete %3 and start the run?")
         .arg(FromModel(Earlier.Directory))
-        .arg(Earlier.Files.size());
+        .arg(Count == 1 ? QString("1 file") : QString("%1 files").arg(Count))
+        .arg(Count == 1 ? "it" : "them");
 }
 
 namespace fs = std::filesystem;
