@@ -9,6 +9,7 @@
 #include "BatchRun.h"
 #include "CliArgs.h"
 #include "CliBatchHost.h"
+#include "CliPlot.h"
 #include "CliStop.h"
 #include "FileUtils.h"
 #include "InstanceFill.h"
@@ -563,6 +564,7 @@ const std::vector<TCommand>& Commands()
           "",
           false},
          CommandTheoreticalBatch},
+        {PlotCommandDef(), [](const TParsedArgs& Args, TRun&) { return RunPlotProgram(Args); }},
     };
     return List;
 }
