@@ -259,7 +259,13 @@ int RunPlotProgram(const TParsedArgs& Args)
         if (Option.Value.empty())
             Line.push_back(Option.Name);
         else
-            for (const std::string& Value : Args.Values(Option.Name)) Line.push_back(Option.Name + "=" + Value);
+            for (const std::string& Value : Args.Values(Option.Name)) {
+                // "--out=" would take the next argument as its value: an empty value stands alone.
+                if (Value.empty())
+                    Line.insert(Line.end(), {Option.Name, Value});
+                else
+                    Line.push_back(Option.Name + "=" + Value);
+            }
     }
     Line.push_back("--");
     Line.insert(Line.end(), Args.Positionals.begin(), Args.Positionals.end());

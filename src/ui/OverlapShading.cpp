@@ -18,6 +18,7 @@ const QColor HeaderFill(236, 236, 236);
 const QColor GridLine(190, 190, 190);
 const QColor TextColour(64, 64, 68);
 const QColor ChosenFrame(255, 128, 64);
+const QColor ChosenHeaderFill(255, 214, 186);
 const char* const ChosenMark = " \u2713";
 // Smaller text cannot be read: the cells stay without numbers.
 constexpr double SmallestText = 6;
@@ -72,12 +73,22 @@ void PaintOverlapMatrix(QPainter& Painter, QSizeF Size, const DoubDoubArray& Ove
 
     // Headers.
     const QFont Base = Painter.font();
-    const QString Widest = OverlapHeaderText(std::max(N - 1, 10), true);
-    const double HeaderSize = FittingPixelSize(Base, Widest, 0.85 * Cell, 0.28 * Cell);
+    const bool AnyChosen = std::find(Chosen.begin(), Chosen.end(), true) != Chosen.end();
+    const QString Widest = OverlapHeaderText(std::max(N - 1, 10), AnyChosen);
+    // Numbers in small headers may fill more of them than numbers in large ones.
+    const double HeaderSize =
+        FittingPixelSize(Base, Widest, 0.85 * Cell, std::min(0.5 * Cell, std::max(0.24 * Cell, 9.0)));
     Painter.setPen(Qt::NoPen);
     Painter.setBrush(HeaderFill);
     Painter.drawRect(QRectF(Left, Top, (N + 1) * Cell, Cell));
     Painter.drawRect(QRectF(Left, Top, Cell, (N + 1) * Cell));
+    // Chosen instances: their headers tinted, also where they are too small for a number.
+    Painter.setBrush(ChosenHeaderFill);
+    for (int i = 0; i < N; ++i)
+        if (IsChosen(i)) {
+            Painter.drawRect(CellRect(-1, i));
+            Painter.drawRect(CellRect(i, -1));
+        }
     if (HeaderSize >= SmallestText) {
         Painter.setPen(TextColour);
         for (int i = 0; i < N; ++i) {
@@ -88,7 +99,7 @@ void PaintOverlapMatrix(QPainter& Painter, QSizeF Size, const DoubDoubArray& Ove
     }
 
     // Cells: overlap[i][r] is shown in row r, column i, as in the window.
-    const double CellTextSize = FittingPixelSize(Base, OverlapCellText(0.888), 0.85 * Cell, 0.28 * Cell);
+    const double CellTextSize = FittingPixelSize(Base, OverlapCellText(0.888), 0.85 * Cell, 0.24 * Cell);
     Painter.setFont(WithPixelSize(Base, CellTextSize));
     for (int i = 0; i < N; ++i)
         for (int r = 0; r < N; ++r) {

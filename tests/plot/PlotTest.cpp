@@ -277,6 +277,7 @@ TEST_F(Plot, RefusesBadInputWritingNothingAndNamesWhatCannotBeWritten)
     const struct { std::string Args; int Code; std::string Message; } Cases[] = {
         {"plot plane --casemix plane.txt --size 50x800", 1, "--size 50x800: must be WxH with W and H from 100 to 10000"},
         {"plot plane --casemix plane.txt --out p.pdf", 1, "--out p.pdf: must end in .svg or .png"},
+        {"plot plane --casemix plane.txt --out ''", 1, "--out: the path is empty"},
         {"plot plane --casemix plane.txt --select 2", 1, "plot plane: --select belongs to plot overlap"},
         {"plot plane --casemix plane.txt --type 17", 1, "--type 17: must be from 0 to 16"},
         {"plot overlap --casemix plane.txt a.txt", 1, "plot overlap needs --out"},
