@@ -13,6 +13,7 @@
 #include "BatchRun.h"
 #include "CliArgs.h"
 #include "CliBatchHost.h"
+#include "CliPlot.h"
 #include "CliStop.h"
 #include "DurationSampling.h"
 #include "FileUtils.h"
@@ -743,6 +744,7 @@ const std::vector<TCommand>& Commands()
           "instance files, in the order of the rows",
           true},
          CommandStats},
+        {PlotCommandDef(), [](const TParsedArgs& Args, TRun&) { return RunPlotProgram(Args); }},
     };
     return List;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 namespace orbench::ui {
 
@@ -29,5 +30,25 @@ using TCaseMixRegion = std::array<TRegionShape, 4>;
 
 // The layers of case-mix type 0..16; all layers empty for any other number.
 TCaseMixRegion CaseMixRegion(int CaseMixType);
+
+struct TPlanePoint {
+    double X = 0;
+    double Y = 0;
+};
+
+// The corners of a layer's shape, counter-clockwise: the rectangle's four, or the triangle's
+// three (layers rlWhiteTriangle and rlGrayTriangle); none when the layer is empty.
+std::vector<TPlanePoint> ShapeOutline(int Layer, const TRegionShape& Shape);
+
+// The part of a convex outline that lies inside the box [Left, Right] x [Bottom, Top], as a
+// convex outline again (empty when nothing of it lies inside).
+std::vector<TPlanePoint> ClipToBox(const std::vector<TPlanePoint>& Outline, double Left, double Bottom, double Right,
+                                   double Top);
+
+// A convex outline as the two lines an area between lines needs: for every corner's X from left
+// to right, the outline's highest Y (Upper) and lowest Y (Lower) there. Both stay empty for an
+// outline without width.
+void OutlineToBounds(const std::vector<TPlanePoint>& Outline, std::vector<TPlanePoint>& Upper,
+                     std::vector<TPlanePoint>& Lower);
 
 }  // namespace orbench::ui

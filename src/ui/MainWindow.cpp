@@ -27,6 +27,7 @@
 #include "NumberFormat.h"
 #include "OrbenchError.h"
 #include "OverlapWindow.h"
+#include "PictureFiles.h"
 #include "SurgeryChart.h"
 #include "SurgeryInfoDialog.h"
 #include "TextUtils.h"
@@ -271,6 +272,7 @@ void TMainWindow::BuildMenu()
     Add(File, "GenerateInstanceMI", "&Generate instance", QKeySequence("Ctrl+G"), [this] { GenerateInstanceBClick(); });
     Add(File, "LoadInstanceMI", "&Load instance", QKeySequence("Ctrl+L"), [this] { LoadInstanceBClick(); });
     Add(File, "SaveInstanceMI", "&Save instance", QKeySequence("Ctrl+S"), [this] { SaveBClick(); });
+    Add(File, "SaveChartPictureMI", "Save chart as &picture...", QKeySequence(), [this] { SaveChartPictureMIClick(); });
     File->addSeparator();
     Add(File, "CloseMI", "&Close", QKeySequence("Ctrl+X"), [this] { close(); });
     QAction* About = menuBar()->addAction("&About");
@@ -551,6 +553,33 @@ void TMainWindow::SaveBClick()
         TInstance* Instance = CaseMix->Instances[Position];
         Instance->FileName = ToModel(FileName);
         Instance->SaveInstance();
+    });
+}
+
+void TMainWindow::SaveChartPictureMIClick()
+{
+    TFileDialogRequest Request;
+    Request.Save = true;
+    Request.Caption = "Save chart as picture";
+    Request.Directory = FProgramDirectory;
+    const TCaseMix* CaseMix = SelectedCaseMix();
+    Request.ProposedName = (CaseMix != nullptr ? FromModel(CaseMix->Name) + "_" : QString()) + "type_" +
+                           QString::number(FCaseMixTypeCB->currentIndex());
+    if (const int Position = FShowInstanceNrCB->currentIndex(); CaseMix != nullptr && Position >= 0)
+        Request.ProposedName += "_instance_" + QString::number(Position);
+    Request.Filter = "SVG pictures (*.svg);;PNG pictures (*.png)";
+    Request.DefaultSuffix = "svg";
+    const QString FileName = RunFileDialog(this, Request);
+    if (FileName.isEmpty()) return;
+    const std::optional<TPictureFormat> Format = PictureFormatOf(FileName);
+    if (!Format) {
+        ShowMessageBox(this, TBoxKind::Error, "Error! The name of a picture must end in .svg or .png.");
+        return;
+    }
+    // A PNG gets twice the pixels of the screen, for print.
+    RunCommand([&] {
+        WritePicture(FileName, *Format, FChart->size(), "Generated surgeries",
+                     [this](QPainter& Painter) { FChart->RenderPicture(Painter); }, 2);
     });
 }
 

@@ -53,6 +53,9 @@ public:
     void SaveCaseMixBClick();
     void SaveBClick();
     void LoadInstanceBClick();
+    // "Save chart as picture...": what the chart shows now, zoom included, as SVG or PNG (by the
+    // extension of the chosen name; a PNG has twice the chart's pixels in each direction).
+    void SaveChartPictureMIClick();
     void GenerateXInstancesBClick();
     void MinOverlapBClick();
     void AboutMIClick();

@@ -1,5 +1,7 @@
 #include "OverlapWindow.h"
 
+#include <QPainter>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -26,6 +28,8 @@
 #include "MainWindow.h"
 #include "NumberFormat.h"
 #include "Overlap.h"
+#include "OverlapShading.h"
+#include "PictureFiles.h"
 #include "Selection.h"
 #include "TextUtils.h"
 #include "UiServices.h"
@@ -40,18 +44,12 @@ const char* const AnalyzeCaption = "Analyze overlap";
 const char* const StopCaption = "&STOP";
 const char* const SelectCaption = "Select            cases with minimal overlap";
 const char* const ChosenMark = " \u2713";
+// A picture of the matrix keeps every cell at least this wide, so that its numbers can be read.
+constexpr int PictureCellSize = 40;
+constexpr int PictureSize = 800;
 
 // Thrown from the row hook when STOP was pressed.
 struct TAnalysisStopped {};
-
-// White for 0 to a strong blue for 1.
-QColor Shade(double Value)
-{
-    const double t = Value < 0 ? 0 : Value > 1 ? 1 : Value;
-    const QColor Strong(31, 90, 200);
-    return QColor(static_cast<int>(255 + (Strong.red() - 255) * t), static_cast<int>(255 + (Strong.green() - 255) * t),
-                  static_cast<int>(255 + (Strong.blue() - 255) * t));
-}
 
 // The message of the exception being handled.
 QString CurrentErrorText()
@@ -65,12 +63,18 @@ QString CurrentErrorText()
     }
 }
 
-// The shortest text that reads back as the same double, with the locale's decimal separator.
-QString FormatFull(double Value)
+// The shortest text that reads back as the same double, with '.'.
+QString FormatShortest(double Value)
 {
     char Buffer[64];
     const std::to_chars_result Result = std::to_chars(Buffer, Buffer + sizeof Buffer, Value);
-    QString Text = QString::fromLatin1(Buffer, static_cast<qsizetype>(Result.ptr - Buffer));
+    return QString::fromLatin1(Buffer, static_cast<qsizetype>(Result.ptr - Buffer));
+}
+
+// The same with the locale's decimal separator.
+QString FormatFull(double Value)
+{
+    QString Text = FormatShortest(Value);
     if (DecimalSeparator() != '.') Text.replace('.', QChar(DecimalSeparator()));
     return Text;
 }
@@ -180,6 +184,14 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : QDialog(&Main), FMain(Main)
     MaxRow->addWidget(Lbl1);
     MaxRow->addWidget(FMaxOverlapL, 1);
     Left->addLayout(MaxRow);
+    FSaveMatrixB = new QPushButton("Save &matrix...", FOptions);
+    FSaveMatrixB->setObjectName("SaveMatrixB");
+    FSaveMatrixB->setAutoDefault(false);
+    FSaveMatrixB->setToolTip("Save the overlap matrix as a CSV file (every value in full) or as a picture of the "
+                             "shaded grid (.svg, .png)");
+    FSaveMatrixB->setEnabled(false);
+    connect(FSaveMatrixB, &QPushButton::clicked, this, [this] { SaveMatrixBClick(); });
+    Left->addWidget(FSaveMatrixB);
     Left->addStretch(1);
     // The column keeps its width, and the button with it whatever its caption: room for the
     // captions and for any overlap in general format.
@@ -276,11 +288,11 @@ void TOverlapWindow::ShowMatrix(int N)
     for (int i = 0; i < N; ++i)
         for (int r = 0; r < N; ++r) {
             const double Value = FOverlap[static_cast<std::size_t>(i)][static_cast<std::size_t>(r)];
-            auto* Cell = new QTableWidgetItem(FromModel(FormatFixedLocale(Value, 3)));
+            auto* Cell = new QTableWidgetItem(OverlapCellText(Value));
             Cell->setData(TOverlapGrid::ValueRole, Value);
             Cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            Cell->setBackground(Shade(Value));
-            Cell->setForeground(Value > 0.55 ? QColor(Qt::white) : QColor(Qt::black));
+            Cell->setBackground(OverlapShade(Value));
+            Cell->setForeground(OverlapTextColour(Value));
             Cell->setToolTip(FormatFull(Value));
             FGrid->setItem(r, i, Cell);
         }
@@ -300,6 +312,7 @@ void TOverlapWindow::SetRunning(bool Running)
         if (Control != FAnalyzeOverlapB && Control != FGauge && Control->parentWidget() == FOptions)
             Control->setEnabled(!Running);
     FGauge->setVisible(Running);
+    FSaveMatrixB->setEnabled(!Running && !FOverlap.empty());
 }
 
 void TOverlapWindow::AnalyzeOverlapBClick()
@@ -338,6 +351,7 @@ void TOverlapWindow::Analyze()
 
     FMessagesM->clear();
     const int N = CaseMix->Instances.Count();
+    FChosen.clear();
     PrepareGrid(N);
     TOverlapSettings Settings;
     Settings.Engine = FEngineCB->currentIndex() == 1 ? TOverlapEngine::oeSolver : TOverlapEngine::oeExact;
@@ -358,15 +372,15 @@ void TOverlapWindow::Analyze()
     } catch (...) {
         // A stop that the engine acted on ends the analysis like one at a row.
         if (!FStopRequested) {
-            SetRunning(false);
             FOverlap.clear();
+            SetRunning(false);
             ShowMessageBox(this, TBoxKind::Error, CurrentErrorText());
             return;
         }
     }
+    if (FStopRequested) FOverlap.clear();
     SetRunning(false);
     if (FStopRequested) {
-        FOverlap.clear();
         AddMessage(QString("Overlap analysis stopped after %1 of %2 rows.").arg(RowsDone).arg(N));
         return;
     }
@@ -390,14 +404,16 @@ void TOverlapWindow::Analyze()
     FMaxOverlapL->setText(FromModel(FormatGeneral(X[0])));
     const bool Remove = FRemoveInstancesCB->isChecked();
     QStringList Chosen;
+    FChosen.assign(static_cast<std::size_t>(N), false);
     for (int r = 0; r < N; ++r) {
         if (X[1 + static_cast<std::size_t>(r)] < ChosenValue) continue;
+        FChosen[static_cast<std::size_t>(r)] = true;
         Chosen << QString::number(r);
         // Without removal the headers show which instances were chosen; with it, the "X" of the
         // removed ones does.
         if (Remove) continue;
-        FGrid->setVerticalHeaderItem(r, new QTableWidgetItem(QString::number(r) + ChosenMark));
-        FGrid->setHorizontalHeaderItem(r, new QTableWidgetItem(QString::number(r) + ChosenMark));
+        FGrid->setVerticalHeaderItem(r, new QTableWidgetItem(OverlapHeaderText(r, true)));
+        FGrid->setHorizontalHeaderItem(r, new QTableWidgetItem(OverlapHeaderText(r, true)));
     }
     AddMessage("Selected instances: " + Chosen.join(", ") + " (largest overlap among them: " +
                    FromModel(FormatGeneral(X[0])) + ")" + (Remove ? "; the other instances were removed." : "."),
@@ -410,6 +426,47 @@ void TOverlapWindow::Analyze()
         FGrid->setHorizontalHeaderItem(r, new QTableWidgetItem("X"));
     }
     FMain.RefillInstanceSelector();
+}
+
+QString TOverlapWindow::MatrixCsvText() const
+{
+    QString Text;
+    for (std::size_t r = 0; r < FOverlap.size(); ++r) {
+        for (std::size_t i = 0; i < FOverlap.size(); ++i) {
+            if (i > 0) Text += ',';
+            Text += FormatShortest(FOverlap[i][r]);
+        }
+        Text += "\r\n";
+    }
+    return Text;
+}
+
+void TOverlapWindow::SaveMatrixBClick()
+{
+    if (FRunning || FOverlap.empty()) return;
+    TFileDialogRequest Request;
+    Request.Save = true;
+    Request.Caption = "Save matrix";
+    Request.Directory = FMain.ProgramDirectory();
+    Request.ProposedName = "overlap_matrix";
+    if (const TCaseMix* CaseMix = FMain.SelectedCaseMix()) Request.ProposedName += "_" + FromModel(CaseMix->Name);
+    Request.Filter = "CSV files (*.csv);;SVG pictures (*.svg);;PNG pictures (*.png);;All files (*)";
+    Request.DefaultSuffix = "csv";
+    const QString FileName = RunFileDialog(this, Request);
+    if (FileName.isEmpty()) return;
+    try {
+        if (const std::optional<TPictureFormat> Format = PictureFormatOf(FileName)) {
+            const int Side = std::max(PictureSize, PictureCellSize * (static_cast<int>(FOverlap.size()) + 3));
+            WritePicture(FileName, *Format, QSize(Side, Side), "Overlap between instances",
+                         [this, Side](QPainter& Painter) {
+                             PaintOverlapMatrix(Painter, QSizeF(Side, Side), FOverlap, FChosen);
+                         });
+        } else {
+            WriteFileBytes(FileName, MatrixCsvText().toLatin1());
+        }
+    } catch (const std::exception& Error) {
+        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+    }
 }
 
 void TOverlapWindow::keyPressEvent(QKeyEvent* Event)

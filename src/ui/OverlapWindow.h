@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QTableWidget>
+#include <vector>
 
 #include "Model.h"
 
@@ -42,7 +43,8 @@ protected:
 // in the main window, shaded from white (0) to a strong colour (1); optionally the instances with
 // the smallest largest mutual overlap are selected (marked in the headers and named in Messages)
 // and the others removed from the case mix. While the analysis runs, a gauge shows the rows done
-// and its button reads "&STOP", which ends the analysis at the next row.
+// and its button reads "&STOP", which ends the analysis at the next row. "Save matrix..." writes the
+// matrix of the last analysis as CSV or as a picture of the shaded grid.
 class TOverlapWindow : public QDialog {
     Q_OBJECT
 
@@ -51,6 +53,13 @@ public:
 
     // Starts the analysis, or asks the running one to stop.
     void AnalyzeOverlapBClick();
+
+    // Asks for a file and writes the matrix there: a picture of the shaded grid (chosen instances
+    // marked) for a name ending in .svg or .png, else CSV text. Nothing happens without a matrix.
+    void SaveMatrixBClick();
+    // The CSV text: one line per grid row, the values at full precision (the shortest text that
+    // reads back as the same number) with '.', separated by ',', each line ended by CR LF.
+    QString MatrixCsvText() const;
 
     TOverlapGrid* Grid() const { return FGrid; }
     const DoubDoubArray& Overlap() const { return FOverlap; }
@@ -81,6 +90,7 @@ private:
     bool FRunning = false;
     bool FStopRequested = false;
     bool FCloseAfterRun = false;
+    std::vector<bool> FChosen;  // the selection of the last analysis; empty without one
     QWidget* FOptions = nullptr;
     QPushButton* FAnalyzeOverlapB = nullptr;
     QProgressBar* FGauge = nullptr;
@@ -91,6 +101,7 @@ private:
     QCheckBox* FDeterministicDistanceCB = nullptr;
     QComboBox* FEngineCB = nullptr;
     QLabel* FMaxOverlapL = nullptr;
+    QPushButton* FSaveMatrixB = nullptr;
     QTabWidget* FPageControl1 = nullptr;
     QPlainTextEdit* FMessagesM = nullptr;
     TOverlapGrid* FGrid = nullptr;

@@ -9,7 +9,7 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QShowEvent>
@@ -36,7 +36,22 @@ constexpr int EdgeMargin = 8;
 constexpr int AxisTicks = 11;
 
 bool IsGrayLayer(int Layer) { return Layer == rlGrayRectangle || Layer == rlGrayTriangle; }
-bool IsTriangleLayer(int Layer) { return Layer == rlWhiteTriangle || Layer == rlGrayTriangle; }
+
+// The dot of the key: painted, so that a vector picture of the chart keeps it a circle.
+class TKeyDot : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter Painter(this);
+        Painter.setRenderHint(QPainter::Antialiasing);
+        Painter.setPen(CenterOutline);
+        Painter.setBrush(CenterFill);
+        Painter.drawEllipse(QRectF(1.5, 1.5, 9, 9));
+    }
+};
 
 }  // namespace
 
@@ -69,7 +84,8 @@ TSurgeryChart::TSurgeryChart(QWidget* Parent) : QChartView(new QChart(), Parent)
         Axis->setTitleFont(Font);
         connect(Axis, &QValueAxis::rangeChanged, this, [this, Axis] {
             SetRoundTicks(Axis, AxisTicks);
-            PlaceCenterOfMassMarker();
+            for (int k = 0; k < 4; ++k) ShowShapeInView(k);
+            PlaceCenterOfMassMarkers();
         });
     }
     FAxisX->setTitleText("mu/ c");
@@ -110,13 +126,7 @@ TSurgeryChart::TSurgeryChart(QWidget* Parent) : QChartView(new QChart(), Parent)
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::RectangleRubberBand);
 
-    FCenterOfMassMarker = new QGraphicsEllipseItem(-CenterSize / 2, -CenterSize / 2, CenterSize, CenterSize);
-    FCenterOfMassMarker->setPen(Qt::NoPen);
-    FCenterOfMassMarker->setBrush(CenterFill);
-    FCenterOfMassMarker->setZValue(1e6);
-    FCenterOfMassMarker->setVisible(false);
-    scene()->addItem(FCenterOfMassMarker);
-    connect(Chart, &QChart::plotAreaChanged, this, [this] { PlaceCenterOfMassMarker(); });
+    connect(Chart, &QChart::plotAreaChanged, this, [this] { PlaceCenterOfMassMarkers(); });
 
     FUndoZoomB = new QPushButton("Undo zoom", this);
     FUndoZoomB->setObjectName("UndoZoomB");
@@ -124,19 +134,9 @@ TSurgeryChart::TSurgeryChart(QWidget* Parent) : QChartView(new QChart(), Parent)
     FUndoZoomB->adjustSize();
     connect(FUndoZoomB, &QPushButton::clicked, this, [this] { UndoZoom(); });
 
-    QPixmap Dot(12, 12);
-    Dot.fill(Qt::transparent);
-    {
-        QPainter Painter(&Dot);
-        Painter.setRenderHint(QPainter::Antialiasing);
-        Painter.setPen(CenterOutline);
-        Painter.setBrush(CenterFill);
-        Painter.drawEllipse(QRectF(1, 1, 10, 10));
-    }
     FKey = new QLabel(": Center of mass", this);
     FKey->setObjectName("CenterOfMassKey");
-    FKeyDot = new QLabel(this);
-    FKeyDot->setPixmap(Dot);
+    FKeyDot = new TKeyDot(this);
     FKeyDot->setObjectName("CenterOfMassKeyDot");
     FKeyDot->setAttribute(Qt::WA_TransparentForMouseEvents);
     FKey->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -164,37 +164,51 @@ void TSurgeryChart::KeepInUnitSquare()
     }
 }
 
-void TSurgeryChart::PlaceCenterOfMassMarker()
+void TSurgeryChart::PlaceCenterOfMassMarkers()
 {
-    if (FCenterOfMass->count() == 0) {
-        FCenterOfMassMarker->setVisible(false);
-        return;
+    while (FCenterOfMassMarkers.size() < FCenterOfMass->count()) {
+        auto* Marker = new QGraphicsEllipseItem(-CenterSize / 2, -CenterSize / 2, CenterSize, CenterSize);
+        Marker->setPen(Qt::NoPen);
+        Marker->setBrush(CenterFill);
+        Marker->setZValue(1e6);
+        scene()->addItem(Marker);
+        FCenterOfMassMarkers.append(Marker);
     }
-    const QPointF Point = FCenterOfMass->at(0);
-    const bool Shown = Point.x() >= FAxisX->min() && Point.x() <= FAxisX->max() && Point.y() >= FAxisY->min() &&
-                       Point.y() <= FAxisY->max();
-    FCenterOfMassMarker->setPos(chart()->mapToScene(chart()->mapToPosition(Point, FCenterOfMass)));
-    FCenterOfMassMarker->setVisible(Shown);
+    for (qsizetype k = 0; k < FCenterOfMassMarkers.size(); ++k) {
+        QGraphicsEllipseItem* Marker = FCenterOfMassMarkers[k];
+        if (k >= FCenterOfMass->count()) {
+            Marker->setVisible(false);
+            continue;
+        }
+        const QPointF Point = FCenterOfMass->at(static_cast<int>(k));
+        const bool Shown = Point.x() >= FAxisX->min() && Point.x() <= FAxisX->max() &&
+                           Point.y() >= FAxisY->min() && Point.y() <= FAxisY->max();
+        Marker->setPos(chart()->mapToScene(chart()->mapToPosition(Point, FCenterOfMass)));
+        Marker->setVisible(Shown);
+    }
 }
 
 void TSurgeryChart::SetShape(int Layer, const TRegionShape& Shape)
 {
     FShapes[Layer] = Shape;
-    QList<QPointF> Upper;
-    QList<QPointF> Lower;
-    if (Shape.Present) {
-        const double L = Shape.Left();
-        const double R = Shape.Right();
-        const double B = Shape.Bottom();
-        const double T = Shape.Top();
-        if (IsTriangleLayer(Layer))
-            Upper = {QPointF(L, B), QPointF((L + R) / 2, T), QPointF(R, B)};
-        else
-            Upper = {QPointF(L, T), QPointF(R, T)};
-        Lower = {QPointF(L, B), QPointF(R, B)};
-    }
-    FUpper[Layer]->replace(Upper);
-    FLower[Layer]->replace(Lower);
+    ShowShapeInView(Layer);
+}
+
+void TSurgeryChart::ShowShapeInView(int Layer)
+{
+    if (FUpper[Layer] == nullptr) return;
+    std::vector<TPlanePoint> Upper;
+    std::vector<TPlanePoint> Lower;
+    OutlineToBounds(ClipToBox(ShapeOutline(Layer, FShapes[Layer]), FAxisX->min(), FAxisY->min(), FAxisX->max(),
+                              FAxisY->max()),
+                    Upper, Lower);
+    const auto ToList = [](const std::vector<TPlanePoint>& Points) {
+        QList<QPointF> List;
+        for (const TPlanePoint& P : Points) List.append(QPointF(P.X, P.Y));
+        return List;
+    };
+    FUpper[Layer]->replace(ToList(Upper));
+    FLower[Layer]->replace(ToList(Lower));
 }
 
 void TSurgeryChart::DrawCaseMixImage(int CaseMixNr)
@@ -208,22 +222,52 @@ void TSurgeryChart::ClearSurgeryPoints()
 {
     FSurgeries->clear();
     FCenterOfMass->clear();
-    PlaceCenterOfMassMarker();
+    PlaceCenterOfMassMarkers();
 }
 
-void TSurgeryChart::PlotInstance(const TInstance& Instance)
+void TSurgeryChart::PlotPoints(const QList<QPointF>& Surgeries, const QList<QPointF>& CentresOfMass)
 {
-    ClearSurgeryPoints();
+    FSurgeries->replace(Surgeries);
+    FCenterOfMass->replace(CentresOfMass);
+    PlaceCenterOfMassMarkers();
+}
+
+void TSurgeryChart::PlotInstance(const TInstance& Instance) { PlotInstances({&Instance}); }
+
+void TSurgeryChart::PlotInstances(const std::vector<const TInstance*>& Instances)
+{
     QList<QPointF> Points;
-    Points.reserve(static_cast<qsizetype>(Instance.Surgeries.size()));
-    for (const auto& Surgery : Instance.Surgeries)
-        Points.append(QPointF(Surgery->SurgeryType->Xvalue, Surgery->SurgeryType->Yvalue));
-    FSurgeries->replace(Points);
-    double X = 0;
-    double Y = 0;
-    Instance.CenterOfMass(X, Y);
-    FCenterOfMass->append(X, Y);
-    PlaceCenterOfMassMarker();
+    QList<QPointF> Centres;
+    for (const TInstance* Instance : Instances) {
+        for (const auto& Surgery : Instance->Surgeries)
+            Points.append(QPointF(Surgery->SurgeryType->Xvalue, Surgery->SurgeryType->Yvalue));
+        double X = 0;
+        double Y = 0;
+        Instance->CenterOfMass(X, Y);
+        Centres.append(QPointF(X, Y));
+    }
+    PlotPoints(Points, Centres);
+}
+
+void TSurgeryChart::PlotSurgeryTypes(const TCaseMix& CaseMix)
+{
+    QList<QPointF> Points;
+    for (const auto& Type : CaseMix.SurgeryTypes) Points.append(QPointF(Type->Xvalue, Type->Yvalue));
+    PlotPoints(Points, {});
+}
+
+void TSurgeryChart::ShowKey(bool Shown)
+{
+    FKey->setVisible(Shown);
+    FKeyDot->setVisible(Shown);
+}
+
+void TSurgeryChart::RenderPicture(QPainter& Painter)
+{
+    const bool ButtonShown = FUndoZoomB->isVisible();
+    FUndoZoomB->hide();
+    QWidget::render(&Painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    FUndoZoomB->setVisible(ButtonShown);
 }
 
 QVector<QPointF> TSurgeryChart::SurgeryPoints() const { return FSurgeries->points(); }
@@ -237,19 +281,19 @@ QPoint TSurgeryChart::ViewPosition(const QPointF& Value) const
 
 QPoint TSurgeryChart::SurgeryPosition(int Index) const { return ViewPosition(FSurgeries->at(Index)); }
 
-QPoint TSurgeryChart::CenterOfMassPosition() const { return ViewPosition(FCenterOfMass->at(0)); }
+QPoint TSurgeryChart::CenterOfMassPosition(int Index) const { return ViewPosition(FCenterOfMass->at(Index)); }
 
 void TSurgeryChart::mousePressEvent(QMouseEvent* Event)
 {
     const QPointF Pos = Event->position();
     FPressOnPoint = false;
-    // The centre of mass lies over the surgeries; among surgeries on one spot the last drawn is hit.
-    if (FCenterOfMass->count() > 0) {
-        const QPointF C = ViewPosition(FCenterOfMass->at(0));
+    // The centres of mass lie over the surgeries; among points on one spot the last drawn is hit.
+    for (int k = FCenterOfMass->count() - 1; k >= 0; --k) {
+        const QPointF C = ViewPosition(FCenterOfMass->at(k));
         if (std::hypot(C.x() - Pos.x(), C.y() - Pos.y()) <= CenterSize / 2 + 1) {
             Event->accept();
             FPressOnPoint = true;
-            emit CenterOfMassClicked(FCenterOfMass->at(0));
+            emit CenterOfMassClicked(FCenterOfMass->at(k));
             return;
         }
     }
@@ -307,14 +351,14 @@ void TSurgeryChart::resizeEvent(QResizeEvent* Event)
 {
     QChartView::resizeEvent(Event);
     PlaceKey();
-    PlaceCenterOfMassMarker();
+    PlaceCenterOfMassMarkers();
 }
 
 void TSurgeryChart::showEvent(QShowEvent* Event)
 {
     QChartView::showEvent(Event);
     PlaceKey();
-    PlaceCenterOfMassMarker();
+    PlaceCenterOfMassMarkers();
 }
 
 QPixmap CaseMixTypePicture(int CaseMixType, int Size)
@@ -332,16 +376,9 @@ QPixmap CaseMixTypePicture(int CaseMixType, int Size)
         const TRegionShape& Shape = Region[static_cast<std::size_t>(k)];
         if (!Shape.Present) continue;
         Painter.setBrush(IsGrayLayer(k) ? Gray : QColor(Qt::white));
-        QPainterPath Path;
-        if (IsTriangleLayer(k)) {
-            Path.moveTo(ToPixel(Shape.Left(), Shape.Bottom()));
-            Path.lineTo(ToPixel((Shape.Left() + Shape.Right()) / 2, Shape.Top()));
-            Path.lineTo(ToPixel(Shape.Right(), Shape.Bottom()));
-            Path.closeSubpath();
-        } else {
-            Path.addRect(QRectF(ToPixel(Shape.Left(), Shape.Top()), ToPixel(Shape.Right(), Shape.Bottom())));
-        }
-        Painter.drawPath(Path);
+        QPolygonF Outline;
+        for (const TPlanePoint& P : ShapeOutline(k, Shape)) Outline << ToPixel(P.X, P.Y);
+        Painter.drawPolygon(Outline);
     }
     Painter.setPen(QColor(90, 90, 90));
     Painter.setBrush(Qt::NoBrush);

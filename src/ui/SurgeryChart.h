@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QPointF>
 #include <QVector>
+#include <vector>
 
 #include "CaseMixRegions.h"
 
@@ -13,9 +14,11 @@ class QLineSeries;
 class QScatterSeries;
 class QPushButton;
 class QLabel;
+class QPainter;
 class QValueAxis;
 
 namespace orbench {
+class TCaseMix;
 class TInstance;
 }
 
@@ -26,7 +29,8 @@ namespace orbench::ui {
 // their centre of mass as a circle. Zoom by dragging a rectangle or with the wheel; "Undo zoom"
 // and a right-click show the unit square again, and no zoom ever shows more than it. The tick
 // labels keep as many decimals as the zoomed range needs. A click on a point reports it instead
-// of starting a zoom.
+// of starting a zoom. The region is drawn only as far as it lies in view, so that a picture of the
+// chart (which a vector format cannot clip) shows what the screen shows.
 class TSurgeryChart : public QChartView {
     Q_OBJECT
 
@@ -40,15 +44,24 @@ public:
     // One point per surgery at its type's plane coordinates (point k is surgery k), and the
     // instance's centre of mass.
     void PlotInstance(const TInstance& Instance);
+    // The surgeries of all the instances, in order, and one centre of mass per instance.
+    void PlotInstances(const std::vector<const TInstance*>& Instances);
+    // One point per surgery type of the case mix, in order, and no centre of mass.
+    void PlotSurgeryTypes(const TCaseMix& CaseMix);
+    // Shows or hides the key of the centre of mass (shown from the start).
+    void ShowKey(bool Shown);
+    // Paints what the chart shows now (zoom included, without the "Undo zoom" button) at its
+    // size, with the painter's origin at its top left corner.
+    void RenderPicture(QPainter& Painter);
 
     // What the layers hold: the region shape of layer 0..3 (as drawn), the surgery points and
     // the centre of mass (empty when not shown).
     const TRegionShape& LayerShape(int Layer) const { return FShapes[static_cast<std::size_t>(Layer)]; }
     QVector<QPointF> SurgeryPoints() const;
     QVector<QPointF> CenterOfMassPoints() const;
-    // Where point k / the centre of mass is drawn, in the view's coordinates.
+    // Where point k / centre of mass k is drawn, in the view's coordinates.
     QPoint SurgeryPosition(int Index) const;
-    QPoint CenterOfMassPosition() const;
+    QPoint CenterOfMassPosition(int Index = 0) const;
     QPushButton* UndoZoomButton() const { return FUndoZoomB; }
     QValueAxis* AxisX() const { return FAxisX; }
     QValueAxis* AxisY() const { return FAxisY; }
@@ -68,26 +81,29 @@ protected:
 
 private:
     void SetShape(int Layer, const TRegionShape& Shape);
+    // Puts the part of the layer's shape that lies in view into its area series.
+    void ShowShapeInView(int Layer);
+    void PlotPoints(const QList<QPointF>& Surgeries, const QList<QPointF>& CentresOfMass);
     QPoint ViewPosition(const QPointF& Value) const;
     // Moves a zoomed-out range back inside 0..1 (keeping its width where it fits).
     void KeepInUnitSquare();
-    // The centre of mass is drawn above the plot area's clipping, so that it shows whole on the
-    // axes too; it follows the point, the zoom and the plot area.
-    void PlaceCenterOfMassMarker();
+    // The centres of mass are drawn above the plot area's clipping, so that they show whole on
+    // the axes too; they follow their points, the zoom and the plot area.
+    void PlaceCenterOfMassMarkers();
     void PlaceKey();
 
-    QAreaSeries* FLayers[4];
-    QLineSeries* FUpper[4];
-    QLineSeries* FLower[4];
+    QAreaSeries* FLayers[4] = {};
+    QLineSeries* FUpper[4] = {};
+    QLineSeries* FLower[4] = {};
     TRegionShape FShapes[4];
     QScatterSeries* FSurgeries;     // Series1
-    QScatterSeries* FCenterOfMass;  // Series6: holds the point; drawn by FCenterOfMassMarker
-    QGraphicsEllipseItem* FCenterOfMassMarker;
+    QScatterSeries* FCenterOfMass;  // Series6: holds the points; drawn by FCenterOfMassMarkers
+    QVector<QGraphicsEllipseItem*> FCenterOfMassMarkers;
     QValueAxis* FAxisX;
     QValueAxis* FAxisY;
     QPushButton* FUndoZoomB;
     QLabel* FKey;
-    QLabel* FKeyDot;
+    QWidget* FKeyDot;
     bool FPressOnPoint = false;
 };
 

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QWidget>
 #include <algorithm>
 
@@ -63,7 +64,14 @@ QString RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request)
     QFileDialog Dialog(Parent, Request.Caption, Request.Directory, Request.Filter);
     Dialog.setAcceptMode(Request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     Dialog.setFileMode(Request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!Request.DefaultSuffix.isEmpty()) Dialog.setDefaultSuffix(Request.DefaultSuffix);
+    if (!Request.DefaultSuffix.isEmpty()) {
+        Dialog.setDefaultSuffix(Request.DefaultSuffix);
+        // A name typed without extension gets that of the chosen type ("PNG pictures (*.png)").
+        QObject::connect(&Dialog, &QFileDialog::filterSelected, &Dialog, [&Dialog, &Request](const QString& Filter) {
+            const QRegularExpressionMatch Match = QRegularExpression("\\*\\.(\\w+)").match(Filter);
+            Dialog.setDefaultSuffix(Match.hasMatch() ? Match.captured(1) : Request.DefaultSuffix);
+        });
+    }
     if (!Request.ProposedName.isEmpty()) Dialog.selectFile(Request.ProposedName);
     if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty()) return {};
     return Dialog.selectedFiles().first();

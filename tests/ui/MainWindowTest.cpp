@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QXmlStreamReader>
 #include <QtTest>
 #include <algorithm>
 #include <array>
@@ -645,6 +646,42 @@ private slots:
         AnswerSurgeryDialog(FWindow.get(), Visit, {"1", "1", "1"}, false);
         QTest::mouseClick(Chart().viewport(), Qt::RightButton, {}, Chart().SurgeryPosition(0));
         QVERIFY(Visit.Seen && Width < 1 && Chart().AxisX()->max() - Chart().AxisX()->min() == Width);
+    }
+
+    void saveChartAsPictureWritesWhatTheChartShowsThroughTheFileDialog()
+    {
+        Open({{"m.txt", Mixed}});
+        Generate(1);
+        Wheel(120);  // zoomed in: the picture shows the zoom too
+        QAction* Save = FWindow->findChild<QAction*>("SaveChartPictureMI");
+        FAnswer = ProgramDir() + "chart.png";
+        Save->trigger();
+        QVERIFY(FRequests.size() == 1 && FRequests[0].Save && FTexts.isEmpty());
+        const QImage Picture(FAnswer);
+        QCOMPARE(Picture.size(), Chart().size() * 2);  // twice the pixels, for print
+        const QImage Screen = Chart().grab().toImage();
+        int Points = 0;
+        for (int k = 0; k < Chart().SurgeryPoints().size(); ++k) {
+            const QPoint At = Chart().SurgeryPosition(k);
+            if (!Chart().chart()->plotArea().contains(At)) continue;
+            ++Points;
+            QCOMPARE(Picture.pixelColor(At * 2), Screen.pixelColor(At));
+        }
+        QVERIFY(Points > 0);
+        QCOMPARE(Picture.pixelColor(Get<QPushButton>("UndoZoomB")->geometry().center() * 2), QColor(Qt::white));
+        // SVG by its extension; another extension is refused and writes nothing
+        FAnswer = ProgramDir() + "chart.svg";
+        Save->trigger();
+        QFile Svg(FAnswer);
+        QVERIFY(Svg.open(QIODevice::ReadOnly));
+        QXmlStreamReader Reader(&Svg);
+        int Squares = 0;
+        while (!Reader.atEnd()) Squares += Reader.readNext() == QXmlStreamReader::StartElement && Reader.name() == u"rect";
+        QVERIFY2(!Reader.hasError() && Squares >= Points, qPrintable(Reader.errorString()));
+        FAnswer = ProgramDir() + "chart.txt";
+        Save->trigger();
+        QCOMPARE(FTexts, QStringList({"Error! The name of a picture must end in .svg or .png."}));
+        QVERIFY(!QFile::exists(FAnswer));
     }
 
     void chartShowsTheCentreOfMassWholeAndItsControlsOnIt()

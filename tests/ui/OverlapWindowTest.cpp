@@ -269,6 +269,37 @@ private slots:
         }
     }
 
+    void saveMatrixWritesCsvAtFullPrecisionOrAPictureOnceThereIsAMatrix()
+    {
+        QPushButton* Save = Get<QPushButton>(Window.get(), "SaveMatrixB");
+        int Dialogs = 0;
+        QString Answer;
+        SetFileDialogHandler([&](const TFileDialogRequest&) { return ++Dialogs, Answer; });
+        Generate(3);
+        QVERIFY(!Save->isEnabled());
+        Window->SaveMatrixBClick();  // nothing to save yet: no dialog
+        QCOMPARE(Dialogs, 0);
+        orbench::SetDecimalSeparator(',');  // the file keeps '.' and ','
+        Get<QLineEdit>(Window.get(), "EpsilonLE")->setText("0,03");
+        Analyze();
+        const DoubDoubArray Want = Expected(0.03);
+        QVERIFY(Save->isEnabled());
+        Answer = QString::fromStdString(Dir->File("m.csv"));
+        Save->click();
+        const QStringList Lines = QString::fromStdString(orbench::testing::ReadAll(Dir->File("m.csv"))).split("\r\n");
+        QCOMPARE(Lines.size(), 4);
+        QVERIFY(Lines.last().isEmpty());
+        for (int r = 0; r < 3; ++r) {
+            const QStringList Cells = Lines[r].split(',');
+            QCOMPARE(Cells.size(), 3);
+            for (int c = 0; c < 3; ++c) QCOMPARE(Number(Cells[c]), Want[c][r]);
+        }
+        Answer = QString::fromStdString(Dir->File("m.png"));
+        Save->click();
+        QCOMPARE(QImage(Answer).size(), QSize(800, 800));
+        QVERIFY(Boxes.isEmpty());
+    }
+
     void analysisShowsItsProgressAndStopsOnStop()
     {
         Generate(5);

@@ -1,0 +1,305 @@
+// "orbench-cli plot": the pictures are read back (SVG as XML, PNG as pixels) and held against the
+// case mix's plane and the overlap of the instances.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QRectF>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <vector>
+
+#include "Model.h"
+#include "TestHelpers.h"
+
+namespace orbench {
+namespace {
+
+using testing::ReadAll;
+using TLines = std::vector<std::string>;
+struct TRun { int Code; std::string Out, Err; };
+struct TPoint { double X, Y; };
+
+const QColor Gray(128, 128, 128), White(255, 255, 255), Surgery(30, 70, 200), Centre(243, 156, 53);
+
+// One drawn element of an SVG with its group's fill and stroke, at its place in the picture.
+struct TElement {
+    QString Tag, Fill, Stroke, Text;
+    QXmlStreamAttributes Attributes;
+    double Dx = 0, Dy = 0;  // the group's translation
+    double Number(const char* Name) const { return Attributes.value(Name).toDouble(); }
+};
+
+std::vector<TElement> ReadSvg(const std::string& FileName)
+{
+    QFile File(QString::fromStdString(FileName));
+    EXPECT_TRUE(File.open(QIODevice::ReadOnly)) << FileName;
+    QXmlStreamReader Reader(&File);
+    std::vector<TElement> Groups(1), Elements;
+    while (!Reader.atEnd()) {
+        const QXmlStreamReader::TokenType Token = Reader.readNext();
+        if (Token == QXmlStreamReader::EndElement && Reader.name() == u"g") Groups.pop_back();
+        if (Token != QXmlStreamReader::StartElement) continue;
+        TElement Element = Groups.back();
+        Element.Tag = Reader.name().toString();
+        Element.Attributes = Reader.attributes();
+        for (const auto& [Name, Field] : {std::pair{"fill", &TElement::Fill}, std::pair{"stroke", &TElement::Stroke}})
+            if (Element.Attributes.hasAttribute(Name)) Element.*Field = Element.Attributes.value(Name).toString();
+        const QString Transform = Element.Attributes.value("transform").toString();
+        if (Transform.startsWith("matrix(")) {
+            const QStringList M = Transform.mid(7, Transform.size() - 8).split(',');
+            Element.Dx = M.at(4).toDouble(), Element.Dy = M.at(5).toDouble();
+        }
+        if (Element.Tag == "g") {
+            Groups.push_back(Element);
+        } else {
+            if (Element.Tag == "text") Element.Text = Reader.readElementText();
+            Elements.push_back(Element);
+        }
+    }
+    EXPECT_FALSE(Reader.hasError()) << Reader.errorString().toStdString();
+    return Elements;
+}
+
+// The corners of a path made of moves and lines, in the picture.
+std::vector<QPointF> PathCorners(const TElement& Path)
+{
+    std::vector<QPointF> Corners;
+    for (QString Piece : Path.Attributes.value("d").toString().split(' ', Qt::SkipEmptyParts)) {
+        const QStringList XY = Piece.remove('M').remove('L').split(',');
+        Corners.emplace_back(XY.at(0).toDouble() + Path.Dx, XY.at(1).toDouble() + Path.Dy);
+    }
+    return Corners;
+}
+
+bool Inside(const std::vector<QPointF>& Polygon, const QPointF& P)
+{
+    bool In = false;
+    for (std::size_t i = 0, j = Polygon.size() - 1; i < Polygon.size(); j = i++)
+        if ((Polygon[i].y() > P.y()) != (Polygon[j].y() > P.y()) &&
+            P.x() < (Polygon[j].x() - Polygon[i].x()) * (P.y() - Polygon[i].y()) / (Polygon[j].y() - Polygon[i].y()) +
+                        Polygon[i].x())
+            In = !In;
+    return In;
+}
+
+// The unit square in the picture: the gray rectangle under every region that has one.
+QRectF UnitSquare(const std::vector<TElement>& Svg)
+{
+    for (const TElement& E : Svg)
+        if (E.Tag == "path" && E.Fill == "#808080") {
+            const std::vector<QPointF> Corners = PathCorners(E);
+            const auto [Left, Right] = std::minmax_element(Corners.begin(), Corners.end(),
+                                                           [](const QPointF& A, const QPointF& B) { return A.x() < B.x(); });
+            const auto [Top, Bottom] = std::minmax_element(Corners.begin(), Corners.end(),
+                                                           [](const QPointF& A, const QPointF& B) { return A.y() < B.y(); });
+            return QRectF(QPointF(Left->x(), Top->y()), QPointF(Right->x(), Bottom->y()));
+        }
+    return {};
+}
+
+TPoint ToPlane(const QRectF& Square, const QPointF& P)
+{
+    return {(P.x() - Square.left()) / Square.width(), (Square.bottom() - P.y()) / Square.height()};
+}
+
+QPointF ToPicture(const QRectF& Square, const TPoint& P)
+{
+    return {Square.left() + P.X * Square.width(), Square.bottom() - P.Y * Square.height()};
+}
+
+std::vector<TPoint> Sorted(std::vector<TPoint> Points)
+{
+    std::sort(Points.begin(), Points.end(), [](const TPoint& A, const TPoint& B) {
+        return A.X != B.X ? A.X < B.X : A.Y < B.Y;
+    });
+    return Points;
+}
+
+void ExpectSamePoints(const std::vector<TPoint>& Got, const std::vector<TPoint>& Want, const std::string& What)
+{
+    ASSERT_EQ(Got.size(), Want.size()) << What;
+    const std::vector<TPoint> A = Sorted(Got), B = Sorted(Want);
+    for (std::size_t i = 0; i < A.size(); ++i)
+        EXPECT_TRUE(std::abs(A[i].X - B[i].X) < 3e-3 && std::abs(A[i].Y - B[i].Y) < 3e-3)
+            << What << ": (" << A[i].X << ", " << A[i].Y << ") for (" << B[i].X << ", " << B[i].Y << ")";
+}
+
+class Plot : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Normal types at (X, Y) = (0.25, 0.25), (0.7, 0.2) and (0.3, 0.8) with 480 minutes a day.
+        testing::WriteLines(Work.File("plane.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency",
+                                                     "1\tNormal\t120\t30\t0\t1", "2\tNormal\t336\t67.2\t0\t1",
+                                                     "3\tNormal\t144\t115.2\t0\t1"});
+        // a: types 1, 1, 2; b: type 3; c: as a.
+        const std::map<std::string, std::vector<int>> Instances = {{"a.txt", {1, 1, 2}}, {"b.txt", {3}}, {"c.txt", {1, 1, 2}}};
+        const std::string Parameters[] = {"", "120\t30\t0", "336\t67.2\t0", "144\t115.2\t0"};
+        for (const auto& [Name, Types] : Instances) {
+            TLines Lines = {"# INSTANCE CHARACTERISTICS", "999999\tInstance number", "plane\tcase mix name",
+                            "1\tnumber of OR-days", "0.5\tdesired load", "0.5\tload",
+                            "480\tCapacity OR-days in minutes", "", "# SURGERIES", "SurgNr\tP1\tP2\tP3"};
+            for (std::size_t k = 0; k < Types.size(); ++k)
+                Lines.push_back(std::to_string(k + 1) + "\t" + Parameters[Types[k]]);
+            testing::WriteLines(Work.File(Name), Lines);
+        }
+    }
+    TRun Run(const std::string& Args, const std::string& Program = ORBENCH_CLI_PATH) const
+    {
+        const std::string Cmd = "cd '" + Work.Path() + "' && LC_ALL=C '" + Program + "' " + Args + " >'" +
+                                Capture.File("out") + "' 2>'" + Capture.File("err") + "'";
+        const int Status = std::system(Cmd.c_str());
+        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")), ReadAll(Capture.File("err"))};
+    }
+    std::vector<TElement> Svg(const std::string& Args, const std::string& Out)
+    {
+        const TRun R = Run(Args);
+        EXPECT_EQ(R.Code, 0) << Args << ": " << R.Err;
+        return ReadSvg(Work.File(Out));
+    }
+    testing::TTempDir Work, Capture;
+};
+
+TEST_F(Plot, PlaneRegionIsWhiteExactlyOverTheCaseMixTypeAndStaysInTheSquare)
+{
+    QRectF Square;  // from type 0's gray rectangle; every picture has the same frame
+    for (int Type = 0; Type < NumCaseMixTypes; ++Type) {
+        const std::vector<TElement> Picture =
+            Svg("plot plane --casemix plane.txt --type " + std::to_string(Type) + " --out t.svg", "t.svg");
+        if (Type == 0) Square = UnitSquare(Picture);
+        ASSERT_GT(Square.width(), 500);
+        std::vector<std::pair<std::vector<QPointF>, QString>> Layers;
+        for (const TElement& E : Picture)
+            if (E.Tag == "path" && (E.Fill == "#808080" || E.Fill == "#ffffff") && !PathCorners(E).empty()) {
+                Layers.emplace_back(PathCorners(E), E.Fill);
+                for (const QPointF& P : Layers.back().first)
+                    EXPECT_TRUE(Square.adjusted(-0.5, -0.5, 0.5, 0.5).contains(P))
+                        << "type " << Type << ": corner " << P.x() << ", " << P.y() << " outside the square";
+            }
+        // Away from the boundary lines (X + Y and Y - X never 0.6, 1, 1.4, 0 or 0.4 on this grid).
+        for (double X = 0.02; X < 1; X += 0.1)
+            for (double Y = 0.06; Y < 1; Y += 0.1) {
+                QString Colour = "#ffffff";
+                for (const auto& [Corners, Fill] : Layers)
+                    if (Inside(Corners, ToPicture(Square, {X, Y}))) Colour = Fill;
+                EXPECT_EQ(Colour == "#ffffff", IsPointOfCaseMixType(Type, X, Y)) << "type " << Type << " at " << X << ", " << Y;
+            }
+    }
+}
+
+TEST_F(Plot, PlanePointsAreTheSurgeryTypesOrTheInstancesSurgeriesAndCentres)
+{
+    const struct {
+        std::string Files, Out;
+        std::vector<TPoint> Surgeries, Centres;
+    } Cases[] = {
+        {"", "plane_type_0.svg", {{0.25, 0.25}, {0.7, 0.2}, {0.3, 0.8}}, {}},
+        {"--out i.svg a.txt b.txt", "i.svg", {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}, {0.3, 0.8}}, {{0.4, 0.7 / 3}, {0.3, 0.8}}},
+    };
+    for (const auto& Case : Cases) {
+        const std::vector<TElement> Picture = Svg("plot plane --casemix plane.txt " + Case.Files, Case.Out);
+        const QRectF Square = UnitSquare(Picture);
+        std::vector<TPoint> Surgeries, Centres;
+        int Keys = 0;
+        for (const TElement& E : Picture) {
+            if (E.Tag == "rect" && E.Fill == Surgery.name())
+                Surgeries.push_back(ToPlane(Square, {E.Dx + E.Number("x") + E.Number("width") / 2,
+                                                     E.Dy + E.Number("y") + E.Number("height") / 2}));
+            if (E.Tag == "circle" && E.Fill == Centre.name())
+                (E.Stroke == "none" ? Centres.push_back(ToPlane(Square, {E.Dx + E.Number("cx"), E.Dy + E.Number("cy")}))
+                                    : void(++Keys));
+        }
+        ExpectSamePoints(Surgeries, Case.Surgeries, Case.Out + " surgeries");
+        ExpectSamePoints(Centres, Case.Centres, Case.Out + " centres of mass");
+        EXPECT_EQ(Keys, Case.Centres.empty() ? 0 : 1) << Case.Out << ": the key of the centre of mass";
+    }
+}
+
+TEST_F(Plot, PngHasTheRequestedSizeAndTheRegionsAndPointsColours)
+{
+    const TRun R = Run("plot plane --casemix plane.txt --type 2 --size 640x480 --out p.png a.txt b.txt");
+    ASSERT_EQ(R.Code, 0) << R.Err;
+    const QImage Image(QString::fromStdString(Work.File("p.png")));
+    ASSERT_EQ(Image.size(), QSize(640, 480));
+    // Type 2 is white above and right of the middle: the gray reaches every side of the square.
+    // (Solid 3 x 3 blocks of it: the edges of black letters can be the same gray.)
+    const auto IsGray = [&Image](int x, int y) {
+        for (int k = 0; k < 9; ++k)
+            if (Image.pixelColor(x + k % 3, y + k / 3) != ::orbench::Gray) return false;
+        return true;
+    };
+    QRect Gray;
+    for (int y = 0; y + 2 < Image.height(); ++y)
+        for (int x = 0; x + 2 < Image.width(); ++x)
+            if (IsGray(x, y)) Gray |= QRect(x, y, 3, 3);
+    const QRectF Square(Gray.left(), Gray.top(), Gray.width(), Gray.height());
+    ASSERT_GT(Square.height(), 300);
+    const struct { TPoint At; QColor Colour; } Checks[] = {
+        {{0.1, 0.9}, ::orbench::Gray}, {{0.9, 0.9}, White},       {{0.7, 0.2}, Surgery},
+        {{0.25, 0.25}, Surgery},       {{0.4, 0.7 / 3}, Centre}, {{0.3, 0.8}, Centre},  // over type 3's point
+    };
+    for (const auto& Check : Checks)
+        EXPECT_EQ(Image.pixelColor(ToPicture(Square, Check.At).toPoint()), Check.Colour)
+            << Check.At.X << ", " << Check.At.Y;
+}
+
+TEST_F(Plot, OverlapPictureShadesEachCellAndMarksTheChosenInstances)
+{
+    // a and c are alike (overlap 1), b like neither: choosing 2 keeps 0 and 1.
+    const std::string Files = " --casemix plane.txt --out o.svg a.txt b.txt c.txt";
+    std::map<QString, int> Texts, Fills;
+    for (const TElement& E : Svg("--decimal-separator , plot overlap --select 2" + Files, "o.svg")) {
+        if (E.Tag == "text") ++Texts[E.Text];
+        if (E.Tag == "rect") ++Fills[E.Fill];
+    }
+    EXPECT_EQ(Texts["1,000"], 2);
+    EXPECT_EQ(Texts["0,000"], 7);
+    EXPECT_EQ(Texts["0 \u2713"] + Texts["1 \u2713"] + Texts["2"], 6);
+    EXPECT_EQ(Fills["#1f5ac8"], 2);  // the strongest shade, for the two ones
+    EXPECT_EQ(Fills["#ffffff"], 1 + 7);  // the ground and the zeros
+
+    const TRun Refused = Run("plot overlap --select 3" + Files);
+    EXPECT_EQ(Refused.Code, 3);
+    EXPECT_EQ(Refused.Err, "Cannot select 3 of 3 instances\n");
+    int Marks = 0;
+    for (const TElement& E : ReadSvg(Work.File("o.svg"))) Marks += E.Text.contains(u'\u2713');
+    EXPECT_EQ(Marks, 0);
+}
+
+TEST_F(Plot, RefusesBadInputWritingNothingAndNamesWhatCannotBeWritten)
+{
+    const struct { std::string Args; int Code; std::string Message; } Cases[] = {
+        {"plot plane --casemix plane.txt --size 50x800", 1, "--size 50x800: must be WxH with W and H from 100 to 10000"},
+        {"plot plane --casemix plane.txt --out p.pdf", 1, "--out p.pdf: must end in .svg or .png"},
+        {"plot plane --casemix plane.txt --out ''", 1, "--out: the path is empty"},
+        {"plot plane --casemix plane.txt --select 2", 1, "plot plane: --select belongs to plot overlap"},
+        {"plot plane --casemix plane.txt --type 17", 1, "--type 17: must be from 0 to 16"},
+        {"plot overlap --casemix plane.txt a.txt", 1, "plot overlap needs --out"},
+        {"plot circle --casemix plane.txt", 1, "plot: unknown picture kind circle (plane or overlap)"},
+        {"plot plane --casemix none.txt", 1, "none.txt: File does not exist!"},
+        {"plot plane --casemix plane.txt --out no/p.svg", 2, "no/p.svg: "},
+    };
+    for (const auto& Case : Cases) {
+        const TRun R = Run(Case.Args);
+        EXPECT_EQ(R.Code, Case.Code) << Case.Args;
+        EXPECT_EQ(R.Err.rfind("orbench-cli: " + Case.Message, 0), 0u) << Case.Args << ": " << R.Err;
+    }
+    for (const auto& Entry : std::filesystem::directory_iterator(Work.Path()))
+        EXPECT_EQ(Entry.path().extension(), ".txt") << Entry.path();
+    // Without orbench-plot beside it, orbench-cli says so.
+    std::filesystem::copy_file(ORBENCH_CLI_PATH, Work.File("orbench-cli"));
+    std::filesystem::permissions(Work.File("orbench-cli"), std::filesystem::perms::owner_all);
+    const TRun Alone = Run("plot plane --casemix plane.txt", Work.File("orbench-cli"));
+    EXPECT_EQ(Alone.Code, 2);
+    EXPECT_NE(Alone.Err.find("orbench-plot: File does not exist!"), std::string::npos) << Alone.Err;
+}
+
+}  // namespace
+}  // namespace orbench
