@@ -22,7 +22,6 @@ namespace orbench {
 
 namespace {
 
-constexpr std::size_t MaxTemporaryBaseLength = 200;
 constexpr int TemporaryNameAttempts = 100;
 constexpr std::size_t TagLength = 12;
 

@@ -32,8 +32,11 @@ void WriteTextFile(const std::string& FileName, const std::string& Content);
 void WriteTextFile(const std::string& FileName, const std::string& Content,
                    const std::function<std::string()>& NextTag);
 
-// The temporary name of FileName with the random part Tag: ".<name>.<Tag>.part~" in its folder
-// (a very long name is cut to its first 200 bytes).
+// The longest piece of a file name that goes into the name of its temporary file.
+constexpr std::size_t MaxTemporaryBaseLength = 200;
+
+// The temporary name of FileName with the random part Tag: ".<name>.<Tag>.part~" in its folder,
+// <name> cut to its first MaxTemporaryBaseLength bytes. The writer's tags are letters and digits.
 std::string TemporaryFileName(const std::string& FileName, const std::string& Tag);
 
 // What stands at Path when that is neither nothing nor a regular file, such as "a directory" or

@@ -371,12 +371,21 @@ TEST_F(BatchRun, StopAfterAnORdaysStepOrAfterACaseMix)
 
 TEST(OutputFiles, ClassifiesTheFilesOfARunByName)
 {
-    const std::pair<const char*, TRunFileKind> Cases[] = {
+    const std::pair<std::string, TRunFileKind> Cases[] = {
         {"ordays_5_load_0.8_1.txt", TRunFileKind::rfInstance},    {"ordays__load_.txt", TRunFileKind::rfInstance},
         {"ordays_5_load_0,85_12.txt", TRunFileKind::rfInstance},  {"REMOVE_ordays_5_load_1_3.txt", TRunFileKind::rfMarkedInstance},
         {"overlap_cm_ordays_5_load_1.txt", TRunFileKind::rfOverlapReport},
         {"proximity_TCM3_ordays_5_load_1.txt", TRunFileKind::rfProximityReport},
-        {"ordays_5_load_0.8_1.txt.part~", TRunFileKind::rfOther}, {"ordays_5.txt", TRunFileKind::rfOther},
+        {"ordays_5.txt", TRunFileKind::rfOther},
+        // Temporary files of the writer for files of these kinds, and as earlier versions named them.
+        {".ordays_5_load_0.8_1.txt.Ab3xYz012345.part~", TRunFileKind::rfTemporary},
+        {".REMOVE_ordays_5_load_1_3.txt.q.part~", TRunFileKind::rfTemporary},
+        {".overlap_cm_ordays_5_load_1.txt.k9.part~", TRunFileKind::rfTemporary},
+        {"." + std::string("proximity_") + std::string(190, 'x') + ".7.part~", TRunFileKind::rfTemporary},  // cut
+        {"ordays_5_load_0.8_1.txt.part~", TRunFileKind::rfTemporary},
+        {".ordays_5_load_0.8_1.txt..part~", TRunFileKind::rfOther},    {".ordays_5_load_0.8_1.txt.a-b.part~", TRunFileKind::rfOther},
+        {".notes.txt.abc.part~", TRunFileKind::rfOther},               {"ordays_5_load_0.8_1.txt.part", TRunFileKind::rfOther},
+        {".proximity_x.7.part~", TRunFileKind::rfOther},
         {"ordays_load_1.txt", TRunFileKind::rfOther},             {"REMOVE_notes.txt", TRunFileKind::rfOther},
         {"overlap_cm.csv", TRunFileKind::rfOther},                {"cm.txt", TRunFileKind::rfOther},
         {"Ordays_5_load_1_1.txt", TRunFileKind::rfOther},         {"REMOVE_overlap_cm.txt", TRunFileKind::rfOther},
@@ -386,9 +395,9 @@ TEST(OutputFiles, ClassifiesTheFilesOfARunByName)
 
 TEST_F(BatchRun, EarlierRunIsRefusedOrWithOverwriteItsFilesDeleted)
 {
-    const TLines Earlier = {"REMOVE_ordays_9_load_1_2.txt", "ordays_9_load_1_1.txt", "overlap_cm_ordays_9_load_1.txt",
-                            "proximity_cm_x.txt"};
-    const TLines Others = {"cm.txt", "notes.txt", "ordays_9.txt", "overlap_cm.csv"};
+    const TLines Earlier = {".ordays_9_load_1_3.txt.x7Q.part~", "REMOVE_ordays_9_load_1_2.txt", "ordays_9_load_1_1.txt",
+                            "overlap_cm_ordays_9_load_1.txt", "proximity_cm_x.txt"};
+    const TLines Others = {".notes.txt.x7Q.part~", "cm.txt", "notes.txt", "ordays_9.txt", "overlap_cm.csv"};
     fs::create_directories(Out("cm/ordays_1_load_1_1.txt"));  // a folder of such a name is no file of a run
     fs::create_directories(Out("elsewhere"));
     for (const std::string& Name : Earlier) {
