@@ -7,6 +7,7 @@
 
 #include "BatchRun.h"
 #include "OrbenchError.h"
+#include "OverlapReport.h"
 #include "TestHelpers.h"
 
 namespace orbench {
@@ -316,6 +317,43 @@ TEST_F(BatchRun, UnwritableReportEndsTheRunKeepingTheRenames)
     EXPECT_EQ(fs::exists(InstanceFile(0, true)) + fs::exists(InstanceFile(1, true)) + fs::exists(InstanceFile(2, true)), 1);
     ASSERT_FALSE(Host.Progress.empty());
     EXPECT_EQ(Host.Progress.back(), "hide");
+}
+
+TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
+{
+    Inputs.Loads = {"0.75", "0.5"};
+    for (int i = 0; i < 3; ++i) fs::create_directories(InstanceFile(i, true));  // a folder at every marked name
+    // The files of load 0.75 disappear while load 0.5 is analysed.
+    Host.OnCheckPoint = [this] {
+        for (const std::string i : {"1", "2", "3"}) fs::remove(Out("cm/ordays_2_load_0.75_" + i + ".txt"));
+    };
+    const TBatchResult R = GenerateBatch(Data, Inputs, Host);
+    EXPECT_TRUE(R.MarkingFailed && !R.Interrupted && !R.SelectionRefused);
+    ASSERT_EQ(Host.Messages.size(), 2u);
+    for (const std::string Load : {"0.5", "0.75"}) {
+        const TLines Lines = Split(ReadAll(Out("cm/overlap_cm_ordays_2_load_" + Load + ".txt")), "\r\n");
+        ASSERT_EQ(Lines.size(), 13u) << Load;
+        EXPECT_EQ(Lines[8], "Overlap between remaining 2 instances:");
+        const TLines Last = Split(Lines[11], "\t");  // one more line than usual, naming the file
+        ASSERT_EQ(Last.size(), 2u) << Lines[11];
+        EXPECT_EQ(Last[0], UnmarkedLine);
+        const std::string Name = Last[1];
+        EXPECT_EQ(Name.rfind("ordays_2_load_" + Load + "_", 0), 0u) << Name;
+        const bool Folder = Load == "0.5";
+        EXPECT_EQ(Host.Messages[Folder ? 0 : 1], "Could not rename " + Out("cm/" + Name) + " to REMOVE_" + Name + ": " +
+                                                     (Folder ? "the target is a directory" : "No such file or directory"));
+        EXPECT_EQ(fs::exists(Out("cm/" + Name)), Folder);  // kept its name
+        EXPECT_EQ(fs::is_directory(Out("cm/REMOVE_" + Name)), Folder);
+    }
+    EXPECT_EQ(Files("cm").size(), 8u);  // three instance files, three folders, two reports: nothing marked
+
+    // Without saved instances there is nothing to rename and nothing to say.
+    TRecordingHost Quiet;
+    Inputs.SaveInstances = false;
+    Inputs.BaseDirectory = Dir.File("nosave/");
+    fs::create_directories(Dir.File("nosave/cm/REMOVE_ordays_2_load_0.5_1.txt"));
+    EXPECT_FALSE(GenerateBatch(Data, Inputs, Quiet).MarkingFailed);
+    EXPECT_TRUE(Quiet.Messages.empty());
 }
 
 TEST_F(BatchRun, StopDuringOrAfterAnAnalysedLoad)
