@@ -99,6 +99,7 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
     testing::WriteLines(Work.File("empty.txt"), {Header});
     testing::WriteLines(Work.File("zero.txt"), {Header, "1\tNormal\t60\t6\t0\t0"});
     testing::WriteLines(Work.File("bad.txt"), {Header, "1\tNormal\t60\t6\t0\t-1"});
+    testing::WriteLines(Work.File("tiny.txt"), {Header, "1\tNormal\t1e-300\t0\t0\t1"});
     const TNames Inputs = Files();
     const std::string Gen = "generate --casemix one.txt --ordays 2 --out o ";
     // Each message names the option and the value, or the file.
@@ -135,6 +136,9 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
         {"generate --casemix /dev/null --ordays 2 --loads 0.5 --out o", "orbench-cli: /dev/null: not a regular file"},
         {"generate --casemix nope.txt --ordays 2 --loads 0.5 --out o", "orbench-cli: nope.txt: File does not exist!\n"},
         {"casemix bad.txt", "orbench-cli: bad.txt, line 2: Frequency \"-1\" is negative\n"},
+        // Mean durations far too small: the loop alone would never end.
+        {"fill --casemix tiny.txt --ordays 1 --load 0.5 --out o",
+         "Case mix tiny: an instance would hold more than 1000000 surgeries; the mean durations"},
     };
     for (const auto& [Args, Message] : Refused) {
         const TRun R = Run(Args);
@@ -153,7 +157,7 @@ TEST_F(Cli, UnwritableOutputExitsWithTwo)
         {"casemix one.txt --write one.txt/x", "orbench-cli: one.txt/x: "},
         {"generate --casemix one.txt --ordays 2 --loads 0.5 --out one.txt/d", "orbench-cli: one.txt/d: "},
         {"fill --casemix one.txt --ordays 1 --load 0.5 --out one.txt", "orbench-cli: one.txt: "},
-        {"theoretical-casemix --write .", "orbench-cli: .: "},
+        {"theoretical-casemix --write .", "orbench-cli: .: not a regular file (a directory)\n"},
     };
     for (const auto& [Args, Message] : Cases) {
         const TRun R = Run(Args);
