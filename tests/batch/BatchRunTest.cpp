@@ -325,7 +325,8 @@ TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
     for (int i = 0; i < 3; ++i) fs::create_directories(InstanceFile(i, true));  // a folder at every marked name
     // The files of load 0.75 disappear while load 0.5 is analysed.
     Host.OnCheckPoint = [this] {
-        for (const std::string i : {"1", "2", "3"}) fs::remove(Out("cm/ordays_2_load_0.75_" + i + ".txt"));
+        for (const char* Name : {"ordays_2_load_0.75_1.txt", "ordays_2_load_0.75_2.txt", "ordays_2_load_0.75_3.txt"})
+            fs::remove(Out(std::string("cm/") + Name));
     };
     const TBatchResult R = GenerateBatch(Data, Inputs, Host);
     EXPECT_TRUE(R.MarkingFailed && !R.Interrupted && !R.SelectionRefused);
@@ -340,8 +341,8 @@ TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
         const std::string Name = Last[1];
         EXPECT_EQ(Name.rfind("ordays_2_load_" + Load + "_", 0), 0u) << Name;
         const bool Folder = Load == "0.5";
-        EXPECT_EQ(Host.Messages[Folder ? 0 : 1], "Could not rename " + Out("cm/" + Name) + " to REMOVE_" + Name + ": " +
-                                                     (Folder ? "the target is a directory" : "No such file or directory"));
+        const std::string Reason = Folder ? "the target is a directory" : "No such file or directory";
+        EXPECT_EQ(Host.Messages[Folder ? 0 : 1], "Could not rename " + Out("cm/" + Name) + " to REMOVE_" + Name + ": " + Reason);
         EXPECT_EQ(fs::exists(Out("cm/" + Name)), Folder);  // kept its name
         EXPECT_EQ(fs::is_directory(Out("cm/REMOVE_" + Name)), Folder);
     }
@@ -419,7 +420,7 @@ TEST(OutputFiles, ClassifiesTheFilesOfARunByName)
         {".ordays_5_load_0.8_1.txt.Ab3xYz012345.part~", TRunFileKind::rfTemporary},
         {".REMOVE_ordays_5_load_1_3.txt.q.part~", TRunFileKind::rfTemporary},
         {".overlap_cm_ordays_5_load_1.txt.k9.part~", TRunFileKind::rfTemporary},
-        {"." + std::string("proximity_") + std::string(190, 'x') + ".7.part~", TRunFileKind::rfTemporary},  // cut
+        {".proximity_" + std::string(190, 'x') + ".7.part~", TRunFileKind::rfTemporary},  // cut
         {"ordays_5_load_0.8_1.txt.part~", TRunFileKind::rfTemporary},
         {".ordays_5_load_0.8_1.txt..part~", TRunFileKind::rfOther},    {".ordays_5_load_0.8_1.txt.a-b.part~", TRunFileKind::rfOther},
         {".notes.txt.abc.part~", TRunFileKind::rfOther},               {"ordays_5_load_0.8_1.txt.part", TRunFileKind::rfOther},
