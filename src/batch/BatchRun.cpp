@@ -112,6 +112,19 @@ std::string MarkedPath(const std::string& FileName)
     return FileName.substr(0, Slash + 1) + "REMOVE_" + FileName.substr(Slash + 1);
 }
 
+// Renames the instance's file to its REMOVE_ form, replacing nothing but a regular file of that
+// name, and takes the new name. False, with the reason, when that fails; the instance then keeps
+// its name.
+bool MarkInstanceFile(TInstance& Instance, std::string& Reason)
+{
+    const std::string Marked = MarkedPath(Instance.FileName);
+    if (!RenameOverRegularFile(Instance.FileName, Marked, Reason)) return false;
+    Instance.FileName = Marked;
+    return true;
+}
+
+std::string FileNamePart(const std::string& Path) { return Path.substr(Path.find_last_of('/') + 1); }
+
 // Analyses, selects, marks and reports each load of one (case mix, number of OR-days).
 void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::string& DirName,
                                const TRunSettings& Settings, const TBatchInputs& Inputs, const TRunKind& Kind,
@@ -132,6 +145,7 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
         double MaxOverlap = FindMaximumOverlap(Overlap);
         DoubArray X;
         bool Selected = false;
+        std::vector<std::string> Unmarked;  // not chosen, but their files could not be renamed
         if (Settings.RemoveInstances) {
             double ObjVal = 0;
             Selected = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, Inputs.Engine);
@@ -139,14 +153,22 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
             if (Selected) {
                 for (int i = 0; i < N; ++i) {
                     if (X[1 + static_cast<std::size_t>(i)] >= ChosenValue) continue;
-                    TInstance* Instance = Combination[i];
-                    const std::string Unmarked = Instance->FileName;
-                    const std::string Marked = MarkedPath(Instance->FileName);
-                    // A marked file left by an earlier run is replaced; a missing file (instances
-                    // not saved) is no error.
-                    std::rename(Instance->FileName.c_str(), Marked.c_str());
-                    Instance->FileName = Marked;
-                    if (Settings.Recorder != nullptr) Settings.Recorder->InstanceMarked(Unmarked, *Instance);
+                    TInstance& Instance = *Combination[i];
+                    // Without saved instances (or for an instance never saved) there is no file.
+                    if (!Inputs.SaveInstances || Instance.FileName.empty()) {
+                        Instance.FileName = MarkedPath(Instance.FileName);
+                        continue;
+                    }
+                    const std::string OldName = Instance.FileName;
+                    std::string Reason;
+                    if (!MarkInstanceFile(Instance, Reason)) {
+                        Host.AddMessage("Could not rename " + Instance.FileName + " to " +
+                                        FileNamePart(MarkedPath(Instance.FileName)) + ": " + Reason);
+                        Unmarked.push_back(FileNamePart(Instance.FileName));
+                        Result.MarkingFailed = true;
+                    } else if (Settings.Recorder != nullptr) {
+                        Settings.Recorder->InstanceMarked(OldName, Instance);
+                    }
                 }
                 MaxOverlap = X[0];
             } else {
@@ -157,7 +179,7 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
         }
         const std::string ReportFile = DirName + Kind.ReportPrefix + CaseMix.Name + "_ordays_" +
                                        std::to_string(NumORdays) + "_load_" + FormatGeneral(Load) + ".txt";
-        WriteOverlapReport(ReportFile, Overlap, MaxOverlap, X, K, Selected, *Kind.Texts);
+        WriteOverlapReport(ReportFile, Overlap, MaxOverlap, X, K, Selected, *Kind.Texts, Unmarked);
         if (Settings.Recorder != nullptr) Settings.Recorder->ReportWritten(ReportFile);
         Combination.Clear();
         if (Host.CheckPoint()) {

@@ -63,6 +63,7 @@ struct TBatchResult {
     bool DrawLimitPassed = false;   // some generation call could not make all its instances
     bool Interrupted = false;       // a stop request ended the run
     bool SelectionRefused = false;  // some combination had no more instances than were to be selected
+    bool MarkingFailed = false;     // the file of some instance not chosen could not be renamed
 };
 
 // The instances of Source with NumberOfORs = NumORdays and DesiredLoad within the single-precision

@@ -1,8 +1,11 @@
 #include "OutputFiles.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
+
+#include "FileUtils.h"
 
 namespace fs = std::filesystem;
 
@@ -26,10 +29,39 @@ bool IsInstanceFileName(const std::string& Name)
     return Pos != std::string::npos && Pos + Middle.size() + Suffix.size() <= Name.size();
 }
 
+bool IsTag(const std::string& Text)
+{
+    return !Text.empty() &&
+           std::all_of(Text.begin(), Text.end(), [](char Ch) { return std::isalnum(static_cast<unsigned char>(Ch)); });
+}
+
+// The name a temporary file stands for, from ".<name>.<tag>.part~" or "<name>.part~"; empty when
+// FileName is no such name.
+std::string TemporaryFor(const std::string& FileName)
+{
+    const std::string Suffix = ".part~";
+    if (!EndsWith(FileName, Suffix)) return "";
+    const std::string Stem = FileName.substr(0, FileName.size() - Suffix.size());
+    if (!StartsWith(Stem, ".")) return Stem;
+    const std::size_t Dot = Stem.rfind('.');
+    if (Dot == 0 || !IsTag(Stem.substr(Dot + 1))) return "";
+    return Stem.substr(1, Dot - 1);
+}
+
 }  // namespace
 
 TRunFileKind ClassifyRunFile(const std::string& FileName)
 {
+    const std::string Target = TemporaryFor(FileName);
+    if (!Target.empty()) {
+        // A very long name is cut in the temporary name; its beginning tells the kind then.
+        const bool Cut = Target.size() == MaxTemporaryBaseLength &&
+                         (StartsWith(Target, "ordays_") || StartsWith(Target, "REMOVE_ordays_") ||
+                          StartsWith(Target, "overlap_") || StartsWith(Target, "proximity_"));
+        const TRunFileKind Kind = ClassifyRunFile(Target);
+        return Cut || (Kind != TRunFileKind::rfOther && Kind != TRunFileKind::rfTemporary) ? TRunFileKind::rfTemporary
+                                                                                           : TRunFileKind::rfOther;
+    }
     if (IsInstanceFileName(FileName)) return TRunFileKind::rfInstance;
     if (StartsWith(FileName, "REMOVE_") && IsInstanceFileName(FileName.substr(7))) return TRunFileKind::rfMarkedInstance;
     if (!EndsWith(FileName, ".txt")) return TRunFileKind::rfOther;

@@ -14,6 +14,8 @@ enum class TRunFileKind {
     rfMarkedInstance,   // REMOVE_ordays_*_load_*.txt
     rfOverlapReport,    // overlap_*.txt
     rfProximityReport,  // proximity_*.txt
+    rfTemporary,        // a temporary file of one of these, left by a killed run: .<name>.<tag>.part~
+                        // (or <name>.part~, as earlier versions named them)
 };
 
 // The kind of a file by its name alone (without directory).

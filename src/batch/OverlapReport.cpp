@@ -11,6 +11,8 @@ constexpr double ChosenValue = 1e-8;
 
 }  // namespace
 
+const char* const UnmarkedLine = "Not chosen, but not marked REMOVE_ (the rename failed):";
+
 const TReportTexts& OverlapReportTexts()
 {
     static const TReportTexts Texts{"Overlap between ", " instances:", "Maximum overlap", false, "",
@@ -37,7 +39,8 @@ double FindMaximumOverlap(const DoubDoubArray& Overlap)
 }
 
 void WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
-                        const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts)
+                        const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts,
+                        const std::vector<std::string>& Unmarked)
 {
     const std::size_t N = Overlap.size();
     std::string Content;
@@ -65,6 +68,11 @@ void WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overla
                 if (Chosen(j)) Line += FormatFixed(Overlap[i][j], 5) + "\t";
             AppendLine(Content, Line);
         }
+    }
+    if (!Unmarked.empty()) {
+        std::string Line = UnmarkedLine;
+        for (const std::string& Name : Unmarked) Line += "\t" + Name;
+        AppendLine(Content, Line);
     }
     WriteTextFile(FileName, Content);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Model.h"
 
@@ -26,8 +27,14 @@ double FindMaximumOverlap(const DoubDoubArray& Overlap);
 
 // Writes the report of one combination: the matrix, the maximum line and, when a selection was
 // applied (X holds its columns), the matrix of the chosen instances. Numbers have five decimals
-// and '.'. Throws EOrbenchError when the file cannot be written.
+// and '.'. When some files of instances not chosen could not be marked (Unmarked: their names),
+// one last line names them: UnmarkedLine, then TAB and a name for each. Throws EOrbenchError when
+// the file cannot be written.
 void WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
-                        const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts = OverlapReportTexts());
+                        const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts = OverlapReportTexts(),
+                        const std::vector<std::string>& Unmarked = {});
+
+// The start of the report's last line when files could not be marked.
+extern const char* const UnmarkedLine;
 
 }  // namespace orbench

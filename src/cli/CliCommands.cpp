@@ -551,7 +551,7 @@ int BatchExitCode(const TBatchResult& Result, const TBatchInputs& Inputs)
     if (Result.Aborted) return ExitBadInput;
     if (Result.DrawLimitPassed) DrawLimitHint(Inputs.MaxDraws);
     if (Result.Interrupted) return ExitInterrupted;
-    return Result.DrawLimitPassed || Result.SelectionRefused ? ExitIncomplete : ExitSuccess;
+    return Result.DrawLimitPassed || Result.SelectionRefused || Result.MarkingFailed ? ExitIncomplete : ExitSuccess;
 }
 
 int CommandBatch(const TParsedArgs& Args, TRun& Run)

@@ -6,8 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "OrbenchError.h"
 #include "TextUtils.h"
@@ -16,19 +20,79 @@ namespace fs = std::filesystem;
 
 namespace orbench {
 
+namespace {
+
+constexpr int TemporaryNameAttempts = 100;
+constexpr std::size_t TagLength = 12;
+
+// What a status stands for when it is no regular file.
+const char* FileKindText(const fs::file_status& Status)
+{
+    return fs::is_directory(Status)       ? "a directory"
+           : fs::is_symlink(Status)        ? "a symbolic link"
+           : fs::is_fifo(Status)           ? "a fifo"
+           : fs::is_character_file(Status) ? "a character device"
+           : fs::is_block_file(Status)     ? "a block device"
+           : fs::is_socket(Status)         ? "a socket"
+                                           : "not a file";
+}
+
+// Twelve letters and digits from the system's random source (never from the program's seeded
+// generator, whose sequence the instances depend on).
+std::string RandomTag()
+{
+    static const char Chars[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    thread_local std::mt19937_64 Engine = [] {
+        std::random_device Device;
+        std::seed_seq Seed{Device(), Device(), Device(), Device()};
+        return std::mt19937_64(Seed);
+    }();
+    std::uniform_int_distribution<std::size_t> Pick(0, sizeof Chars - 2);
+    std::string Tag(TagLength, '0');
+    for (char& Ch : Tag) Ch = Chars[Pick(Engine)];
+    return Tag;
+}
+
+void RequireReplaceableTarget(const std::string& FileName)
+{
+    const std::string Kind = NonRegularFileKind(FileName);
+    if (!Kind.empty()) throw EOutputError(FileName + ": not a regular file (" + Kind + ")");
+}
+
+// Writes all of Content to the open file Fd; 0 or the error number.
+int WriteAll(int Fd, const std::string& Content)
+{
+    const char* Data = Content.data();
+    std::size_t Left = Content.size();
+    while (Left > 0) {
+        const ssize_t Written = ::write(Fd, Data, Left);
+        if (Written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        Data += Written;
+        Left -= static_cast<std::size_t>(Written);
+    }
+    return 0;
+}
+
+}  // namespace
+
 void RequireRegularInputFile(const std::string& FileName)
 {
     std::error_code Ec;
     const fs::file_status Status = fs::status(FileName, Ec);
     if (!fs::exists(Status)) throw EOrbenchError(FileName + ": File does not exist!");
     if (fs::is_regular_file(Status)) return;
-    const char* What = fs::is_directory(Status)       ? "a directory"
-                       : fs::is_fifo(Status)          ? "a fifo"
-                       : fs::is_character_file(Status) ? "a character device"
-                       : fs::is_block_file(Status)     ? "a block device"
-                       : fs::is_socket(Status)         ? "a socket"
-                                                       : "not a file";
-    throw EOrbenchError(FileName + ": not a regular file (" + What + ")");
+    throw EOrbenchError(FileName + ": not a regular file (" + FileKindText(Status) + ")");
+}
+
+std::string NonRegularFileKind(const std::string& Path)
+{
+    std::error_code Ec;
+    const fs::file_status Status = fs::symlink_status(Path, Ec);
+    if (!fs::exists(Status) || fs::is_regular_file(Status)) return "";
+    return FileKindText(Status);
 }
 
 std::vector<std::string> ReadTextFileLines(const std::string& FileName, const TBytesReadEvent& OnBytes)
@@ -75,24 +139,63 @@ void AppendLine(std::string& Content, const std::string& Line)
     Content += "\r\n";
 }
 
+std::string TemporaryFileName(const std::string& FileName, const std::string& Tag)
+{
+    const std::size_t Slash = FileName.rfind('/');
+    const std::size_t Start = Slash == std::string::npos ? 0 : Slash + 1;
+    return FileName.substr(0, Start) + "." + FileName.substr(Start, MaxTemporaryBaseLength) + "." + Tag + ".part~";
+}
+
 void WriteTextFile(const std::string& FileName, const std::string& Content)
 {
-    const std::string TempName = FileName + ".part~";
-    std::FILE* File = std::fopen(TempName.c_str(), "wb");
-    if (File == nullptr) throw EOutputError(FileName + ": " + std::strerror(errno));
-    const bool Written = std::fwrite(Content.data(), 1, Content.size(), File) == Content.size();
-    const int WriteErrno = errno;
-    const bool Closed = std::fclose(File) == 0;
-    if (!Written || !Closed) {
-        const int Errno = Written ? errno : WriteErrno;
-        std::remove(TempName.c_str());
+    WriteTextFile(FileName, Content, RandomTag);
+}
+
+void WriteTextFile(const std::string& FileName, const std::string& Content,
+                   const std::function<std::string()>& NextTag)
+{
+    if (FileName.empty()) throw EOutputError("the name of the file to write is empty");
+    RequireReplaceableTarget(FileName);
+    // O_EXCL with O_CREAT never opens what is already there, a link included; the writer takes
+    // another name then.
+    std::string TempName;
+    int Fd = -1;
+    for (int Attempt = 0; Fd < 0; ++Attempt) {
+        if (Attempt == TemporaryNameAttempts)
+            throw EOutputError(FileName + ": no unused temporary name found beside it");
+        TempName = TemporaryFileName(FileName, NextTag());
+        Fd = ::open(TempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (Fd < 0 && errno != EEXIST) throw EOutputError(FileName + ": " + std::strerror(errno));
+    }
+    int Errno = WriteAll(Fd, Content);
+    if (::close(Fd) != 0 && Errno == 0) Errno = errno;
+    if (Errno != 0) {
+        ::unlink(TempName.c_str());
         throw EOutputError(FileName + ": " + std::strerror(Errno));
+    }
+    try {
+        RequireReplaceableTarget(FileName);  // again: something may have taken the place meanwhile
+    } catch (...) {
+        ::unlink(TempName.c_str());
+        throw;
     }
     if (std::rename(TempName.c_str(), FileName.c_str()) != 0) {
-        const int Errno = errno;
-        std::remove(TempName.c_str());
+        Errno = errno;
+        ::unlink(TempName.c_str());
         throw EOutputError(FileName + ": " + std::strerror(Errno));
     }
+}
+
+bool RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason)
+{
+    const std::string Kind = NonRegularFileKind(To);
+    if (!Kind.empty()) {
+        Reason = "the target is " + Kind;
+        return false;
+    }
+    if (std::rename(From.c_str(), To.c_str()) == 0) return true;
+    Reason = std::strerror(errno);
+    return false;
 }
 
 bool FileExists(const std::string& FileName)

@@ -25,10 +25,30 @@ void RequireRegularInputFile(const std::string& FileName);
 // Appends Line and CR LF.
 void AppendLine(std::string& Content, const std::string& Line);
 
-// Creates or replaces FileName with Content. The content goes to a temporary file beside it that
-// then takes its name, so a failed write never leaves a half-written file. Throws EOutputError
-// ("FILE: reason").
+// Creates or replaces FileName with Content. The content goes to a temporary file beside it, made
+// afresh under an unused name (TemporaryFileName; never through a link that is already there),
+// which then takes the final name; so neither a failed write nor a killed program ever leaves a
+// half-written file under that name. Only a regular file (or nothing) is replaced: a folder, link,
+// device or fifo at FileName is refused and left as it is. Throws EOutputError ("FILE: reason").
 void WriteTextFile(const std::string& FileName, const std::string& Content);
+// The same with the random parts of the temporary names taken from NextTag, one call per attempt.
+void WriteTextFile(const std::string& FileName, const std::string& Content,
+                   const std::function<std::string()>& NextTag);
+
+// The longest piece of a file name that goes into the name of its temporary file.
+constexpr std::size_t MaxTemporaryBaseLength = 200;
+
+// The temporary name of FileName with the random part Tag: ".<name>.<Tag>.part~" in its folder,
+// <name> cut to its first MaxTemporaryBaseLength bytes. The writer's tags are letters and digits.
+std::string TemporaryFileName(const std::string& FileName, const std::string& Tag);
+
+// What stands at Path when that is neither nothing nor a regular file, such as "a directory" or
+// "a symbolic link" (a link is not followed); empty otherwise.
+std::string NonRegularFileKind(const std::string& Path);
+
+// Renames From to To when To is a regular file (then replaced) or nothing; otherwise, or when the
+// rename fails, false with the reason ("the target is a directory", "No such file or directory").
+bool RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason);
 
 // An existing file (not a directory).
 bool FileExists(const std::string& FileName);

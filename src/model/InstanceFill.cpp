@@ -47,6 +47,11 @@ bool GenerateAndAddInstances(TCaseMix& M, int CaseMixType, int k, int n, double 
                 Instance->Surgeries.pop_back();
                 ++R;
             } else {
+                if (Instance->Surgeries.size() > MaxSurgeriesPerInstance) {
+                    // The instance stays, empty, as one of a type without surgery types does.
+                    Instance->Surgeries.clear();
+                    TooManySurgeries(M.Name, c);
+                }
                 W += 1440 * E;
                 ++A;
                 if (A == 100 * s) {

@@ -33,6 +33,14 @@ TSurgeryType* Roulette(const TList& List, TFrequency Frequency, TUniformGenerato
 
 }  // namespace
 
+void TooManySurgeries(const std::string& CaseMixName, double CapacityORinMinutes)
+{
+    throw EOrbenchError("Case mix " + CaseMixName + ": an instance would hold more than " +
+                        std::to_string(MaxSurgeriesPerInstance) +
+                        " surgeries; the mean durations of its surgery types are too small for the OR-day capacity of " +
+                        FormatGeneral(CapacityORinMinutes) + " minutes.");
+}
+
 TSurgeryType* TCaseMix::DrawSurgeryType()
 {
     return Roulette(SurgeryTypes, [](const TSurgeryType& T) { return T.RelFrequency; }, Data->Random);
@@ -66,6 +74,7 @@ void TCaseMix::TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, 
         std::unique_ptr<TSurgery> Surgery(Candidate.DrawSurgeryTypeAndAddSurgery(true, false, GenerateSurgTypesOnTheFly));
         const double d = (1440 / CapacityORinMinutes) * Surgery->SurgeryType->Distribution->Expected / NumORdays;
         if (std::fabs(Candidate.Load + d - TargetLoad) < std::fabs(Candidate.Load - TargetLoad)) {
+            if (Candidate.Surgeries.size() == MaxSurgeriesPerInstance) TooManySurgeries(Name, CapacityORinMinutes);
             Candidate.Surgeries.push_back(std::move(Surgery));
             Candidate.Load += d;
             k = 0;
@@ -100,6 +109,7 @@ bool TCaseMix::GenerateInstances(const DArray& LoadList, int CaseMixType, int Nu
     int Draws = 0;
     for (;;) {
         if (!Candidate) Candidate = std::make_unique<TInstance>(Data, this, 0, 0, NumORdays);
+        if (Candidate->Surgeries.size() == MaxSurgeriesPerInstance) TooManySurgeries(Name, CapacityORinMinutes);
         const TSurgery* Surgery = Candidate->DrawSurgeryTypeAndAddSurgery(true, true, GenerateSurgTypesOnTheFly);
         Candidate->Load += (1440 / CapacityORinMinutes) * Surgery->SurgeryType->Distribution->Expected / NumORdays;
 

@@ -107,6 +107,15 @@ using TInstanceFinishedEvent = std::function<void(const TInstance&)>;
 // limit).
 constexpr int DefaultMaxDraws = 100000;
 
+// The most surgeries one instance may hold. Generation (the batch generator, its tuning and the
+// main window's fill loop) stops with TooManySurgeries when an instance would hold more: the mean
+// durations are then far too small for the capacity, and the instance would grow without end.
+constexpr std::size_t MaxSurgeriesPerInstance = 1000000;
+
+// Throws the EOrbenchError of an instance of CaseMixName that would pass MaxSurgeriesPerInstance
+// at an OR-day capacity of CapacityORinMinutes.
+[[noreturn]] void TooManySurgeries(const std::string& CaseMixName, double CapacityORinMinutes);
+
 class TCaseMix {
 public:
     TCaseMix(TData* AData, int ACaseMixType, double ACapacityORinMinutes);

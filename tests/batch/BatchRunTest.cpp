@@ -7,6 +7,7 @@
 
 #include "BatchRun.h"
 #include "OrbenchError.h"
+#include "OverlapReport.h"
 #include "TestHelpers.h"
 
 namespace orbench {
@@ -318,6 +319,44 @@ TEST_F(BatchRun, UnwritableReportEndsTheRunKeepingTheRenames)
     EXPECT_EQ(Host.Progress.back(), "hide");
 }
 
+TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
+{
+    Inputs.Loads = {"0.75", "0.5"};
+    for (int i = 0; i < 3; ++i) fs::create_directories(InstanceFile(i, true));  // a folder at every marked name
+    // The files of load 0.75 disappear while load 0.5 is analysed.
+    Host.OnCheckPoint = [this] {
+        for (const char* Name : {"ordays_2_load_0.75_1.txt", "ordays_2_load_0.75_2.txt", "ordays_2_load_0.75_3.txt"})
+            fs::remove(Out(std::string("cm/") + Name));
+    };
+    const TBatchResult R = GenerateBatch(Data, Inputs, Host);
+    EXPECT_TRUE(R.MarkingFailed && !R.Interrupted && !R.SelectionRefused);
+    ASSERT_EQ(Host.Messages.size(), 2u);
+    for (const std::string Load : {"0.5", "0.75"}) {
+        const TLines Lines = Split(ReadAll(Out("cm/overlap_cm_ordays_2_load_" + Load + ".txt")), "\r\n");
+        ASSERT_EQ(Lines.size(), 13u) << Load;
+        EXPECT_EQ(Lines[8], "Overlap between remaining 2 instances:");
+        const TLines Last = Split(Lines[11], "\t");  // one more line than usual, naming the file
+        ASSERT_EQ(Last.size(), 2u) << Lines[11];
+        EXPECT_EQ(Last[0], UnmarkedLine);
+        const std::string Name = Last[1];
+        EXPECT_EQ(Name.rfind("ordays_2_load_" + Load + "_", 0), 0u) << Name;
+        const bool Folder = Load == "0.5";
+        const std::string Reason = Folder ? "the target is a directory" : "No such file or directory";
+        EXPECT_EQ(Host.Messages[Folder ? 0 : 1], "Could not rename " + Out("cm/" + Name) + " to REMOVE_" + Name + ": " + Reason);
+        EXPECT_EQ(fs::exists(Out("cm/" + Name)), Folder);  // kept its name
+        EXPECT_EQ(fs::is_directory(Out("cm/REMOVE_" + Name)), Folder);
+    }
+    EXPECT_EQ(Files("cm").size(), 8u);  // three instance files, three folders, two reports: nothing marked
+
+    // Without saved instances there is nothing to rename and nothing to say.
+    TRecordingHost Quiet;
+    Inputs.SaveInstances = false;
+    Inputs.BaseDirectory = Dir.File("nosave/");
+    fs::create_directories(Dir.File("nosave/cm/REMOVE_ordays_2_load_0.5_1.txt"));
+    EXPECT_FALSE(GenerateBatch(Data, Inputs, Quiet).MarkingFailed);
+    EXPECT_TRUE(Quiet.Messages.empty());
+}
+
 TEST_F(BatchRun, StopDuringOrAfterAnAnalysedLoad)
 {
     Inputs.NumORdays = {"2", "1"};
@@ -371,12 +410,21 @@ TEST_F(BatchRun, StopAfterAnORdaysStepOrAfterACaseMix)
 
 TEST(OutputFiles, ClassifiesTheFilesOfARunByName)
 {
-    const std::pair<const char*, TRunFileKind> Cases[] = {
+    const std::pair<std::string, TRunFileKind> Cases[] = {
         {"ordays_5_load_0.8_1.txt", TRunFileKind::rfInstance},    {"ordays__load_.txt", TRunFileKind::rfInstance},
         {"ordays_5_load_0,85_12.txt", TRunFileKind::rfInstance},  {"REMOVE_ordays_5_load_1_3.txt", TRunFileKind::rfMarkedInstance},
         {"overlap_cm_ordays_5_load_1.txt", TRunFileKind::rfOverlapReport},
         {"proximity_TCM3_ordays_5_load_1.txt", TRunFileKind::rfProximityReport},
-        {"ordays_5_load_0.8_1.txt.part~", TRunFileKind::rfOther}, {"ordays_5.txt", TRunFileKind::rfOther},
+        {"ordays_5.txt", TRunFileKind::rfOther},
+        // Temporary files of the writer for files of these kinds, and as earlier versions named them.
+        {".ordays_5_load_0.8_1.txt.Ab3xYz012345.part~", TRunFileKind::rfTemporary},
+        {".REMOVE_ordays_5_load_1_3.txt.q.part~", TRunFileKind::rfTemporary},
+        {".overlap_cm_ordays_5_load_1.txt.k9.part~", TRunFileKind::rfTemporary},
+        {".proximity_" + std::string(190, 'x') + ".7.part~", TRunFileKind::rfTemporary},  // cut
+        {"ordays_5_load_0.8_1.txt.part~", TRunFileKind::rfTemporary},
+        {".ordays_5_load_0.8_1.txt..part~", TRunFileKind::rfOther},    {".ordays_5_load_0.8_1.txt.a-b.part~", TRunFileKind::rfOther},
+        {".notes.txt.abc.part~", TRunFileKind::rfOther},               {"ordays_5_load_0.8_1.txt.part", TRunFileKind::rfOther},
+        {".proximity_x.7.part~", TRunFileKind::rfOther},
         {"ordays_load_1.txt", TRunFileKind::rfOther},             {"REMOVE_notes.txt", TRunFileKind::rfOther},
         {"overlap_cm.csv", TRunFileKind::rfOther},                {"cm.txt", TRunFileKind::rfOther},
         {"Ordays_5_load_1_1.txt", TRunFileKind::rfOther},         {"REMOVE_overlap_cm.txt", TRunFileKind::rfOther},
@@ -386,9 +434,9 @@ TEST(OutputFiles, ClassifiesTheFilesOfARunByName)
 
 TEST_F(BatchRun, EarlierRunIsRefusedOrWithOverwriteItsFilesDeleted)
 {
-    const TLines Earlier = {"REMOVE_ordays_9_load_1_2.txt", "ordays_9_load_1_1.txt", "overlap_cm_ordays_9_load_1.txt",
-                            "proximity_cm_x.txt"};
-    const TLines Others = {"cm.txt", "notes.txt", "ordays_9.txt", "overlap_cm.csv"};
+    const TLines Earlier = {".ordays_9_load_1_3.txt.x7Q.part~", "REMOVE_ordays_9_load_1_2.txt", "ordays_9_load_1_1.txt",
+                            "overlap_cm_ordays_9_load_1.txt", "proximity_cm_x.txt"};
+    const TLines Others = {".notes.txt.x7Q.part~", "cm.txt", "notes.txt", "ordays_9.txt", "overlap_cm.csv"};
     fs::create_directories(Out("cm/ordays_1_load_1_1.txt"));  // a folder of such a name is no file of a run
     fs::create_directories(Out("elsewhere"));
     for (const std::string& Name : Earlier) {

@@ -181,6 +181,25 @@ TEST_F(CliBatch, RefusedSelectionExitsWithThreeAfterTheRun)
               (TNames{"ordays_2_load_0.5_1.txt", "ordays_2_load_0.5_2.txt", "overlap_other_ordays_2_load_0.5.txt"}));
 }
 
+TEST_F(CliBatch, FailedMarkExitsWithThreeAfterTheRun)
+{
+    // All instances are alike: the exact engine keeps the first two and marks the third.
+    fs::create_directories(Work.File("m/one/REMOVE_ordays_2_load_0.5_3.txt"));
+    const TRun R = Run("batch --casemix one.txt --casemix other.txt --ordays 2 --loads 0.5 --per-combination 3 "
+                       "--select 2 --deviation 0.01 --out m");
+    EXPECT_EQ(R.Code, 3);
+    EXPECT_EQ(R.Err, "Could not rename m/one/ordays_2_load_0.5_3.txt to REMOVE_ordays_2_load_0.5_3.txt: the target is "
+                     "a directory\n");
+    const std::string Report = "Overlap between 3 instances:\r\n0.00000\t1.00000\t1.00000\r\n1.00000\t0.00000\t1.00000\r\n"
+                               "1.00000\t1.00000\t0.00000\r\n\r\n1.00000\tMaximum overlap\r\n\r\n\r\n"
+                               "Overlap between remaining 2 instances:\r\n0.00000\t1.00000\t\r\n1.00000\t0.00000\t\r\n";
+    EXPECT_EQ(ReadAll(Work.File("m/one/overlap_one_ordays_2_load_0.5.txt")),
+              Report + "Not chosen, but not marked REMOVE_ (the rename failed):\tordays_2_load_0.5_3.txt\r\n");
+    EXPECT_EQ(ReadAll(Work.File("m/other/overlap_other_ordays_2_load_0.5.txt")), Report);  // the run went on
+    EXPECT_TRUE(fs::exists(Work.File("m/one/ordays_2_load_0.5_3.txt")));
+    EXPECT_TRUE(fs::exists(Work.File("m/other/REMOVE_ordays_2_load_0.5_3.txt")));
+}
+
 TEST_F(CliBatch, AnEarlierRunIsRefusedUnlessOverwrite)
 {
     const std::string Args = "batch --casemix one.txt --ordays 2 --loads 0.5 --deviation 0.01 --out r ";

@@ -131,6 +131,7 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
     testing::WriteLines(Work.File("fixed.txt"), {Header, "3\tFixed\t60\t0\t0\t1"});  // a kind without a distribution
     WriteInstance(Work.File("stray.txt"), "one", "1", "0.25", "0.25", {Normal, "61\t6\t0"});
     WriteInstance(Work.File("fixed_instance.txt"), "fixed", "1", "0.125", "0.125", {"60\t0\t0"});
+    testing::WriteLines(Work.File("tiny.txt"), {Header, "1\tNormal\t1e-300\t0\t0\t1"});
     const TNames Inputs = Files();
     const std::string Gen = "generate --casemix one.txt --ordays 2 --out o ";
     // Each message names the option and the value, or the file.
@@ -177,6 +178,9 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
         {"sample --casemix fixed.txt --scenarios 1 --out s.csv fixed_instance.txt",
          "fixed_instance.txt: surgery 1 of surgery type 3: a NoDistribution duration cannot be sampled"},
         {"verify nowhere", "orbench-cli: nowhere/manifest.json: File does not exist!\n"},
+        // Mean durations far too small: the loop alone would never end.
+        {"fill --casemix tiny.txt --ordays 1 --load 0.5 --out o",
+         "Case mix tiny: an instance would hold more than 1000000 surgeries; the mean durations"},
     };
     for (const auto& [Args, Message] : Refused) {
         const TRun R = Run(Args);
@@ -195,7 +199,7 @@ TEST_F(Cli, UnwritableOutputExitsWithTwo)
         {"casemix one.txt --write one.txt/x", "orbench-cli: one.txt/x: "},
         {"generate --casemix one.txt --ordays 2 --loads 0.5 --out one.txt/d", "orbench-cli: one.txt/d: "},
         {"fill --casemix one.txt --ordays 1 --load 0.5 --out one.txt", "orbench-cli: one.txt: "},
-        {"theoretical-casemix --write .", "orbench-cli: .: "},
+        {"theoretical-casemix --write .", "orbench-cli: .: not a regular file (a directory)\n"},
     };
     for (const auto& [Args, Message] : Cases) {
         const TRun R = Run(Args);

@@ -133,6 +133,23 @@ TEST_F(InstanceFill, EmptyCaseMixTypeShowsMessageAndKeepsTheEmptyInstance)
     EXPECT_EQ(CM.Instances.Count(), 2);
 }
 
+TEST_F(InstanceFill, AnInstanceThatWouldPassAMillionSurgeriesStopsTheLoop)
+{
+    CM.Name = "tiny";
+    AddType(CM, 1e-300, 1);  // adding it no longer changes the workload: the loop alone would never end
+    try {
+        GenerateAndAddInstances(CM, 0, 2, 1, 480, 0.8);
+        ADD_FAILURE() << "no error";
+    } catch (const EOrbenchError& Error) {
+        EXPECT_NE(std::string(Error.what()).find("Case mix tiny: an instance would hold more than 1000000 surgeries"),
+                  std::string::npos)
+            << Error.what();
+    }
+    ASSERT_EQ(CM.Instances.Count(), 1);  // the instance being filled stays, empty
+    EXPECT_TRUE(CM.Instances[0]->Surgeries.empty());
+    EXPECT_EQ(Data.Random.State(), TLcg().Skip(1000001).S);  // stopped at the surgery that passed the limit
+}
+
 TEST_F(InstanceFill, RefusesNonPositiveCapacityAndORdays)
 {
     AddType(CM, 90, 1);

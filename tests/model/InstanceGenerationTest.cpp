@@ -207,6 +207,46 @@ TEST_F(InstanceGeneration, ZeroDeviationPassesTheDrawLimit)
     EXPECT_EQ(OnTheFly.SurgeryTypes.size(), 100001u);  // one new type per draw
 }
 
+TEST_F(InstanceGeneration, AnInstanceThatWouldPassAMillionSurgeriesStopsTheGenerator)
+{
+    struct TCase {
+        const char* Where;
+        std::vector<double> Means;  // minutes, frequency 1 each
+        double Load;
+        int MaxDraws;
+    };
+    const TCase Cases[] = {
+        // 1e-5 minutes add 2e-8 to the load: the candidate never reaches its window.
+        {"main loop", {1e-5}, 0.5, 2000000},
+        // 240 minutes land in the window, then tuning keeps adding surgeries of 1e-6 minutes, each a
+        // little closer; a hundred misses in a row end it.
+        {"tuning", [] {
+             std::vector<double> M(100, 1e-6);
+             M.push_back(240);
+             return M;
+         }(), 0.51, DefaultMaxDraws},
+    };
+    for (const TCase& Case : Cases) {
+        TData D;
+        TCaseMix Tiny(&D, 0, 480);
+        Tiny.Name = "tiny";
+        for (const double Mean : Case.Means) AddType(Tiny, Mean, 1);
+        try {
+            Tiny.GenerateInstances({Case.Load}, 0, 1, 1, 0.025, false, "", false, {}, Case.MaxDraws);
+            ADD_FAILURE() << Case.Where << ": no error";
+        } catch (const EOrbenchError& Error) {
+            EXPECT_EQ(std::string(Error.what()),
+                      "Case mix tiny: an instance would hold more than 1000000 surgeries; the mean durations of its "
+                      "surgery types are too small for the OR-day capacity of 480 minutes.");
+        }
+        EXPECT_EQ(Tiny.Instances.Count(), 0) << Case.Where;
+        // The main loop stops before the draw that would add surgery 1000001.
+        if (Case.MaxDraws > 1000000) {
+            EXPECT_EQ(D.Random.State(), TLcg().Skip(1000000).S);
+        }
+    }
+}
+
 TEST_F(InstanceGeneration, RefusedArgumentsAndEmptyCaseMixType)
 {
     AddType(CM, 60, 1);

@@ -26,6 +26,12 @@ void NoteFree(const void* P) noexcept
 }
 [[gnu::noinline]] void operator delete(void* P) noexcept { NoteFree(P), std::free(P); }
 [[gnu::noinline]] void operator delete(void* P, std::size_t) noexcept { NoteFree(P), std::free(P); }
+// The nothrow forms (std::stable_sort's buffer) must come from the same heap as the deletes above.
+[[gnu::noinline]] void* operator new(std::size_t Size, const std::nothrow_t&) noexcept
+{
+    return std::malloc(Size == 0 ? 1 : Size);
+}
+[[gnu::noinline]] void operator delete(void* P, const std::nothrow_t&) noexcept { NoteFree(P), std::free(P); }
 
 namespace orbench {
 namespace {
