@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 
@@ -15,6 +16,7 @@
 #include "CliBatchHost.h"
 #include "CliPlot.h"
 #include "CliStop.h"
+#include "CliSupport.h"
 #include "DurationSampling.h"
 #include "FileUtils.h"
 #include "InstanceFill.h"
@@ -34,76 +36,7 @@ namespace orbench::cli {
 
 namespace {
 
-const std::string Prefix = "orbench-cli: ";
-
-void PrintLine(const std::string& Line)
-{
-    std::fputs(Line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-// Control characters (in a file name, say) are shown escaped, never sent to the terminal.
-void PrintError(const std::string& Line)
-{
-    std::fputs(ShortenForMessage(Line, std::string::npos).c_str(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-// The model's messages on stderr, naming the file being read.
-class TCliNotifier : public TNotifier {
-public:
-    std::string Subject;
-    void ShowMessage(TMessageKind, const std::string& Text) override
-    {
-        PrintError(Prefix + (Subject.empty() ? "" : Subject + ": ") + Text);
-    }
-};
-
-// One run of the program: the model root with its generator seeded, the capacity and the
-// decimal separator taken from the common options.
-struct TRun {
-    TCliNotifier Notifier;
-    TData Data;
-    double Capacity = 480;
-    std::uint32_t Seed = TUniformGenerator::DefaultSeed;
-    TRun() { Data.Notifier = &Notifier; }
-};
-
 // ---- Checks of the option values: each refusal names the option and the value. ----
-
-[[noreturn]] void Refuse(const std::string& Option, const std::string& Value, const std::string& Reason)
-{
-    throw ECliError(Option + " " + ShortenForMessage(Value) + ": " + Reason);
-}
-
-int AtLeast(const std::string& Text, const std::string& Option, int Minimum)
-{
-    const int Value = ParseInt(Text, Option);
-    if (Value < Minimum) Refuse(Option, Text, "must be at least " + std::to_string(Minimum));
-    return Value;
-}
-
-double Positive(const std::string& Text, const std::string& Option)
-{
-    const double Value = ParseDouble(Text, Option);
-    if (!(Value > 0)) Refuse(Option, Text, "must be greater than 0");
-    return Value;
-}
-
-double NonNegative(const std::string& Text, const std::string& Option)
-{
-    const double Value = ParseDouble(Text, Option);
-    if (Value < 0) Refuse(Option, Text, "must not be negative");
-    return Value;
-}
-
-std::string Path(const std::string& Text, const std::string& What)
-{
-    if (Text.empty()) throw ECliError(What + ": the path is empty");
-    return Text;
-}
 
 // -1..16 (-1: every surgery type); 0..16 when surgery types are generated on the fly.
 int CaseMixTypeOption(const TParsedArgs& Args, bool OnTheFly)
@@ -123,62 +56,13 @@ DArray Loads(const std::string& Text, const std::string& Option)
     return Values;
 }
 
-TOverlapEngine Engine(const TParsedArgs& Args)
-{
-    TOverlapEngine Result = TOverlapEngine::oeExact;
-    const std::string Text = Args.Value("--engine", "exact");
-    if (!TryTextToOverlapEngine(Text, Result)) Refuse("--engine", Text, "must be exact or solver");
-    return Result;
-}
-
 void NoPositionals(const TParsedArgs& Args)
 {
     if (!Args.Positionals.empty())
         throw ECliError(Args.Command + ": unexpected argument " + ShortenForMessage(Args.Positionals.front()));
 }
 
-void ApplyCommonOptions(const TParsedArgs& Args, TRun& Run)
-{
-    if (Args.Has("--decimal-separator")) {
-        const std::string Separator = Args.Value("--decimal-separator");
-        if (Separator != "." && Separator != ",") Refuse("--decimal-separator", Separator, "must be . or ,");
-        SetDecimalSeparator(Separator[0]);
-    } else {
-        SetDecimalSeparator(DetectLocaleDecimalSeparator());
-    }
-    if (Args.Has("--capacity")) Run.Capacity = Positive(Args.Value("--capacity"), "--capacity");
-    Run.Seed = Args.Has("--seed") ? ParseSeed(Args.Value("--seed")) : TUniformGenerator::DefaultSeed;
-    Run.Data.Random.Seed(Run.Seed);
-}
-
 // ---- Reading files ----
-
-void RequireInputFile(const std::string& FileName)
-{
-    if (FileName.empty()) throw ECliError("an input file name is empty");
-    if (!PathExists(FileName)) throw ECliError(FileName + ": File does not exist!");
-}
-
-TCaseMix& ReadCaseMix(TRun& Run, const std::string& FileName)
-{
-    RequireInputFile(FileName);
-    const std::size_t Before = Run.Data.CaseMixes.size();
-    Run.Notifier.Subject = FileName;
-    Run.Data.ReadAndAddCaseMix(FileName, Run.Capacity);
-    Run.Notifier.Subject.clear();
-    if (Run.Data.CaseMixes.size() == Before) throw ECliError("");  // the notifier has said why
-    return *Run.Data.CaseMixes.back();
-}
-
-void ReadInstance(TRun& Run, const std::string& FileName)
-{
-    RequireInputFile(FileName);
-    TCaseMix* Target = nullptr;
-    Run.Notifier.Subject = FileName;
-    Run.Data.ReadAndAddInstance(FileName, Target);
-    Run.Notifier.Subject.clear();
-    if (Target == nullptr) throw ECliError("");
-}
 
 // The instance reader drops a surgery line whose parameters match no surgery type of the case mix,
 // which would shift the numbers of the surgeries after it. Sampling and statistics need every
@@ -763,16 +647,9 @@ int RunCommand(const std::vector<std::string>& Args)
     if (Command == Commands().end()) throw ECliError("unknown command " + Parsed.Command);
     // Start-up: the model root, then the solver environment; at exit (also on an error) the other
     // way round.
-    struct TSolverSession {
-        bool Opened = false;
-        ~TSolverSession()
-        {
-            if (Opened) CloseSolverEnvironment();
-        }
-    } Solver;
+    std::optional<TSolverSession> Solver;
     auto Run = std::make_unique<TRun>();
-    Solver.Opened = OpenSolverEnvironment();
-    if (!Solver.Opened) PrintError(SolverStartFailedMessage);
+    Solver.emplace();
     ApplyCommonOptions(Parsed, *Run);
     return Command->Run(Parsed, *Run);
 }
@@ -783,29 +660,8 @@ int RunCli(const std::vector<std::string>& Args)
 {
     try {
         return RunCommand(Args);
-    } catch (const ECliStopped&) {
-        PrintError(Prefix + "stopped by Ctrl-C");
-        return ExitInterrupted;
-    } catch (const ECliError& Error) {
-        if (*Error.what() != '\0') PrintError(Prefix + Error.what());
-        return ExitBadInput;
-    } catch (const EEarlierRunFiles& Error) {
-        PrintError(Prefix + Error.Directory + " already holds " + std::to_string(Error.Files.size()) +
-                   " file(s) of an earlier run (such as " + Error.Files.front() +
-                   "); use --overwrite to delete them first");
-        return ExitBadInput;
-    } catch (const EOutputError& Error) {
-        PrintError(Prefix + Error.what());
-        return ExitOutputError;
-    } catch (const EOrbenchError& Error) {
-        PrintError(Prefix + Error.what());
-        return ExitBadInput;
-    } catch (const std::bad_alloc&) {
-        PrintError(Prefix + "out of memory");
-        return ExitOutputError;
-    } catch (const std::exception& Error) {
-        PrintError(Prefix + Error.what());
-        return ExitBadInput;
+    } catch (...) {
+        return ReportCurrentError();
     }
 }
 

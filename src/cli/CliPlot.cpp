@@ -8,18 +8,17 @@
 #include <cstring>
 #include <cstdio>
 #include <new>
+#include <optional>
 
 #include "CliStop.h"
+#include "CliSupport.h"
 #include "FileUtils.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
 #include "Overlap.h"
+#include "ProgramVersion.h"
 #include "Selection.h"
 #include "TextUtils.h"
-
-#ifndef ORBENCH_VERSION
-#define ORBENCH_VERSION "unknown"
-#endif
 
 extern char** environ;
 
@@ -27,22 +26,9 @@ namespace orbench::cli {
 
 namespace {
 
-const std::string Prefix = "orbench-cli: ";
 const char* const PlotProgram = "orbench-plot";
 constexpr int SmallestSide = 100;
 constexpr int LargestSide = 10000;
-
-void PrintError(const std::string& Line)
-{
-    std::fputs(ShortenForMessage(Line, std::string::npos).c_str(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-[[noreturn]] void Refuse(const std::string& Option, const std::string& Value, const std::string& Reason)
-{
-    throw ECliError(Option + " " + ShortenForMessage(Value) + ": " + Reason);
-}
 
 const std::vector<std::string> PlaneOnly = {"--type"};
 const std::vector<std::string> OverlapOnly = {"--epsilon", "--deterministic", "--select", "--engine"};
@@ -63,26 +49,10 @@ void ParseSize(const std::string& Text, int& Width, int& Height)
                "must be WxH with W and H from " + std::to_string(SmallestSide) + " to " + std::to_string(LargestSide));
 }
 
-void ReadInputs(TPlotJob& Job, const std::string& CaseMixFile, const std::vector<std::string>& InstanceFiles,
-                double Capacity)
+void ReadInputs(TPlotJob& Job, const std::string& CaseMixFile, const std::vector<std::string>& InstanceFiles)
 {
-    const auto Require = [](const std::string& FileName) {
-        if (FileName.empty()) throw ECliError("an input file name is empty");
-        if (!PathExists(FileName)) throw ECliError(FileName + ": File does not exist!");
-    };
-    Require(CaseMixFile);
-    Job.Notifier.Subject = CaseMixFile;
-    Job.Data->ReadAndAddCaseMix(CaseMixFile, Capacity);
-    if (Job.Data->CaseMixes.empty()) throw ECliError("");  // the notifier has said why
-    Job.CaseMix = Job.Data->CaseMixes.back().get();
-    for (const std::string& FileName : InstanceFiles) {
-        Require(FileName);
-        TCaseMix* Target = nullptr;
-        Job.Notifier.Subject = FileName;
-        Job.Data->ReadAndAddInstance(FileName, Target);
-        if (Target == nullptr) throw ECliError("");
-    }
-    Job.Notifier.Subject.clear();
+    Job.CaseMix = &ReadCaseMix(*Job.Run, CaseMixFile);
+    for (const std::string& FileName : InstanceFiles) ReadInstance(*Job.Run, FileName);
 }
 
 // Fills the job from the command line; true when a requested selection was refused.
@@ -100,19 +70,7 @@ bool PrepareJob(const TParsedArgs& Args, TPlotJob& Job)
     if (Job.Overlap && InstanceFiles.empty()) throw ECliError("plot overlap needs at least one INSTANCE_FILE");
 
     // Every value is checked before anything is read.
-    if (Args.Has("--decimal-separator")) {
-        const std::string Separator = Args.Value("--decimal-separator");
-        if (Separator != "." && Separator != ",") Refuse("--decimal-separator", Separator, "must be . or ,");
-        SetDecimalSeparator(Separator[0]);
-    } else {
-        SetDecimalSeparator(DetectLocaleDecimalSeparator());
-    }
-    double Capacity = 480;
-    if (Args.Has("--capacity")) {
-        Capacity = ParseDouble(Args.Value("--capacity"), "--capacity");
-        if (!(Capacity > 0)) Refuse("--capacity", Args.Value("--capacity"), "must be greater than 0");
-    }
-    const std::uint32_t Seed = Args.Has("--seed") ? ParseSeed(Args.Value("--seed")) : TUniformGenerator::DefaultSeed;
+    ApplyCommonOptions(Args, *Job.Run);
     ParseSize(Args.Value("--size", "800x800"), Job.Width, Job.Height);
     const std::string TypeText = Args.Value("--type", "0");
     Job.CaseMixType = ParseInt(TypeText, "--type");
@@ -128,22 +86,13 @@ bool PrepareJob(const TParsedArgs& Args, TPlotJob& Job)
         if (!EndsWith(".svg") && !EndsWith(".png")) Refuse("--out", Job.OutFile, "must end in .svg or .png");
         Job.Svg = EndsWith(".svg");
     }
-    const std::string EpsilonText = Args.Value("--epsilon", "0.01");
-    const double Epsilon = ParseDouble(EpsilonText, "--epsilon");
-    if (Epsilon < 0) Refuse("--epsilon", EpsilonText, "must not be negative");
+    const double Epsilon = NonNegative(Args.Value("--epsilon", "0.01"), "--epsilon");
     const bool Select = Args.Has("--select");
-    const int K = Select ? ParseInt(Args.Value("--select"), "--select") : 0;
-    if (Select && K < 1) Refuse("--select", Args.Value("--select"), "must be at least 1");
+    const int K = Select ? AtLeast(Args.Value("--select"), "--select", 1) : 0;
     TOverlapSettings Settings;
-    const std::string EngineText = Args.Value("--engine", "exact");
-    if (!TryTextToOverlapEngine(EngineText, Settings.Engine)) Refuse("--engine", EngineText, "must be exact or solver");
-    const std::string CaseMixFile = Args.Required("--casemix");
-    if (CaseMixFile.empty()) throw ECliError("--casemix: the path is empty");
-
-    Job.Data = std::make_unique<TData>();
-    Job.Data->Notifier = &Job.Notifier;
-    Job.Data->Random.Seed(Seed);
-    ReadInputs(Job, CaseMixFile, InstanceFiles, Capacity);
+    Settings.Engine = Engine(Args);
+    const std::string CaseMixFile = Path(Args.Required("--casemix"), "--casemix");
+    ReadInputs(Job, CaseMixFile, InstanceFiles);
     if (Job.OutFile.empty())
         Job.OutFile = Job.CaseMix->Name + "_type_" + std::to_string(Job.CaseMixType) + ".svg";
     if (!Job.Overlap) return false;
@@ -166,31 +115,22 @@ bool PrepareJob(const TParsedArgs& Args, TPlotJob& Job)
 
 int RunPlot(const std::vector<std::string>& Args, const TPlotDrawer& Draw)
 {
-    const TParsedArgs Parsed = ParseCommandLine(Args, {PlotCommandDef()}, ORBENCH_VERSION);
+    const TParsedArgs Parsed = ParseCommandLine(Args, {PlotCommandDef()}, ProgramVersion);
     if (!Parsed.HelpText.empty()) {
         std::fputs(Parsed.HelpText.c_str(), stdout);
         return ExitSuccess;
     }
-    struct TSolverSession {
-        bool Opened = OpenSolverEnvironment();
-        ~TSolverSession()
-        {
-            if (Opened) CloseSolverEnvironment();
-        }
-    } Solver;
-    if (!Solver.Opened) PrintError(SolverStartFailedMessage);
+    // Start-up: the model root, then the solver environment; at exit the other way round.
+    std::optional<TSolverSession> Solver;
     TPlotJob Job;
+    Job.Run = std::make_unique<TRun>();
+    Solver.emplace();
     const bool Refused = PrepareJob(Parsed, Job);
     Draw(Job);
     return Refused ? ExitIncomplete : ExitSuccess;
 }
 
 }  // namespace
-
-void TPlotNotifier::ShowMessage(TMessageKind, const std::string& Text)
-{
-    PrintError(Prefix + (Subject.empty() ? "" : Subject + ": ") + Text);
-}
 
 const TCommandDef& PlotCommandDef()
 {
@@ -224,21 +164,8 @@ int RunPlotCommand(const std::vector<std::string>& Args, const TPlotDrawer& Draw
 {
     try {
         return RunPlot(Args, Draw);
-    } catch (const ECliStopped&) {
-        PrintError(Prefix + "stopped by Ctrl-C");
-        return ExitInterrupted;
-    } catch (const ECliError& Error) {
-        if (*Error.what() != '\0') PrintError(Prefix + Error.what());
-        return ExitBadInput;
-    } catch (const EOutputError& Error) {
-        PrintError(Prefix + Error.what());
-        return ExitOutputError;
-    } catch (const std::bad_alloc&) {
-        PrintError(Prefix + "out of memory");
-        return ExitOutputError;
-    } catch (const std::exception& Error) {
-        PrintError(Prefix + Error.what());
-        return ExitBadInput;
+    } catch (...) {
+        return ReportCurrentError();
     }
 }
 

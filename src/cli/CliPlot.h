@@ -7,7 +7,7 @@
 
 #include "CliArgs.h"
 #include "Model.h"
-#include "Notifier.h"
+#include "CliSupport.h"
 
 namespace orbench::cli {
 
@@ -19,13 +19,6 @@ const TCommandDef& PlotCommandDef();
 // line (as parsed) and returns its exit code; 2 when orbench-plot is missing or cannot be started.
 int RunPlotProgram(const TParsedArgs& Args);
 
-// The model's messages on stderr, naming the file being read.
-class TPlotNotifier : public TNotifier {
-public:
-    std::string Subject;
-    void ShowMessage(TMessageKind Kind, const std::string& Text) override;
-};
-
 // What a plot shows, read from the files and checked.
 struct TPlotJob {
     bool Overlap = false;  // plot overlap; else plot plane
@@ -33,8 +26,7 @@ struct TPlotJob {
     bool Svg = true;  // else PNG
     int Width = 800;
     int Height = 800;
-    TPlotNotifier Notifier;
-    std::unique_ptr<TData> Data;
+    std::unique_ptr<TRun> Run;  // the model with the files read
     TCaseMix* CaseMix = nullptr;  // with the instances read, in the order given
     // plane: the case-mix type whose region is shown
     int CaseMixType = 0;
