@@ -131,7 +131,7 @@ QAction* AddMenuItem(QMenu* Menu, const char* Name, const QString& Caption)
 
 }  // namespace
 
-TBatchWindow::TBatchWindow(TMainWindow& Main) : QDialog(&Main), FMain(Main)
+TBatchWindow::TBatchWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Main)
 {
     setObjectName("InstanceGenerationF");
     setWindowTitle("Generate instances");
@@ -395,7 +395,7 @@ void TBatchWindow::GenTheorInstBClick() { Run(FGenTheorInstB, TheoreticalCaption
 void TBatchWindow::Run(QPushButton* Button, const QString& IdleCaption, bool Theoretical)
 {
     if (FRunning) {
-        FStopRequested = true;
+        RequestStop(false);
         return;
     }
     if (Theoretical && FMain.CapacityORinMinutes() <= 0) {
@@ -555,11 +555,7 @@ void TBatchWindow::AdvanceProgress() { FGauge1->setValue(FGauge1->value() + 1); 
 
 void TBatchWindow::HideProgress() { FGauge1->setVisible(false); }
 
-bool TBatchWindow::CheckPoint()
-{
-    QCoreApplication::processEvents();
-    return FStopRequested;
-}
+bool TBatchWindow::CheckPoint() { return PollStop(); }
 
 bool TBatchWindow::StopRequested() { return FStopRequested; }
 
@@ -569,41 +565,6 @@ void TBatchWindow::showEvent(QShowEvent* Event)
     if (FColumnsPlaced) return;
     FColumnsPlaced = true;
     FColumns->setSizes({190, 190, 480});
-}
-
-void TBatchWindow::keyPressEvent(QKeyEvent* Event)
-{
-    if (Event->key() == Qt::Key_Escape) {
-        if (FRunning) {
-            FStopRequested = true;
-            FCloseAfterRun = true;
-        } else {
-            accept();
-        }
-        return;
-    }
-    QDialog::keyPressEvent(Event);
-}
-
-void TBatchWindow::closeEvent(QCloseEvent* Event)
-{
-    if (FRunning) {
-        FStopRequested = true;
-        FCloseAfterRun = true;
-        Event->ignore();
-        return;
-    }
-    QDialog::closeEvent(Event);
-}
-
-void TBatchWindow::reject()
-{
-    if (FRunning) {
-        FStopRequested = true;
-        FCloseAfterRun = true;
-        return;
-    }
-    QDialog::reject();
 }
 
 }  // namespace orbench::ui

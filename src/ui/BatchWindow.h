@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QDialog>
 
 #include "BatchRun.h"
+#include "RunDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,7 +22,7 @@ class TMainWindow;
 // While a run is in progress its button reads "&STOP" (both run buttons keep their size and place)
 // and stops it at the next check point; the other controls are disabled, and closing the window
 // stops the run first. A run that got going ends with a summary line in Messages.
-class TBatchWindow : public QDialog, private TBatchHost {
+class TBatchWindow : public TRunDialog, private TBatchHost {
     Q_OBJECT
 
 public:
@@ -43,15 +43,11 @@ public:
 
     // The run's inputs as the controls hold them now.
     TBatchInputs Inputs() const;
-    bool Running() const { return FRunning; }
     // The base directory of the output tree (the program's "instances/" unless changed).
     QString BaseDirectory;
 
 protected:
-    void keyPressEvent(QKeyEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
-    void closeEvent(QCloseEvent* Event) override;
-    void reject() override;
 
 private:
     // TBatchHost
@@ -72,9 +68,6 @@ private:
     void SetEntries(QListWidget* List, const std::vector<std::string>& Entries);
 
     TMainWindow& FMain;
-    bool FRunning = false;
-    bool FStopRequested = false;
-    bool FCloseAfterRun = false;
     bool FProgressShown = false;
 
     QListWidget* FCaseMixCLB = nullptr;

@@ -118,7 +118,7 @@ void TOverlapGrid::keyPressEvent(QKeyEvent* Event)
     QTableWidget::keyPressEvent(Event);
 }
 
-TOverlapWindow::TOverlapWindow(TMainWindow& Main) : QDialog(&Main), FMain(Main)
+TOverlapWindow::TOverlapWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Main)
 {
     setObjectName("Form3");
     setWindowTitle("Analyze overlap of instances");
@@ -298,12 +298,6 @@ void TOverlapWindow::ShowMatrix(int N)
         }
 }
 
-bool TOverlapWindow::PollStop()
-{
-    QCoreApplication::processEvents();
-    return FStopRequested;
-}
-
 void TOverlapWindow::SetRunning(bool Running)
 {
     FRunning = Running;
@@ -318,7 +312,7 @@ void TOverlapWindow::SetRunning(bool Running)
 void TOverlapWindow::AnalyzeOverlapBClick()
 {
     if (FRunning) {
-        FStopRequested = true;
+        RequestStop(false);
         return;
     }
     FStopRequested = false;
@@ -467,41 +461,6 @@ void TOverlapWindow::SaveMatrixBClick()
     } catch (const std::exception& Error) {
         ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
     }
-}
-
-void TOverlapWindow::keyPressEvent(QKeyEvent* Event)
-{
-    if (Event->key() == Qt::Key_Escape) {
-        if (FRunning) {
-            FStopRequested = true;
-            FCloseAfterRun = true;
-        } else {
-            accept();
-        }
-        return;
-    }
-    QDialog::keyPressEvent(Event);
-}
-
-void TOverlapWindow::closeEvent(QCloseEvent* Event)
-{
-    if (FRunning) {
-        FStopRequested = true;
-        FCloseAfterRun = true;
-        Event->ignore();
-        return;
-    }
-    QDialog::closeEvent(Event);
-}
-
-void TOverlapWindow::reject()
-{
-    if (FRunning) {
-        FStopRequested = true;
-        FCloseAfterRun = true;
-        return;
-    }
-    QDialog::reject();
 }
 
 }  // namespace orbench::ui

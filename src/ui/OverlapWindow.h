@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
 #include <QTableWidget>
 #include <vector>
 
 #include "Model.h"
+#include "RunDialog.h"
 
 class QCheckBox;
 class QComboBox;
@@ -45,7 +45,7 @@ protected:
 // and the others removed from the case mix. While the analysis runs, a gauge shows the rows done
 // and its button reads "&STOP", which ends the analysis at the next row. "Save matrix..." writes the
 // matrix of the last analysis as CSV or as a picture of the shaded grid.
-class TOverlapWindow : public QDialog {
+class TOverlapWindow : public TRunDialog {
     Q_OBJECT
 
 public:
@@ -63,12 +63,8 @@ public:
 
     TOverlapGrid* Grid() const { return FGrid; }
     const DoubDoubArray& Overlap() const { return FOverlap; }
-    bool Running() const { return FRunning; }
 
 protected:
-    void keyPressEvent(QKeyEvent* Event) override;
-    void closeEvent(QCloseEvent* Event) override;
-    void reject() override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
@@ -80,16 +76,11 @@ private:
     void SetRowNumberWidth(int N);
     void ShowMatrix(int N);
     void SetRunning(bool Running);
-    // The stop poll: processes pending window messages and answers whether STOP was pressed.
-    bool PollStop();
     // Puts the number field on the blanks of "Select            cases ...".
     void PlaceSelectNumCasesE();
 
     TMainWindow& FMain;
     DoubDoubArray FOverlap;
-    bool FRunning = false;
-    bool FStopRequested = false;
-    bool FCloseAfterRun = false;
     std::vector<bool> FChosen;  // the selection of the last analysis; empty without one
     QWidget* FOptions = nullptr;
     QPushButton* FAnalyzeOverlapB = nullptr;
