@@ -13,6 +13,12 @@ public:
     explicit EOrbenchError(const std::string& Message) : std::runtime_error(Message) {}
 };
 
+// A long computation ended early because the user asked it to stop; nothing it computed is kept.
+class EStopRequested : public EOrbenchError {
+public:
+    EStopRequested() : EOrbenchError("Stopped on request.") {}
+};
+
 // "<file>, line <n>: <what>"
 EOrbenchError FileLineError(const std::string& FileName, int LineNumber, const std::string& What);
 

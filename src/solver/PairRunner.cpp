@@ -1,0 +1,124 @@
+#include "PairRunner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "OrbenchError.h"
+
+namespace orbench {
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds PollInterval{50};
+
+}  // namespace
+
+TPairRunner::TPairRunner(int N, const TOverlapSettings& Settings)
+    : FN(N),
+      FThreads(Settings.Threads > 0 ? Settings.Threads : static_cast<int>(std::thread::hardware_concurrency())),
+      FCallerWorks(Settings.Engine == TOverlapEngine::oeExact),
+      FStopRequested(Settings.StopRequested)
+{
+    if (FThreads < 1) FThreads = 1;
+}
+
+void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone)
+{
+    FStop = false;
+    if (FN < 2) return;
+    const int LastRow = FN - 2;
+    const long long NumPairs = static_cast<long long>(FN) * (FN - 1) / 2;
+    std::vector<long long> RowStart(static_cast<std::size_t>(LastRow) + 1);
+    std::vector<std::atomic<int>> Remaining(static_cast<std::size_t>(LastRow) + 1);
+    for (int a = 0, k = 0; a <= LastRow; k += FN - 1 - a, ++a) {
+        RowStart[static_cast<std::size_t>(a)] = k;
+        Remaining[static_cast<std::size_t>(a)] = FN - 1 - a;
+    }
+
+    std::atomic<long long> Next{0};
+    std::atomic<bool> Abort{false};
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::exception_ptr Error;
+    const auto Notify = [&] {
+        const std::lock_guard<std::mutex> Guard(Lock);
+        Changed.notify_all();
+    };
+
+    // Takes the next chunk of pairs; false when there is nothing (more) to do.
+    const auto WorkChunk = [&](int Slot) {
+        if (Abort || FStop) return false;
+        const long long Begin = Next.fetch_add(FChunk);
+        if (Begin >= NumPairs) return false;
+        const long long End = std::min(Begin + FChunk, NumPairs);
+        int a = static_cast<int>(std::upper_bound(RowStart.begin(), RowStart.end(), Begin) - RowStart.begin()) - 1;
+        int b = a + 1 + static_cast<int>(Begin - RowStart[static_cast<std::size_t>(a)]);
+        for (long long k = Begin; k < End; ++k) {
+            if (Abort || FStop) return false;
+            try {
+                Pair(a, b, Slot);
+            } catch (...) {
+                {
+                    const std::lock_guard<std::mutex> Guard(Lock);
+                    if (!Error) Error = std::current_exception();
+                }
+                Abort = true;
+                Notify();
+                return false;
+            }
+            if (--Remaining[static_cast<std::size_t>(a)] == 0) Notify();
+            if (++b == FN) b = ++a + 1;
+        }
+        return true;
+    };
+
+    const bool CallerWorks = FInline || FCallerWorks;
+    const int FirstThreadSlot = CallerWorks ? 1 : 0;
+    const int Threads = FInline ? 0 : static_cast<int>(std::min<long long>(FThreads - FirstThreadSlot, NumPairs));
+    std::vector<std::thread> Workers;
+    const auto JoinAll = [&] {
+        Abort = true;
+        for (std::thread& Worker : Workers)
+            if (Worker.joinable()) Worker.join();
+    };
+    try {
+        for (int w = 0; w < Threads; ++w)
+            Workers.emplace_back([&, Slot = FirstThreadSlot + w] {
+                while (WorkChunk(Slot)) {
+                }
+            });
+
+        TClock::time_point LastPoll = TClock::now();
+        int NextRow = 0;
+        while (NextRow <= LastRow && !Abort && !FStop) {
+            if (!(CallerWorks && WorkChunk(0))) {
+                std::unique_lock<std::mutex> Guard(Lock);
+                Changed.wait_for(Guard, PollInterval, [&] {
+                    return Remaining[static_cast<std::size_t>(NextRow)] == 0 || Abort;
+                });
+            }
+            while (NextRow <= LastRow && Remaining[static_cast<std::size_t>(NextRow)] == 0) {
+                if (RowDone) RowDone(NextRow, LastRow);
+                ++NextRow;
+            }
+            if (FStopRequested && TClock::now() - LastPoll >= PollInterval) {
+                if (FStopRequested()) FStop = true;
+                LastPoll = TClock::now();
+            }
+        }
+    } catch (...) {
+        JoinAll();
+        throw;
+    }
+    JoinAll();
+    if (FStop) throw EStopRequested();
+    if (Error) std::rethrow_exception(Error);
+}
+
+}  // namespace orbench

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+
+#include "Overlap.h"
+
+namespace orbench {
+
+// Work on the pairs (a, b), a < b, of N items, spread over worker threads in row-major order.
+// The caller's thread hands out the finished rows in order (RowDone) and asks
+// Settings.StopRequested about every 50 ms; a stop raises the stop flag, which the workers test
+// after every pair (and which a running LP or MIP may watch), and ends Run with EStopRequested
+// once every worker has finished.
+class TPairRunner {
+public:
+    using TPairWork = std::function<void(int a, int b, int Worker)>;
+
+    TPairRunner(int N, const TOverlapSettings& Settings);
+    // Everything on the caller's thread (still polling between pairs).
+    void SetInline(bool Inline) { FInline = Inline; }
+    // Pairs taken at a time by a worker.
+    void SetChunk(int Chunk) { FChunk = Chunk < 1 ? 1 : Chunk; }
+    // The number of worker slots: Pair's Worker argument lies in 0 .. Workers() - 1.
+    int Workers() const { return FThreads; }
+    const std::atomic<bool>& StopFlag() const { return FStop; }
+
+    // Runs Pair for every pair; rethrows the first error of a pair, or of RowDone or
+    // StopRequested (after stopping the workers).
+    void Run(const TPairWork& Pair, const TOverlapRowDone& RowDone);
+
+private:
+    int FN;
+    int FThreads;
+    bool FInline = false;
+    int FChunk = 1;
+    // Whether the caller's thread also works on pairs (the exact engine, whose pairs are short);
+    // with the solver engine it only waits, polls and hands out rows.
+    bool FCallerWorks;
+    std::function<bool()> FStopRequested;
+    std::atomic<bool> FStop{false};
+};
+
+}  // namespace orbench
