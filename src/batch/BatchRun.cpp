@@ -146,6 +146,8 @@ bool RunCaseMix(TCaseMix& CaseMix, const std::string& DirName, const TRunSetting
             return true;
         }
         CaseMix.Instances.ClearInstances(NumORdays);
+        // Types made on the fly belong to no instance left: freeing them now keeps memory flat.
+        if (Kind.GenerateOnTheFly && CaseMix.Instances.Empty()) CaseMix.SurgeryTypes.clear();
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #include "ExactMatching.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <numeric>
@@ -21,85 +22,65 @@ void SortByExpected(const std::vector<double>& Expected, std::vector<int>& Order
 }
 
 // Counting sort of the edges by one end: Start gets Groups + 1 offsets into Edges.
-void Bucket(const std::vector<int>& EndOfEdge, std::size_t Groups, std::vector<int>& Start, std::vector<int>& Edges)
+void Bucket(const int* EndOfEdge, int NumEdges, std::size_t Groups, std::vector<int>& Start, std::vector<int>& Edges)
 {
     Start.assign(Groups + 1, 0);
-    for (int g : EndOfEdge) ++Start[static_cast<std::size_t>(g) + 1];
+    for (int e = 0; e < NumEdges; ++e) ++Start[static_cast<std::size_t>(EndOfEdge[e]) + 1];
     for (std::size_t g = 0; g < Groups; ++g) Start[g + 1] += Start[g];
-    Edges.resize(EndOfEdge.size());
+    Edges.resize(static_cast<std::size_t>(NumEdges));
     // Each group's start runs on while its edges are placed, and is moved back afterwards.
-    for (std::size_t e = 0; e < EndOfEdge.size(); ++e)
-        Edges[static_cast<std::size_t>(Start[static_cast<std::size_t>(EndOfEdge[e])]++)] = static_cast<int>(e);
+    for (int e = 0; e < NumEdges; ++e) Edges[static_cast<std::size_t>(Start[static_cast<std::size_t>(EndOfEdge[e])]++)] = e;
     for (std::size_t g = Groups; g > 0; --g) Start[g] = Start[g - 1];
     Start[0] = 0;
 }
 
-// The window of expected durations searched around a group: a little wider than EpsilonDist, so
-// that no pair the exact test accepts falls outside through rounding.
+// The window of moments searched around a surgery type: a little wider than EpsilonDist, so that
+// no pair the exact test accepts falls outside through rounding.
 double Reach(double EpsilonDist) { return EpsilonDist * (1 + 1e-9); }
+
+// Grid cells (for the stochastic distance) are a little wider than the reach: two moments closer
+// than the reach then lie in the same or neighbouring cells even after the rounding of the
+// division. Coordinates stay below 2^27 in size, so a row and a column fit in one ordered key.
+constexpr double MaxCell = 1e8;
+constexpr long long KeyOffset = 1LL << 30;
+
+unsigned long long CellKey(double Row, double Column)
+{
+    return static_cast<unsigned long long>(static_cast<long long>(Row) + KeyOffset) << 32 |
+           static_cast<unsigned long long>(static_cast<long long>(Column) + KeyOffset);
+}
 
 }  // namespace
 
 void SortGroups(TSurgeryGroups& Groups)
 {
     SortByExpected(Groups.Expected, Groups.ByExpected);
-    Groups.SortedExpected.clear();
-    Groups.SortedCoefVar.clear();
-    for (int g : Groups.ByExpected) {
-        Groups.SortedExpected.push_back(Groups.Expected[static_cast<std::size_t>(g)]);
-        Groups.SortedCoefVar.push_back(Groups.CoefVar[static_cast<std::size_t>(g)]);
-    }
     Groups.ExactTotal.Clear();
     for (std::size_t g = 0; g < Groups.Expected.size(); ++g)
         Groups.ExactTotal.AddMultiple(Groups.Count[g], Groups.Expected[g]);
 }
 
-namespace {
-
-// Cell coordinates stay below 2^27 in size, so a row and a column fit in one ordered key.
-constexpr double MaxCell = 1e8;
-constexpr long long KeyOffset = 1LL << 30;
-
-unsigned long long CellKey(long long Row, long long Column)
+void SetFixedScale(std::vector<TSurgeryGroups>& Instances)
 {
-    return static_cast<unsigned long long>(Row + KeyOffset) << 32 | static_cast<unsigned long long>(Column + KeyOffset);
-}
-
-}  // namespace
-
-void IndexGroups(TSurgeryGroups& Groups, double EpsilonDist)
-{
-    Groups.Cell = 0;
-    Groups.ByCell.clear();
-    Groups.CellKey.clear();
-    Groups.CellExpected.clear();
-    Groups.CellCoefVar.clear();
-    if (!(EpsilonDist > 0) || !std::isfinite(EpsilonDist)) return;
-    // Cells a little wider than the search reach: two moments closer than the reach then differ
-    // by at most one cell even after the rounding of the division.
-    const double Cell = Reach(EpsilonDist) * (1 + 1e-6);
-    const std::size_t G = Groups.Expected.size();
-    std::vector<unsigned long long> Key(G);
-    for (std::size_t g = 0; g < G; ++g) {
-        const double r = std::floor(Groups.Expected[g] / Cell);
-        const double c = std::floor(Groups.CoefVar[g] / Cell);
-        if (!(std::fabs(r) < MaxCell) || !(std::fabs(c) < MaxCell)) return;
-        Key[g] = CellKey(static_cast<long long>(r), static_cast<long long>(c));
+    std::vector<double> Values;
+    std::size_t Largest = 0;
+    for (const TSurgeryGroups& Instance : Instances) {
+        Values.insert(Values.end(), Instance.Expected.begin(), Instance.Expected.end());
+        Largest = std::max(Largest, Instance.GroupOfSurgery.size());
     }
-    Groups.ByCell.resize(G);
-    std::iota(Groups.ByCell.begin(), Groups.ByCell.end(), 0);
-    std::sort(Groups.ByCell.begin(), Groups.ByCell.end(), [&](int a, int b) {
-        const unsigned long long Ka = Key[static_cast<std::size_t>(a)];
-        const unsigned long long Kb = Key[static_cast<std::size_t>(b)];
-        return Ka != Kb ? Ka < Kb : a < b;
-    });
-    for (int g : Groups.ByCell) {
-        const std::size_t i = static_cast<std::size_t>(g);
-        Groups.CellKey.push_back(Key[i]);
-        Groups.CellExpected.push_back(Groups.Expected[i]);
-        Groups.CellCoefVar.push_back(Groups.CoefVar[i]);
+    // A pair's sums hold at most twice the surgeries of the largest instance.
+    const int Headroom = static_cast<int>(std::bit_width(2 * Largest + 1)) + 1;
+    const int Exponent = FixedExponentFor(Values.data(), Values.size(), Headroom);
+    for (TSurgeryGroups& Instance : Instances) {
+        Instance.FixedExponent = Exponent;
+        Instance.FixedExpected.clear();
+        Instance.FixedTotal = 0;
+        if (Exponent == NoFixedExponent) continue;
+        for (std::size_t g = 0; g < Instance.Expected.size(); ++g) {
+            Instance.FixedExpected.push_back(ToFixed(Instance.Expected[g], Exponent));
+            Instance.FixedTotal += static_cast<TWideInt>(Instance.Count[g]) * Instance.FixedExpected.back();
+        }
     }
-    Groups.Cell = Cell;
 }
 
 bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, double CoefVarB,
@@ -111,78 +92,162 @@ bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, doub
     return std::sqrt(dCV * dCV + dE * dE) < EpsilonDist;
 }
 
+// ---- TProximityIndex ----
+
+TProximityIndex::TProximityIndex(const std::vector<TSurgeryGroups>& Instances, int NumTypes,
+                                 bool DeterministicDistance, double EpsilonDist)
+    : FInstances(Instances)
+{
+    const std::size_t T = static_cast<std::size_t>(NumTypes);
+    std::vector<double> Expected(T, 0.0), CoefVar(T, 0.0);
+    FPlaceStart.assign(T + 1, 0);
+    for (const TSurgeryGroups& Instance : Instances)
+        for (std::size_t g = 0; g < Instance.TypeOfGroup.size(); ++g) {
+            const std::size_t t = static_cast<std::size_t>(Instance.TypeOfGroup[g]);
+            Expected[t] = Instance.Expected[g];
+            CoefVar[t] = Instance.CoefVar[g];
+            ++FPlaceStart[t + 1];
+        }
+    for (std::size_t t = 0; t < T; ++t) FPlaceStart[t + 1] += FPlaceStart[t];
+    FPlaceInstance.resize(static_cast<std::size_t>(FPlaceStart[T]));
+    FPlaceGroup.resize(FPlaceInstance.size());
+    std::vector<int> Next(FPlaceStart.begin(), FPlaceStart.end() - 1);
+    for (std::size_t i = 0; i < Instances.size(); ++i)
+        for (std::size_t g = 0; g < Instances[i].TypeOfGroup.size(); ++g) {
+            const std::size_t p = static_cast<std::size_t>(Next[static_cast<std::size_t>(Instances[i].TypeOfGroup[g])]++);
+            FPlaceInstance[p] = static_cast<int>(i);
+            FPlaceGroup[p] = static_cast<int>(g);
+        }
+    FindProximalTypes(Expected, CoefVar, DeterministicDistance, EpsilonDist);
+}
+
+void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, const std::vector<double>& CoefVar,
+                                        bool DeterministicDistance, double EpsilonDist)
+{
+    const std::size_t T = Expected.size();
+    std::vector<int> From, To;  // every ordered proximal pair, a type with itself included
+    const auto Test = [&](std::size_t s, std::size_t t) {
+        if (IsProximalMoments(Expected[s], CoefVar[s], Expected[t], CoefVar[t], DeterministicDistance, EpsilonDist)) {
+            From.push_back(static_cast<int>(s));
+            To.push_back(static_cast<int>(t));
+        }
+    };
+    const double Near = Reach(EpsilonDist);
+    const double Cell = Near * (1 + 1e-6);
+    std::vector<unsigned long long> Key;
+    bool Grid = !DeterministicDistance && EpsilonDist > 0 && std::isfinite(EpsilonDist);
+    if (Grid) {
+        Key.resize(T);
+        for (std::size_t t = 0; t < T && Grid; ++t) {
+            const double Row = std::floor(Expected[t] / Cell);
+            const double Column = std::floor(CoefVar[t] / Cell);
+            Grid = std::fabs(Row) < MaxCell && std::fabs(Column) < MaxCell;
+            if (Grid) Key[t] = CellKey(Row, Column);
+        }
+    }
+    if (!(EpsilonDist > 0)) {
+        // no pair is proximal
+    } else if (Grid) {
+        // The types in cell order; for each, the rest of its own row of cells and the row above,
+        // each a contiguous run of keys whose start only moves forward. Each pair is tested once.
+        std::vector<int> Order(T);
+        std::iota(Order.begin(), Order.end(), 0);
+        std::sort(Order.begin(), Order.end(), [&](int a, int b) {
+            const unsigned long long Ka = Key[static_cast<std::size_t>(a)];
+            const unsigned long long Kb = Key[static_cast<std::size_t>(b)];
+            return Ka != Kb ? Ka < Kb : a < b;
+        });
+        std::vector<unsigned long long> Sorted(T);
+        std::vector<double> SortedExpected(T), SortedCoefVar(T);
+        for (std::size_t k = 0; k < T; ++k) {
+            const std::size_t t = static_cast<std::size_t>(Order[k]);
+            Sorted[k] = Key[t];
+            SortedExpected[k] = Expected[t];
+            SortedCoefVar[k] = CoefVar[t];
+        }
+        std::size_t Above = 0;
+        for (std::size_t k = 0; k < T; ++k) {
+            const std::size_t s = static_cast<std::size_t>(Order[k]);
+            const double E = SortedExpected[k];
+            const double C = SortedCoefVar[k];
+            const auto Pair = [&](std::size_t m) {
+                const std::size_t t = static_cast<std::size_t>(Order[m]);
+                if (!IsProximalMoments(E, C, SortedExpected[m], SortedCoefVar[m], false, EpsilonDist)) return;
+                From.push_back(static_cast<int>(s));
+                To.push_back(static_cast<int>(t));
+                if (t == s) return;
+                From.push_back(static_cast<int>(t));
+                To.push_back(static_cast<int>(s));
+            };
+            // Own row: this cell from this type on, and the next cell.
+            for (std::size_t m = k; m < T && Sorted[m] <= Key[s] + 1; ++m) Pair(m);
+            // Row above: the cells one column left, same, and right.
+            const unsigned long long Low = Key[s] + (1ULL << 32) - 1;
+            while (Above < T && Sorted[Above] < Low) ++Above;
+            for (std::size_t m = Above; m < T && Sorted[m] <= Low + 2; ++m) Pair(m);
+        }
+    } else {
+        // Every proximal pair lies within the reach in expected duration: a window sliding over
+        // the types by ascending expected duration.
+        std::vector<int> Order;
+        SortByExpected(Expected, Order);
+        std::size_t First = 0;
+        for (const int s : Order) {
+            const std::size_t ss = static_cast<std::size_t>(s);
+            const double E = Expected[ss];
+            const double Slack = std::fabs(E) * 1e-12;
+            while (First < T && Expected[static_cast<std::size_t>(Order[First])] < E - Near - Slack) ++First;
+            for (std::size_t k = First; k < T; ++k) {
+                const std::size_t t = static_cast<std::size_t>(Order[k]);
+                if (Expected[t] > E + Near + Slack) break;
+                if (!DeterministicDistance && std::fabs(CoefVar[ss] - CoefVar[t]) >= Near) continue;
+                Test(ss, t);
+            }
+        }
+    }
+    std::vector<int> Edges;
+    Bucket(From.data(), static_cast<int>(From.size()), T, FNeighbourStart, Edges);
+    FNeighbours.resize(Edges.size());
+    for (std::size_t k = 0; k < Edges.size(); ++k) FNeighbours[k] = To[static_cast<std::size_t>(Edges[k])];
+}
+
+void TProximityIndex::RowEdges(int a, TRowEdges& Edges) const
+{
+    const TSurgeryGroups& A = FInstances[static_cast<std::size_t>(a)];
+    Edges.Other.clear();
+    Edges.OtherLeft.clear();
+    Edges.OtherRight.clear();
+    for (std::size_t g = 0; g < A.TypeOfGroup.size(); ++g) {
+        const std::size_t t = static_cast<std::size_t>(A.TypeOfGroup[g]);
+        for (int n = FNeighbourStart[t]; n < FNeighbourStart[t + 1]; ++n) {
+            const std::size_t u = static_cast<std::size_t>(FNeighbours[static_cast<std::size_t>(n)]);
+            // The places of a type ascend by instance: those of the later instances.
+            const auto Begin = FPlaceInstance.begin() + FPlaceStart[u];
+            const auto End = FPlaceInstance.begin() + FPlaceStart[u + 1];
+            for (auto It = std::upper_bound(Begin, End, a); It != End; ++It) {
+                Edges.Other.push_back(*It);
+                Edges.OtherLeft.push_back(static_cast<int>(g));
+                Edges.OtherRight.push_back(FPlaceGroup[static_cast<std::size_t>(It - FPlaceInstance.begin())]);
+            }
+        }
+    }
+    std::vector<int>& Order = Edges.Order;
+    Bucket(Edges.Other.data(), static_cast<int>(Edges.Other.size()), FInstances.size(), Edges.Start, Order);
+    Edges.Left.resize(Order.size());
+    Edges.Right.resize(Order.size());
+    for (std::size_t k = 0; k < Order.size(); ++k) {
+        Edges.Left[k] = Edges.OtherLeft[static_cast<std::size_t>(Order[k])];
+        Edges.Right[k] = Edges.OtherRight[static_cast<std::size_t>(Order[k])];
+    }
+}
+
+// ---- TExactMatcher ----
+
 const std::vector<int>& TExactMatcher::SortedOrder(const TSurgeryGroups& Side, std::vector<int>& Buffer)
 {
     if (Side.ByExpected.size() == Side.Expected.size()) return Side.ByExpected;
     SortByExpected(Side.Expected, Buffer);
     return Buffer;
-}
-
-void TExactMatcher::FindEdges(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance,
-                              double EpsilonDist)
-{
-    FEdgeLeft.clear();
-    FEdgeRight.clear();
-    const double Near = Reach(EpsilonDist);
-    const auto Test = [&](int t, double E, double CoefVar, int u, double EB, double CoefVarB) {
-        if (IsProximalMoments(E, CoefVar, EB, CoefVarB, DeterministicDistance, EpsilonDist)) {
-            FEdgeLeft.push_back(t);
-            FEdgeRight.push_back(u);
-        }
-    };
-    if (!(EpsilonDist > 0) || A.Expected.empty() || B.Expected.empty()) {
-        // no pair is proximal
-    } else if (!DeterministicDistance && A.Cell > 0 && A.Cell == B.Cell) {
-        // Both sides in cell order: for each cell of A the three rows of neighbouring cells of B,
-        // each a contiguous run of keys whose start only moves forward.
-        const std::size_t GB = B.ByCell.size();
-        const unsigned long long* Keys = B.CellKey.data();
-        std::size_t From[3] = {0, 0, 0};
-        for (std::size_t i = 0; i < A.ByCell.size(); ++i) {
-            const unsigned long long Key = A.CellKey[i];
-            const double E = A.CellExpected[i];
-            const double CoefVar = A.CellCoefVar[i];
-            for (int d = 0; d < 3; ++d) {
-                // The key of the cell one row down (d = 0), in, or up, and one column to the left.
-                const unsigned long long Low = Key + (static_cast<unsigned long long>(d) << 32) - (1ULL << 32) - 1;
-                const unsigned long long High = Low + 2;
-                std::size_t k = From[d];
-                while (k < GB && Keys[k] < Low) ++k;
-                From[d] = k;
-                for (; k < GB && Keys[k] <= High; ++k)
-                    Test(A.ByCell[i], E, CoefVar, B.ByCell[k], B.CellExpected[k], B.CellCoefVar[k]);
-            }
-        }
-    } else {
-        const std::vector<int>& OrderA = SortedOrder(A, FOrderA);
-        const std::vector<int>& OrderB = SortedOrder(B, FOrderB);
-        const bool Contiguous = B.SortedExpected.size() == OrderB.size() && &OrderB == &B.ByExpected;
-        const auto ExpectedB = [&](std::size_t k) {
-            return Contiguous ? B.SortedExpected[k] : B.Expected[static_cast<std::size_t>(OrderB[k])];
-        };
-        const auto CoefVarB = [&](std::size_t k) {
-            return Contiguous ? B.SortedCoefVar[k] : B.CoefVar[static_cast<std::size_t>(OrderB[k])];
-        };
-        // Every proximal pair lies within the reach in expected duration; both sides ascend, so
-        // the window slides.
-        std::size_t First = 0;
-        for (const int t : OrderA) {
-            const std::size_t tt = static_cast<std::size_t>(t);
-            const double E = A.Expected[tt];
-            const double CoefVar = A.CoefVar[tt];
-            const double Slack = std::fabs(E) * 1e-12;
-            while (First < OrderB.size() && ExpectedB(First) < E - Near - Slack) ++First;
-            for (std::size_t k = First; k < OrderB.size(); ++k) {
-                const double EB = ExpectedB(k);
-                if (EB > E + Near + Slack) break;
-                // Coefficients of variation this far apart cannot be proximal.
-                if (!DeterministicDistance && std::fabs(CoefVar - CoefVarB(k)) >= Near) continue;
-                Test(t, E, CoefVar, OrderB[k], EB, CoefVarB(k));
-            }
-        }
-    }
-    Bucket(FEdgeLeft, A.Expected.size(), FStartA, FEdgesOfA);
-    Bucket(FEdgeRight, B.Expected.size(), FStartB, FEdgesOfB);
 }
 
 void TExactMatcher::CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& Right, bool LeftIsA,
@@ -194,39 +259,58 @@ void TExactMatcher::CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& 
     const std::vector<int>& EdgesL = LeftIsA ? FEdgesOfA : FEdgesOfB;
     const std::vector<int>& StartR = LeftIsA ? FStartB : FStartA;
     const std::vector<int>& EdgesR = LeftIsA ? FEdgesOfB : FEdgesOfA;
-    const std::vector<int>& LeftEnd = LeftIsA ? FEdgeLeft : FEdgeRight;
-    const std::vector<int>& RightEnd = LeftIsA ? FEdgeRight : FEdgeLeft;
+    const int* LeftEnd = LeftIsA ? FEdgeLeft : FEdgeRight;
+    const int* RightEnd = LeftIsA ? FEdgeRight : FEdgeLeft;
 
     Covered.assign(GL, 0);
-    if (LeftEnd.empty()) return;
-    FFlow.assign(LeftEnd.size(), 0);
+    if (FNumEdges == 0) return;
+    FFlow.assign(static_cast<std::size_t>(FNumEdges), 0);
     FFree = Right.Count;
     if (FSeenLeft.size() < GL) FSeenLeft.resize(GL, 0), FParentLeft.resize(GL, 0);
-    if (FSeenRight.size() < GR) FSeenRight.resize(GR, 0), FParentRight.resize(GR, 0);
+    if (FSeenRight.size() < GR) FSeenRight.resize(GR, 0), FParentRight.resize(GR, 0), FDeadRight.resize(GR, 0);
+    // Right groups found in a failed search stay unreachable for any later augmenting path (the
+    // region searched is closed and saturated), so they are skipped from then on.
+    if (FStamp > INT_MAX / 2) {
+        std::fill(FSeenLeft.begin(), FSeenLeft.end(), 0);
+        std::fill(FSeenRight.begin(), FSeenRight.end(), 0);
+        std::fill(FDeadRight.begin(), FDeadRight.end(), 0);
+        FStamp = 0;
+    }
+    const int Dead = ++FStamp;
 
     const std::vector<int>& Order = SortedOrder(Left, LeftIsA ? FOrderA : FOrderB);
     for (std::size_t k = Order.size(); k-- > 0;) {  // decreasing expected duration
         const int t = Order[k];
         const std::size_t tt = static_cast<std::size_t>(t);
+        // No edges, or only an isolated one (settled by the caller).
         if (StartL[tt] == StartL[tt + 1]) continue;
+        if (StartL[tt] + 1 == StartL[tt + 1] && FIsolated[static_cast<std::size_t>(EdgesL[static_cast<std::size_t>(StartL[tt])])])
+            continue;
         int Need = Left.Count[tt];
+        // Free right groups next to t first: paths of one edge.
+        for (int p = StartL[tt]; p < StartL[tt + 1] && Need > 0; ++p) {
+            const int e = EdgesL[static_cast<std::size_t>(p)];
+            const std::size_t u = static_cast<std::size_t>(RightEnd[e]);
+            const int Amount = std::min(Need, FFree[u]);
+            if (Amount == 0) continue;
+            FFlow[static_cast<std::size_t>(e)] += Amount;
+            FFree[u] -= Amount;
+            Need -= Amount;
+        }
         while (Need > 0) {
-            if (FStamp == INT_MAX) {
-                std::fill(FSeenLeft.begin(), FSeenLeft.end(), 0);
-                std::fill(FSeenRight.begin(), FSeenRight.end(), 0);
-                FStamp = 0;
-            }
             const int Stamp = ++FStamp;
             FSeenLeft[tt] = Stamp;
             FQueue.assign(1, t);
+            FVisitedRight.clear();
             int Found = -1;
             for (std::size_t Head = 0; Head < FQueue.size() && Found < 0; ++Head) {
                 const std::size_t x = static_cast<std::size_t>(FQueue[Head]);
                 for (int p = StartL[x]; p < StartL[x + 1]; ++p) {
                     const int e = EdgesL[static_cast<std::size_t>(p)];
-                    const std::size_t u = static_cast<std::size_t>(RightEnd[static_cast<std::size_t>(e)]);
-                    if (FSeenRight[u] == Stamp) continue;
+                    const std::size_t u = static_cast<std::size_t>(RightEnd[e]);
+                    if (FSeenRight[u] == Stamp || FDeadRight[u] == Dead) continue;
                     FSeenRight[u] = Stamp;
+                    FVisitedRight.push_back(static_cast<int>(u));
                     FParentRight[u] = e;
                     if (FFree[u] > 0) {
                         Found = static_cast<int>(u);
@@ -235,7 +319,7 @@ void TExactMatcher::CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& 
                     for (int q = StartR[u]; q < StartR[u + 1]; ++q) {
                         const int e2 = EdgesR[static_cast<std::size_t>(q)];
                         if (FFlow[static_cast<std::size_t>(e2)] == 0) continue;
-                        const std::size_t x2 = static_cast<std::size_t>(LeftEnd[static_cast<std::size_t>(e2)]);
+                        const std::size_t x2 = static_cast<std::size_t>(LeftEnd[e2]);
                         if (FSeenLeft[x2] == Stamp) continue;
                         FSeenLeft[x2] = Stamp;
                         FParentLeft[x2] = e2;
@@ -243,25 +327,28 @@ void TExactMatcher::CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& 
                     }
                 }
             }
-            if (Found < 0) break;
+            if (Found < 0) {
+                for (int u : FVisitedRight) FDeadRight[static_cast<std::size_t>(u)] = Dead;
+                break;
+            }
 
             // Forward edges carry more, backward edges (flow pushed back) less.
             int Amount = std::min(Need, FFree[static_cast<std::size_t>(Found)]);
             for (std::size_t u = static_cast<std::size_t>(Found);;) {
-                const std::size_t x = static_cast<std::size_t>(LeftEnd[static_cast<std::size_t>(FParentRight[u])]);
+                const std::size_t x = static_cast<std::size_t>(LeftEnd[FParentRight[u]]);
                 if (x == tt) break;
                 const int Back = FParentLeft[x];
                 Amount = std::min(Amount, FFlow[static_cast<std::size_t>(Back)]);
-                u = static_cast<std::size_t>(RightEnd[static_cast<std::size_t>(Back)]);
+                u = static_cast<std::size_t>(RightEnd[Back]);
             }
             for (std::size_t u = static_cast<std::size_t>(Found);;) {
                 const int Forward = FParentRight[u];
                 FFlow[static_cast<std::size_t>(Forward)] += Amount;
-                const std::size_t x = static_cast<std::size_t>(LeftEnd[static_cast<std::size_t>(Forward)]);
+                const std::size_t x = static_cast<std::size_t>(LeftEnd[Forward]);
                 if (x == tt) break;
                 const int Back = FParentLeft[x];
                 FFlow[static_cast<std::size_t>(Back)] -= Amount;
-                u = static_cast<std::size_t>(RightEnd[static_cast<std::size_t>(Back)]);
+                u = static_cast<std::size_t>(RightEnd[Back]);
             }
             FFree[static_cast<std::size_t>(Found)] -= Amount;
             Need -= Amount;
@@ -270,27 +357,109 @@ void TExactMatcher::CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& 
     }
 }
 
-void TExactMatcher::Match(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance,
-                          double EpsilonDist, TExactSum& Matched, int* Cardinality)
+void TExactMatcher::MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right,
+                               int NumEdges, double& Matched, double& Total, int* Cardinality)
 {
-    FindEdges(A, B, DeterministicDistance, EpsilonDist);
-    CoverSide(A, B, true, FCoveredA);
-    CoverSide(B, A, false, FCoveredB);
-    Matched.Clear();
-    int Pairs = 0;
+    FEdgeLeft = Left;
+    FEdgeRight = Right;
+    FNumEdges = NumEdges;
+    // The edges ascend by their A group: A's lists are ranges of edge numbers.
+    FStartA.assign(A.Expected.size() + 1, 0);
+    for (int e = 0; e < NumEdges; ++e) ++FStartA[static_cast<std::size_t>(Left[e]) + 1];
+    for (std::size_t g = 0; g < A.Expected.size(); ++g) FStartA[g + 1] += FStartA[g];
+    FEdgesOfA.resize(static_cast<std::size_t>(NumEdges));
+    std::iota(FEdgesOfA.begin(), FEdgesOfA.end(), 0);
+    Bucket(Right, NumEdges, B.Expected.size(), FStartB, FEdgesOfB);
+
+    // An edge that is the only one of both its groups forms a component of its own: it matches
+    // as many surgeries as the smaller group has. The rest goes through the greedy search.
+    FIsolated.assign(static_cast<std::size_t>(NumEdges), 0);
+    bool AllIsolated = true;
+    for (int e = 0; e < NumEdges; ++e) {
+        const std::size_t g = static_cast<std::size_t>(Left[e]);
+        const std::size_t h = static_cast<std::size_t>(Right[e]);
+        const bool Isolated = FStartA[g + 1] - FStartA[g] == 1 && FStartB[h + 1] - FStartB[h] == 1;
+        FIsolated[static_cast<std::size_t>(e)] = Isolated;
+        AllIsolated = AllIsolated && Isolated;
+    }
+    if (AllIsolated) {
+        FCoveredA.assign(A.Expected.size(), 0);
+        FCoveredB.assign(B.Expected.size(), 0);
+    } else {
+        CoverSide(A, B, true, FCoveredA);
+        CoverSide(B, A, false, FCoveredB);
+    }
+    for (int e = 0; e < NumEdges; ++e)
+        if (FIsolated[static_cast<std::size_t>(e)]) {
+            const std::size_t g = static_cast<std::size_t>(Left[e]);
+            const std::size_t h = static_cast<std::size_t>(Right[e]);
+            FCoveredA[g] = FCoveredB[h] = std::min(A.Count[g], B.Count[h]);
+        }
+    if (Cardinality != nullptr) *Cardinality = std::accumulate(FCoveredA.begin(), FCoveredA.end(), 0);
+    Sums(A, B, Matched, Total);
+}
+
+void TExactMatcher::Sums(const TSurgeryGroups& A, const TSurgeryGroups& B, double& Matched, double& Total)
+{
+    if (A.FixedExponent != NoFixedExponent && A.FixedExponent == B.FixedExponent) {
+        TWideInt Sum = 0;
+        for (std::size_t g = 0; g < FCoveredA.size(); ++g)
+            Sum += static_cast<TWideInt>(FCoveredA[g]) * A.FixedExpected[g];
+        for (std::size_t g = 0; g < FCoveredB.size(); ++g)
+            Sum += static_cast<TWideInt>(FCoveredB[g]) * B.FixedExpected[g];
+        Matched = FixedToDouble(Sum, A.FixedExponent);
+        Total = FixedToDouble(A.FixedTotal + B.FixedTotal, A.FixedExponent);
+        return;
+    }
+    FTotalSum = A.ExactTotal;
+    FTotalSum.Add(B.ExactTotal);
+    // The matched sum is the sum of the covered surgeries' durations, or exactly the same, the
+    // total less the uncovered ones: whichever has fewer terms.
+    int CoveredTerms = 0;
+    int UncoveredTerms = 0;
     for (std::size_t g = 0; g < FCoveredA.size(); ++g)
-        if (FCoveredA[g] > 0) Matched.AddMultiple(FCoveredA[g], A.Expected[g]), Pairs += FCoveredA[g];
+        CoveredTerms += FCoveredA[g] > 0, UncoveredTerms += FCoveredA[g] < A.Count[g];
     for (std::size_t g = 0; g < FCoveredB.size(); ++g)
-        if (FCoveredB[g] > 0) Matched.AddMultiple(FCoveredB[g], B.Expected[g]);
-    if (Cardinality != nullptr) *Cardinality = Pairs;
+        CoveredTerms += FCoveredB[g] > 0, UncoveredTerms += FCoveredB[g] < B.Count[g];
+    if (UncoveredTerms < CoveredTerms) {
+        FMatchedSum = FTotalSum;
+        for (std::size_t g = 0; g < FCoveredA.size(); ++g)
+            if (FCoveredA[g] < A.Count[g]) FMatchedSum.AddMultiple(A.Count[g] - FCoveredA[g], -A.Expected[g]);
+        for (std::size_t g = 0; g < FCoveredB.size(); ++g)
+            if (FCoveredB[g] < B.Count[g]) FMatchedSum.AddMultiple(B.Count[g] - FCoveredB[g], -B.Expected[g]);
+    } else {
+        FMatchedSum.Clear();
+        for (std::size_t g = 0; g < FCoveredA.size(); ++g)
+            if (FCoveredA[g] > 0) FMatchedSum.AddMultiple(FCoveredA[g], A.Expected[g]);
+        for (std::size_t g = 0; g < FCoveredB.size(); ++g)
+            if (FCoveredB[g] > 0) FMatchedSum.AddMultiple(FCoveredB[g], B.Expected[g]);
+    }
+    Matched = FMatchedSum.Value();
+    Total = FTotalSum.Value();
 }
 
 double TExactMatcher::MatchedExpected(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance,
                                       double EpsilonDist, int* Cardinality)
 {
-    TExactSum Matched;
-    Match(A, B, DeterministicDistance, EpsilonDist, Matched, Cardinality);
-    return Matched.Value();
+    // Every pair of groups tested: this entry serves single pairs, the analysis uses the index.
+    TSurgeryGroups SortedA = A;
+    TSurgeryGroups SortedB = B;
+    SortGroups(SortedA);
+    SortGroups(SortedB);
+    FLeftBuffer.clear();
+    FRightBuffer.clear();
+    for (std::size_t g = 0; g < A.Expected.size(); ++g)
+        for (std::size_t h = 0; h < B.Expected.size(); ++h)
+            if (IsProximalMoments(A.Expected[g], A.CoefVar[g], B.Expected[h], B.CoefVar[h], DeterministicDistance,
+                                  EpsilonDist)) {
+                FLeftBuffer.push_back(static_cast<int>(g));
+                FRightBuffer.push_back(static_cast<int>(h));
+            }
+    double Matched = 0;
+    double Total = 0;
+    MatchEdges(SortedA, SortedB, FLeftBuffer.data(), FRightBuffer.data(), static_cast<int>(FLeftBuffer.size()), Matched,
+               Total, Cardinality);
+    return Matched;
 }
 
 }  // namespace orbench

@@ -13,25 +13,51 @@ struct TSurgeryGroups {
     std::vector<int> Count;         // per group
     std::vector<int> GroupOfSurgery;  // per surgery, in the instance's order
     double TotalExpected = 0;       // sum over the surgeries in order
-    // Optional, made by SortGroups: the groups by ascending Expected (ties by group number) with
-    // their moments in that order, and the exact sum of Expected over all surgeries.
+    // Optional, made by SortGroups: the groups by ascending Expected (ties by group number), and
+    // the exact sum of Expected over all surgeries.
     std::vector<int> ByExpected;
-    std::vector<double> SortedExpected, SortedCoefVar;
     TExactSum ExactTotal;
-    // Optional, made by IndexGroups for the stochastic distance: the groups sorted by their cell
-    // in a grid of square cells of side Cell over (Expected, CoefVar), with the cells and the
-    // moments in that order. A proximal pair lies in the same or neighbouring cells.
-    double Cell = 0;
-    std::vector<int> ByCell;
-    std::vector<unsigned long long> CellKey;  // row (Expected) in the high half, column in the low
-    std::vector<double> CellExpected, CellCoefVar;
+    // Optional, for TProximityIndex: per group, the number of its surgery type among the distinct
+    // types of all instances of the analysis.
+    std::vector<int> TypeOfGroup;
+    // Optional, made by SetFixedScale: Expected per group and the total in fixed point.
+    int FixedExponent = NoFixedExponent;
+    std::vector<TWideInt> FixedExpected;
+    TWideInt FixedTotal = 0;
 };
 
-// Fills ByExpected, SortedExpected, SortedCoefVar and ExactTotal.
+// Fills ByExpected and ExactTotal.
 void SortGroups(TSurgeryGroups& Groups);
-// Fills the grid for proximity threshold EpsilonDist; leaves Cell at 0 (no grid) when the
-// threshold or the moments are out of the grid's range.
-void IndexGroups(TSurgeryGroups& Groups, double EpsilonDist);
+// Gives all instances of an analysis one fixed-point scale when their expected durations allow
+// it (sums of a pair must not overflow); otherwise they keep the exact sums of TExactSum.
+void SetFixedScale(std::vector<TSurgeryGroups>& Instances);
+
+// The proximal group pairs of one row: for every b > a, the pairs (group of a, group of b) at
+// positions Start[b] .. Start[b + 1] - 1 of Left and Right. Buffers kept between rows.
+struct TRowEdges {
+    std::vector<int> Start, Left, Right;
+    std::vector<int> Other, OtherLeft, OtherRight, Order;  // unsorted, and their sorted order
+};
+
+// The distinct surgery types of all instances of one analysis, which of them are proximal, and
+// where each occurs: finds the proximal group pairs of a whole row of instance pairs at once, in
+// time proportional to their number. Proximity is decided once per pair of types.
+class TProximityIndex {
+public:
+    // Instances' TypeOfGroup must number the types 0 .. NumTypes - 1; groups of one type must
+    // carry the same moments.
+    TProximityIndex(const std::vector<TSurgeryGroups>& Instances, int NumTypes, bool DeterministicDistance,
+                    double EpsilonDist);
+    void RowEdges(int a, TRowEdges& Edges) const;
+
+private:
+    void FindProximalTypes(const std::vector<double>& Expected, const std::vector<double>& CoefVar,
+                           bool DeterministicDistance, double EpsilonDist);
+
+    const std::vector<TSurgeryGroups>& FInstances;
+    std::vector<int> FNeighbourStart, FNeighbours;  // per type: the proximal types (itself included)
+    std::vector<int> FPlaceStart, FPlaceInstance, FPlaceGroup;  // per type: its groups, by instance
+};
 
 // Maximum-cardinality matchings between two grouped instances, and among them one of the
 // largest matched expected duration. Works on the groups: a matching is a flow of whole
@@ -42,29 +68,35 @@ public:
     // of both sides, correctly rounded. Cardinality receives the number of matched pairs.
     double MatchedExpected(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance,
                            double EpsilonDist, int* Cardinality = nullptr);
-    // The same, leaving the exact sum in Matched (cleared first).
-    void Match(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance, double EpsilonDist,
-               TExactSum& Matched, int* Cardinality = nullptr);
+    // The same on given proximal group pairs (Left[k] of A, Right[k] of B, ascending by Left),
+    // giving the matched sum and the total of both instances, each correctly rounded. A and B need
+    // SortGroups.
+    void MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right,
+                    int NumEdges, double& Matched, double& Total, int* Cardinality = nullptr);
 
 private:
-    // Edges between proximal groups of A (left) and B (right), in compressed lists per side.
-    void FindEdges(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance,
-                   double EpsilonDist);
     // For each group of one side, how many of its surgeries a maximum matching of largest weight
     // covers: greedy by decreasing expected duration over the transversal matroid, each step an
     // augmenting path search. Left is A when LeftIsA, else B.
     void CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& Right, bool LeftIsA, std::vector<int>& Covered);
+    void Sums(const TSurgeryGroups& A, const TSurgeryGroups& B, double& Matched, double& Total);
     const std::vector<int>& SortedOrder(const TSurgeryGroups& Side, std::vector<int>& Buffer);
 
-    std::vector<int> FEdgeLeft, FEdgeRight;          // per edge: its A group and its B group
+    const int* FEdgeLeft = nullptr;   // per edge: its A group
+    const int* FEdgeRight = nullptr;  // per edge: its B group
+    int FNumEdges = 0;
+    std::vector<int> FLeftBuffer, FRightBuffer;
     std::vector<int> FStartA, FEdgesOfA;             // per A group: its edges
     std::vector<int> FStartB, FEdgesOfB;             // per B group: its edges
     std::vector<int> FFlow;                          // per edge
     std::vector<int> FFree;                          // per right group: unmatched surgeries
     std::vector<int> FSeenLeft, FSeenRight;          // search stamps
+    std::vector<int> FDeadRight;                     // right groups no augmenting path can reach
     std::vector<int> FParentLeft, FParentRight;      // the edge a node was reached by
-    std::vector<int> FQueue;
+    std::vector<int> FQueue, FVisitedRight;
     std::vector<int> FCoveredA, FCoveredB;
+    std::vector<char> FIsolated;                     // per edge: the only edge of both its groups
+    TExactSum FMatchedSum, FTotalSum;
     std::vector<int> FOrderA, FOrderB;
     int FStamp = 0;
 };

@@ -1,8 +1,18 @@
 #include "ExactSum.h"
 
+#include <bit>
 #include <cmath>
 
 namespace orbench {
+
+TExactSum& TExactSum::operator=(const TExactSum& Other)
+{
+    FCount = Other.FCount;
+    for (int k = 0; k < FCount; ++k) FPartials[static_cast<std::size_t>(k)] = Other.FPartials[static_cast<std::size_t>(k)];
+    FSpecial = Other.FSpecial;
+    FHasSpecial = Other.FHasSpecial;
+    return *this;
+}
 
 void TExactSum::Add(double Term)
 {
@@ -37,14 +47,31 @@ void TExactSum::Add(double Term)
 
 void TExactSum::AddMultiple(int Count, double Value)
 {
-    if (Count == 1) {
-        Add(Value);
-        return;
-    }
     const double c = static_cast<double>(Count);
     const double Product = c * Value;
+    // Multiplying by a power of two is exact (barring underflow, which the split below avoids too).
+    if ((Count & (Count - 1)) == 0 && std::fabs(Product) >= 1e-250) {
+        Add(Product);
+        return;
+    }
     Add(Product);
-    if (std::isfinite(Product)) Add(std::fma(c, Value, -Product));
+    if (!std::isfinite(Product)) return;
+    double Error = 0;
+    if (std::fabs(Product) >= 1e-250 && std::fabs(Product) <= 1e250) {
+        // Dekker's product: both factors split into halves of 26 bits, whose products are exact.
+        const auto Split = [](double a, double& Hi, double& Lo) {
+            const double t = 134217729.0 * a;  // 2^27 + 1
+            Hi = t - (t - a);
+            Lo = a - Hi;
+        };
+        double cHi = 0, cLo = 0, vHi = 0, vLo = 0;
+        Split(c, cHi, cLo);
+        Split(Value, vHi, vLo);
+        Error = ((cHi * vHi - Product) + cHi * vLo + cLo * vHi) + cLo * vLo;
+    } else {
+        Error = std::fma(c, Value, -Product);
+    }
+    Add(Error);
 }
 
 void TExactSum::Add(const TExactSum& Other)
@@ -79,6 +106,52 @@ double TExactSum::Value() const
         if (y == x - Hi) Hi = x;
     }
     return Hi == 0 ? 0.0 : Hi;
+}
+
+int FixedExponentFor(const double* Values, std::size_t Count, int HeadroomBits)
+{
+    int Lowest = 0;
+    int Highest = 0;
+    bool Any = false;
+    for (std::size_t k = 0; k < Count; ++k) {
+        const double v = Values[k];
+        if (!(v >= 0) || !std::isfinite(v)) return NoFixedExponent;
+        if (v == 0) continue;
+        int e = 0;
+        std::frexp(v, &e);  // v = f * 2^e with 0.5 <= f < 1: a 53-bit whole number times 2^(e - 53)
+        const int Low = e - 53;
+        if (!Any || Low < Lowest) Lowest = Low;
+        if (!Any || e > Highest) Highest = e;
+        Any = true;
+    }
+    if (!Any) return 0;
+    // Sums stay far from subnormal results, and the largest value leaves the headroom free.
+    if (Lowest < -1000 || Highest - Lowest > 127 - HeadroomBits) return NoFixedExponent;
+    return Lowest;
+}
+
+TWideInt ToFixed(double Value, int Exponent)
+{
+    if (Value == 0) return 0;
+    int e = 0;
+    const double f = std::frexp(Value, &e);
+    const auto Mantissa = static_cast<unsigned long long>(std::ldexp(f, 53));  // exact
+    return static_cast<TWideInt>(Mantissa) << (e - 53 - Exponent);
+}
+
+double FixedToDouble(TWideInt Sum, int Exponent)
+{
+    if (Sum == 0) return 0;
+    const auto High = static_cast<unsigned long long>(Sum >> 64);
+    const auto Low = static_cast<unsigned long long>(Sum);
+    const int Bits = High != 0 ? 128 - std::countl_zero(High) : 64 - std::countl_zero(Low);
+    if (Bits <= 53) return std::ldexp(static_cast<double>(static_cast<unsigned long long>(Sum)), Exponent);
+    const int Shift = Bits - 53;
+    unsigned long long Mantissa = static_cast<unsigned long long>(Sum >> Shift);
+    const TWideInt Rest = Sum & ((static_cast<TWideInt>(1) << Shift) - 1);
+    const TWideInt Half = static_cast<TWideInt>(1) << (Shift - 1);
+    if (Rest > Half || (Rest == Half && (Mantissa & 1) != 0)) ++Mantissa;  // 2^53 at most: still exact
+    return std::ldexp(static_cast<double>(Mantissa), Exponent + Shift);
 }
 
 }  // namespace orbench

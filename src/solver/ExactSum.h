@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 namespace orbench {
 
@@ -10,6 +11,10 @@ namespace orbench {
 // the sum their plain sum (inf or nan).
 class TExactSum {
 public:
+    TExactSum() = default;
+    TExactSum(const TExactSum& Other) { *this = Other; }
+    TExactSum& operator=(const TExactSum& Other);
+
     void Clear()
     {
         FCount = 0;
@@ -24,13 +29,30 @@ public:
     double Value() const;
 
 private:
-    // Non-overlapping partials whose exponents lie at least 53 apart: at most about 40 for the
-    // whole range of doubles.
-    static constexpr int MaxPartials = 64;
-    std::array<double, MaxPartials> FPartials{};
+    // Non-overlapping partials, each below half an ulp of the next: their exponents lie at least
+    // 53 apart, so the whole range of doubles holds at most about 40 of them.
+    static constexpr int MaxPartials = 48;
+    std::array<double, MaxPartials> FPartials;
     int FCount = 0;
     double FSpecial = 0;  // plain sum of the non-finite terms
     bool FHasSpecial = false;
 };
+
+// Exact sums of non-negative values in fixed point: each value a whole multiple of 2^Exponent held
+// in 128 bits, so that sums of products by counts are plain integer arithmetic. Used where every
+// value of an analysis fits one common scale; TExactSum otherwise.
+__extension__ typedef unsigned __int128 TWideInt;
+
+// Marks values that have no fixed-point form.
+constexpr int NoFixedExponent = -2147483647 - 1;
+
+// The common exponent for a set of values: each value, a whole multiple of 2^Exponent, then takes
+// at most 127 - HeadroomBits bits. NoFixedExponent when some value is negative or not finite, or
+// when they span too wide a range.
+int FixedExponentFor(const double* Values, std::size_t Count, int HeadroomBits);
+// Value (a multiple of 2^Exponent, as FixedExponentFor ensures) as a whole number of 2^Exponent.
+TWideInt ToFixed(double Value, int Exponent);
+// Sum * 2^Exponent rounded to the nearest double (ties to even); never -0.
+double FixedToDouble(TWideInt Sum, int Exponent);
 
 }  // namespace orbench

@@ -1,6 +1,8 @@
 #include "Overlap.h"
 
-#include <unordered_map>
+#include <cstdint>
+#include <memory>
+#include <utility>
 
 #include "ExactMatching.h"
 #include "OrbenchError.h"
@@ -13,32 +15,92 @@ namespace {
 // Solution values above this count as a matched pair; below it they are solver round-off.
 constexpr double MatchedValue = 1e-9;
 
-TSurgeryGroups GroupSurgeries(const TInstance& Instance, bool DeterministicDistance, double EpsilonDist,
-                              std::unordered_map<const TSurgeryType*, double>& CoefVarOfType)
+// Numbers for pointers, in the order they are first seen: an open-addressing table, far cheaper
+// than a node-based map for the many short-lived lookups of grouping.
+class TPointerNumbers {
+public:
+    void Clear(std::size_t Expected)
+    {
+        std::size_t Capacity = 16;
+        while (Capacity < 2 * Expected) Capacity *= 2;
+        if (FKeys.size() < Capacity) {
+            FKeys.assign(Capacity, nullptr);
+            FValues.assign(Capacity, 0);
+        } else {
+            for (std::size_t Slot : FUsed) FKeys[Slot] = nullptr;
+        }
+        FUsed.clear();
+    }
+    std::size_t Size() const { return FUsed.size(); }
+    // The number of Key, and whether it was new (numbered Size() - 1).
+    std::pair<int, bool> Number(const void* Key)
+    {
+        if (2 * (FUsed.size() + 1) > FKeys.size()) Grow();
+        const std::size_t Mask = FKeys.size() - 1;
+        std::size_t Slot = Hash(Key) & Mask;
+        while (FKeys[Slot] != nullptr) {
+            if (FKeys[Slot] == Key) return {FValues[Slot], false};
+            Slot = (Slot + 1) & Mask;
+        }
+        FKeys[Slot] = Key;
+        FValues[Slot] = static_cast<int>(FUsed.size());
+        FUsed.push_back(Slot);
+        return {FValues[Slot], true};
+    }
+
+private:
+    static std::size_t Hash(const void* Key)
+    {
+        return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(Key) >> 4) * 0x9E3779B97F4A7C15ULL >> 17);
+    }
+    void Grow()
+    {
+        std::vector<const void*> Keys(FKeys.size() * 2, nullptr);
+        std::vector<int> Values(Keys.size(), 0);
+        std::vector<std::size_t> Used;
+        const std::size_t Mask = Keys.size() - 1;
+        for (std::size_t Old : FUsed) {
+            std::size_t Slot = Hash(FKeys[Old]) & Mask;
+            while (Keys[Slot] != nullptr) Slot = (Slot + 1) & Mask;
+            Keys[Slot] = FKeys[Old];
+            Values[Slot] = FValues[Old];
+            Used.push_back(Slot);
+        }
+        FKeys.swap(Keys);
+        FValues.swap(Values);
+        FUsed.swap(Used);
+    }
+
+    std::vector<const void*> FKeys = std::vector<const void*>(16, nullptr);
+    std::vector<int> FValues = std::vector<int>(16, 0);
+    std::vector<std::size_t> FUsed;  // occupied slots, in numbering order
+};
+
+// The surgeries of an instance grouped by type, each group with the number of its surgery type
+// among all types of the analysis (Types numbers them as they appear; CoefVars holds their
+// coefficients of variation, refreshed once per type).
+TSurgeryGroups GroupSurgeries(const TInstance& Instance, bool DeterministicDistance, TPointerNumbers& Types,
+                              std::vector<double>& CoefVars, TPointerNumbers& GroupOfType)
 {
     TSurgeryGroups Groups;
-    std::unordered_map<const TSurgeryType*, int> GroupOfType;
-    GroupOfType.reserve(Instance.Surgeries.size());
+    GroupOfType.Clear(Instance.Surgeries.size());
+    Groups.GroupOfSurgery.reserve(Instance.Surgeries.size());
     for (const auto& Surgery : Instance.Surgeries) {
         const TSurgeryType* Type = Surgery->SurgeryType;
-        auto [It, Added] = GroupOfType.try_emplace(Type, static_cast<int>(Groups.Count.size()));
-        if (Added) {
-            double CoefVar = 0;
-            if (!DeterministicDistance) {
-                auto [Cv, New] = CoefVarOfType.try_emplace(Type, 0.0);
-                if (New) Cv->second = Type->Distribution->CalculateCoefVar();
-                CoefVar = Cv->second;
-            }
+        const auto [Group, NewGroup] = GroupOfType.Number(Type);
+        if (NewGroup) {
+            const auto [Number, NewType] = Types.Number(Type);
+            if (NewType) CoefVars.push_back(DeterministicDistance ? 0.0 : Type->Distribution->CalculateCoefVar());
             Groups.Expected.push_back(Type->Distribution->Expected);
-            Groups.CoefVar.push_back(CoefVar);
+            Groups.CoefVar.push_back(CoefVars[static_cast<std::size_t>(Number)]);
             Groups.Count.push_back(0);
+            Groups.TypeOfGroup.push_back(Number);
         }
-        ++Groups.Count[static_cast<std::size_t>(It->second)];
-        Groups.GroupOfSurgery.push_back(It->second);
+        ++Groups.Count[static_cast<std::size_t>(Group)];
+        Groups.GroupOfSurgery.push_back(Group);
     }
     for (int g : Groups.GroupOfSurgery) Groups.TotalExpected += Groups.Expected[static_cast<std::size_t>(g)];
     SortGroups(Groups);
-    if (!DeterministicDistance) IndexGroups(Groups, EpsilonDist);
     return Groups;
 }
 
@@ -178,12 +240,14 @@ void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray
     if (N < 2) return;
 
     // The moments are refreshed here, once per surgery type, so that the workers only read.
-    std::unordered_map<const TSurgeryType*, double> CoefVarOfType;
+    TPointerNumbers Types;
+    TPointerNumbers GroupOfType;
+    std::vector<double> CoefVars;
     std::vector<TSurgeryGroups> Groups;
     Groups.reserve(static_cast<std::size_t>(N));
     double Work = 0;
     for (const TInstance* Instance : List) {
-        Groups.push_back(GroupSurgeries(*Instance, DeterministicDistance, EpsilonDist, CoefVarOfType));
+        Groups.push_back(GroupSurgeries(*Instance, DeterministicDistance, Types, CoefVars, GroupOfType));
         Work += static_cast<double>(Groups.back().Expected.size());
     }
 
@@ -191,30 +255,51 @@ void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray
     TPairRunner Runner(N, Settings);
     // A pair of the exact engine takes microseconds: small matrices are not worth a thread.
     Runner.SetInline(!Solver && Work * (N - 1) < 4e5);
-    Runner.SetChunk(Solver ? 1 : 16);
-    std::vector<TExactMatcher> Matchers(static_cast<std::size_t>(Runner.Workers()));
-    std::vector<TExactSum> MatchedSums(static_cast<std::size_t>(Runner.Workers()));
+    // The exact engine takes whole rows, whose proximal group pairs it finds at once.
+    Runner.SetChunk(Solver ? 1 : 0);
+    const std::size_t Workers = static_cast<std::size_t>(Runner.Workers());
+    std::vector<TExactMatcher> Matchers(Workers);
+    std::vector<TRowEdges> RowEdges(Workers);
+    std::vector<TExactSum> MatchedSums(Workers), TotalSums(Workers);
+    SetFixedScale(Groups);
     TSolveControl Control;
     Control.Stop = &Runner.StopFlag();
+    std::unique_ptr<TProximityIndex> Index;
+    if (!Solver)
+        Index = std::make_unique<TProximityIndex>(Groups, static_cast<int>(Types.Size()), DeterministicDistance,
+                                                  EpsilonDist);
 
+    const auto Store = [&Overlap](int a, int b, double Matched, double Total) {
+        const double Value = Total == 0 ? 0.0 : Matched / Total;
+        Overlap[static_cast<std::size_t>(b)][static_cast<std::size_t>(a)] = Value;
+        Overlap[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = Value;
+    };
     try {
         Runner.Run(
             [&](int a, int b, int Worker) {
                 const TSurgeryGroups& A = Groups[static_cast<std::size_t>(a)];
                 const TSurgeryGroups& B = Groups[static_cast<std::size_t>(b)];
-                TExactSum& Matched = MatchedSums[static_cast<std::size_t>(Worker)];
-                if (Solver)
-                    SolverMatched(A, B, DeterministicDistance, EpsilonDist, a, b, Control, Matched);
-                else
-                    Matchers[static_cast<std::size_t>(Worker)].Match(A, B, DeterministicDistance, EpsilonDist, Matched);
-                TExactSum Total = A.ExactTotal;
-                Total.Add(B.ExactTotal);
-                const double T = Total.Value();
-                const double Value = T == 0 ? 0.0 : Matched.Value() / T;
-                Overlap[static_cast<std::size_t>(b)][static_cast<std::size_t>(a)] = Value;
-                Overlap[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = Value;
+                const std::size_t w = static_cast<std::size_t>(Worker);
+                if (Solver) {
+                    SolverMatched(A, B, DeterministicDistance, EpsilonDist, a, b, Control, MatchedSums[w]);
+                    TotalSums[w] = A.ExactTotal;
+                    TotalSums[w].Add(B.ExactTotal);
+                    Store(a, b, MatchedSums[w].Value(), TotalSums[w].Value());
+                } else {
+                    const TRowEdges& Edges = RowEdges[w];
+                    const int First = Edges.Start[static_cast<std::size_t>(b)];
+                    const int Count = Edges.Start[static_cast<std::size_t>(b) + 1] - First;
+                    double Matched = 0;
+                    double Total = 0;
+                    Matchers[w].MatchEdges(A, B, Edges.Left.data() + First, Edges.Right.data() + First, Count, Matched,
+                                           Total);
+                    Store(a, b, Matched, Total);
+                }
             },
-            RowDone);
+            RowDone,
+            [&](int a, int Worker) {
+                if (Index) Index->RowEdges(a, RowEdges[static_cast<std::size_t>(Worker)]);
+            });
     } catch (...) {
         Overlap.assign(static_cast<std::size_t>(N), DoubArray(static_cast<std::size_t>(N), 0.0));
         throw;

@@ -28,7 +28,7 @@ TPairRunner::TPairRunner(int N, const TOverlapSettings& Settings)
     if (FThreads < 1) FThreads = 1;
 }
 
-void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone)
+void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone, const TRowWork& RowBegin)
 {
     FStop = false;
     if (FN < 2) return;
@@ -51,17 +51,12 @@ void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone)
         Changed.notify_all();
     };
 
-    // Takes the next chunk of pairs; false when there is nothing (more) to do.
-    const auto WorkChunk = [&](int Slot) {
-        if (Abort || FStop) return false;
-        const long long Begin = Next.fetch_add(FChunk);
-        if (Begin >= NumPairs) return false;
-        const long long End = std::min(Begin + FChunk, NumPairs);
-        int a = static_cast<int>(std::upper_bound(RowStart.begin(), RowStart.end(), Begin) - RowStart.begin()) - 1;
-        int b = a + 1 + static_cast<int>(Begin - RowStart[static_cast<std::size_t>(a)]);
+    // Pairs [Begin, End) in row-major order, starting at pair (a, b); false when work stopped.
+    const auto WorkPairs = [&](int Slot, long long Begin, long long End, int a, int b) {
         for (long long k = Begin; k < End; ++k) {
             if (Abort || FStop) return false;
             try {
+                if (RowBegin && FChunk == 0 && k == Begin) RowBegin(a, Slot);
                 Pair(a, b, Slot);
             } catch (...) {
                 {
@@ -76,6 +71,22 @@ void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone)
             if (++b == FN) b = ++a + 1;
         }
         return true;
+    };
+    // Takes the next chunk of pairs (or the next row); false when there is nothing (more) to do.
+    const auto WorkChunk = [&](int Slot) {
+        if (Abort || FStop) return false;
+        if (FChunk == 0) {
+            const long long Row = Next.fetch_add(1);
+            if (Row > LastRow) return false;
+            const int a = static_cast<int>(Row);
+            const long long Begin = RowStart[static_cast<std::size_t>(a)];
+            return WorkPairs(Slot, Begin, Begin + (FN - 1 - a), a, a + 1);
+        }
+        const long long Begin = Next.fetch_add(FChunk);
+        if (Begin >= NumPairs) return false;
+        const long long End = std::min(Begin + FChunk, NumPairs);
+        const int a = static_cast<int>(std::upper_bound(RowStart.begin(), RowStart.end(), Begin) - RowStart.begin()) - 1;
+        return WorkPairs(Slot, Begin, End, a, a + 1 + static_cast<int>(Begin - RowStart[static_cast<std::size_t>(a)]));
     };
 
     const bool CallerWorks = FInline || FCallerWorks;

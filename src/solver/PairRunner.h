@@ -15,19 +15,20 @@ namespace orbench {
 class TPairRunner {
 public:
     using TPairWork = std::function<void(int a, int b, int Worker)>;
+    using TRowWork = std::function<void(int a, int Worker)>;
 
     TPairRunner(int N, const TOverlapSettings& Settings);
     // Everything on the caller's thread (still polling between pairs).
     void SetInline(bool Inline) { FInline = Inline; }
-    // Pairs taken at a time by a worker.
-    void SetChunk(int Chunk) { FChunk = Chunk < 1 ? 1 : Chunk; }
+    // Pairs taken at a time by a worker, or (0) whole rows, each begun with RowBegin.
+    void SetChunk(int Chunk) { FChunk = Chunk < 0 ? 0 : Chunk; }
     // The number of worker slots: Pair's Worker argument lies in 0 .. Workers() - 1.
     int Workers() const { return FThreads; }
     const std::atomic<bool>& StopFlag() const { return FStop; }
 
     // Runs Pair for every pair; rethrows the first error of a pair, or of RowDone or
     // StopRequested (after stopping the workers).
-    void Run(const TPairWork& Pair, const TOverlapRowDone& RowDone);
+    void Run(const TPairWork& Pair, const TOverlapRowDone& RowDone, const TRowWork& RowBegin = {});
 
 private:
     int FN;
