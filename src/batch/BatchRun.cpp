@@ -81,6 +81,8 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
     TInstanceList Combination(false);
     TOverlapSettings OverlapSettings;
     OverlapSettings.Engine = Inputs.Engine;
+    // The analysis and the selection ask the host about every 50 ms (which keeps a window live).
+    OverlapSettings.StopRequested = [&Host] { return Host.CheckPoint(); };
     const int K = Settings.NumInstancesToSelect;
     for (const double Load : Settings.LoadList) {
         SelectInstancesByORdaysAndLoad(CaseMix.Instances, NumORdays, Combination, Load);
@@ -88,14 +90,20 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
         const int N = Combination.Count();
 
         DoubDoubArray Overlap;
-        AnalyzeOverlap(Combination, Settings.EpsilonDist, Overlap, Inputs.DeterministicDistance, OverlapSettings,
-                       [&Host](int, int) { Host.CheckPoint(); });
-        double MaxOverlap = FindMaximumOverlap(Overlap);
         DoubArray X;
         bool Selected = false;
+        double ObjVal = 0;
+        try {
+            AnalyzeOverlap(Combination, Settings.EpsilonDist, Overlap, Inputs.DeterministicDistance, OverlapSettings);
+            if (Settings.RemoveInstances) Selected = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, OverlapSettings);
+        } catch (const EStopRequested&) {
+            // A stop during the analysis or the selection: this load gets no report.
+            Combination.Clear();
+            Host.AddMessage(InterruptedMessage);
+            break;
+        }
+        double MaxOverlap = FindMaximumOverlap(Overlap);
         if (Settings.RemoveInstances) {
-            double ObjVal = 0;
-            Selected = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, Inputs.Engine);
             if (Selected) {
                 for (int i = 0; i < N; ++i) {
                     if (X[1 + static_cast<std::size_t>(i)] >= ChosenValue) continue;

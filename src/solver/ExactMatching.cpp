@@ -55,6 +55,9 @@ unsigned long long CellKey(double Row, double Column)
 void SortGroups(TSurgeryGroups& Groups)
 {
     SortByExpected(Groups.Expected, Groups.ByExpected);
+    Groups.RankOfGroup.resize(Groups.ByExpected.size());
+    for (std::size_t k = 0; k < Groups.ByExpected.size(); ++k)
+        Groups.RankOfGroup[static_cast<std::size_t>(Groups.ByExpected[k])] = static_cast<int>(k);
     Groups.ExactTotal.Clear();
     for (std::size_t g = 0; g < Groups.Expected.size(); ++g)
         Groups.ExactTotal.AddMultiple(Groups.Count[g], Groups.Expected[g]);
@@ -243,54 +246,85 @@ void TProximityIndex::RowEdges(int a, TRowEdges& Edges) const
 
 // ---- TExactMatcher ----
 
-const std::vector<int>& TExactMatcher::SortedOrder(const TSurgeryGroups& Side, std::vector<int>& Buffer)
+void TExactMatcher::TSide::Reset(std::size_t Groups)
 {
-    if (Side.ByExpected.size() == Side.Expected.size()) return Side.ByExpected;
-    SortByExpected(Side.Expected, Buffer);
-    return Buffer;
+    Global.clear();
+    if (Local.size() < Groups) Local.resize(Groups, 0), LocalStamp.resize(Groups, 0);
+    if (Stamp == INT_MAX) {
+        std::fill(LocalStamp.begin(), LocalStamp.end(), 0);
+        Stamp = 0;
+    }
+    ++Stamp;
 }
 
-void TExactMatcher::CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& Right, bool LeftIsA,
-                              std::vector<int>& Covered)
+int TExactMatcher::TSide::Number(int g)
 {
-    const std::size_t GL = Left.Expected.size();
-    const std::size_t GR = Right.Expected.size();
-    const std::vector<int>& StartL = LeftIsA ? FStartA : FStartB;
-    const std::vector<int>& EdgesL = LeftIsA ? FEdgesOfA : FEdgesOfB;
-    const std::vector<int>& StartR = LeftIsA ? FStartB : FStartA;
-    const std::vector<int>& EdgesR = LeftIsA ? FEdgesOfB : FEdgesOfA;
-    const int* LeftEnd = LeftIsA ? FEdgeLeft : FEdgeRight;
-    const int* RightEnd = LeftIsA ? FEdgeRight : FEdgeLeft;
+    const std::size_t gg = static_cast<std::size_t>(g);
+    if (LocalStamp[gg] != Stamp) {
+        LocalStamp[gg] = Stamp;
+        Local[gg] = static_cast<int>(Global.size());
+        Global.push_back(g);
+    }
+    return Local[gg];
+}
 
-    Covered.assign(GL, 0);
-    if (FNumEdges == 0) return;
-    FFlow.assign(static_cast<std::size_t>(FNumEdges), 0);
+void TExactMatcher::Localise(const TSurgeryGroups& Instance, TSide& Side)
+{
+    const std::size_t L = Side.Global.size();
+    Side.Count.resize(L);
+    for (std::size_t i = 0; i < L; ++i) Side.Count[i] = Instance.Count[static_cast<std::size_t>(Side.Global[i])];
+    // By decreasing expected duration: a few groups sorted by their ranks in the instance, or
+    // many picked from the instance's whole order.
+    Side.Order.clear();
+    if (L * 8 <= Instance.ByExpected.size()) {
+        Side.Order.resize(L);
+        std::iota(Side.Order.begin(), Side.Order.end(), 0);
+        std::sort(Side.Order.begin(), Side.Order.end(), [&](int a, int b) {
+            return Instance.RankOfGroup[static_cast<std::size_t>(Side.Global[static_cast<std::size_t>(a)])] >
+                   Instance.RankOfGroup[static_cast<std::size_t>(Side.Global[static_cast<std::size_t>(b)])];
+        });
+    } else {
+        for (std::size_t k = Instance.ByExpected.size(); k-- > 0;) {
+            const std::size_t g = static_cast<std::size_t>(Instance.ByExpected[k]);
+            if (Side.LocalStamp[g] == Side.Stamp) Side.Order.push_back(Side.Local[g]);
+        }
+    }
+}
+
+void TExactMatcher::Cover(TSide& Left, const TSide& Right, const std::vector<int>& LeftEnd,
+                          const std::vector<int>& RightEnd)
+{
+    const std::size_t GL = Left.Global.size();
+    const std::size_t GR = Right.Global.size();
+    Left.Covered.assign(GL, 0);
+    FFlow.assign(LeftEnd.size(), 0);
     FFree = Right.Count;
     if (FSeenLeft.size() < GL) FSeenLeft.resize(GL, 0), FParentLeft.resize(GL, 0);
     if (FSeenRight.size() < GR) FSeenRight.resize(GR, 0), FParentRight.resize(GR, 0), FDeadRight.resize(GR, 0);
-    // Right groups found in a failed search stay unreachable for any later augmenting path (the
-    // region searched is closed and saturated), so they are skipped from then on.
     if (FStamp > INT_MAX / 2) {
         std::fill(FSeenLeft.begin(), FSeenLeft.end(), 0);
         std::fill(FSeenRight.begin(), FSeenRight.end(), 0);
         std::fill(FDeadRight.begin(), FDeadRight.end(), 0);
         FStamp = 0;
     }
+    // Right groups found in a failed search stay unreachable for any later augmenting path (the
+    // region searched is closed and saturated), so they are skipped from then on.
     const int Dead = ++FStamp;
+    const std::vector<int>& StartL = Left.Start;
+    const std::vector<int>& EdgesL = Left.Edges;
+    const std::vector<int>& StartR = Right.Start;
+    const std::vector<int>& EdgesR = Right.Edges;
 
-    const std::vector<int>& Order = SortedOrder(Left, LeftIsA ? FOrderA : FOrderB);
-    for (std::size_t k = Order.size(); k-- > 0;) {  // decreasing expected duration
-        const int t = Order[k];
+    for (const int t : Left.Order) {
         const std::size_t tt = static_cast<std::size_t>(t);
-        // No edges, or only an isolated one (settled by the caller).
-        if (StartL[tt] == StartL[tt + 1]) continue;
+        // An isolated edge is settled by the caller.
         if (StartL[tt] + 1 == StartL[tt + 1] && FIsolated[static_cast<std::size_t>(EdgesL[static_cast<std::size_t>(StartL[tt])])])
             continue;
         int Need = Left.Count[tt];
         // Free right groups next to t first: paths of one edge.
         for (int p = StartL[tt]; p < StartL[tt + 1] && Need > 0; ++p) {
             const int e = EdgesL[static_cast<std::size_t>(p)];
-            const std::size_t u = static_cast<std::size_t>(RightEnd[e]);
+            const std::size_t u = static_cast<std::size_t>(RightEnd[static_cast<std::size_t>(e)]);
             const int Amount = std::min(Need, FFree[u]);
             if (Amount == 0) continue;
             FFlow[static_cast<std::size_t>(e)] += Amount;
@@ -307,7 +341,7 @@ void TExactMatcher::CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& 
                 const std::size_t x = static_cast<std::size_t>(FQueue[Head]);
                 for (int p = StartL[x]; p < StartL[x + 1]; ++p) {
                     const int e = EdgesL[static_cast<std::size_t>(p)];
-                    const std::size_t u = static_cast<std::size_t>(RightEnd[e]);
+                    const std::size_t u = static_cast<std::size_t>(RightEnd[static_cast<std::size_t>(e)]);
                     if (FSeenRight[u] == Stamp || FDeadRight[u] == Dead) continue;
                     FSeenRight[u] = Stamp;
                     FVisitedRight.push_back(static_cast<int>(u));
@@ -319,7 +353,7 @@ void TExactMatcher::CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& 
                     for (int q = StartR[u]; q < StartR[u + 1]; ++q) {
                         const int e2 = EdgesR[static_cast<std::size_t>(q)];
                         if (FFlow[static_cast<std::size_t>(e2)] == 0) continue;
-                        const std::size_t x2 = static_cast<std::size_t>(LeftEnd[e2]);
+                        const std::size_t x2 = static_cast<std::size_t>(LeftEnd[static_cast<std::size_t>(e2)]);
                         if (FSeenLeft[x2] == Stamp) continue;
                         FSeenLeft[x2] = Stamp;
                         FParentLeft[x2] = e2;
@@ -335,67 +369,71 @@ void TExactMatcher::CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& 
             // Forward edges carry more, backward edges (flow pushed back) less.
             int Amount = std::min(Need, FFree[static_cast<std::size_t>(Found)]);
             for (std::size_t u = static_cast<std::size_t>(Found);;) {
-                const std::size_t x = static_cast<std::size_t>(LeftEnd[FParentRight[u]]);
+                const std::size_t x = static_cast<std::size_t>(LeftEnd[static_cast<std::size_t>(FParentRight[u])]);
                 if (x == tt) break;
                 const int Back = FParentLeft[x];
                 Amount = std::min(Amount, FFlow[static_cast<std::size_t>(Back)]);
-                u = static_cast<std::size_t>(RightEnd[Back]);
+                u = static_cast<std::size_t>(RightEnd[static_cast<std::size_t>(Back)]);
             }
             for (std::size_t u = static_cast<std::size_t>(Found);;) {
                 const int Forward = FParentRight[u];
                 FFlow[static_cast<std::size_t>(Forward)] += Amount;
-                const std::size_t x = static_cast<std::size_t>(LeftEnd[Forward]);
+                const std::size_t x = static_cast<std::size_t>(LeftEnd[static_cast<std::size_t>(Forward)]);
                 if (x == tt) break;
                 const int Back = FParentLeft[x];
                 FFlow[static_cast<std::size_t>(Back)] -= Amount;
-                u = static_cast<std::size_t>(RightEnd[Back]);
+                u = static_cast<std::size_t>(RightEnd[static_cast<std::size_t>(Back)]);
             }
             FFree[static_cast<std::size_t>(Found)] -= Amount;
             Need -= Amount;
         }
-        Covered[tt] = Left.Count[tt] - Need;
+        Left.Covered[tt] = Left.Count[tt] - Need;
     }
 }
 
 void TExactMatcher::MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right,
                                int NumEdges, double& Matched, double& Total, int* Cardinality)
 {
-    FEdgeLeft = Left;
-    FEdgeRight = Right;
-    FNumEdges = NumEdges;
-    // The edges ascend by their A group: A's lists are ranges of edge numbers.
-    FStartA.assign(A.Expected.size() + 1, 0);
-    for (int e = 0; e < NumEdges; ++e) ++FStartA[static_cast<std::size_t>(Left[e]) + 1];
-    for (std::size_t g = 0; g < A.Expected.size(); ++g) FStartA[g + 1] += FStartA[g];
-    FEdgesOfA.resize(static_cast<std::size_t>(NumEdges));
-    std::iota(FEdgesOfA.begin(), FEdgesOfA.end(), 0);
-    Bucket(Right, NumEdges, B.Expected.size(), FStartB, FEdgesOfB);
+    const std::size_t E = static_cast<std::size_t>(NumEdges);
+    // Local numbers for the groups with edges.
+    FA.Reset(A.Expected.size());
+    FB.Reset(B.Expected.size());
+    FEndA.resize(E);
+    FEndB.resize(E);
+    for (std::size_t e = 0; e < E; ++e) {
+        FEndA[e] = FA.Number(Left[e]);
+        FEndB[e] = FB.Number(Right[e]);
+    }
+    Bucket(FEndA.data(), NumEdges, FA.Global.size(), FA.Start, FA.Edges);
+    Bucket(FEndB.data(), NumEdges, FB.Global.size(), FB.Start, FB.Edges);
+    FA.Covered.assign(FA.Global.size(), 0);
+    FB.Covered.assign(FB.Global.size(), 0);
 
     // An edge that is the only one of both its groups forms a component of its own: it matches
     // as many surgeries as the smaller group has. The rest goes through the greedy search.
-    FIsolated.assign(static_cast<std::size_t>(NumEdges), 0);
+    FIsolated.assign(E, 0);
     bool AllIsolated = true;
-    for (int e = 0; e < NumEdges; ++e) {
-        const std::size_t g = static_cast<std::size_t>(Left[e]);
-        const std::size_t h = static_cast<std::size_t>(Right[e]);
-        const bool Isolated = FStartA[g + 1] - FStartA[g] == 1 && FStartB[h + 1] - FStartB[h] == 1;
-        FIsolated[static_cast<std::size_t>(e)] = Isolated;
+    for (std::size_t e = 0; e < E; ++e) {
+        const std::size_t i = static_cast<std::size_t>(FEndA[e]);
+        const std::size_t j = static_cast<std::size_t>(FEndB[e]);
+        const bool Isolated = FA.Start[i + 1] - FA.Start[i] == 1 && FB.Start[j + 1] - FB.Start[j] == 1;
+        FIsolated[e] = Isolated;
         AllIsolated = AllIsolated && Isolated;
     }
-    if (AllIsolated) {
-        FCoveredA.assign(A.Expected.size(), 0);
-        FCoveredB.assign(B.Expected.size(), 0);
-    } else {
-        CoverSide(A, B, true, FCoveredA);
-        CoverSide(B, A, false, FCoveredB);
+    if (!AllIsolated) {
+        Localise(A, FA);
+        Localise(B, FB);
+        Cover(FA, FB, FEndA, FEndB);
+        Cover(FB, FA, FEndB, FEndA);
     }
-    for (int e = 0; e < NumEdges; ++e)
-        if (FIsolated[static_cast<std::size_t>(e)]) {
-            const std::size_t g = static_cast<std::size_t>(Left[e]);
-            const std::size_t h = static_cast<std::size_t>(Right[e]);
-            FCoveredA[g] = FCoveredB[h] = std::min(A.Count[g], B.Count[h]);
+    for (std::size_t e = 0; e < E; ++e)
+        if (FIsolated[e]) {
+            const std::size_t i = static_cast<std::size_t>(FEndA[e]);
+            const std::size_t j = static_cast<std::size_t>(FEndB[e]);
+            FA.Covered[i] = FB.Covered[j] = std::min(A.Count[static_cast<std::size_t>(FA.Global[i])],
+                                                     B.Count[static_cast<std::size_t>(FB.Global[j])]);
         }
-    if (Cardinality != nullptr) *Cardinality = std::accumulate(FCoveredA.begin(), FCoveredA.end(), 0);
+    if (Cardinality != nullptr) *Cardinality = std::accumulate(FA.Covered.begin(), FA.Covered.end(), 0);
     Sums(A, B, Matched, Total);
 }
 
@@ -403,37 +441,21 @@ void TExactMatcher::Sums(const TSurgeryGroups& A, const TSurgeryGroups& B, doubl
 {
     if (A.FixedExponent != NoFixedExponent && A.FixedExponent == B.FixedExponent) {
         TWideInt Sum = 0;
-        for (std::size_t g = 0; g < FCoveredA.size(); ++g)
-            Sum += static_cast<TWideInt>(FCoveredA[g]) * A.FixedExpected[g];
-        for (std::size_t g = 0; g < FCoveredB.size(); ++g)
-            Sum += static_cast<TWideInt>(FCoveredB[g]) * B.FixedExpected[g];
+        for (std::size_t i = 0; i < FA.Global.size(); ++i)
+            Sum += static_cast<TWideInt>(FA.Covered[i]) * A.FixedExpected[static_cast<std::size_t>(FA.Global[i])];
+        for (std::size_t i = 0; i < FB.Global.size(); ++i)
+            Sum += static_cast<TWideInt>(FB.Covered[i]) * B.FixedExpected[static_cast<std::size_t>(FB.Global[i])];
         Matched = FixedToDouble(Sum, A.FixedExponent);
         Total = FixedToDouble(A.FixedTotal + B.FixedTotal, A.FixedExponent);
         return;
     }
     FTotalSum = A.ExactTotal;
     FTotalSum.Add(B.ExactTotal);
-    // The matched sum is the sum of the covered surgeries' durations, or exactly the same, the
-    // total less the uncovered ones: whichever has fewer terms.
-    int CoveredTerms = 0;
-    int UncoveredTerms = 0;
-    for (std::size_t g = 0; g < FCoveredA.size(); ++g)
-        CoveredTerms += FCoveredA[g] > 0, UncoveredTerms += FCoveredA[g] < A.Count[g];
-    for (std::size_t g = 0; g < FCoveredB.size(); ++g)
-        CoveredTerms += FCoveredB[g] > 0, UncoveredTerms += FCoveredB[g] < B.Count[g];
-    if (UncoveredTerms < CoveredTerms) {
-        FMatchedSum = FTotalSum;
-        for (std::size_t g = 0; g < FCoveredA.size(); ++g)
-            if (FCoveredA[g] < A.Count[g]) FMatchedSum.AddMultiple(A.Count[g] - FCoveredA[g], -A.Expected[g]);
-        for (std::size_t g = 0; g < FCoveredB.size(); ++g)
-            if (FCoveredB[g] < B.Count[g]) FMatchedSum.AddMultiple(B.Count[g] - FCoveredB[g], -B.Expected[g]);
-    } else {
-        FMatchedSum.Clear();
-        for (std::size_t g = 0; g < FCoveredA.size(); ++g)
-            if (FCoveredA[g] > 0) FMatchedSum.AddMultiple(FCoveredA[g], A.Expected[g]);
-        for (std::size_t g = 0; g < FCoveredB.size(); ++g)
-            if (FCoveredB[g] > 0) FMatchedSum.AddMultiple(FCoveredB[g], B.Expected[g]);
-    }
+    FMatchedSum.Clear();
+    for (std::size_t i = 0; i < FA.Global.size(); ++i)
+        if (FA.Covered[i] > 0) FMatchedSum.AddMultiple(FA.Covered[i], A.Expected[static_cast<std::size_t>(FA.Global[i])]);
+    for (std::size_t i = 0; i < FB.Global.size(); ++i)
+        if (FB.Covered[i] > 0) FMatchedSum.AddMultiple(FB.Covered[i], B.Expected[static_cast<std::size_t>(FB.Global[i])]);
     Matched = FMatchedSum.Value();
     Total = FTotalSum.Value();
 }

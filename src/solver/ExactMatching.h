@@ -13,9 +13,10 @@ struct TSurgeryGroups {
     std::vector<int> Count;         // per group
     std::vector<int> GroupOfSurgery;  // per surgery, in the instance's order
     double TotalExpected = 0;       // sum over the surgeries in order
-    // Optional, made by SortGroups: the groups by ascending Expected (ties by group number), and
-    // the exact sum of Expected over all surgeries.
+    // Optional, made by SortGroups: the groups by ascending Expected (ties by group number), each
+    // group's position in that order, and the exact sum of Expected over all surgeries.
     std::vector<int> ByExpected;
+    std::vector<int> RankOfGroup;
     TExactSum ExactTotal;
     // Optional, for TProximityIndex: per group, the number of its surgery type among the distinct
     // types of all instances of the analysis.
@@ -26,7 +27,7 @@ struct TSurgeryGroups {
     TWideInt FixedTotal = 0;
 };
 
-// Fills ByExpected and ExactTotal.
+// Fills ByExpected, RankOfGroup and ExactTotal.
 void SortGroups(TSurgeryGroups& Groups);
 // Gives all instances of an analysis one fixed-point scale when their expected durations allow
 // it (sums of a pair must not overflow); otherwise they keep the exact sums of TExactSum.
@@ -61,44 +62,54 @@ private:
 
 // Maximum-cardinality matchings between two grouped instances, and among them one of the
 // largest matched expected duration. Works on the groups: a matching is a flow of whole
-// surgeries between proximal groups. One matcher per thread; it keeps its buffers between pairs.
+// surgeries between proximal groups, and only the groups with proximal partners take part. One
+// matcher per thread; it keeps its buffers between pairs.
 class TExactMatcher {
 public:
     // Returns the matched expected duration: the exact sum of Expected over the matched surgeries
     // of both sides, correctly rounded. Cardinality receives the number of matched pairs.
     double MatchedExpected(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance,
                            double EpsilonDist, int* Cardinality = nullptr);
-    // The same on given proximal group pairs (Left[k] of A, Right[k] of B, ascending by Left),
+    // The same on given proximal group pairs (Left[k] of A, Right[k] of B, each pair once),
     // giving the matched sum and the total of both instances, each correctly rounded. A and B need
     // SortGroups.
     void MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right,
                     int NumEdges, double& Matched, double& Total, int* Cardinality = nullptr);
 
 private:
-    // For each group of one side, how many of its surgeries a maximum matching of largest weight
-    // covers: greedy by decreasing expected duration over the transversal matroid, each step an
-    // augmenting path search. Left is A when LeftIsA, else B.
-    void CoverSide(const TSurgeryGroups& Left, const TSurgeryGroups& Right, bool LeftIsA, std::vector<int>& Covered);
+    // The groups of one side that have edges, numbered locally.
+    struct TSide {
+        std::vector<int> Global;  // per local group: the group of the instance
+        std::vector<int> Count;   // per local group: its surgeries
+        std::vector<int> Order;   // local groups by decreasing expected duration
+        std::vector<int> Start;   // per local group: its edges at Start[i] .. Start[i + 1] - 1 of Edges
+        std::vector<int> Edges;
+        std::vector<int> Covered;  // per local group: surgeries a chosen matching covers
+        std::vector<int> Local, LocalStamp;  // per group of the instance: its local number, valid at Stamp
+        int Stamp = 0;
+        // The local number of group g, numbering it when it is new.
+        int Number(int g);
+        void Reset(std::size_t Groups);
+    };
+    void Localise(const TSurgeryGroups& Instance, TSide& Side);
+    // For each group of the left side, how many of its surgeries a maximum matching of largest
+    // weight covers: greedy by decreasing expected duration over the transversal matroid, each step
+    // an augmenting path search.
+    void Cover(TSide& Left, const TSide& Right, const std::vector<int>& LeftEnd, const std::vector<int>& RightEnd);
     void Sums(const TSurgeryGroups& A, const TSurgeryGroups& B, double& Matched, double& Total);
-    const std::vector<int>& SortedOrder(const TSurgeryGroups& Side, std::vector<int>& Buffer);
 
-    const int* FEdgeLeft = nullptr;   // per edge: its A group
-    const int* FEdgeRight = nullptr;  // per edge: its B group
-    int FNumEdges = 0;
-    std::vector<int> FLeftBuffer, FRightBuffer;
-    std::vector<int> FStartA, FEdgesOfA;             // per A group: its edges
-    std::vector<int> FStartB, FEdgesOfB;             // per B group: its edges
+    TSide FA, FB;
+    std::vector<int> FEndA, FEndB;                   // per edge: its local group on each side
+    std::vector<char> FIsolated;                     // per edge: the only edge of both its groups
     std::vector<int> FFlow;                          // per edge
     std::vector<int> FFree;                          // per right group: unmatched surgeries
     std::vector<int> FSeenLeft, FSeenRight;          // search stamps
     std::vector<int> FDeadRight;                     // right groups no augmenting path can reach
     std::vector<int> FParentLeft, FParentRight;      // the edge a node was reached by
     std::vector<int> FQueue, FVisitedRight;
-    std::vector<int> FCoveredA, FCoveredB;
-    std::vector<char> FIsolated;                     // per edge: the only edge of both its groups
-    TExactSum FMatchedSum, FTotalSum;
-    std::vector<int> FOrderA, FOrderB;
+    std::vector<int> FLeftBuffer, FRightBuffer;
     int FStamp = 0;
+    TExactSum FMatchedSum, FTotalSum;
 };
 
 // The proximity test on the precomputed moments, exactly as IsProximal computes it.

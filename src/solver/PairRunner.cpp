@@ -132,4 +132,40 @@ void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone, con
     if (Error) std::rethrow_exception(Error);
 }
 
+void RunPolled(const std::function<void()>& Work, const std::function<bool()>& StopRequested, std::atomic<bool>& Stop)
+{
+    if (!StopRequested) {
+        Work();
+        return;
+    }
+    std::mutex Lock;
+    std::condition_variable Finished;
+    bool Done = false;
+    std::exception_ptr Error;
+    std::thread Worker([&] {
+        try {
+            Work();
+        } catch (...) {
+            Error = std::current_exception();
+        }
+        const std::lock_guard<std::mutex> Guard(Lock);
+        Done = true;
+        Finished.notify_all();
+    });
+    try {
+        std::unique_lock<std::mutex> Guard(Lock);
+        while (!Finished.wait_for(Guard, PollInterval, [&] { return Done; })) {
+            Guard.unlock();
+            if (!Stop && StopRequested()) Stop = true;
+            Guard.lock();
+        }
+    } catch (...) {
+        Stop = true;
+        Worker.join();
+        throw;
+    }
+    Worker.join();
+    if (Error) std::rethrow_exception(Error);
+}
+
 }  // namespace orbench

@@ -42,4 +42,9 @@ private:
     std::atomic<bool> FStop{false};
 };
 
+// Runs Work on a thread of its own while the caller's thread asks StopRequested about every 50 ms;
+// a stop raises Stop (which Work is expected to watch). Returns when Work has finished, rethrowing
+// its error; Stop tells the caller whether a stop was asked for.
+void RunPolled(const std::function<void()>& Work, const std::function<bool()>& StopRequested, std::atomic<bool>& Stop);
+
 }  // namespace orbench
