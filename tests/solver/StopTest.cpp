@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "OrbenchError.h"
+#include "Overlap.h"
+#include "Selection.h"
+
+namespace orbench {
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double SecondsSince(TClock::time_point Start) { return std::chrono::duration<double>(TClock::now() - Start).count(); }
+
+DoubDoubArray RandomMatrix(int N, unsigned Seed)
+{
+    std::mt19937 Rng(Seed);
+    std::uniform_real_distribution<double> U(0, 1);
+    DoubDoubArray O(static_cast<std::size_t>(N), DoubArray(static_cast<std::size_t>(N), 0.0));
+    for (std::size_t i = 0; i < O.size(); ++i)
+        for (std::size_t j = i + 1; j < O.size(); ++j) O[i][j] = O[j][i] = U(Rng);
+    return O;
+}
+
+// Asks for a stop once Delay has passed since its creation; records whether it was always asked
+// on the thread that made it, and when the stop was first answered.
+struct TStopAfter {
+    explicit TStopAfter(double Delay) : Delay(Delay) {}
+    std::function<bool()> Function()
+    {
+        return [this] {
+            Calls++;
+            OnCaller = OnCaller && std::this_thread::get_id() == Caller;
+            if (SecondsSince(Start) < Delay) return false;
+            if (!Asked) Asked = true, AskedAt = TClock::now();
+            return true;
+        };
+    }
+    double Delay;
+    TClock::time_point Start = TClock::now(), AskedAt;
+    std::thread::id Caller = std::this_thread::get_id();
+    bool OnCaller = true, Asked = false;
+    int Calls = 0;
+};
+
+class StopRequests : public ::testing::Test {
+protected:
+    // Instances of about 100 surgeries from 40 Normal types, the same for every test.
+    void MakeInstances(int Count)
+    {
+        std::mt19937 Rng(7);
+        std::uniform_real_distribution<double> Mean(60, 300), Cv(0.1, 0.5);
+        for (int t = 0; t < 40; ++t) {
+            auto D = std::make_unique<TDistribution>(Data.GenerateObjectID.GetUniqueID());
+            const double m = Mean(Rng) / 1440;
+            D->DistributionType = dNormal, D->UnitOfParameters = uDays, D->P1 = m, D->P2 = m * Cv(Rng);
+            D->CalculateExpected(), D->CalculateVariance();
+            CM.SurgeryTypes.push_back(std::make_unique<TSurgeryType>(&Data, &CM, std::move(D)));
+            CM.SurgeryTypes.back()->RelFrequency = 1.0 / 40;
+        }
+        ASSERT_TRUE(CM.GenerateInstances({1.0}, 0, Count, 40, 0.05, false, "", false));
+    }
+    TData Data;
+    TCaseMix CM{&Data, 0, 480};
+};
+
+// A stop asked at once ends the analysis before any pair; one asked while the solver engine's LPs
+// run ends it soon after. The question is always asked on the caller's thread, and nothing half
+// computed is left behind.
+TEST_F(StopRequests, AnalysisEndsWithEitherEngine)
+{
+    MakeInstances(24);
+    for (const TOverlapEngine Engine : {TOverlapEngine::oeExact, TOverlapEngine::oeSolver})
+        for (const double Delay : {0.0, 0.15}) {
+            if (Engine == TOverlapEngine::oeExact && Delay > 0) continue;  // the exact engine is done before
+            SCOPED_TRACE(::testing::Message() << (Engine == TOverlapEngine::oeExact ? "exact " : "solver ") << Delay);
+            TStopAfter Stop(Delay);
+            TOverlapSettings Settings(Engine, 2);
+            Settings.StopRequested = Stop.Function();
+            int Rows = 0;
+            DoubDoubArray O;
+            EXPECT_THROW(AnalyzeOverlap(CM.Instances, 0.01, O, false, Settings, [&](int, int) { ++Rows; }),
+                         EStopRequested);
+            EXPECT_TRUE(Stop.Asked && Stop.OnCaller);
+            EXPECT_LT(SecondsSince(Stop.AskedAt), 2.0);  // a sanity bound on "it stopped", not a speed target
+            EXPECT_EQ(O, DoubDoubArray(24, DoubArray(24, 0.0)));
+            if (Delay == 0) {
+                EXPECT_EQ(Rows, 0);
+            }
+        }
+}
+
+// A stop asked during a long selection (the exact engine's clique search on 200 random
+// instances, the solver engine's MIP on 60) ends it soon after, leaving X and ObjVal untouched.
+TEST_F(StopRequests, SelectionEndsWithEitherEngine)
+{
+    for (const auto& [Engine, N, y] : {std::tuple{TOverlapEngine::oeExact, 200, 40},
+                                       std::tuple{TOverlapEngine::oeSolver, 60, 20}}) {
+        SCOPED_TRACE(Engine == TOverlapEngine::oeExact ? "exact" : "solver");
+        const DoubDoubArray O = RandomMatrix(N, 1);
+        TStopAfter Stop(0.2);
+        TOverlapSettings Settings(Engine);
+        Settings.StopRequested = Stop.Function();
+        DoubArray X = {5};
+        double ObjVal = -1;
+        EXPECT_THROW(SelectMinOverlapInstances(O, N, y, X, ObjVal, Settings), EStopRequested);
+        EXPECT_TRUE(Stop.Asked && Stop.OnCaller);
+        EXPECT_LT(SecondsSince(Stop.AskedAt), 2.0);  // a sanity bound on "it stopped", not a speed target
+        EXPECT_EQ(X, DoubArray{5});
+        EXPECT_EQ(ObjVal, -1);
+    }
+}
+
+// Past the time limit the exact search returns the best set found so far, flagged as not proven
+// optimal; a search that ends in time is proven.
+TEST_F(StopRequests, TimeLimitGivesTheBestSetFoundUnproven)
+{
+    for (const auto& [N, y, Proven] : {std::tuple{200, 40, false}, std::tuple{12, 4, true}}) {
+        SCOPED_TRACE(N);
+        const DoubDoubArray O = RandomMatrix(N, 2);
+        TOverlapSettings Settings;
+        Settings.SelectionTimeLimitSeconds = 0.3;
+        DoubArray X;
+        double ObjVal = -1;
+        bool IsProven = !Proven;
+        ASSERT_TRUE(SelectMinOverlapInstances(O, N, y, X, ObjVal, Settings, &IsProven));
+        EXPECT_EQ(IsProven, Proven);
+        std::vector<int> Chosen;
+        for (int i = 0; i < N; ++i)
+            if (X[1 + static_cast<std::size_t>(i)] == 1) Chosen.push_back(i);
+        ASSERT_EQ(static_cast<int>(Chosen.size()), y);
+        double Largest = 0;
+        for (int i : Chosen)
+            for (int j : Chosen) Largest = std::max(Largest, O[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
+        EXPECT_EQ(X[0], Largest);
+        EXPECT_EQ(ObjVal, Largest);
+        if (Proven) {
+            DoubArray Exact;
+            double ExactValue = 0;
+            ASSERT_TRUE(SelectMinOverlapInstances(O, N, y, Exact, ExactValue));
+            EXPECT_EQ(X, Exact);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orbench
