@@ -117,7 +117,9 @@ TSolveStatus SolveWithClp(const TLinearProgram& P, const std::vector<CoinBigInde
     Model.setOptimizationDirection(P.ObjSense);
     const TClpStop Stop(Control.Stop);
     Model.passInEventHandler(&Stop);
-    Model.dual(0);
+    // Primal simplex from the all-slack basis: for the matching LP that start (nothing matched)
+    // is feasible, and the primal method needs a small fraction of the dual method's iterations.
+    Model.primal(0);
     const int Status = Model.status();
     X.assign(static_cast<std::size_t>(P.NumCols), 0.0);
     ObjVal = 0;

@@ -53,7 +53,8 @@ bool SolverEnvironmentIsOpen();
 // "Error: the LP/MIP solver could not be started!"
 extern const char* const SolverStartFailedMessage;
 
-// Solves the program (with CBC when it has column types, else with CLP), logging off. X is set
+// Solves the program (with CBC when it has column types, else with CLP's primal simplex), logging
+// off. X is set
 // to NumCols values, zero-filled before the solver's values are read.
 TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, double& ObjVal,
                                 const TSolveControl& Control = {});

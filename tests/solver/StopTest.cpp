@@ -25,20 +25,22 @@ DoubDoubArray RandomMatrix(int N, unsigned Seed)
     return O;
 }
 
-// Asks for a stop once Delay has passed since its creation; records whether it was always asked
-// on the thread that made it, and when the stop was first answered.
+// Asks for a stop from its StopAtCall-th call on, or once Delay has passed since its creation;
+// records whether it was always asked on the thread that made it, and when the stop was first
+// answered.
 struct TStopAfter {
-    explicit TStopAfter(double Delay) : Delay(Delay) {}
+    TStopAfter(int StopAtCall, double Delay) : StopAtCall(StopAtCall), Delay(Delay) {}
     std::function<bool()> Function()
     {
         return [this] {
             Calls++;
             OnCaller = OnCaller && std::this_thread::get_id() == Caller;
-            if (SecondsSince(Start) < Delay) return false;
+            if (Calls < StopAtCall && SecondsSince(Start) < Delay) return false;
             if (!Asked) Asked = true, AskedAt = TClock::now();
             return true;
         };
     }
+    int StopAtCall;
     double Delay;
     TClock::time_point Start = TClock::now(), AskedAt;
     std::thread::id Caller = std::this_thread::get_id();
@@ -67,27 +69,27 @@ protected:
     TCaseMix CM{&Data, 0, 480};
 };
 
-// A stop asked at once ends the analysis before any pair; one asked while the solver engine's LPs
-// run ends it soon after. The question is always asked on the caller's thread, and nothing half
-// computed is left behind.
+// A stop asked at once ends the analysis before any pair; one asked at the next question, while
+// the workers run, ends it soon after. The question is always asked on the caller's thread, and
+// nothing half computed is left behind.
 TEST_F(StopRequests, AnalysisEndsWithEitherEngine)
 {
-    MakeInstances(24);
+    MakeInstances(60);
     for (const TOverlapEngine Engine : {TOverlapEngine::oeExact, TOverlapEngine::oeSolver})
-        for (const double Delay : {0.0, 0.15}) {
-            if (Engine == TOverlapEngine::oeExact && Delay > 0) continue;  // the exact engine is done before
-            SCOPED_TRACE(::testing::Message() << (Engine == TOverlapEngine::oeExact ? "exact " : "solver ") << Delay);
-            TStopAfter Stop(Delay);
+        for (const int StopAtCall : {1, 2}) {
+            if (Engine == TOverlapEngine::oeExact && StopAtCall > 1) continue;  // it is done before
+            SCOPED_TRACE(::testing::Message() << (Engine == TOverlapEngine::oeExact ? "exact " : "solver ") << StopAtCall);
+            TStopAfter Stop(StopAtCall, 1e9);
             TOverlapSettings Settings(Engine, 2);
             Settings.StopRequested = Stop.Function();
             int Rows = 0;
             DoubDoubArray O;
-            EXPECT_THROW(AnalyzeOverlap(CM.Instances, 0.01, O, false, Settings, [&](int, int) { ++Rows; }),
-                         EStopRequested);
+            EXPECT_THROW(AnalyzeOverlap(CM.Instances, 0.01, O, true, Settings, [&](int, int) { ++Rows; }), EStopRequested);
             EXPECT_TRUE(Stop.Asked && Stop.OnCaller);
             EXPECT_LT(SecondsSince(Stop.AskedAt), 2.0);  // a sanity bound on "it stopped", not a speed target
-            EXPECT_EQ(O, DoubDoubArray(24, DoubArray(24, 0.0)));
-            if (Delay == 0) {
+            EXPECT_TRUE(O == DoubDoubArray(60, DoubArray(60, 0.0)));
+            EXPECT_LT(Rows, 59);
+            if (StopAtCall == 1) {
                 EXPECT_EQ(Rows, 0);
             }
         }
@@ -101,7 +103,7 @@ TEST_F(StopRequests, SelectionEndsWithEitherEngine)
                                        std::tuple{TOverlapEngine::oeSolver, 60, 20}}) {
         SCOPED_TRACE(Engine == TOverlapEngine::oeExact ? "exact" : "solver");
         const DoubDoubArray O = RandomMatrix(N, 1);
-        TStopAfter Stop(0.2);
+        TStopAfter Stop(1000000, 0.2);
         TOverlapSettings Settings(Engine);
         Settings.StopRequested = Stop.Function();
         DoubArray X = {5};
