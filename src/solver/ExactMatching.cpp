@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <limits>
 #include <cmath>
 #include <numeric>
 
@@ -12,13 +13,11 @@ namespace {
 
 void SortByExpected(const std::vector<double>& Expected, std::vector<int>& Order)
 {
-    Order.resize(Expected.size());
-    std::iota(Order.begin(), Order.end(), 0);
-    std::sort(Order.begin(), Order.end(), [&](int a, int b) {
-        const double Ea = Expected[static_cast<std::size_t>(a)];
-        const double Eb = Expected[static_cast<std::size_t>(b)];
-        return Ea != Eb ? Ea < Eb : a < b;
-    });
+    std::vector<std::pair<double, int>> Keys(Expected.size());
+    for (std::size_t g = 0; g < Expected.size(); ++g) Keys[g] = {Expected[g], static_cast<int>(g)};
+    std::sort(Keys.begin(), Keys.end());
+    Order.resize(Keys.size());
+    for (std::size_t k = 0; k < Keys.size(); ++k) Order[k] = Keys[k].second;
 }
 
 // Counting sort of the edges by one end: Start gets Groups + 1 offsets into Edges.
@@ -38,29 +37,21 @@ void Bucket(const int* EndOfEdge, int NumEdges, std::size_t Groups, std::vector<
 // no pair the exact test accepts falls outside through rounding.
 double Reach(double EpsilonDist) { return EpsilonDist * (1 + 1e-9); }
 
-// Grid cells (for the stochastic distance) are a little wider than the reach: two moments closer
-// than the reach then lie in the same or neighbouring cells even after the rounding of the
-// division. Coordinates stay below 2^27 in size, so a row and a column fit in one ordered key.
+// Grid coordinates (cell numbers) stay far below the range where doubles lose whole numbers.
 constexpr double MaxCell = 1e8;
-constexpr long long KeyOffset = 1LL << 30;
-
-unsigned long long CellKey(double Row, double Column)
-{
-    return static_cast<unsigned long long>(static_cast<long long>(Row) + KeyOffset) << 32 |
-           static_cast<unsigned long long>(static_cast<long long>(Column) + KeyOffset);
-}
 
 }  // namespace
 
-void SortGroups(TSurgeryGroups& Groups)
+void SortGroups(TSurgeryGroups& Groups, bool WithExactTotal)
 {
     SortByExpected(Groups.Expected, Groups.ByExpected);
     Groups.RankOfGroup.resize(Groups.ByExpected.size());
     for (std::size_t k = 0; k < Groups.ByExpected.size(); ++k)
         Groups.RankOfGroup[static_cast<std::size_t>(Groups.ByExpected[k])] = static_cast<int>(k);
     Groups.ExactTotal.Clear();
-    for (std::size_t g = 0; g < Groups.Expected.size(); ++g)
-        Groups.ExactTotal.AddMultiple(Groups.Count[g], Groups.Expected[g]);
+    if (WithExactTotal)
+        for (std::size_t g = 0; g < Groups.Expected.size(); ++g)
+            Groups.ExactTotal.AddMultiple(Groups.Count[g], Groups.Expected[g]);
 }
 
 void SetFixedScale(std::vector<TSurgeryGroups>& Instances)
@@ -78,12 +69,24 @@ void SetFixedScale(std::vector<TSurgeryGroups>& Instances)
         Instance.FixedExponent = Exponent;
         Instance.FixedExpected.clear();
         Instance.FixedTotal = 0;
-        if (Exponent == NoFixedExponent) continue;
+        if (Exponent == NoFixedExponent) {
+            SortGroups(Instance, true);  // the exact sums stand in
+            continue;
+        }
         for (std::size_t g = 0; g < Instance.Expected.size(); ++g) {
             Instance.FixedExpected.push_back(ToFixed(Instance.Expected[g], Exponent));
             Instance.FixedTotal += static_cast<TWideInt>(Instance.Count[g]) * Instance.FixedExpected.back();
         }
     }
+}
+
+double PairTotal(const TSurgeryGroups& A, const TSurgeryGroups& B)
+{
+    if (A.FixedExponent != NoFixedExponent && A.FixedExponent == B.FixedExponent)
+        return FixedToDouble(A.FixedTotal + B.FixedTotal, A.FixedExponent);
+    TExactSum Total = A.ExactTotal;
+    Total.Add(B.ExactTotal);
+    return Total.Value();
 }
 
 bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, double CoefVarB,
@@ -93,6 +96,20 @@ bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, doub
     const double dCV = CoefVarA - CoefVarB;
     const double dE = ExpectedA - ExpectedB;
     return std::sqrt(dCV * dCV + dE * dE) < EpsilonDist;
+}
+
+TProximityTest::TProximityTest(bool DeterministicDistance, double EpsilonDist)
+    : FDeterministic(DeterministicDistance), FEpsilon(EpsilonDist), FSureIn(-1),
+      FSureOut(std::numeric_limits<double>::infinity())
+{
+    // sqrt is correctly rounded: a square below (0.999999999999 eps)^2 has a root below eps by far
+    // more than the rounding, one above (1.000000000001 eps)^2 a root above it.
+    if (EpsilonDist > 1e-150 && EpsilonDist < 1e150) {
+        const double Low = EpsilonDist * (1 - 1e-12);
+        const double High = EpsilonDist * (1 + 1e-12);
+        FSureIn = Low * Low;
+        FSureOut = High * High;
+    }
 }
 
 // ---- TProximityIndex ----
@@ -129,65 +146,74 @@ void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, con
 {
     const std::size_t T = Expected.size();
     std::vector<int> From, To;  // every ordered proximal pair, a type with itself included
+    const TProximityTest Proximal(DeterministicDistance, EpsilonDist);
     const auto Test = [&](std::size_t s, std::size_t t) {
-        if (IsProximalMoments(Expected[s], CoefVar[s], Expected[t], CoefVar[t], DeterministicDistance, EpsilonDist)) {
+        if (Proximal(Expected[s], CoefVar[s], Expected[t], CoefVar[t])) {
             From.push_back(static_cast<int>(s));
             To.push_back(static_cast<int>(t));
         }
     };
     const double Near = Reach(EpsilonDist);
-    const double Cell = Near * (1 + 1e-6);
-    std::vector<unsigned long long> Key;
-    bool Grid = !DeterministicDistance && EpsilonDist > 0 && std::isfinite(EpsilonDist);
-    if (Grid) {
-        Key.resize(T);
-        for (std::size_t t = 0; t < T && Grid; ++t) {
-            const double Row = std::floor(Expected[t] / Cell);
-            const double Column = std::floor(CoefVar[t] / Cell);
-            Grid = std::fabs(Row) < MaxCell && std::fabs(Column) < MaxCell;
-            if (Grid) Key[t] = CellKey(Row, Column);
-        }
+    // For the stochastic distance a grid of square cells a little wider than the reach: two
+    // moments closer than the reach then lie in the same or neighbouring cells, even after the
+    // rounding of the cell numbers. The grid is used when it is not much larger than the types.
+    const double PerCell = 1 / (Near * (1 + 1e-6));
+    std::vector<long long> Row(T), Column(T);
+    long long RowMin = 0, RowMax = -1, ColumnMin = 0, ColumnMax = -1;
+    bool Grid = !DeterministicDistance && EpsilonDist > 0 && std::isfinite(EpsilonDist) && T > 0;
+    for (std::size_t t = 0; t < T && Grid; ++t) {
+        const double r = std::floor(Expected[t] * PerCell);
+        const double c = std::floor(CoefVar[t] * PerCell);
+        Grid = std::fabs(r) < MaxCell && std::fabs(c) < MaxCell;
+        Row[t] = static_cast<long long>(r);
+        Column[t] = static_cast<long long>(c);
+        if (t == 0 || Row[t] < RowMin) RowMin = Row[t];
+        if (t == 0 || Row[t] > RowMax) RowMax = Row[t];
+        if (t == 0 || Column[t] < ColumnMin) ColumnMin = Column[t];
+        if (t == 0 || Column[t] > ColumnMax) ColumnMax = Column[t];
     }
+    // Cells numbered row by row, with a spare column at both ends and a spare row at the top.
+    const long long Width = ColumnMax - ColumnMin + 3;
+    const long long Cells = Grid ? (RowMax - RowMin + 2) * Width : 0;
+    Grid = Grid && Cells <= 8 * static_cast<long long>(T) + 4096;
     if (!(EpsilonDist > 0)) {
         // no pair is proximal
     } else if (Grid) {
-        // The types in cell order; for each, the rest of its own row of cells and the row above,
-        // each a contiguous run of keys whose start only moves forward. Each pair is tested once.
+        std::vector<int> CellOf(T);
+        std::vector<int> CellStart(static_cast<std::size_t>(Cells) + 1, 0);
+        for (std::size_t t = 0; t < T; ++t) {
+            CellOf[t] = static_cast<int>((Row[t] - RowMin) * Width + (Column[t] - ColumnMin + 1));
+            ++CellStart[static_cast<std::size_t>(CellOf[t]) + 1];
+        }
+        for (std::size_t c = 0; c < static_cast<std::size_t>(Cells); ++c) CellStart[c + 1] += CellStart[c];
         std::vector<int> Order(T);
-        std::iota(Order.begin(), Order.end(), 0);
-        std::sort(Order.begin(), Order.end(), [&](int a, int b) {
-            const unsigned long long Ka = Key[static_cast<std::size_t>(a)];
-            const unsigned long long Kb = Key[static_cast<std::size_t>(b)];
-            return Ka != Kb ? Ka < Kb : a < b;
-        });
-        std::vector<unsigned long long> Sorted(T);
+        std::vector<int> Next(CellStart.begin(), CellStart.end() - 1);
+        for (std::size_t t = 0; t < T; ++t) Order[static_cast<std::size_t>(Next[static_cast<std::size_t>(CellOf[t])]++)] = static_cast<int>(t);
         std::vector<double> SortedExpected(T), SortedCoefVar(T);
         for (std::size_t k = 0; k < T; ++k) {
-            const std::size_t t = static_cast<std::size_t>(Order[k]);
-            Sorted[k] = Key[t];
-            SortedExpected[k] = Expected[t];
-            SortedCoefVar[k] = CoefVar[t];
+            SortedExpected[k] = Expected[static_cast<std::size_t>(Order[k])];
+            SortedCoefVar[k] = CoefVar[static_cast<std::size_t>(Order[k])];
         }
-        std::size_t Above = 0;
+        // For each type: the rest of its cell and the next one, then the three cells above.
+        // Each pair is tested once and entered both ways.
         for (std::size_t k = 0; k < T; ++k) {
             const std::size_t s = static_cast<std::size_t>(Order[k]);
             const double E = SortedExpected[k];
             const double C = SortedCoefVar[k];
             const auto Pair = [&](std::size_t m) {
+                if (!Proximal(E, C, SortedExpected[m], SortedCoefVar[m])) return;
                 const std::size_t t = static_cast<std::size_t>(Order[m]);
-                if (!IsProximalMoments(E, C, SortedExpected[m], SortedCoefVar[m], false, EpsilonDist)) return;
                 From.push_back(static_cast<int>(s));
                 To.push_back(static_cast<int>(t));
                 if (t == s) return;
                 From.push_back(static_cast<int>(t));
                 To.push_back(static_cast<int>(s));
             };
-            // Own row: this cell from this type on, and the next cell.
-            for (std::size_t m = k; m < T && Sorted[m] <= Key[s] + 1; ++m) Pair(m);
-            // Row above: the cells one column left, same, and right.
-            const unsigned long long Low = Key[s] + (1ULL << 32) - 1;
-            while (Above < T && Sorted[Above] < Low) ++Above;
-            for (std::size_t m = Above; m < T && Sorted[m] <= Low + 2; ++m) Pair(m);
+            const std::size_t x = static_cast<std::size_t>(CellOf[s]);
+            const std::size_t W = static_cast<std::size_t>(Width);
+            for (std::size_t m = k; m < static_cast<std::size_t>(CellStart[x + 2]); ++m) Pair(m);
+            for (std::size_t m = static_cast<std::size_t>(CellStart[x + W - 1]); m < static_cast<std::size_t>(CellStart[x + W + 2]); ++m)
+                Pair(m);
         }
     } else {
         // Every proximal pair lies within the reach in expected duration: a window sliding over
@@ -224,6 +250,8 @@ void TProximityIndex::RowEdges(int a, TRowEdges& Edges) const
         const std::size_t t = static_cast<std::size_t>(A.TypeOfGroup[g]);
         for (int n = FNeighbourStart[t]; n < FNeighbourStart[t + 1]; ++n) {
             const std::size_t u = static_cast<std::size_t>(FNeighbours[static_cast<std::size_t>(n)]);
+            if (FPlaceStart[u + 1] - FPlaceStart[u] == 1 && FPlaceInstance[static_cast<std::size_t>(FPlaceStart[u])] <= a)
+                continue;  // its only place is no later instance (a type made on the fly, itself)
             // The places of a type ascend by instance: those of the later instances.
             const auto Begin = FPlaceInstance.begin() + FPlaceStart[u];
             const auto End = FPlaceInstance.begin() + FPlaceStart[u + 1];
@@ -277,12 +305,15 @@ void TExactMatcher::Localise(const TSurgeryGroups& Instance, TSide& Side)
     // many picked from the instance's whole order.
     Side.Order.clear();
     if (L * 8 <= Instance.ByExpected.size()) {
-        Side.Order.resize(L);
-        std::iota(Side.Order.begin(), Side.Order.end(), 0);
-        std::sort(Side.Order.begin(), Side.Order.end(), [&](int a, int b) {
-            return Instance.RankOfGroup[static_cast<std::size_t>(Side.Global[static_cast<std::size_t>(a)])] >
-                   Instance.RankOfGroup[static_cast<std::size_t>(Side.Global[static_cast<std::size_t>(b)])];
-        });
+        // Insertion by rank: the local groups are few.
+        for (std::size_t i = 0; i < L; ++i) {
+            const int Rank = Instance.RankOfGroup[static_cast<std::size_t>(Side.Global[i])];
+            std::size_t k = Side.Order.size();
+            Side.Order.push_back(static_cast<int>(i));
+            for (; k > 0 && Instance.RankOfGroup[static_cast<std::size_t>(Side.Global[static_cast<std::size_t>(Side.Order[k - 1])])] < Rank; --k)
+                Side.Order[k] = Side.Order[k - 1];
+            Side.Order[k] = static_cast<int>(i);
+        }
     } else {
         for (std::size_t k = Instance.ByExpected.size(); k-- > 0;) {
             const std::size_t g = static_cast<std::size_t>(Instance.ByExpected[k]);
@@ -317,9 +348,6 @@ void TExactMatcher::Cover(TSide& Left, const TSide& Right, const std::vector<int
 
     for (const int t : Left.Order) {
         const std::size_t tt = static_cast<std::size_t>(t);
-        // An isolated edge is settled by the caller.
-        if (StartL[tt] + 1 == StartL[tt + 1] && FIsolated[static_cast<std::size_t>(EdgesL[static_cast<std::size_t>(StartL[tt])])])
-            continue;
         int Need = Left.Count[tt];
         // Free right groups next to t first: paths of one edge.
         for (int p = StartL[tt]; p < StartL[tt + 1] && Need > 0; ++p) {
@@ -395,50 +423,60 @@ void TExactMatcher::MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B,
                                int NumEdges, double& Matched, double& Total, int* Cardinality)
 {
     const std::size_t E = static_cast<std::size_t>(NumEdges);
-    // Local numbers for the groups with edges.
+    // Local numbers for the groups with edges, with their numbers of edges for now.
     FA.Reset(A.Expected.size());
     FB.Reset(B.Expected.size());
-    FEndA.resize(E);
-    FEndB.resize(E);
+    FA.Covered.clear();
+    FB.Covered.clear();
     for (std::size_t e = 0; e < E; ++e) {
-        FEndA[e] = FA.Number(Left[e]);
-        FEndB[e] = FB.Number(Right[e]);
+        const std::size_t i = static_cast<std::size_t>(FA.Number(Left[e]));
+        const std::size_t j = static_cast<std::size_t>(FB.Number(Right[e]));
+        if (i == FA.Covered.size()) FA.Covered.push_back(0);
+        if (j == FB.Covered.size()) FB.Covered.push_back(0);
+        ++FA.Covered[i];
+        ++FB.Covered[j];
     }
-    Bucket(FEndA.data(), NumEdges, FA.Global.size(), FA.Start, FA.Edges);
-    Bucket(FEndB.data(), NumEdges, FB.Global.size(), FB.Start, FB.Edges);
-    FA.Covered.assign(FA.Global.size(), 0);
-    FB.Covered.assign(FB.Global.size(), 0);
-
     // An edge that is the only one of both its groups forms a component of its own: it matches
-    // as many surgeries as the smaller group has. The rest goes through the greedy search.
-    FIsolated.assign(E, 0);
-    bool AllIsolated = true;
+    // as many surgeries as the smaller group has. The other edges go through the greedy search,
+    // on groups numbered anew.
+    FSubA.Reset(A.Expected.size());
+    FSubB.Reset(B.Expected.size());
+    FEndA.clear();
+    FEndB.clear();
     for (std::size_t e = 0; e < E; ++e) {
-        const std::size_t i = static_cast<std::size_t>(FEndA[e]);
-        const std::size_t j = static_cast<std::size_t>(FEndB[e]);
-        const bool Isolated = FA.Start[i + 1] - FA.Start[i] == 1 && FB.Start[j + 1] - FB.Start[j] == 1;
-        FIsolated[e] = Isolated;
-        AllIsolated = AllIsolated && Isolated;
-    }
-    if (!AllIsolated) {
-        Localise(A, FA);
-        Localise(B, FB);
-        Cover(FA, FB, FEndA, FEndB);
-        Cover(FB, FA, FEndB, FEndA);
-    }
-    for (std::size_t e = 0; e < E; ++e)
-        if (FIsolated[e]) {
-            const std::size_t i = static_cast<std::size_t>(FEndA[e]);
-            const std::size_t j = static_cast<std::size_t>(FEndB[e]);
-            FA.Covered[i] = FB.Covered[j] = std::min(A.Count[static_cast<std::size_t>(FA.Global[i])],
-                                                     B.Count[static_cast<std::size_t>(FB.Global[j])]);
+        const std::size_t i = static_cast<std::size_t>(FA.Local[static_cast<std::size_t>(Left[e])]);
+        const std::size_t j = static_cast<std::size_t>(FB.Local[static_cast<std::size_t>(Right[e])]);
+        if (FA.Covered[i] == 1 && FB.Covered[j] == 1) {
+            FA.Covered[i] = FB.Covered[j] = -std::min(A.Count[static_cast<std::size_t>(Left[e])],
+                                                      B.Count[static_cast<std::size_t>(Right[e])]);
+        } else {
+            FEndA.push_back(FSubA.Number(Left[e]));
+            FEndB.push_back(FSubB.Number(Right[e]));
         }
+    }
+    // Settled groups hold minus their cover; the others are covered by the search or not at all.
+    for (int& c : FA.Covered) c = c < 0 ? -c : 0;
+    for (int& c : FB.Covered) c = c < 0 ? -c : 0;
+    if (!FEndA.empty()) {
+        const int SubEdges = static_cast<int>(FEndA.size());
+        Bucket(FEndA.data(), SubEdges, FSubA.Global.size(), FSubA.Start, FSubA.Edges);
+        Bucket(FEndB.data(), SubEdges, FSubB.Global.size(), FSubB.Start, FSubB.Edges);
+        Localise(A, FSubA);
+        Localise(B, FSubB);
+        Cover(FSubA, FSubB, FEndA, FEndB);
+        Cover(FSubB, FSubA, FEndB, FEndA);
+        for (std::size_t i = 0; i < FSubA.Global.size(); ++i)
+            FA.Covered[static_cast<std::size_t>(FA.Local[static_cast<std::size_t>(FSubA.Global[i])])] = FSubA.Covered[i];
+        for (std::size_t i = 0; i < FSubB.Global.size(); ++i)
+            FB.Covered[static_cast<std::size_t>(FB.Local[static_cast<std::size_t>(FSubB.Global[i])])] = FSubB.Covered[i];
+    }
     if (Cardinality != nullptr) *Cardinality = std::accumulate(FA.Covered.begin(), FA.Covered.end(), 0);
     Sums(A, B, Matched, Total);
 }
 
 void TExactMatcher::Sums(const TSurgeryGroups& A, const TSurgeryGroups& B, double& Matched, double& Total)
 {
+    Total = PairTotal(A, B);
     if (A.FixedExponent != NoFixedExponent && A.FixedExponent == B.FixedExponent) {
         TWideInt Sum = 0;
         for (std::size_t i = 0; i < FA.Global.size(); ++i)
@@ -446,18 +484,14 @@ void TExactMatcher::Sums(const TSurgeryGroups& A, const TSurgeryGroups& B, doubl
         for (std::size_t i = 0; i < FB.Global.size(); ++i)
             Sum += static_cast<TWideInt>(FB.Covered[i]) * B.FixedExpected[static_cast<std::size_t>(FB.Global[i])];
         Matched = FixedToDouble(Sum, A.FixedExponent);
-        Total = FixedToDouble(A.FixedTotal + B.FixedTotal, A.FixedExponent);
         return;
     }
-    FTotalSum = A.ExactTotal;
-    FTotalSum.Add(B.ExactTotal);
     FMatchedSum.Clear();
     for (std::size_t i = 0; i < FA.Global.size(); ++i)
         if (FA.Covered[i] > 0) FMatchedSum.AddMultiple(FA.Covered[i], A.Expected[static_cast<std::size_t>(FA.Global[i])]);
     for (std::size_t i = 0; i < FB.Global.size(); ++i)
         if (FB.Covered[i] > 0) FMatchedSum.AddMultiple(FB.Covered[i], B.Expected[static_cast<std::size_t>(FB.Global[i])]);
     Matched = FMatchedSum.Value();
-    Total = FTotalSum.Value();
 }
 
 double TExactMatcher::MatchedExpected(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance,

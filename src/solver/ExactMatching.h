@@ -27,10 +27,14 @@ struct TSurgeryGroups {
     TWideInt FixedTotal = 0;
 };
 
-// Fills ByExpected, RankOfGroup and ExactTotal.
-void SortGroups(TSurgeryGroups& Groups);
+// The total expected duration of both instances' surgeries, correctly rounded (after
+// SetFixedScale, or with exact totals).
+double PairTotal(const TSurgeryGroups& A, const TSurgeryGroups& B);
+
+// Fills ByExpected, RankOfGroup and (unless not asked for) ExactTotal.
+void SortGroups(TSurgeryGroups& Groups, bool WithExactTotal = true);
 // Gives all instances of an analysis one fixed-point scale when their expected durations allow
-// it (sums of a pair must not overflow); otherwise they keep the exact sums of TExactSum.
+// it (sums of a pair must not overflow); otherwise their exact totals (TExactSum) are filled.
 void SetFixedScale(std::vector<TSurgeryGroups>& Instances);
 
 // The proximal group pairs of one row: for every b > a, the pairs (group of a, group of b) at
@@ -98,9 +102,9 @@ private:
     void Cover(TSide& Left, const TSide& Right, const std::vector<int>& LeftEnd, const std::vector<int>& RightEnd);
     void Sums(const TSurgeryGroups& A, const TSurgeryGroups& B, double& Matched, double& Total);
 
-    TSide FA, FB;
-    std::vector<int> FEndA, FEndB;                   // per edge: its local group on each side
-    std::vector<char> FIsolated;                     // per edge: the only edge of both its groups
+    TSide FA, FB;                                    // the groups with edges
+    TSide FSubA, FSubB;                              // those with edges that are not isolated
+    std::vector<int> FEndA, FEndB;                   // per such edge: its group in FSubA and FSubB
     std::vector<int> FFlow;                          // per edge
     std::vector<int> FFree;                          // per right group: unmatched surgeries
     std::vector<int> FSeenLeft, FSeenRight;          // search stamps
@@ -109,11 +113,34 @@ private:
     std::vector<int> FQueue, FVisitedRight;
     std::vector<int> FLeftBuffer, FRightBuffer;
     int FStamp = 0;
-    TExactSum FMatchedSum, FTotalSum;
+    TExactSum FMatchedSum;
 };
 
 // The proximity test on the precomputed moments, exactly as IsProximal computes it.
 bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, double CoefVarB,
                        bool DeterministicDistance, double EpsilonDist);
+
+// The same test for many pairs under one threshold: the square root of the stochastic distance is
+// taken only where the squared distance lies too close to the threshold's square to decide.
+class TProximityTest {
+public:
+    TProximityTest(bool DeterministicDistance, double EpsilonDist);
+    bool operator()(double ExpectedA, double CoefVarA, double ExpectedB, double CoefVarB) const
+    {
+        if (FDeterministic) return IsProximalMoments(ExpectedA, 0, ExpectedB, 0, true, FEpsilon);
+        const double dCV = CoefVarA - CoefVarB;
+        const double dE = ExpectedA - ExpectedB;
+        const double Square = dCV * dCV + dE * dE;
+        if (Square < FSureIn) return true;
+        if (Square > FSureOut) return false;
+        return IsProximalMoments(ExpectedA, CoefVarA, ExpectedB, CoefVarB, false, FEpsilon);
+    }
+
+private:
+    bool FDeterministic;
+    double FEpsilon;
+    double FSureIn = 0;   // squares below: proximal beyond doubt (-1: never)
+    double FSureOut = 0;  // squares above: not proximal beyond doubt (+inf: never)
+};
 
 }  // namespace orbench

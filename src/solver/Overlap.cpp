@@ -100,7 +100,7 @@ TSurgeryGroups GroupSurgeries(const TInstance& Instance, bool DeterministicDista
         Groups.GroupOfSurgery.push_back(Group);
     }
     for (int g : Groups.GroupOfSurgery) Groups.TotalExpected += Groups.Expected[static_cast<std::size_t>(g)];
-    SortGroups(Groups);
+    SortGroups(Groups, false);  // the exact total comes with the fixed-point scale, or instead of it
     return Groups;
 }
 
@@ -260,7 +260,7 @@ void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray
     const std::size_t Workers = static_cast<std::size_t>(Runner.Workers());
     std::vector<TExactMatcher> Matchers(Workers);
     std::vector<TRowEdges> RowEdges(Workers);
-    std::vector<TExactSum> MatchedSums(Workers), TotalSums(Workers);
+    std::vector<TExactSum> MatchedSums(Workers);
     SetFixedScale(Groups);
     TSolveControl Control;
     Control.Stop = &Runner.StopFlag();
@@ -282,9 +282,7 @@ void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray
                 const std::size_t w = static_cast<std::size_t>(Worker);
                 if (Solver) {
                     SolverMatched(A, B, DeterministicDistance, EpsilonDist, a, b, Control, MatchedSums[w]);
-                    TotalSums[w] = A.ExactTotal;
-                    TotalSums[w].Add(B.ExactTotal);
-                    Store(a, b, MatchedSums[w].Value(), TotalSums[w].Value());
+                    Store(a, b, MatchedSums[w].Value(), PairTotal(A, B));
                 } else {
                     const TRowEdges& Edges = RowEdges[w];
                     const int First = Edges.Start[static_cast<std::size_t>(b)];
