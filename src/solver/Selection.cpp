@@ -68,49 +68,58 @@ double Diagonal(const DoubDoubArray& O, int i) { return O[static_cast<std::size_
 // words; each depth of the search has its own.
 class TCliqueSearch {
 public:
-    TCliqueSearch(const DoubDoubArray& O, int N, double Threshold, int Size, TWatch& Watch)
-        : FN(N), FSize(Size), FWatch(Watch), FInternal(Pos(N), -1)
+    TCliqueSearch(const DoubDoubArray& O, int N, int Size, TWatch& Watch)
+        : FN(N), FSize(Size), FWatch(Watch), FValue(Pos(N) * Pos(N)), FDiagonal(Pos(N)), FInternal(Pos(N), -1),
+          FAlive(Pos(N)), FDegree(Pos(N)), FOrder(Pos(Size) + 2), FColour(Pos(Size) + 2), FPath(Pos(Size) + 1, -1)
     {
-        std::vector<char> Alive(Pos(N), 0);
-        std::vector<std::vector<int>> Partners(Pos(N));
-        for (int i = 0; i < N; ++i) Alive[Pos(i)] = Diagonal(O, i) <= Threshold;
         for (int i = 0; i < N; ++i) {
-            if (!Alive[Pos(i)]) continue;
-            for (int j = i + 1; j < N; ++j)
-                if (Alive[Pos(j)] && PairValue(O, i, j) <= Threshold) {
-                    Partners[Pos(i)].push_back(j);
-                    Partners[Pos(j)].push_back(i);
-                }
+            FDiagonal[Pos(i)] = Diagonal(O, i);
+            for (int j = 0; j < N; ++j) FValue[Pos(i) * Pos(N) + Pos(j)] = i == j ? 0 : PairValue(O, i, j);
+        }
+    }
+
+    // The compatibility graph for a threshold: instances whose diagonal entry and whose entries
+    // with each other do not exceed it.
+    void Prepare(double Threshold)
+    {
+        const std::size_t N = Pos(FN);
+        for (std::size_t i = 0; i < N; ++i) FAlive[i] = FDiagonal[i] <= Threshold;
+        for (std::size_t i = 0; i < N; ++i) {
+            int Degree = 0;
+            if (FAlive[i])
+                for (std::size_t j = 0; j < N; ++j) Degree += j != i && FAlive[j] && FValue[i * N + j] <= Threshold;
+            FDegree[i] = Degree;
         }
         // Only vertices with at least Size - 1 partners can be in a clique of Size.
-        std::vector<int> Degree(Pos(N), 0);
-        std::vector<int> Drop;
-        for (int i = 0; i < N; ++i) {
-            Degree[Pos(i)] = static_cast<int>(Partners[Pos(i)].size());
-            if (Alive[Pos(i)] && Degree[Pos(i)] < Size - 1) Drop.push_back(i), Alive[Pos(i)] = 0;
+        FDrop.clear();
+        for (std::size_t i = 0; i < N; ++i)
+            if (FAlive[i] && FDegree[i] < FSize - 1) FDrop.push_back(static_cast<int>(i)), FAlive[i] = 0;
+        while (!FDrop.empty()) {
+            const std::size_t v = Pos(FDrop.back());
+            FDrop.pop_back();
+            for (std::size_t u = 0; u < N; ++u)
+                if (FAlive[u] && u != v && FValue[v * N + u] <= Threshold && --FDegree[u] < FSize - 1)
+                    FDrop.push_back(static_cast<int>(u)), FAlive[u] = 0;
         }
-        while (!Drop.empty()) {
-            const int v = Drop.back();
-            Drop.pop_back();
-            for (int u : Partners[Pos(v)])
-                if (Alive[Pos(u)] && --Degree[Pos(u)] < Size - 1) Drop.push_back(u), Alive[Pos(u)] = 0;
+        FOriginal.clear();
+        for (std::size_t i = 0; i < N; ++i) {
+            FInternal[i] = -1;
+            if (FAlive[i]) FOriginal.push_back(static_cast<int>(i));
         }
-        for (int i = 0; i < N; ++i)
-            if (Alive[Pos(i)]) FOriginal.push_back(i);
         std::stable_sort(FOriginal.begin(), FOriginal.end(),
-                         [&](int a, int b) { return Degree[Pos(a)] > Degree[Pos(b)]; });
+                         [&](int a, int b) { return FDegree[Pos(a)] > FDegree[Pos(b)]; });
         FCount = static_cast<int>(FOriginal.size());
         FWords = (Pos(FCount) + 63) / 64;
         for (int k = 0; k < FCount; ++k) FInternal[Pos(FOriginal[Pos(k)])] = k;
         FAdjacent.assign(Pos(FCount) * FWords, 0);
-        for (int k = 0; k < FCount; ++k)
-            for (int u : Partners[Pos(FOriginal[Pos(k)])])
-                if (const int m = FInternal[Pos(u)]; m >= 0) Set(Row(FAdjacent, k), m);
-        FSets.assign((Pos(Size) + 2) * FWords, 0);
+        for (int k = 0; k < FCount; ++k) {
+            const std::size_t i = Pos(FOriginal[Pos(k)]);
+            TWord* Adjacent = Row(FAdjacent, k);
+            for (int m = 0; m < FCount; ++m)
+                if (m != k && FValue[i * N + Pos(FOriginal[Pos(m)])] <= Threshold) Set(Adjacent, m);
+        }
+        FSets.assign((Pos(FSize) + 2) * FWords, 0);
         FSpare.assign(3 * FWords, 0);
-        FOrder.resize(Pos(Size) + 2);
-        FColour.resize(Pos(Size) + 2);
-        FPath.assign(Pos(Size) + 1, -1);
     }
 
     // Whether a clique of the size exists; Found then gives one.
@@ -236,10 +245,14 @@ private:
     int FN;
     int FSize;
     TWatch& FWatch;
+    std::vector<double> FValue;     // N x N: the larger entry of each pair, 0 on the diagonal
+    std::vector<double> FDiagonal;  // the diagonal entries
     int FCount = 0;
     std::size_t FWords = 0;
     std::vector<int> FOriginal;  // internal -> original position
     std::vector<int> FInternal;  // original position -> internal, -1 when dropped
+    std::vector<char> FAlive;
+    std::vector<int> FDegree, FDrop;
     std::vector<TWord> FAdjacent;
     std::vector<TWord> FSets;   // candidate sets, one per depth
     std::vector<TWord> FSpare;  // LexFirst's sets and the colouring's uncoloured vertices
@@ -370,9 +383,10 @@ bool SelectExact(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, doubl
 
         std::size_t Low = 0;
         std::size_t High = Levels.size() - 1;  // the greedy set qualifies at the top level
+        TCliqueSearch Search(Overlap, N, y, Watch);
         while (Low < High) {
             const std::size_t Mid = Low + (High - Low) / 2;
-            TCliqueSearch Search(Overlap, N, Levels[Mid], y, Watch);
+            Search.Prepare(Levels[Mid]);
             if (Search.Exists()) {
                 High = Mid;
                 Best = Search.Found();
@@ -380,7 +394,8 @@ bool SelectExact(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, doubl
                 Low = Mid + 1;
             }
         }
-        Chosen = TCliqueSearch(Overlap, N, Levels[Low], y, Watch).LexFirst();
+        Search.Prepare(Levels[Low]);
+        Chosen = Search.LexFirst();
         if (static_cast<int>(Chosen.size()) != y)
             throw EOrbenchError("The minimum-overlap selection found no set at its optimal level.");
     } catch (const TTimeUp&) {
