@@ -32,8 +32,6 @@ void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone, con
 {
     FStop = false;
     if (FN < 2) return;
-    // A stop asked for before the work begins ends it at once.
-    if (FStopRequested && FStopRequested()) throw EStopRequested();
     const int LastRow = FN - 2;
     const long long NumPairs = static_cast<long long>(FN) * (FN - 1) / 2;
     std::vector<long long> RowStart(static_cast<std::size_t>(LastRow) + 1);

@@ -9,7 +9,7 @@ namespace orbench {
 
 // Work on the pairs (a, b), a < b, of N items, spread over worker threads in row-major order.
 // The caller's thread hands out the finished rows in order (RowDone) and asks
-// Settings.StopRequested before the work and then about every 50 ms; a stop raises the stop flag, which the workers test
+// Settings.StopRequested about every 50 ms; a stop raises the stop flag, which the workers test
 // after every pair (and which a running LP or MIP may watch), and ends Run with EStopRequested
 // once every worker has finished.
 class TPairRunner {

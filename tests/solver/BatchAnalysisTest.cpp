@@ -83,5 +83,41 @@ TEST(TheoreticalBatch, WritesTheRecordedFilesByteForByte)
     EXPECT_EQ(ChecksumList(Dir.File("out")), Expected);
 }
 
+// A stop asked at the analysis's first question (after some 50 ms of a long analysis), with either
+// engine, ends the step before the load's report: "Instance generation interrupted..." and then
+// the run's own message; the instances stay unmarked.
+TEST(BatchAnalysis, StopDuringALongAnalysisEndsTheStepWithBothMessages)
+{
+    for (const TOverlapEngine Engine : {TOverlapEngine::oeExact, TOverlapEngine::oeSolver}) {
+        SCOPED_TRACE(Engine == TOverlapEngine::oeExact ? "exact" : "solver");
+        testing::TTempDir Dir;
+        testing::TDecimalSeparatorGuard Point{'.'};
+        TLines CaseMixLines = {"ID\tDistributionType\tP1\tP2\tP3\tFrequency"};  // 40 types, 60 to 294 minutes
+        for (int t = 0; t < 40; ++t)
+            CaseMixLines.push_back(std::to_string(t + 1) + "\tNormal\t" + std::to_string(60 + 6 * t) + "\t" +
+                                   std::to_string(6 + t % 7) + "\t0\t1");
+        testing::WriteLines(Dir.File("cm.txt"), CaseMixLines);
+        TData Data;
+        Data.ReadAndAddCaseMix(Dir.File("cm.txt"), 480);
+        TBatchInputs Inputs;
+        Inputs.CaseMixChecked = Inputs.CaseMixSelected = {true};
+        Inputs.NumInstancesPerSetting = std::to_string(600);
+        Inputs.NumORdays = {"20"};
+        Inputs.Loads = {"1"};
+        Inputs.Epsilon = "0.01";
+        Inputs.Engine = Engine;
+        Inputs.BaseDirectory = Dir.File("out/");
+        TQuietHost Host;
+        Host.StopWhen = [] { return true; };
+        EXPECT_TRUE(GenerateBatch(Data, Inputs, Host).Interrupted);
+        EXPECT_EQ(Host.Messages, (TLines{"Instance generation interrupted...",
+                                         "Instance generation interrupted after case mix cm, #ORdays: 20"}));
+        const TLines Files = ChecksumList(Dir.File("out"));
+        EXPECT_EQ(Files.size(), 600u);  // the instances, no report, none marked
+        EXPECT_TRUE(std::none_of(Files.begin(), Files.end(),
+                                 [](const std::string& Line) { return Line.find("REMOVE_") != std::string::npos; }));
+    }
+}
+
 }  // namespace
 }  // namespace orbench

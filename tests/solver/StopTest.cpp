@@ -69,30 +69,25 @@ protected:
     TCaseMix CM{&Data, 0, 480};
 };
 
-// A stop asked at once ends the analysis before any pair; one asked at the next question, while
-// the workers run, ends it soon after. The question is always asked on the caller's thread, and
-// nothing half computed is left behind.
+// A stop asked at the first question (after some 50 ms of work, while the workers run) ends a
+// long analysis soon after with either engine. The question is always asked on the caller's
+// thread, and nothing half computed is left behind.
 TEST_F(StopRequests, AnalysisEndsWithEitherEngine)
 {
-    MakeInstances(60);
-    for (const TOverlapEngine Engine : {TOverlapEngine::oeExact, TOverlapEngine::oeSolver})
-        for (const int StopAtCall : {1, 2}) {
-            if (Engine == TOverlapEngine::oeExact && StopAtCall > 1) continue;  // it is done before
-            SCOPED_TRACE(::testing::Message() << (Engine == TOverlapEngine::oeExact ? "exact " : "solver ") << StopAtCall);
-            TStopAfter Stop(StopAtCall, 1e9);
-            TOverlapSettings Settings(Engine, 2);
-            Settings.StopRequested = Stop.Function();
-            int Rows = 0;
-            DoubDoubArray O;
-            EXPECT_THROW(AnalyzeOverlap(CM.Instances, 0.01, O, true, Settings, [&](int, int) { ++Rows; }), EStopRequested);
-            EXPECT_TRUE(Stop.Asked && Stop.OnCaller);
-            EXPECT_LT(SecondsSince(Stop.AskedAt), 2.0);  // a sanity bound on "it stopped", not a speed target
-            EXPECT_TRUE(O == DoubDoubArray(60, DoubArray(60, 0.0)));
-            EXPECT_LT(Rows, 59);
-            if (StopAtCall == 1) {
-                EXPECT_EQ(Rows, 0);
-            }
-        }
+    MakeInstances(600);
+    for (const TOverlapEngine Engine : {TOverlapEngine::oeExact, TOverlapEngine::oeSolver}) {
+        SCOPED_TRACE(Engine == TOverlapEngine::oeExact ? "exact" : "solver");
+        TStopAfter Stop(1, 1e9);
+        TOverlapSettings Settings(Engine, 2);
+        Settings.StopRequested = Stop.Function();
+        int Rows = 0;
+        DoubDoubArray O;
+        EXPECT_THROW(AnalyzeOverlap(CM.Instances, 0.01, O, true, Settings, [&](int, int) { ++Rows; }), EStopRequested);
+        EXPECT_TRUE(Stop.Asked && Stop.OnCaller);
+        EXPECT_LT(SecondsSince(Stop.AskedAt), 2.0);  // a sanity bound on "it stopped", not a speed target
+        EXPECT_TRUE(O == DoubDoubArray(600, DoubArray(600, 0.0)));
+        EXPECT_LT(Rows, 599);
+    }
 }
 
 // A stop asked during a long selection (the exact engine's clique search on 200 random
