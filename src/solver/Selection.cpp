@@ -381,17 +381,23 @@ bool SelectExact(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, doubl
         std::sort(Levels.begin(), Levels.end());
         Levels.erase(std::unique(Levels.begin(), Levels.end()), Levels.end());
 
+        // The smallest level with a set: downwards in growing steps from the top while sets are
+        // found (quick searches that improve the best set early), then by halving.
         std::size_t Low = 0;
         std::size_t High = Levels.size() - 1;  // the greedy set qualifies at the top level
+        std::size_t Step = 1;
+        bool Galloping = true;
         TCliqueSearch Search(Overlap, N, y, Watch);
         while (Low < High) {
-            const std::size_t Mid = Low + (High - Low) / 2;
+            const std::size_t Mid = Galloping ? High - std::min(Step, High - Low) : Low + (High - Low) / 2;
             Search.Prepare(Levels[Mid]);
             if (Search.Exists()) {
                 High = Mid;
                 Best = Search.Found();
+                Step *= 2;
             } else {
                 Low = Mid + 1;
+                Galloping = false;
             }
         }
         Search.Prepare(Levels[Low]);
