@@ -50,7 +50,7 @@ void TInstance::SaveInstance() const
         const TDistribution& D = *Surgery->SurgeryType->Distribution;
         for (const double P : {D.P1, D.P2, D.P3}) {
             Content += '\t';
-            Content += FormatFixed(P, 9);
+            AppendFixed(Content, P, 9);
         }
         Content += "\r\n";
     }

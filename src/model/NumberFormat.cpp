@@ -66,7 +66,7 @@ namespace {
 // 9 decimals. The value (a 53-bit whole number times a power of two) times 10^Decimals is rounded to
 // a whole number exactly, half to even, in 128-bit arithmetic: the same digits as std::to_chars
 // gives, without its general machinery. False for the other cases.
-bool FastFixed(double Value, int Decimals, std::string& Text)
+bool FastFixed(double Value, int Decimals, std::string& Text)  // appends to Text
 {
     if (Decimals < 0 || Decimals > 9 || !std::isfinite(Value) || std::fabs(Value) >= 9007199254740992.0) return false;
     __extension__ typedef unsigned __int128 TWide;
@@ -104,30 +104,51 @@ bool FastFixed(double Value, int Decimals, std::string& Text)
         IntegerPart = static_cast<unsigned long long>(Rounded / Scale);
         Whole = static_cast<unsigned long long>(Rounded - static_cast<TWide>(IntegerPart) * Scale);
     }
+    // Digits from the right, two at a time where they come in pairs.
+    static constexpr char Pairs[] = "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+                                    "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+                                    "888990919293949596979899";
     char Buffer[64];
     char* End = Buffer + sizeof Buffer;
     char* p = End;
-    for (int d = 0; d < Decimals; ++d) {
-        *--p = static_cast<char>('0' + Whole % 10);
-        Whole /= 10;
+    int d = 0;
+    for (; d + 2 <= Decimals; d += 2) {
+        const std::size_t Two = static_cast<std::size_t>(Whole % 100) * 2;
+        Whole /= 100;
+        *--p = Pairs[Two + 1];
+        *--p = Pairs[Two];
     }
+    if (d < Decimals) *--p = static_cast<char>('0' + Whole % 10);
     if (Decimals > 0) *--p = '.';
-    do {
-        *--p = static_cast<char>('0' + IntegerPart % 10);
-        IntegerPart /= 10;
-    } while (IntegerPart != 0);
+    while (IntegerPart >= 100) {
+        const std::size_t Two = static_cast<std::size_t>(IntegerPart % 100) * 2;
+        IntegerPart /= 100;
+        *--p = Pairs[Two + 1];
+        *--p = Pairs[Two];
+    }
+    if (IntegerPart >= 10) {
+        *--p = Pairs[IntegerPart * 2 + 1];
+        *--p = Pairs[IntegerPart * 2];
+    } else {
+        *--p = static_cast<char>('0' + IntegerPart);
+    }
     if (std::signbit(Value)) *--p = '-';
-    Text.assign(p, End);
+    Text.append(p, End);
     return true;
 }
 
 }  // namespace
 
+void AppendFixed(std::string& Text, double Value, int Decimals)
+{
+    if (!FastFixed(Value, Decimals, Text)) Text += ToChars(Value, std::chars_format::fixed, Decimals);
+}
+
 std::string FormatFixed(double Value, int Decimals)
 {
     std::string Text;
-    if (FastFixed(Value, Decimals, Text)) return Text;
-    return ToChars(Value, std::chars_format::fixed, Decimals);
+    AppendFixed(Text, Value, Decimals);
+    return Text;
 }
 
 std::string FormatFixedLocale(double Value, int Decimals)

@@ -108,6 +108,23 @@ double TExactSum::Value() const
     return Hi == 0 ? 0.0 : Hi;
 }
 
+namespace {
+
+// A finite positive double as Mantissa * 2^Exponent with a whole Mantissa below 2^53, from its bits.
+void Split(double Value, unsigned long long& Mantissa, int& Exponent)
+{
+    const auto Bits = std::bit_cast<unsigned long long>(Value);
+    const int Biased = static_cast<int>(Bits >> 52 & 0x7FF);
+    Mantissa = Bits & ((1ULL << 52) - 1);
+    Exponent = -1074;
+    if (Biased != 0) {
+        Mantissa |= 1ULL << 52;
+        Exponent = Biased - 1075;
+    }
+}
+
+}  // namespace
+
 int FixedExponentFor(const double* Values, std::size_t Count, int HeadroomBits)
 {
     int Lowest = 0;
@@ -117,11 +134,12 @@ int FixedExponentFor(const double* Values, std::size_t Count, int HeadroomBits)
         const double v = Values[k];
         if (!(v >= 0) || !std::isfinite(v)) return NoFixedExponent;
         if (v == 0) continue;
-        int e = 0;
-        std::frexp(v, &e);  // v = f * 2^e with 0.5 <= f < 1: a 53-bit whole number times 2^(e - 53)
-        const int Low = e - 53;
+        unsigned long long Mantissa = 0;
+        int Low = 0;
+        Split(v, Mantissa, Low);  // v = Mantissa * 2^Low, Mantissa below 2^53
+        const int High = Low + 53;
         if (!Any || Low < Lowest) Lowest = Low;
-        if (!Any || e > Highest) Highest = e;
+        if (!Any || High > Highest) Highest = High;
         Any = true;
     }
     if (!Any) return 0;
@@ -133,10 +151,10 @@ int FixedExponentFor(const double* Values, std::size_t Count, int HeadroomBits)
 TWideInt ToFixed(double Value, int Exponent)
 {
     if (Value == 0) return 0;
-    int e = 0;
-    const double f = std::frexp(Value, &e);
-    const auto Mantissa = static_cast<unsigned long long>(std::ldexp(f, 53));  // exact
-    return static_cast<TWideInt>(Mantissa) << (e - 53 - Exponent);
+    unsigned long long Mantissa = 0;
+    int Low = 0;
+    Split(Value, Mantissa, Low);
+    return static_cast<TWideInt>(Mantissa) << (Low - Exponent);
 }
 
 double FixedToDouble(TWideInt Sum, int Exponent)

@@ -83,8 +83,13 @@ TSurgeryGroups GroupSurgeries(const TInstance& Instance, bool DeterministicDista
                               std::vector<double>& CoefVars, TPointerNumbers& GroupOfType)
 {
     TSurgeryGroups Groups;
-    GroupOfType.Clear(Instance.Surgeries.size());
-    Groups.GroupOfSurgery.reserve(Instance.Surgeries.size());
+    const std::size_t Surgeries = Instance.Surgeries.size();
+    GroupOfType.Clear(Surgeries);
+    Groups.GroupOfSurgery.reserve(Surgeries);
+    Groups.Expected.reserve(Surgeries);
+    Groups.CoefVar.reserve(Surgeries);
+    Groups.Count.reserve(Surgeries);
+    Groups.TypeOfGroup.reserve(Surgeries);
     for (const auto& Surgery : Instance.Surgeries) {
         const TSurgeryType* Type = Surgery->SurgeryType;
         const auto [Group, NewGroup] = GroupOfType.Number(Type);
@@ -242,7 +247,11 @@ void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray
     // The moments are refreshed here, once per surgery type, so that the workers only read.
     TPointerNumbers Types;
     TPointerNumbers GroupOfType;
+    std::size_t AllSurgeries = 0;
+    for (const TInstance* Instance : List) AllSurgeries += Instance->Surgeries.size();
+    Types.Clear(AllSurgeries);
     std::vector<double> CoefVars;
+    CoefVars.reserve(AllSurgeries);
     std::vector<TSurgeryGroups> Groups;
     Groups.reserve(static_cast<std::size_t>(N));
     double Work = 0;
