@@ -419,9 +419,45 @@ void TExactMatcher::Cover(TSide& Left, const TSide& Right, const std::vector<int
     }
 }
 
+bool TExactMatcher::MatchIsolated(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right,
+                                  int NumEdges, double& Matched, double& Total, int* Cardinality)
+{
+    // Only for fixed-point sums, and when no group has two edges: then every edge is a component
+    // of its own, and the sums need no numbering of groups.
+    if (A.FixedExponent == NoFixedExponent || A.FixedExponent != B.FixedExponent) return false;
+    if (FSeenA.size() < A.Expected.size()) FSeenA.resize(A.Expected.size(), 0);
+    if (FSeenB.size() < B.Expected.size()) FSeenB.resize(B.Expected.size(), 0);
+    if (FSeenStamp == INT_MAX) {
+        std::fill(FSeenA.begin(), FSeenA.end(), 0);
+        std::fill(FSeenB.begin(), FSeenB.end(), 0);
+        FSeenStamp = 0;
+    }
+    const int Stamp = ++FSeenStamp;
+    for (int e = 0; e < NumEdges; ++e) {
+        int& SeenA = FSeenA[static_cast<std::size_t>(Left[e])];
+        int& SeenB = FSeenB[static_cast<std::size_t>(Right[e])];
+        if (SeenA == Stamp || SeenB == Stamp) return false;
+        SeenA = SeenB = Stamp;
+    }
+    TWideInt Sum = 0;
+    int Pairs = 0;
+    for (int e = 0; e < NumEdges; ++e) {
+        const std::size_t g = static_cast<std::size_t>(Left[e]);
+        const std::size_t h = static_cast<std::size_t>(Right[e]);
+        const int Both = std::min(A.Count[g], B.Count[h]);
+        Sum += static_cast<TWideInt>(Both) * (A.FixedExpected[g] + B.FixedExpected[h]);
+        Pairs += Both;
+    }
+    Matched = FixedToDouble(Sum, A.FixedExponent);
+    Total = FixedToDouble(A.FixedTotal + B.FixedTotal, A.FixedExponent);
+    if (Cardinality != nullptr) *Cardinality = Pairs;
+    return true;
+}
+
 void TExactMatcher::MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right,
                                int NumEdges, double& Matched, double& Total, int* Cardinality)
 {
+    if (MatchIsolated(A, B, Left, Right, NumEdges, Matched, Total, Cardinality)) return;
     const std::size_t E = static_cast<std::size_t>(NumEdges);
     // Local numbers for the groups with edges, with their numbers of edges for now.
     FA.Reset(A.Expected.size());

@@ -101,6 +101,9 @@ private:
     // an augmenting path search.
     void Cover(TSide& Left, const TSide& Right, const std::vector<int>& LeftEnd, const std::vector<int>& RightEnd);
     void Sums(const TSurgeryGroups& A, const TSurgeryGroups& B, double& Matched, double& Total);
+    // MatchEdges when no group has two edges (the common case of sparse pairs); false otherwise.
+    bool MatchIsolated(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right,
+                       int NumEdges, double& Matched, double& Total, int* Cardinality);
 
     TSide FA, FB;                                    // the groups with edges
     TSide FSubA, FSubB;                              // those with edges that are not isolated
@@ -112,6 +115,8 @@ private:
     std::vector<int> FParentLeft, FParentRight;      // the edge a node was reached by
     std::vector<int> FQueue, FVisitedRight;
     std::vector<int> FLeftBuffer, FRightBuffer;
+    std::vector<int> FSeenA, FSeenB;                 // groups met, valid at FSeenStamp
+    int FSeenStamp = 0;
     int FStamp = 0;
     TExactSum FMatchedSum;
 };
