@@ -36,7 +36,8 @@ void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone, con
     const long long NumPairs = static_cast<long long>(FN) * (FN - 1) / 2;
     std::vector<long long> RowStart(static_cast<std::size_t>(LastRow) + 1);
     std::vector<std::atomic<int>> Remaining(static_cast<std::size_t>(LastRow) + 1);
-    for (int a = 0, k = 0; a <= LastRow; k += FN - 1 - a, ++a) {
+    long long k = 0;
+    for (int a = 0; a <= LastRow; k += FN - 1 - a, ++a) {
         RowStart[static_cast<std::size_t>(a)] = k;
         Remaining[static_cast<std::size_t>(a)] = FN - 1 - a;
     }

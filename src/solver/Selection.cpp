@@ -507,11 +507,14 @@ bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubA
               Stop);
     if (Stop) throw EStopRequested();
     if (Status == TSolveStatus::ssNotCreated) return false;
-    // A negative y has no solution: nothing is chosen. At the time limit the best set found is
-    // taken, when there is one.
-    const bool Chosen = std::any_of(Solution.begin() + 1, Solution.begin() + 1 + N, [](double v) { return v > 0.5; });
-    if (Status == TSolveStatus::ssTimeLimit && Chosen) {
+    // A negative y has no solution: nothing is chosen. At the time limit the best set the solver
+    // found is taken, or the exact engine's quick set when that is better or the solver has none.
+    if (Status == TSolveStatus::ssTimeLimit) {
         Proven = false;
+        const bool Chosen = std::any_of(Solution.begin() + 1, Solution.begin() + 1 + N, [](double v) { return v > 0.5; });
+        TWatch Watch{TOverlapSettings()};
+        const auto [Value, Set] = GreedySet(Overlap, N, y, Watch);
+        if (y > 0 && (!Chosen || Value < Solution[0])) FillSolution(Overlap, N, Set, Solution, Objective);
     } else if (Status != TSolveStatus::ssOptimal && !(y < 0 && Status == TSolveStatus::ssInfeasible)) {
         throw EOrbenchError("The minimum-overlap selection was not solved (" + SolveStatusText(Status) + ").");
     }

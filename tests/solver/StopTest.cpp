@@ -111,15 +111,17 @@ TEST_F(StopRequests, SelectionEndsWithEitherEngine)
     }
 }
 
-// Past the time limit the exact search returns the best set found so far, flagged as not proven
+// Past the time limit the search returns the best set found so far, flagged as not proven
 // optimal; a search that ends in time is proven.
 TEST_F(StopRequests, TimeLimitGivesTheBestSetFoundUnproven)
 {
-    for (const auto& [N, y, Proven] : {std::tuple{200, 40, false}, std::tuple{12, 4, true}}) {
-        SCOPED_TRACE(N);
+    for (const auto& [Engine, N, y, Proven] : {std::tuple{TOverlapEngine::oeExact, 200, 40, false},
+                                               std::tuple{TOverlapEngine::oeExact, 12, 4, true},
+                                               std::tuple{TOverlapEngine::oeSolver, 60, 20, false}}) {
+        SCOPED_TRACE(::testing::Message() << N << (Engine == TOverlapEngine::oeExact ? " exact" : " solver"));
         const DoubDoubArray O = RandomMatrix(N, 2);
-        TOverlapSettings Settings;
-        Settings.SelectionTimeLimitSeconds = 0.3;
+        TOverlapSettings Settings(Engine);
+        Settings.SelectionTimeLimitSeconds = Engine == TOverlapEngine::oeExact ? 0.3 : 1;
         DoubArray X;
         double ObjVal = -1;
         bool IsProven = !Proven;
