@@ -13,7 +13,7 @@ CMAKE_OPTIONS = -DCMAKE_BUILD_TYPE=Release
 TEST_ENV =
 endif
 
-.PHONY: all deps configure build test run demo bench clean
+.PHONY: all deps configure build test run demo bench bench-full clean
 
 all: build
 
@@ -42,14 +42,24 @@ run: build
 demo: build
 	@./scripts/demo.sh $(BUILD_DIR)/bin
 
+# The benchmarks: a short run by default (under a minute), the long measurements too with FULL=1
+# (or `make bench-full`), and an earlier build's orbench-cli side by side with BEFORE=its bin
+# directory. Each program ends with a PASS/FAIL line per target; make fails when one failed.
+BENCH_ARGS = $(if $(FULL),--full) $(if $(BEFORE),--before $(BEFORE))
+
 bench: build
-	@$(BUILD_DIR)/bin/orbench-bench-generation
-	@echo
-	@$(BUILD_DIR)/bin/orbench-bench-overlap
-	@echo
-	@$(BUILD_DIR)/bin/orbench-bench-sampling
-	@echo
-	@$(BUILD_DIR)/bin/orbench-bench-verify
+	@status=0; \
+	$(BUILD_DIR)/bin/orbench-bench-generation $(BENCH_ARGS) || status=1; \
+	echo; \
+	$(BUILD_DIR)/bin/orbench-bench-overlap $(BENCH_ARGS) || status=1; \
+	echo; \
+	$(BUILD_DIR)/bin/orbench-bench-sampling || status=1; \
+	echo; \
+	$(BUILD_DIR)/bin/orbench-bench-verify || status=1; \
+	exit $$status
+
+bench-full:
+	@$(MAKE) --no-print-directory bench FULL=1
 
 clean:
 	rm -rf $(BUILD_DIR)

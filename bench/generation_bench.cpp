@@ -1,50 +1,30 @@
-// Times the batch generator on the largest sample case mix: 30 instances for each load
-// 0.80..1.20 by 0.05 and each number of OR-days 5..40 by 5, saved as files, one number of
-// OR-days at a time with the instances freed after each (as a batch run does). Reports the time
-// per number of OR-days and in all, and the resident memory after each step and at its peak.
-// A first pass without saving separates the generator's own time from the file system's.
-#include <sys/resource.h>
-
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
+// Times instance generation:
+//  - the batch generator on the largest sample case mix with the batch window's defaults (30
+//    instances for each load 0.80..1.20 by 0.05 and each number of OR-days 5..40 by 5, saved, the
+//    instances freed after each number of OR-days), in this process;
+//  - orbench-cli's default theoretical batch (17 case-mix types, each analysed and selected) into
+//    a scratch directory, by the CPU time of the child process.
+// With --before, an earlier build's orbench-cli runs the same theoretical batch, and the two file
+// trees must be identical byte for byte.
+#include <algorithm>
 #include <filesystem>
-#include <string>
-#include <unistd.h>
+#include <fstream>
+#include <iterator>
+#include <map>
 
+#include "BenchReport.h"
 #include "FileUtils.h"
 #include "Model.h"
 
 namespace fs = std::filesystem;
 using namespace orbench;
+using namespace orbench::bench;
 
 namespace {
 
-long ResidentKiB()
-{
-    long Pages = 0;
-    long Resident = 0;
-    if (std::FILE* F = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(F, "%ld %ld", &Pages, &Resident) != 2) Resident = 0;
-        std::fclose(F);
-    }
-    return Resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-long PeakKiB()
-{
-    rusage Usage{};
-    getrusage(RUSAGE_SELF, &Usage);
-    return Usage.ru_maxrss;
-}
-
-double CpuSeconds(bool System)
-{
-    rusage Usage{};
-    getrusage(RUSAGE_SELF, &Usage);
-    const timeval& T = System ? Usage.ru_stime : Usage.ru_utime;
-    return static_cast<double>(T.tv_sec) + static_cast<double>(T.tv_usec) / 1e6;
-}
+const char* const Description =
+    "Times the batch generator on the largest sample case mix (the batch window's defaults, files\n"
+    "saved) and orbench-cli's default theoretical batch (CPU time, target 2.5 s).";
 
 std::string LargestCaseMix(const std::string& Dir)
 {
@@ -60,54 +40,111 @@ std::string LargestCaseMix(const std::string& Dir)
     return Best;
 }
 
+std::string Fixed(double Value, int Decimals)
+{
+    char Text[64];
+    std::snprintf(Text, sizeof Text, "%.*f", Decimals, Value);
+    return Text;
+}
+
+std::string Describe(const TChildRun& Run)
+{
+    if (!Run.Finished) return "did not finish (stopped at the time limit)";
+    return Fixed(Run.Wall, 2) + " s wall, CPU " + Fixed(Run.User, 2) + " s user + " + Fixed(Run.System, 2) +
+           " s system = " + Fixed(Run.User + Run.System, 2) + " s, peak " + std::to_string(Run.PeakKiB / 1024) +
+           " MB, exit " + std::to_string(Run.ExitCode);
+}
+
+// Relative path -> content of every file under Dir.
+std::map<std::string, std::string> Tree(const std::string& Dir)
+{
+    std::map<std::string, std::string> Files;
+    for (const auto& Entry : fs::recursive_directory_iterator(Dir)) {
+        if (!Entry.is_regular_file()) continue;
+        std::ifstream In(Entry.path(), std::ios::binary);
+        Files[fs::relative(Entry.path(), Dir).string()] = std::string(std::istreambuf_iterator<char>(In), {});
+    }
+    return Files;
+}
+
+void BatchGenerator(TReport& Report)
+{
+    const std::string CaseMixFile = LargestCaseMix(ExecutableDirectory() + "casemixes");
+    const std::string OutDir = ScratchDirectory("orbench-bench-generation");
+    if (CaseMixFile.empty() || OutDir.empty()) {
+        Report.Check("batch generator: a sample case mix and a scratch directory", false);
+        return;
+    }
+    TData Data;
+    Data.ReadAndAddCaseMix(CaseMixFile, 480);
+    TCaseMix& CaseMix = *Data.CaseMixes.back();
+    const DArray Loads = {0.80, 0.85, 0.90, 0.95, 1.00, 1.05, 1.10, 1.15, 1.20};
+    for (const bool Save : {false, true}) {
+        Report.Step(std::string("batch generator, case mix ") + CaseMix.Name + " (" +
+                    std::to_string(CaseMix.SurgeryTypes.size()) + " types), " + (Save ? "saving to " + OutDir : "not saving"));
+        const TClock::time_point Start = TClock::now();
+        const double Cpu = CpuSeconds();
+        int Total = 0;
+        bool Complete = true;
+        for (int NumORdays = 5; NumORdays <= 40; NumORdays += 5) {
+            Complete = CaseMix.GenerateInstances(Loads, 0, 30, NumORdays, 0.025, Save, OutDir + "/", false) && Complete;
+            Total += CaseMix.Instances.Count();
+            CaseMix.Instances.ClearInstances(NumORdays);
+        }
+        const double Used = CpuSeconds() - Cpu;
+        Report.Line(std::to_string(Total) + " instances in " + Fixed(SecondsSince(Start), 3) + " s wall, " + Fixed(Used, 3) +
+                    " s CPU" + (Complete ? "" : "; the draw limit was passed"));
+        if (Save) Report.Target("batch generator with saving, CPU", Used, 0.5, "s");
+    }
+    std::error_code Ec;
+    fs::remove_all(OutDir, Ec);
+}
+
+void TheoreticalBatch(TReport& Report, const TOptions& Options)
+{
+    const std::string Cli = ExecutableDirectory() + "orbench-cli";
+    const std::string Scratch = ScratchDirectory("orbench-bench-theoretical");
+    if (Scratch.empty()) {
+        Report.Check("theoretical batch: a scratch directory", false);
+        return;
+    }
+    // The best of two runs: other work on the machine only ever adds time.
+    double Best = 1e300;
+    for (int Run = 1; Run <= 2; ++Run) {
+        const std::string Out = Scratch + "/now" + std::to_string(Run);
+        Report.Step("theoretical batch, orbench-cli theoretical-batch --out " + Out);
+        const TChildRun Child = RunChild({Cli, "theoretical-batch", "--out", Out}, 600);
+        Report.Line(Describe(Child));
+        if (Child.Finished && Child.ExitCode == 0) Best = std::min(Best, Child.User + Child.System);
+        if (Run == 2) {
+            std::error_code Ec;
+            fs::remove_all(Out, Ec);
+        }
+    }
+    Report.Target("default theoretical batch, CPU (user + system, best of 2)", Best, 2.5, "s");
+    if (!Options.Before.empty()) {
+        const std::string Out = Scratch + "/before";
+        Report.Step("theoretical batch with the earlier build: " + Options.Before + "orbench-cli");
+        const TChildRun Child = RunChild({Options.Before + "orbench-cli", "theoretical-batch", "--out", Out}, 600);
+        Report.Line("before: " + Describe(Child));
+        Report.Line("now:    " + Fixed(Best, 2) + " s CPU (best of 2)");
+        Report.Step("comparing the two file trees");
+        const auto Now = Tree(Scratch + "/now1");
+        const auto Earlier = Tree(Out);
+        Report.Line(std::to_string(Now.size()) + " files now, " + std::to_string(Earlier.size()) + " before");
+        Report.Check("theoretical batch: the same files, byte for byte, as the earlier build", Child.Finished && Now == Earlier);
+    }
+    std::error_code Ec;
+    fs::remove_all(Scratch, Ec);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const std::string CaseMixFile = argc > 1 ? argv[1] : LargestCaseMix(ExecutableDirectory() + "casemixes");
-    if (CaseMixFile.empty()) {
-        std::fprintf(stderr, "no case mix file found\n");
-        return 1;
-    }
-    // Written beside the executable, where a batch run writes its instances.
-    std::string Pattern = ExecutableDirectory() + "bench-instances.XXXXXX";
-    if (mkdtemp(Pattern.data()) == nullptr) return 1;
-    const std::string OutDir = Pattern + "/";
-
-    TData Data;
-    Data.ReadAndAddCaseMix(CaseMixFile, 480);
-    if (Data.CaseMixes.empty()) return 1;
-    TCaseMix& CaseMix = *Data.CaseMixes.back();
-    const DArray Loads = {0.80, 0.85, 0.90, 0.95, 1.00, 1.05, 1.10, 1.15, 1.20};
-
-    std::printf("case mix %s: %zu surgery types; 30 instances per load, %zu loads, files in %s\n",
-                CaseMix.Name.c_str(), CaseMix.SurgeryTypes.size(), Loads.size(), OutDir.c_str());
-    for (const bool Save : {false, true}) {
-        std::printf("\n%s\n%8s %10s %10s %12s\n", Save ? "generating and saving:" : "generating only:", "OR-days",
-                    "instances", "ms", "RSS KiB");
-        using Clock = std::chrono::steady_clock;
-        const Clock::time_point Start = Clock::now();
-        const double UserStart = CpuSeconds(false);
-        const double SystemStart = CpuSeconds(true);
-        int Total = 0;
-        bool Complete = true;
-        for (int NumORdays = 5; NumORdays <= 40; NumORdays += 5) {
-            const Clock::time_point StepStart = Clock::now();
-            Complete = CaseMix.GenerateInstances(Loads, 0, 30, NumORdays, 0.025, Save, OutDir, false) && Complete;
-            const int Made = CaseMix.Instances.Count();
-            Total += Made;
-            CaseMix.Instances.ClearInstances(NumORdays);
-            const double Ms = std::chrono::duration<double, std::milli>(Clock::now() - StepStart).count();
-            std::printf("%8d %10d %10.1f %12ld\n", NumORdays, Made, Ms, ResidentKiB());
-        }
-        const double Seconds = std::chrono::duration<double>(Clock::now() - Start).count();
-        std::printf("total: %d instances in %.3f s wall; CPU user %.3f s, system %.3f s%s\n", Total, Seconds,
-                    CpuSeconds(false) - UserStart, CpuSeconds(true) - SystemStart,
-                    Complete ? "" : "; the draw limit was passed");
-    }
-    std::printf("peak RSS %ld KiB (target: under 0.5 s in all with saving, memory flat across OR-days)\n",
-                PeakKiB());
-    std::error_code Ec;
-    fs::remove_all(Pattern, Ec);
-    return 0;
+    const TOptions Options = ParseOptions(argc, argv, Description);
+    TReport Report("generation");
+    BatchGenerator(Report);
+    TheoreticalBatch(Report, Options);
+    return Report.Finish();
 }

@@ -133,6 +133,8 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
     TInstanceList Combination(false);
     TOverlapSettings OverlapSettings;
     OverlapSettings.Engine = Inputs.Engine;
+    // The analysis and the selection ask the host about every 50 ms (which keeps a window live).
+    OverlapSettings.StopRequested = [&Host] { return Host.CheckPoint(); };
     const int K = Settings.NumInstancesToSelect;
     for (const double Load : Settings.LoadList) {
         SelectInstancesByORdaysAndLoad(CaseMix.Instances, NumORdays, Combination, Load);
@@ -140,15 +142,21 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
         const int N = Combination.Count();
 
         DoubDoubArray Overlap;
-        AnalyzeOverlap(Combination, Settings.EpsilonDist, Overlap, Inputs.DeterministicDistance, OverlapSettings,
-                       [&Host](int, int) { Host.CheckPoint(); });
-        double MaxOverlap = FindMaximumOverlap(Overlap);
         DoubArray X;
         bool Selected = false;
         std::vector<std::string> Unmarked;  // not chosen, but their files could not be renamed
+        double ObjVal = 0;
+        try {
+            AnalyzeOverlap(Combination, Settings.EpsilonDist, Overlap, Inputs.DeterministicDistance, OverlapSettings);
+            if (Settings.RemoveInstances) Selected = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, OverlapSettings);
+        } catch (const EStopRequested&) {
+            // A stop during the analysis or the selection: this load gets no report.
+            Combination.Clear();
+            Host.AddMessage(InterruptedMessage);
+            break;
+        }
+        double MaxOverlap = FindMaximumOverlap(Overlap);
         if (Settings.RemoveInstances) {
-            double ObjVal = 0;
-            Selected = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, Inputs.Engine);
             Result.SelectionRefused = Result.SelectionRefused || !Selected;
             if (Selected) {
                 for (int i = 0; i < N; ++i) {
@@ -214,6 +222,8 @@ bool RunCaseMix(TCaseMix& CaseMix, const std::string& DirName, const TRunSetting
             return true;
         }
         CaseMix.Instances.ClearInstances(NumORdays);
+        // Types made on the fly belong to no instance left: freeing them now keeps memory flat.
+        if (Kind.GenerateOnTheFly && CaseMix.Instances.Empty()) CaseMix.SurgeryTypes.clear();
     }
     return false;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "BlockPool.h"
+
 namespace orbench {
 
 enum DistributionTp : std::uint8_t {
@@ -30,7 +32,7 @@ using TEmpiricalDistributionArray = std::vector<TEmpiricalDistribution>;
 
 // The duration distribution of a surgery type. Parameters are in UnitOfParameters; the cached mean
 // Expected is always in days and Variance in days squared.
-class TDistribution {
+class TDistribution : public TPooled<TDistribution> {
 public:
     explicit TDistribution(int ObjectID);
 

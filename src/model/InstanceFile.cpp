@@ -1,6 +1,5 @@
 // Writing and reading instance files: a block of instance characteristics, then one line per
 // surgery with the three parameters of its surgery type.
-#include <unordered_map>
 
 #include "FileUtils.h"
 #include "Model.h"
@@ -45,20 +44,15 @@ void TInstance::SaveInstance() const
     AppendLine(Content, "");
     AppendLine(Content, "# SURGERIES");
     AppendLine(Content, "SurgNr\tP1\tP2\tP3");
-    // Instances repeat few surgery types many times: each type's parameters are formatted once.
-    std::unordered_map<const TSurgeryType*, std::string> ParameterTexts;
+    Content.reserve(Content.size() + Surgeries.size() * 48);
     int Number = 0;
     for (const auto& Surgery : Surgeries) {
-        std::string& Parameters = ParameterTexts[Surgery->SurgeryType];
-        if (Parameters.empty()) {
-            const TDistribution& D = *Surgery->SurgeryType->Distribution;
-            for (const double P : {D.P1, D.P2, D.P3}) {
-                Parameters += '\t';
-                Parameters += FormatFixed(P, 9);
-            }
-        }
         Content += std::to_string(++Number);
-        Content += Parameters;
+        const TDistribution& D = *Surgery->SurgeryType->Distribution;
+        for (const double P : {D.P1, D.P2, D.P3}) {
+            Content += '\t';
+            AppendFixed(Content, P, 9);
+        }
         Content += "\r\n";
     }
     WriteTextFile(FileName, Content);

@@ -129,7 +129,9 @@ bool TCaseMix::GenerateInstances(const DArray& LoadList, int CaseMixType, int Nu
             if (SaveInstances) Instance->SaveInstance();
             if (OnInstanceFinished) OnInstanceFinished(*Instance);
         } else if (Candidate->Load > UpperLimit) {
-            Candidate.reset();
+            // Start over: an emptied candidate is a new one, and keeps its memory.
+            Candidate->Surgeries.clear();
+            Candidate->Load = 0;
         }
 
         ++Draws;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "BlockPool.h"
 #include "Distribution.h"
 #include "Notifier.h"
 #include "UniformGenerator.h"
@@ -162,7 +163,7 @@ private:
     void TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, bool GenerateSurgTypesOnTheFly);
 };
 
-class TSurgeryType {
+class TSurgeryType : public TPooled<TSurgeryType> {
 public:
     TSurgeryType(TData* AData, TCaseMix* ACaseMix, std::unique_ptr<TDistribution> ADistribution);
     ~TSurgeryType();
@@ -182,7 +183,7 @@ public:
     bool IsCaseMixType(int CaseMixType) const;
 };
 
-class TSurgery {
+class TSurgery : public TPooled<TSurgery> {
 public:
     TSurgery(TSurgeryType* ASurgeryType, TData* AData);
 

@@ -17,6 +17,8 @@ char DetectLocaleDecimalSeparator();
 // Data files: fixed notation with Decimals digits and '.' whatever the locale (FormatFixed(0.85, 9)
 // is "0.850000000").
 std::string FormatFixed(double Value, int Decimals);
+// The same appended to Text.
+void AppendFixed(std::string& Text, double Value, int Decimals);
 
 // Shown to the user: fixed notation with the locale's separator, as "%0.4f" would.
 std::string FormatFixedLocale(double Value, int Decimals);

@@ -20,6 +20,12 @@ public:
     explicit EOutputError(const std::string& Message) : EOrbenchError(Message) {}
 };
 
+// A long computation ended early because the user asked it to stop; nothing it computed is kept.
+class EStopRequested : public EOrbenchError {
+public:
+    EStopRequested() : EOrbenchError("Stopped on request.") {}
+};
+
 // "<file>, line <n>: <what>"
 EOrbenchError FileLineError(const std::string& FileName, int LineNumber, const std::string& What);
 

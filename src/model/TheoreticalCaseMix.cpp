@@ -18,8 +18,9 @@ void SetDistributionFromPoint(TDistribution& D, double X, double Y, double Capac
     D.P3 = u * 0.75 * Mu;
     const double m = Mu - D.P3;
     const double q = Sigma * Sigma / (m * m) + 1;
-    D.P2 = std::sqrt(std::log(q));
-    D.P1 = std::log(m) - 0.5 * std::log(q);
+    const double LogQ = std::log(q);  // the same value both times, computed once
+    D.P2 = std::sqrt(LogQ);
+    D.P1 = std::log(m) - 0.5 * LogQ;
     D.DistributionType = dThreeParameterLognormal;
     D.UnitOfParameters = uMins;
     D.CalculateExpected();

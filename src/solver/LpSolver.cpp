@@ -1,7 +1,11 @@
 #include "LpSolver.h"
 
-#include <Cbc_C_Interface.h>
-#include <Clp_C_Interface.h>
+#include <CbcEventHandler.hpp>
+#include <CbcModel.hpp>
+#include <CbcSolver.hpp>
+#include <ClpEventHandler.hpp>
+#include <ClpSimplex.hpp>
+#include <OsiClpSolverInterface.hpp>
 
 #include <algorithm>
 #include <atomic>
@@ -65,47 +69,112 @@ void CheckShape(const TLinearProgram& P)
         throw EOrbenchError("The program " + P.Name + " is malformed: its arrays do not match its dimensions.");
 }
 
-TSolveStatus SolveWithClp(const TLinearProgram& P, const std::vector<CoinBigIndex>& Start, const IntArray& Index,
-                          const DoubArray& Value, const DoubArray& RowLower, const DoubArray& RowUpper, DoubArray& X,
-                          double& ObjVal)
+// Ends a simplex run at its next iteration once the stop flag is raised.
+class TClpStop : public ClpEventHandler {
+public:
+    explicit TClpStop(const std::atomic<bool>* Stop) : FStop(Stop) {}
+    TClpStop(const TClpStop&) = default;
+    ClpEventHandler* clone() const override { return new TClpStop(*this); }
+    int event(Event WhichEvent) override
+    {
+        const bool Step = WhichEvent == endOfIteration || WhichEvent == endOfFactorization;
+        return Step && FStop != nullptr && FStop->load(std::memory_order_relaxed) ? 0 : -1;
+    }
+
+private:
+    const std::atomic<bool>* FStop;
+};
+
+// Ends a branch-and-bound run at its next event once the stop flag is raised.
+class TCbcStop : public CbcEventHandler {
+public:
+    explicit TCbcStop(const std::atomic<bool>* Stop) : FStop(Stop) {}
+    TCbcStop(const TCbcStop&) = default;
+    CbcEventHandler* clone() const override { return new TCbcStop(*this); }
+    CbcAction event(CbcEvent) override
+    {
+        return FStop != nullptr && FStop->load(std::memory_order_relaxed) ? stop : noAction;
+    }
+    CbcAction event(CbcEvent WhichEvent, void*) override { return event(WhichEvent); }
+
+private:
+    const std::atomic<bool>* FStop;
+};
+
+bool Raised(const TSolveControl& Control)
 {
-    Clp_Simplex* Model = Clp_newModel();
-    if (Model == nullptr) return TSolveStatus::ssNotCreated;
-    Clp_setLogLevel(Model, 0);
-    Clp_loadProblem(Model, P.NumCols, P.NumRows, Start.data(), Index.data(), Value.data(), P.Lb.data(), P.Ub.data(),
-                    P.Obj.data(), RowLower.data(), RowUpper.data());
-    Clp_setObjSense(Model, P.ObjSense);
-    Clp_dual(Model, 0);
-    const int Status = Clp_status(Model);
+    return Control.Stop != nullptr && Control.Stop->load(std::memory_order_relaxed);
+}
+
+TSolveStatus SolveWithClp(const TLinearProgram& P, const std::vector<CoinBigIndex>& Start, const IntArray& Index,
+                          const DoubArray& Value, const DoubArray& RowLower, const DoubArray& RowUpper,
+                          const TSolveControl& Control, DoubArray& X, double& ObjVal)
+{
+    ClpSimplex Model;
+    Model.setLogLevel(0);
+    Model.loadProblem(P.NumCols, P.NumRows, Start.data(), Index.data(), Value.data(), P.Lb.data(), P.Ub.data(),
+                      P.Obj.data(), RowLower.data(), RowUpper.data());
+    Model.setOptimizationDirection(P.ObjSense);
+    const TClpStop Stop(Control.Stop);
+    Model.passInEventHandler(&Stop);
+    // Primal simplex from the all-slack basis: for the matching LP that start (nothing matched)
+    // is feasible, and the primal method needs a small fraction of the dual method's iterations.
+    Model.primal(0);
+    const int Status = Model.status();
     X.assign(static_cast<std::size_t>(P.NumCols), 0.0);
-    if (const double* Solution = Clp_getColSolution(Model); Solution != nullptr && Status == 0)
+    ObjVal = 0;
+    if (Raised(Control)) return TSolveStatus::ssStopped;
+    if (Status != 0) return Status == 1 ? TSolveStatus::ssInfeasible : TSolveStatus::ssFailed;
+    if (const double* Solution = Model.primalColumnSolution(); Solution != nullptr)
         std::copy(Solution, Solution + P.NumCols, X.begin());
-    ObjVal = Status == 0 ? Clp_getObjValue(Model) : 0;
-    Clp_deleteModel(Model);
-    return Status == 0 ? TSolveStatus::ssOptimal : Status == 1 ? TSolveStatus::ssInfeasible : TSolveStatus::ssFailed;
+    ObjVal = Model.objectiveValue();
+    return TSolveStatus::ssOptimal;
 }
 
 TSolveStatus SolveWithCbc(const TLinearProgram& P, const std::vector<CoinBigIndex>& Start, const IntArray& Index,
-                          const DoubArray& Value, const DoubArray& RowLower, const DoubArray& RowUpper, DoubArray& X,
-                          double& ObjVal)
+                          const DoubArray& Value, const DoubArray& RowLower, const DoubArray& RowUpper,
+                          const TSolveControl& Control, DoubArray& X, double& ObjVal)
 {
-    Cbc_Model* Model = Cbc_newModel();
-    if (Model == nullptr) return TSolveStatus::ssNotCreated;
-    Cbc_setLogLevel(Model, 0);
-    Cbc_loadProblem(Model, P.NumCols, P.NumRows, Start.data(), Index.data(), Value.data(), P.Lb.data(), P.Ub.data(),
-                    P.Obj.data(), RowLower.data(), RowUpper.data());
-    Cbc_setObjSense(Model, P.ObjSense);
+    OsiClpSolverInterface Solver;
+    Solver.messageHandler()->setLogLevel(0);
+    Solver.loadProblem(P.NumCols, P.NumRows, Start.data(), Index.data(), Value.data(), P.Lb.data(), P.Ub.data(),
+                       P.Obj.data(), RowLower.data(), RowUpper.data());
+    Solver.setObjSense(P.ObjSense);
     for (int c = 0; c < P.NumCols; ++c)
-        if (P.ColType[static_cast<std::size_t>(c)] != 'C') Cbc_setInteger(Model, c);
-    Cbc_solve(Model);
-    const bool Optimal = Cbc_isProvenOptimal(Model) != 0;
-    const bool Infeasible = Cbc_isProvenInfeasible(Model) != 0;
+        if (P.ColType[static_cast<std::size_t>(c)] != 'C') Solver.setInteger(c);
+    // The LP solver's own handler reaches the relaxations solved during preprocessing and cuts.
+    const TClpStop LpStop(Control.Stop);
+    Solver.getModelPtr()->passInEventHandler(&LpStop);
+
+    CbcModel Model(Solver);
+    const TCbcStop MipStop(Control.Stop);
+    Model.passInEventHandler(&MipStop);
+    CbcSolverUsefulData Data;
+    CbcMain0(Model, Data);
+    Model.setLogLevel(0);
+    Model.messageHandler()->setLogLevel(0);
+    std::vector<std::string> Args = {"orbench", "-log", "0"};
+    if (Control.TimeLimitSeconds > 0) {
+        Args.insert(Args.end(), {"-timeMode", "elapsed", "-seconds", std::to_string(Control.TimeLimitSeconds)});
+    }
+    Args.insert(Args.end(), {"-solve", "-quit"});
+    std::vector<const char*> Argv;
+    for (const std::string& Arg : Args) Argv.push_back(Arg.c_str());
+    CbcMain1(static_cast<int>(Argv.size()), Argv.data(), Model, nullptr, Data);
+
     X.assign(static_cast<std::size_t>(P.NumCols), 0.0);
-    if (const double* Solution = Cbc_getColSolution(Model); Solution != nullptr && Optimal)
+    ObjVal = 0;
+    if (Raised(Control)) return TSolveStatus::ssStopped;
+    const bool Optimal = Model.isProvenOptimal();
+    const bool TimeLimit = !Optimal && Model.isSecondsLimitReached();
+    const double* Solution = Model.bestSolution();
+    if ((Optimal || TimeLimit) && Solution != nullptr) {
         std::copy(Solution, Solution + P.NumCols, X.begin());
-    ObjVal = Optimal ? Cbc_getObjValue(Model) : 0;
-    Cbc_deleteModel(Model);
-    return Optimal ? TSolveStatus::ssOptimal : Infeasible ? TSolveStatus::ssInfeasible : TSolveStatus::ssFailed;
+        ObjVal = Model.getObjValue();
+    }
+    if (Optimal) return TSolveStatus::ssOptimal;
+    if (TimeLimit) return TSolveStatus::ssTimeLimit;
+    return Model.isProvenInfeasible() ? TSolveStatus::ssInfeasible : TSolveStatus::ssFailed;
 }
 
 }  // namespace
@@ -113,11 +182,15 @@ TSolveStatus SolveWithCbc(const TLinearProgram& P, const std::vector<CoinBigInde
 bool OpenSolverEnvironment()
 {
     // The libraries are linked in; opening checks that both solvers can make a problem.
-    Clp_Simplex* Lp = Clp_newModel();
-    Cbc_Model* Mip = Cbc_newModel();
-    const bool Ok = Lp != nullptr && Mip != nullptr;
-    if (Lp != nullptr) Clp_deleteModel(Lp);
-    if (Mip != nullptr) Cbc_deleteModel(Mip);
+    bool Ok = false;
+    try {
+        ClpSimplex Lp;
+        OsiClpSolverInterface Solver;
+        CbcModel Mip(Solver);
+        Ok = true;
+    } catch (...) {
+        Ok = false;
+    }
     EnvironmentOpen = Ok;
     return Ok;
 }
@@ -126,7 +199,7 @@ void CloseSolverEnvironment() { EnvironmentOpen = false; }
 
 bool SolverEnvironmentIsOpen() { return EnvironmentOpen; }
 
-TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, double& ObjVal)
+TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, double& ObjVal, const TSolveControl& Control)
 {
     if (!EnvironmentOpen) return TSolveStatus::ssNotCreated;
     CheckShape(Program);
@@ -138,8 +211,8 @@ TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, dou
     DoubArray RowUpper;
     RowBounds(Program, RowLower, RowUpper);
     const bool Mip = std::any_of(Program.ColType.begin(), Program.ColType.end(), [](char T) { return T != 'C'; });
-    return Mip ? SolveWithCbc(Program, Start, Index, Value, RowLower, RowUpper, X, ObjVal)
-               : SolveWithClp(Program, Start, Index, Value, RowLower, RowUpper, X, ObjVal);
+    return Mip ? SolveWithCbc(Program, Start, Index, Value, RowLower, RowUpper, Control, X, ObjVal)
+               : SolveWithClp(Program, Start, Index, Value, RowLower, RowUpper, Control, X, ObjVal);
 }
 
 std::string SolveStatusText(TSolveStatus Status)
@@ -149,6 +222,8 @@ std::string SolveStatusText(TSolveStatus Status)
     case TSolveStatus::ssNotCreated: return "the LP/MIP solver is not started";
     case TSolveStatus::ssInfeasible: return "the problem has no feasible solution";
     case TSolveStatus::ssFailed: return "the LP/MIP solver stopped without an optimal solution";
+    case TSolveStatus::ssStopped: return "stopped on request";
+    case TSolveStatus::ssTimeLimit: return "the time limit was reached before optimality was proven";
     }
     return "";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,15 @@ enum class TSolveStatus {
     ssNotCreated,   // the solver is not started: nothing was built, X and ObjVal untouched
     ssInfeasible,   // solved, no feasible point: X zero-filled
     ssFailed,       // the solver stopped without an optimum: X zero-filled
+    ssStopped,      // the stop flag was raised during the solve: X zero-filled
+    ssTimeLimit,    // a MIP reached its time limit: X holds the best solution found (zero-filled when none)
+};
+
+// How a solve may be cut short. The stop flag is read by the solvers at every simplex
+// iteration and at every branch-and-bound event, so a raised flag ends a solve soon.
+struct TSolveControl {
+    const std::atomic<bool>* Stop = nullptr;
+    double TimeLimitSeconds = 0;  // wall-clock seconds for a MIP; 0 means none
 };
 
 // The solver environment of the program: opened at start-up after the model root is created,
@@ -43,9 +53,11 @@ bool SolverEnvironmentIsOpen();
 // "Error: the LP/MIP solver could not be started!"
 extern const char* const SolverStartFailedMessage;
 
-// Solves the program (with CBC when it has column types, else with CLP), logging off. X is set
+// Solves the program (with CBC when it has column types, else with CLP's primal simplex), logging
+// off. X is set
 // to NumCols values, zero-filled before the solver's values are read.
-TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, double& ObjVal);
+TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, double& ObjVal,
+                                const TSolveControl& Control = {});
 
 std::string SolveStatusText(TSolveStatus Status);
 

@@ -1,16 +1,12 @@
 #include "Overlap.h"
 
-#include <algorithm>
-#include <atomic>
-#include <cmath>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
-#include <unordered_map>
+#include <cstdint>
+#include <memory>
+#include <utility>
 
 #include "ExactMatching.h"
 #include "OrbenchError.h"
+#include "PairRunner.h"
 
 namespace orbench {
 
@@ -19,41 +15,117 @@ namespace {
 // Solution values above this count as a matched pair; below it they are solver round-off.
 constexpr double MatchedValue = 1e-9;
 
-TSurgeryGroups GroupSurgeries(const TInstance& Instance, bool DeterministicDistance,
-                              std::unordered_map<const TSurgeryType*, double>& CoefVarOfType)
+// Numbers for pointers, in the order they are first seen: an open-addressing table, far cheaper
+// than a node-based map for the many short-lived lookups of grouping.
+class TPointerNumbers {
+public:
+    void Clear(std::size_t Expected)
+    {
+        std::size_t Capacity = 16;
+        while (Capacity < 2 * Expected) Capacity *= 2;
+        if (FKeys.size() < Capacity) {
+            FKeys.assign(Capacity, nullptr);
+            FValues.assign(Capacity, 0);
+        } else {
+            for (std::size_t Slot : FUsed) FKeys[Slot] = nullptr;
+        }
+        FUsed.clear();
+    }
+    std::size_t Size() const { return FUsed.size(); }
+    // The number of Key, and whether it was new (numbered Size() - 1).
+    std::pair<int, bool> Number(const void* Key)
+    {
+        if (2 * (FUsed.size() + 1) > FKeys.size()) Grow();
+        const std::size_t Mask = FKeys.size() - 1;
+        std::size_t Slot = Hash(Key) & Mask;
+        while (FKeys[Slot] != nullptr) {
+            if (FKeys[Slot] == Key) return {FValues[Slot], false};
+            Slot = (Slot + 1) & Mask;
+        }
+        FKeys[Slot] = Key;
+        FValues[Slot] = static_cast<int>(FUsed.size());
+        FUsed.push_back(Slot);
+        return {FValues[Slot], true};
+    }
+
+private:
+    static std::size_t Hash(const void* Key)
+    {
+        return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(Key) >> 4) * 0x9E3779B97F4A7C15ULL >> 17);
+    }
+    void Grow()
+    {
+        std::vector<const void*> Keys(FKeys.size() * 2, nullptr);
+        std::vector<int> Values(Keys.size(), 0);
+        std::vector<std::size_t> Used;
+        const std::size_t Mask = Keys.size() - 1;
+        for (std::size_t Old : FUsed) {
+            std::size_t Slot = Hash(FKeys[Old]) & Mask;
+            while (Keys[Slot] != nullptr) Slot = (Slot + 1) & Mask;
+            Keys[Slot] = FKeys[Old];
+            Values[Slot] = FValues[Old];
+            Used.push_back(Slot);
+        }
+        FKeys.swap(Keys);
+        FValues.swap(Values);
+        FUsed.swap(Used);
+    }
+
+    std::vector<const void*> FKeys = std::vector<const void*>(16, nullptr);
+    std::vector<int> FValues = std::vector<int>(16, 0);
+    std::vector<std::size_t> FUsed;  // occupied slots, in numbering order
+};
+
+// The surgeries of an instance grouped by type, each group with the number of its surgery type
+// among all types of the analysis (Types numbers them as they appear; CoefVars holds their
+// coefficients of variation, refreshed once per type).
+TSurgeryGroups GroupSurgeries(const TInstance& Instance, bool DeterministicDistance, TPointerNumbers& Types,
+                              std::vector<double>& CoefVars, TPointerNumbers& GroupOfType)
 {
     TSurgeryGroups Groups;
-    std::unordered_map<const TSurgeryType*, int> GroupOfType;
+    const std::size_t Surgeries = Instance.Surgeries.size();
+    GroupOfType.Clear(Surgeries);
+    Groups.GroupOfSurgery.reserve(Surgeries);
+    Groups.Expected.reserve(Surgeries);
+    Groups.CoefVar.reserve(Surgeries);
+    Groups.Count.reserve(Surgeries);
+    Groups.TypeOfGroup.reserve(Surgeries);
     for (const auto& Surgery : Instance.Surgeries) {
         const TSurgeryType* Type = Surgery->SurgeryType;
-        auto [It, Added] = GroupOfType.try_emplace(Type, static_cast<int>(Groups.Count.size()));
-        if (Added) {
-            double CoefVar = 0;
-            if (!DeterministicDistance) {
-                auto [Cv, New] = CoefVarOfType.try_emplace(Type, 0.0);
-                if (New) Cv->second = Type->Distribution->CalculateCoefVar();
-                CoefVar = Cv->second;
-            }
+        const auto [Group, NewGroup] = GroupOfType.Number(Type);
+        if (NewGroup) {
+            const auto [Number, NewType] = Types.Number(Type);
+            if (NewType) CoefVars.push_back(DeterministicDistance ? 0.0 : Type->Distribution->CalculateCoefVar());
             Groups.Expected.push_back(Type->Distribution->Expected);
-            Groups.CoefVar.push_back(CoefVar);
+            Groups.CoefVar.push_back(CoefVars[static_cast<std::size_t>(Number)]);
             Groups.Count.push_back(0);
+            Groups.TypeOfGroup.push_back(Number);
         }
-        ++Groups.Count[static_cast<std::size_t>(It->second)];
-        Groups.GroupOfSurgery.push_back(It->second);
+        ++Groups.Count[static_cast<std::size_t>(Group)];
+        Groups.GroupOfSurgery.push_back(Group);
     }
     for (int g : Groups.GroupOfSurgery) Groups.TotalExpected += Groups.Expected[static_cast<std::size_t>(g)];
+    SortGroups(Groups, false);  // the exact total comes with the fixed-point scale, or instead of it
     return Groups;
 }
 
-// The overlap of a pair through the matching LP: the proximity matrix, the LP, and the matched
-// expected durations read from the solution in row-major order.
-double SolverOverlap(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance, double EpsilonDist,
-                     int a, int b)
+std::string PairError(int a, int b, const std::string& What)
 {
+    return "The overlap of instances " + std::to_string(a) + " and " + std::to_string(b) +
+           " could not be computed: " + What;
+}
+
+// The matched expected durations of a pair through the matching LP: the proximity matrix, the
+// LP, and the surgeries of every matched pair read from the solution.
+void SolverMatched(const TSurgeryGroups& A, const TSurgeryGroups& B, bool DeterministicDistance, double EpsilonDist,
+                   int a, int b, const TSolveControl& Control, TExactSum& Matched)
+{
+    Matched.Clear();
     const std::size_t N = A.GroupOfSurgery.size();
     const std::size_t M = B.GroupOfSurgery.size();
-    const double Total = A.TotalExpected + B.TotalExpected;
-    if (N == 0 || M == 0) return 0;  // nothing can be matched
+    if (N == 0 || M == 0) return;  // nothing can be matched
+    if (!SolverEnvironmentIsOpen())
+        throw EOrbenchError(PairError(a, b, SolveStatusText(TSolveStatus::ssNotCreated) + "."));
     DoubDoubArray Proximity(N, DoubArray(M, 0.0));
     for (std::size_t i = 0; i < N; ++i) {
         const std::size_t g = static_cast<std::size_t>(A.GroupOfSurgery[i]);
@@ -64,101 +136,22 @@ double SolverOverlap(const TSurgeryGroups& A, const TSurgeryGroups& B, bool Dete
                 Proximity[i][j] = 1.0;
         }
     }
-    double ObjVal = 0;
+    std::vector<std::size_t> ColumnOf;
+    const TLinearProgram P = BuildSparseMatchingModel(Proximity, ColumnOf);
+    if (P.NumCols == 0) return;
     DoubArray X;
-    bool Solved = false;
-    try {
-        Solved = SolveMatchingNxM(Proximity, ObjVal, X);
-    } catch (const EOrbenchError& Error) {
-        throw EOrbenchError("The overlap of instances " + std::to_string(a) + " and " + std::to_string(b) +
-                            " could not be computed: " + Error.what());
+    double Objective = 0;
+    const TSolveStatus Status = SolveLinearProgram(P, X, Objective, Control);
+    if (Status == TSolveStatus::ssStopped) throw EStopRequested();
+    if (Status == TSolveStatus::ssNotCreated)
+        throw EOrbenchError(PairError(a, b, SolveStatusText(Status) + "."));
+    if (Status != TSolveStatus::ssOptimal)
+        throw EOrbenchError(PairError(a, b, "the matching problem was not solved (" + SolveStatusText(Status) + ")."));
+    for (std::size_t c = 0; c < ColumnOf.size(); ++c) {
+        if (X[c] <= MatchedValue) continue;
+        Matched.Add(A.Expected[static_cast<std::size_t>(A.GroupOfSurgery[ColumnOf[c] / M])]);
+        Matched.Add(B.Expected[static_cast<std::size_t>(B.GroupOfSurgery[ColumnOf[c] % M])]);
     }
-    if (!Solved)
-        throw EOrbenchError("The overlap of instances " + std::to_string(a) + " and " + std::to_string(b) +
-                            " could not be computed: " + SolveStatusText(TSolveStatus::ssNotCreated) + ".");
-    double Matched = 0;
-    for (std::size_t i = 0; i < N; ++i) {
-        for (std::size_t j = 0; j < M; ++j) {
-            if (X[i * M + j] > MatchedValue) {
-                Matched += A.Expected[static_cast<std::size_t>(A.GroupOfSurgery[i])];
-                Matched += B.Expected[static_cast<std::size_t>(B.GroupOfSurgery[j])];
-            }
-        }
-    }
-    return Total == 0 ? 0 : Matched / Total;
-}
-
-// Runs Pair(a, b, Worker) for every a < b, on Threads workers, and RowDone(a) on the calling
-// thread once row a is complete, rows in order.
-void ForEachPairByRows(int N, int Threads, const std::function<void(int, int, int)>& Pair,
-                       const TOverlapRowDone& RowDone)
-{
-    if (N < 2) return;
-    const int LastRow = N - 2;
-    const long long NumPairs = static_cast<long long>(N) * (N - 1) / 2;
-    Threads = static_cast<int>(std::min<long long>(Threads, NumPairs));
-    if (Threads <= 1) {
-        for (int a = 0; a <= LastRow; ++a) {
-            for (int b = a + 1; b < N; ++b) Pair(a, b, 0);
-            if (RowDone) RowDone(a, LastRow);
-        }
-        return;
-    }
-
-    std::vector<std::pair<int, int>> Pairs;
-    Pairs.reserve(static_cast<std::size_t>(NumPairs));
-    for (int a = 0; a <= LastRow; ++a)
-        for (int b = a + 1; b < N; ++b) Pairs.emplace_back(a, b);
-    std::vector<int> Remaining(static_cast<std::size_t>(LastRow) + 1);
-    for (int a = 0; a <= LastRow; ++a) Remaining[static_cast<std::size_t>(a)] = N - 1 - a;
-
-    std::atomic<std::size_t> Next{0};
-    std::atomic<bool> Abort{false};
-    std::mutex Lock;
-    std::condition_variable RowFinished;
-    std::exception_ptr Error;
-
-    auto Work = [&](int Worker) {
-        while (!Abort) {
-            const std::size_t k = Next++;
-            if (k >= Pairs.size()) break;
-            const auto [a, b] = Pairs[k];
-            try {
-                Pair(a, b, Worker);
-            } catch (...) {
-                const std::lock_guard<std::mutex> Guard(Lock);
-                if (!Error) Error = std::current_exception();
-                Abort = true;
-                RowFinished.notify_all();
-                break;
-            }
-            const std::lock_guard<std::mutex> Guard(Lock);
-            if (--Remaining[static_cast<std::size_t>(a)] == 0) RowFinished.notify_all();
-        }
-    };
-    std::vector<std::thread> Workers;
-    for (int w = 0; w < Threads; ++w) Workers.emplace_back(Work, w);
-    auto JoinAll = [&] {
-        for (std::thread& Worker : Workers)
-            if (Worker.joinable()) Worker.join();
-    };
-
-    try {
-        for (int a = 0; a <= LastRow; ++a) {
-            {
-                std::unique_lock<std::mutex> Guard(Lock);
-                RowFinished.wait(Guard, [&] { return Remaining[static_cast<std::size_t>(a)] == 0 || Abort; });
-                if (Abort) break;
-            }
-            if (RowDone) RowDone(a, LastRow);
-        }
-    } catch (...) {
-        Abort = true;
-        JoinAll();
-        throw;
-    }
-    JoinAll();
-    if (Error) std::rethrow_exception(Error);
 }
 
 }  // namespace
@@ -179,13 +172,15 @@ bool IsProximal(TDistribution& A, TDistribution& B, bool DeterministicDistance, 
     return IsProximalMoments(A.Expected, CoefVarA, B.Expected, CoefVarB, false, EpsilonDist);
 }
 
-TLinearProgram BuildMatchingModel(const DoubDoubArray& Weights)
+namespace {
+
+// Both matching models: every column, or only those of nonzero weight.
+TLinearProgram BuildMatching(const DoubDoubArray& Weights, bool Sparse, std::vector<std::size_t>* ColumnOf)
 {
     const int N = static_cast<int>(Weights.size());
     const int M = N == 0 ? 0 : static_cast<int>(Weights[0].size());
     TLinearProgram P;
     P.Name = "MatchingILP.lp";
-    P.NumCols = N * M;
     P.NumRows = N + M;
     P.ObjSense = -1;
     P.Rhs.assign(static_cast<std::size_t>(P.NumRows), 1.0);
@@ -193,6 +188,10 @@ TLinearProgram BuildMatchingModel(const DoubDoubArray& Weights)
     for (int i = 0; i < N; ++i) {
         for (int j = 0; j < M; ++j) {
             const double w = Weights[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+            if (Sparse && w == 0) continue;
+            if (ColumnOf != nullptr)
+                ColumnOf->push_back(static_cast<std::size_t>(i) * static_cast<std::size_t>(M) +
+                                    static_cast<std::size_t>(j));
             P.Obj.push_back(w);
             P.Lb.push_back(0);
             P.Ub.push_back(w);
@@ -204,20 +203,36 @@ TLinearProgram BuildMatchingModel(const DoubDoubArray& Weights)
             P.MatVal.push_back(1);
         }
     }
+    P.NumCols = static_cast<int>(P.Obj.size());
     return P;
 }
 
-bool SolveMatchingNxM(const DoubDoubArray& Weights, double& ObjVal, DoubArray& X)
+}  // namespace
+
+TLinearProgram BuildMatchingModel(const DoubDoubArray& Weights) { return BuildMatching(Weights, false, nullptr); }
+
+TLinearProgram BuildSparseMatchingModel(const DoubDoubArray& Weights, std::vector<std::size_t>& ColumnOf)
+{
+    ColumnOf.clear();
+    return BuildMatching(Weights, true, &ColumnOf);
+}
+
+bool SolveMatchingNxM(const DoubDoubArray& Weights, double& ObjVal, DoubArray& X, const TSolveControl& Control)
 {
     if (!SolverEnvironmentIsOpen()) return false;
-    const TLinearProgram P = BuildMatchingModel(Weights);
+    std::vector<std::size_t> ColumnOf;
+    const TLinearProgram P = BuildSparseMatchingModel(Weights, ColumnOf);
     DoubArray Solution;
     double Objective = 0;
-    const TSolveStatus Status = SolveLinearProgram(P, Solution, Objective);
+    const TSolveStatus Status = SolveLinearProgram(P, Solution, Objective, Control);
     if (Status == TSolveStatus::ssNotCreated) return false;
+    if (Status == TSolveStatus::ssStopped) throw EStopRequested();
     if (Status != TSolveStatus::ssOptimal)
         throw EOrbenchError("the matching problem was not solved (" + SolveStatusText(Status) + ").");
-    X = std::move(Solution);
+    const std::size_t N = Weights.size();
+    const std::size_t M = N == 0 ? 0 : Weights[0].size();
+    X.assign(N * M, 0.0);
+    for (std::size_t c = 0; c < ColumnOf.size(); ++c) X[ColumnOf[c]] = Solution[c];
     ObjVal = Objective;
     return true;
 }
@@ -230,33 +245,72 @@ void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray
     if (N < 2) return;
 
     // The moments are refreshed here, once per surgery type, so that the workers only read.
-    std::unordered_map<const TSurgeryType*, double> CoefVarOfType;
+    TPointerNumbers Types;
+    TPointerNumbers GroupOfType;
+    std::size_t AllSurgeries = 0;
+    for (const TInstance* Instance : List) AllSurgeries += Instance->Surgeries.size();
+    Types.Clear(AllSurgeries);
+    std::vector<double> CoefVars;
+    CoefVars.reserve(AllSurgeries);
     std::vector<TSurgeryGroups> Groups;
     Groups.reserve(static_cast<std::size_t>(N));
-    for (const TInstance* Instance : List) Groups.push_back(GroupSurgeries(*Instance, DeterministicDistance, CoefVarOfType));
+    double Work = 0;
+    for (const TInstance* Instance : List) {
+        Groups.push_back(GroupSurgeries(*Instance, DeterministicDistance, Types, CoefVars, GroupOfType));
+        Work += static_cast<double>(Groups.back().Expected.size());
+    }
 
-    int Threads = Settings.Threads > 0 ? Settings.Threads : static_cast<int>(std::thread::hardware_concurrency());
-    if (Threads < 1) Threads = 1;
-    std::vector<TExactMatcher> Matchers(static_cast<std::size_t>(Threads));
+    const bool Solver = Settings.Engine == TOverlapEngine::oeSolver;
+    TPairRunner Runner(N, Settings);
+    // A pair of the exact engine takes microseconds: small matrices are not worth a thread.
+    Runner.SetInline(!Solver && Work * (N - 1) < 4e5);
+    // The exact engine takes whole rows, whose proximal group pairs it finds at once.
+    Runner.SetChunk(Solver ? 1 : 0);
+    const std::size_t Workers = static_cast<std::size_t>(Runner.Workers());
+    std::vector<TExactMatcher> Matchers(Workers);
+    std::vector<TRowEdges> RowEdges(Workers);
+    std::vector<TExactSum> MatchedSums(Workers);
+    SetFixedScale(Groups);
+    TSolveControl Control;
+    Control.Stop = &Runner.StopFlag();
+    std::unique_ptr<TProximityIndex> Index;
+    if (!Solver)
+        Index = std::make_unique<TProximityIndex>(Groups, static_cast<int>(Types.Size()), DeterministicDistance,
+                                                  EpsilonDist);
 
-    ForEachPairByRows(
-        N, Threads,
-        [&](int a, int b, int Worker) {
-            const TSurgeryGroups& A = Groups[static_cast<std::size_t>(a)];
-            const TSurgeryGroups& B = Groups[static_cast<std::size_t>(b)];
-            double Value = 0;
-            if (Settings.Engine == TOverlapEngine::oeSolver) {
-                Value = SolverOverlap(A, B, DeterministicDistance, EpsilonDist, a, b);
-            } else {
-                const double Total = A.TotalExpected + B.TotalExpected;
-                const double Matched =
-                    Matchers[static_cast<std::size_t>(Worker)].MatchedExpected(A, B, DeterministicDistance, EpsilonDist);
-                Value = Total == 0 ? 0 : Matched / Total;
-            }
-            Overlap[static_cast<std::size_t>(b)][static_cast<std::size_t>(a)] = Value;
-            Overlap[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = Value;
-        },
-        RowDone);
+    const auto Store = [&Overlap](int a, int b, double Matched, double Total) {
+        const double Value = Total == 0 ? 0.0 : Matched / Total;
+        Overlap[static_cast<std::size_t>(b)][static_cast<std::size_t>(a)] = Value;
+        Overlap[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = Value;
+    };
+    try {
+        Runner.Run(
+            [&](int a, int b, int Worker) {
+                const TSurgeryGroups& A = Groups[static_cast<std::size_t>(a)];
+                const TSurgeryGroups& B = Groups[static_cast<std::size_t>(b)];
+                const std::size_t w = static_cast<std::size_t>(Worker);
+                if (Solver) {
+                    SolverMatched(A, B, DeterministicDistance, EpsilonDist, a, b, Control, MatchedSums[w]);
+                    Store(a, b, MatchedSums[w].Value(), PairTotal(A, B));
+                } else {
+                    const TRowEdges& Edges = RowEdges[w];
+                    const int First = Edges.Start[static_cast<std::size_t>(b)];
+                    const int Count = Edges.Start[static_cast<std::size_t>(b) + 1] - First;
+                    double Matched = 0;
+                    double Total = 0;
+                    Matchers[w].MatchEdges(A, B, Edges.Left.data() + First, Edges.Right.data() + First, Count, Matched,
+                                           Total);
+                    Store(a, b, Matched, Total);
+                }
+            },
+            RowDone,
+            [&](int a, int Worker) {
+                if (Index) Index->RowEdges(a, RowEdges[static_cast<std::size_t>(Worker)]);
+            });
+    } catch (...) {
+        Overlap.assign(static_cast<std::size_t>(N), DoubArray(static_cast<std::size_t>(N), 0.0));
+        throw;
+    }
 }
 
 }  // namespace orbench

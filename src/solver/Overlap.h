@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <vector>
 
 #include "LpSolver.h"
 #include "Model.h"
@@ -15,13 +17,27 @@ enum class TOverlapEngine { oeExact, oeSolver };
 bool TryTextToOverlapEngine(const std::string& Text, TOverlapEngine& Engine);
 
 struct TOverlapSettings {
+    TOverlapSettings(TOverlapEngine AEngine = TOverlapEngine::oeExact, int AThreads = 0)
+        : Engine(AEngine), Threads(AThreads)
+    {
+    }
+
     TOverlapEngine Engine = TOverlapEngine::oeExact;
     // Worker threads for the pairs; 0 means one per core.
     int Threads = 0;
+    // Asked on the caller's thread only, at least every 100 ms or so while the analysis or the
+    // selection runs (the caller's thread waits for the workers with a timeout). True ends the
+    // computation: the workers finish their current pair (a running LP or MIP is interrupted),
+    // and EStopRequested is thrown; nothing half-computed is returned. The desktop program passes
+    // a function that processes pending window events and returns its stop flag.
+    std::function<bool()> StopRequested;
+    // The selection gives up proving optimality after this many seconds (0: never) and returns
+    // the best set found so far, flagged as not proven optimal.
+    double SelectionTimeLimitSeconds = 0;
 };
 
-// Called on the caller's thread after all pairs (a, b > a) of row a are done, a = 0 .. N - 2.
-// It may throw to abandon the analysis (the workers are stopped first).
+// Called on the caller's thread after all pairs (a, b > a) of row a are done, a = 0 .. N - 2,
+// rows in order. It may throw to abandon the analysis (the workers are stopped first).
 using TOverlapRowDone = std::function<void(int Row, int LastRow)>;
 
 // Whether two surgeries are alike: their expected durations (days) differ by less than
@@ -33,14 +49,24 @@ bool IsProximal(TDistribution& A, TDistribution& B, bool DeterministicDistance, 
 // and bounds [0, w(i, j)]; N + M rows of sense 'L' and right-hand side 1; maximise.
 TLinearProgram BuildMatchingModel(const DoubDoubArray& Weights);
 
-// A maximum-weight matching between the rows and columns of Weights, solved as an LP. False
-// (X and ObjVal untouched) when the solver is not started; throws EOrbenchError when the solver
-// fails on the problem.
-bool SolveMatchingNxM(const DoubDoubArray& Weights, double& ObjVal, DoubArray& X);
+// The same LP without the columns of weight 0, which their bounds fix at 0: the other columns in
+// the same order, the same rows. ColumnOf receives, per column, its position i * M + j in the
+// full model.
+TLinearProgram BuildSparseMatchingModel(const DoubDoubArray& Weights, std::vector<std::size_t>& ColumnOf);
 
-// The overlap matrix of the list: for each pair the share of the two instances' total expected
-// duration carried by a largest set of one-to-one matched proximal surgery pairs (0 when both
-// totals are 0). Throws EOrbenchError naming the pair when a matching cannot be solved.
+// A maximum-weight matching between the rows and columns of Weights, solved as an LP (the sparse
+// model; X gets all N * M values, 0 for the columns left out). False (X and ObjVal untouched)
+// when the solver is not started; throws EStopRequested when Control's stop flag ended the solve
+// and EOrbenchError when the solver fails on the problem.
+bool SolveMatchingNxM(const DoubDoubArray& Weights, double& ObjVal, DoubArray& X, const TSolveControl& Control = {});
+
+// The overlap matrix of the list: for each pair Matched / Total, where Total is the correctly
+// rounded sum of the expected durations of both instances' surgeries and Matched that of the
+// surgeries of a largest set of one-to-one matched proximal surgery pairs (0 when Total is 0).
+// So every entry lies in [0, 1] and identical instances give exactly 1. The exact engine takes,
+// among the largest matchings, one of largest matched duration. Throws EOrbenchError naming the
+// pair when a matching cannot be solved, and EStopRequested when Settings.StopRequested asked to
+// stop. When it throws, Overlap is left as N x N zeros.
 void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray& Overlap, bool DeterministicDistance,
                     const TOverlapSettings& Settings = {}, const TOverlapRowDone& RowDone = {});
 

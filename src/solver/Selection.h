@@ -21,4 +21,11 @@ TLinearProgram BuildMinOverlapModel(const DoubDoubArray& Overlap, int N, int y);
 bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, double& ObjVal,
                                TOverlapEngine Engine = TOverlapEngine::oeExact);
 
+// The same with the engine, the stop request and the time limit of Settings. Throws
+// EStopRequested when Settings.StopRequested asked to stop (X and ObjVal untouched). When the
+// time limit ends the search first, X holds the best set found so far and ProvenOptimal (when
+// given) is set to false; otherwise it is set to true.
+bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, double& ObjVal,
+                               const TOverlapSettings& Settings, bool* ProvenOptimal = nullptr);
+
 }  // namespace orbench

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <random>
 
 #include "Overlap.h"
 #include "Selection.h"
@@ -55,6 +56,36 @@ TEST(MatchingModel, HasOneBoundedColumnPerPairAndOneRowPerSurgery)
         EXPECT_EQ((DoubArray{P.MatVal[e], P.MatVal[e + 1]}), (DoubArray{1, 1})) << c;
     }
     EXPECT_EQ(BuildMatchingModel({}).NumCols + BuildMatchingModel({}).NumRows, 0);
+}
+
+// The LP without the columns of weight 0 is the same LP: the same objective on random pairs, and
+// a solution that leaves every pair of weight 0 unmatched.
+TEST(MatchingModel, SparseAndFullModelsGiveTheSameObjective)
+{
+    std::mt19937 Rng(11);
+    for (int Round = 0; Round < 40; ++Round) {
+        const std::size_t N = 1 + Rng() % 12, M = 1 + Rng() % 12;
+        const unsigned Density = 1 + Rng() % 9;  // in tenths
+        DoubDoubArray W(N, DoubArray(M, 0.0));
+        for (auto& Row : W)
+            for (double& w : Row) w = Rng() % 10 < Density ? 1 : 0;
+        std::vector<std::size_t> ColumnOf;
+        const TLinearProgram Sparse = BuildSparseMatchingModel(W, ColumnOf);
+        ASSERT_EQ(ColumnOf.size(), static_cast<std::size_t>(Sparse.NumCols));
+        for (std::size_t c = 0; c < ColumnOf.size(); ++c) EXPECT_EQ(W[ColumnOf[c] / M][ColumnOf[c] % M], 1);
+        DoubArray Full;
+        double FullObjective = -1;
+        ASSERT_EQ(SolveLinearProgram(BuildMatchingModel(W), Full, FullObjective), TSolveStatus::ssOptimal);
+        DoubArray X;
+        double Objective = -1;
+        ASSERT_TRUE(SolveMatchingNxM(W, Objective, X));
+        EXPECT_NEAR(Objective, FullObjective, 1e-9) << Round;
+        ASSERT_EQ(X.size(), N * M);
+        for (std::size_t k = 0; k < X.size(); ++k)
+            if (W[k / M][k % M] == 0) {
+                EXPECT_EQ(X[k], 0) << Round;
+            }
+    }
 }
 
 TEST(MinOverlapModel, HasTheDocumentedShape)

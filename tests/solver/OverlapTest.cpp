@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <random>
 #include <thread>
 
 #include "ExactMatching.h"
+#include "ExactSum.h"
 #include "OrbenchError.h"
 #include "Overlap.h"
 #include "Selection.h"
@@ -90,6 +93,50 @@ double PairOverlap(TInstance* A, TInstance* B, double Eps, bool Deterministic, T
     AnalyzeOverlap(List, Eps, O, Deterministic, {Engine, 1});
     EXPECT_EQ(O, (DoubDoubArray{{0, O[0][1]}, {O[0][1], 0}}));
     return O[0][1];
+}
+
+std::uint64_t Bits(double Value) { return std::bit_cast<std::uint64_t>(Value); }
+
+// The exact sum of the terms rounded once (half to even), in any order of the terms; never -0.
+// The fixed-point sums the analysis uses agree with it to the bit.
+TEST(ExactSum, CorrectlyRoundedWhateverTheOrder)
+{
+    const double Ulp = std::ldexp(1.0, -52);
+    const std::vector<std::pair<std::vector<double>, double>> Cases = {
+        {{}, 0.0},
+        {std::vector<double>(10, 0.1), 1.0},  // a plain running sum gives 0.9999999999999999
+        {{1e100, 1.0, -1e100}, 1.0},
+        {{1.0, Ulp / 2}, 1.0},                           // halfway, to even below
+        {{1.0 + Ulp, Ulp / 2}, 1.0 + 2 * Ulp},           // halfway, to even above
+        {{1.0, Ulp / 2, std::ldexp(1.0, -106)}, 1.0 + Ulp},  // just past halfway
+        {{0.25, -0.25, -0.0}, 0.0},
+    };
+    for (const auto& [Terms, Expected] : Cases) {
+        std::vector<double> Order = Terms;
+        std::sort(Order.begin(), Order.end());
+        do {
+            TExactSum Sum;
+            for (double t : Order) Sum.Add(t);
+            EXPECT_EQ(Bits(Sum.Value()), Bits(Expected)) << Order.size() << " terms, first " << (Order.empty() ? 0 : Order[0]);
+        } while (std::next_permutation(Order.begin(), Order.end()));
+    }
+
+    std::mt19937 Rng(5);
+    std::uniform_real_distribution<double> Days(1e-4, 1.0);
+    for (int Round = 0; Round < 2000; ++Round) {
+        std::vector<double> Values(1 + Rng() % 50);
+        std::vector<int> Counts(Values.size());
+        for (std::size_t k = 0; k < Values.size(); ++k) Values[k] = Days(Rng), Counts[k] = 1 + static_cast<int>(Rng() % 7);
+        const int Exponent = FixedExponentFor(Values.data(), Values.size(), 16);
+        ASSERT_NE(Exponent, NoFixedExponent);
+        TExactSum Sum;
+        TWideInt Fixed = 0;
+        for (std::size_t k = 0; k < Values.size(); ++k) {
+            Sum.AddMultiple(Counts[k], Values[k]);
+            Fixed += static_cast<TWideInt>(Counts[k]) * ToFixed(Values[k], Exponent);
+        }
+        ASSERT_EQ(Bits(FixedToDouble(Fixed, Exponent)), Bits(Sum.Value())) << Round;
+    }
 }
 
 TEST(ExactMatching, AgreesWithBruteForceAndTheSolverOnRandomPairs)
@@ -190,6 +237,47 @@ TEST_F(OverlapAnalysis, ProximityAndMatchingEdgeCases)
     EXPECT_TRUE(IsProximal(*Calm->Distribution, *Wild->Distribution, true, 0.01));
     EXPECT_FALSE(IsProximal(*Calm->Distribution, *Wild->Distribution, false, 0.19));
     EXPECT_TRUE(IsProximal(*Calm->Distribution, *Wild->Distribution, false, 0.21));
+}
+
+// Matched and total are exact sums: identical instances overlap exactly 1 whatever the order of
+// their surgeries, and largest matchings with the same matched durations give the same value to
+// the bit, with either engine and in any order of the surgeries.
+TEST_F(OverlapAnalysis, ExactSumsGiveOneForIdenticalInstancesAndEqualValuesForTiedMatchings)
+{
+    std::mt19937 Rng(31);
+    std::uniform_real_distribution<double> Mean(0.01, 0.3), Cv(0.05, 0.5), Far(0.5, 0.9);
+    const TOverlapEngine Engines[] = {TOverlapEngine::oeExact, TOverlapEngine::oeSolver};
+    for (int Round = 0; Round < 30; ++Round) {
+        SCOPED_TRACE(Round);
+        std::vector<TSurgeryType*> Types;
+        for (int t = 0; t < 30; ++t) Types.push_back(AddType(CM, Mean(Rng), Cv(Rng)));
+        std::vector<TSurgeryType*> Drawn(5 + Rng() % 40);
+        for (auto& T : Drawn) T = Types[Rng() % Types.size()];
+        TInstance* A = AddInstance(CM, Drawn);
+        std::shuffle(Drawn.begin(), Drawn.end(), Rng);
+        TInstance* Same = AddInstance(CM, Drawn);
+        for (TOverlapEngine Engine : Engines)
+            for (bool Deterministic : {true, false}) EXPECT_EQ(PairOverlap(A, Same, 1e-9, Deterministic, Engine), 1.0);
+
+        // Twin types of one mean both fit b1 (deterministic distance, epsilon 0.01): every
+        // largest matching pairs one twin with b1 and a3 with b2. Far types stay unmatched.
+        const double x = Mean(Rng), z = x + 0.05 + Mean(Rng);
+        TSurgeryType* Twin1 = AddType(CM, x, 0.1);
+        TSurgeryType* Twin2 = AddType(CM, x, 0.3);
+        std::vector<TSurgeryType*> Left = {Twin1, Twin2, AddType(CM, z, 0.2), AddType(CM, Far(Rng), 0.2),
+                                           AddType(CM, Far(Rng), 0.2)};
+        std::vector<TSurgeryType*> Right = {AddType(CM, x + 0.004, 0.2), AddType(CM, z - 0.003, 0.2),
+                                            AddType(CM, Far(Rng) + 1, 0.2)};
+        const double Expected = PairOverlap(AddInstance(CM, Left), AddInstance(CM, Right), 0.01, true, Engines[0]);
+        EXPECT_GT(Expected, 0);
+        for (int Shuffle = 0; Shuffle < 4; ++Shuffle) {
+            std::shuffle(Left.begin(), Left.end(), Rng);
+            std::shuffle(Right.begin(), Right.end(), Rng);
+            TInstance* L = AddInstance(CM, Left);
+            TInstance* R = AddInstance(CM, Right);
+            for (TOverlapEngine Engine : Engines) EXPECT_EQ(Bits(PairOverlap(L, R, 0.01, true, Engine)), Bits(Expected));
+        }
+    }
 }
 
 class GeneratedOverlap : public OverlapAnalysis {
