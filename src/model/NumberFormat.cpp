@@ -140,7 +140,7 @@ bool FastFixed(double Value, int Decimals, std::string& Text)  // appends to Tex
     } else {
         *--p = static_cast<char>('0' + IntegerPart);
     }
-    if (std::signbit(Value)) *--p = '-';
+    if (std::signbit(Value) && Rounded != 0) *--p = '-';  // a value that prints as zero has no sign
     Text.append(p, End);
     return true;
 }

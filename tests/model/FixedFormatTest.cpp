@@ -15,11 +15,14 @@ std::string Reference(double Value, int Decimals)
 {
     char Buffer[400];
     const auto Result = std::to_chars(Buffer, Buffer + sizeof Buffer, Value, std::chars_format::fixed, Decimals);
-    return std::string(Buffer, Result.ptr);
+    std::string Text(Buffer, Result.ptr);
+    // No output holds a negative zero: a value that prints as zero prints without its sign.
+    if (Text[0] == '-' && Text.find_first_of("123456789") == std::string::npos) Text.erase(0, 1);
+    return Text;
 }
 
 // Fixed notation gives exactly the digits of std::to_chars: exact halfway cases round to even,
-// signs (-0 included) stay, and values beyond the fast path's range take the general one.
+// signs stay except on a value that prints as zero, and values beyond the fast path's range take the general one.
 TEST(FixedFormat, SameDigitsAsToChars)
 {
     const double Cases[] = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.0009765625, 0.125, 0.375, 1e-10, -1e-10, 0.1,

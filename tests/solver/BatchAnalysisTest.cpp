@@ -45,12 +45,14 @@ std::string Sha256Hex(const std::string& Bytes)
     return Hex;
 }
 
-// "sha256  relative/path" for every file under Dir, sorted by path (as sha256sum writes them).
+// "sha256  relative/path" for every file under Dir, sorted by path (as sha256sum writes them),
+// but for the run's manifest.json, which records the time the run took.
 TLines ChecksumList(const std::string& Dir)
 {
     std::vector<std::string> Paths;
     for (const auto& Entry : fs::recursive_directory_iterator(Dir))
-        if (Entry.is_regular_file()) Paths.push_back(fs::relative(Entry.path(), Dir).string());
+        if (Entry.is_regular_file() && fs::relative(Entry.path(), Dir) != "manifest.json")
+            Paths.push_back(fs::relative(Entry.path(), Dir).string());
     std::sort(Paths.begin(), Paths.end());
     TLines Lines;
     for (const std::string& Path : Paths) Lines.push_back(Sha256Hex(testing::ReadAll(Dir + "/" + Path)) + "  " + Path);
