@@ -246,6 +246,9 @@ int CommandOverlap(const TParsedArgs& Args, TRun& Run)
     const int K = Select ? AtLeast(Args.Value("--select"), "--select", 1) : 0;
     TOverlapSettings Settings;
     Settings.Engine = Engine(Args);
+    Settings.StopRequested = CliStopRequested;  // looked at after every pair, and inside the solvers
+    const std::string TimeLimit = Args.Value("--time-limit", "");
+    if (!TimeLimit.empty()) Settings.SelectionTimeLimitSeconds = Positive(TimeLimit, "--time-limit");
     const std::string Report = Args.Has("--report") ? Path(Args.Value("--report"), "--report") : "";
     const std::string CaseMixFile = Path(Args.Required("--casemix"), "--casemix");
     for (const std::string& FileName : Args.Positionals) Path(FileName, "INSTANCE_FILE");
@@ -255,9 +258,7 @@ int CommandOverlap(const TParsedArgs& Args, TRun& Run)
 
     const TStopRequestScope StopScope;
     DoubDoubArray Overlap;
-    AnalyzeOverlap(CaseMix.Instances, Epsilon, Overlap, Deterministic, Settings, [](int, int) {
-        if (CliStopRequested()) throw ECliStopped{};
-    });
+    AnalyzeOverlap(CaseMix.Instances, Epsilon, Overlap, Deterministic, Settings);
     for (const DoubArray& Row : Overlap) {
         std::string Line;
         for (std::size_t j = 0; j < Row.size(); ++j) {
@@ -272,7 +273,11 @@ int CommandOverlap(const TParsedArgs& Args, TRun& Run)
     double ObjVal = 0;
     bool Applied = false;
     if (Select) {
-        Applied = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, Settings.Engine);
+        bool Proven = true;
+        Applied = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, Settings, &Proven);
+        if (Applied && !Proven)
+            PrintError(Prefix + "the selection is not proven optimal: the time limit of " + TimeLimit +
+                       " s ended the search first; the best set found is shown");
         if (Applied) {
             std::string Chosen = "chosen:";
             for (int i = 0; i < N; ++i)
@@ -291,18 +296,17 @@ int CommandOverlap(const TParsedArgs& Args, TRun& Run)
     return Select && !Applied ? ExitIncomplete : ExitSuccess;
 }
 
-// An output stream buffer over a C stream that is also a check point: a write after Ctrl-C throws
+// An output stream buffer over a sink that is also a check point: a write after Ctrl-C throws
 // ECliStopped (the scenario writer hands its text over in pieces of about 1 MB).
 class TStoppableOutput : public std::streambuf {
 public:
-    TStoppableOutput(std::FILE* File, std::string Name) : FFile(File), FName(std::move(Name)) {}
+    explicit TStoppableOutput(TWriteSink Sink) : FSink(std::move(Sink)) {}
 
 protected:
     std::streamsize xsputn(const char* Bytes, std::streamsize Size) override
     {
         if (CliStopRequested()) throw ECliStopped{};
-        if (std::fwrite(Bytes, 1, static_cast<std::size_t>(Size), FFile) != static_cast<std::size_t>(Size))
-            throw EOutputError(FName + ": " + std::strerror(errno));
+        FSink(Bytes, static_cast<std::size_t>(Size));
         return Size;
     }
     int_type overflow(int_type Ch) override
@@ -314,32 +318,17 @@ protected:
     }
 
 private:
-    std::FILE* FFile;
-    std::string FName;
+    TWriteSink FSink;
 };
 
-// Writes through Write into FileName atomically: the bytes go to FileName.part~, which takes the
-// final name only when everything was written; on an error or a stop it is removed.
-void WriteFileAtomically(const std::string& FileName, const std::function<void(std::ostream&)>& Write)
+// Writes through Write into a stream: the stream's text goes to Sink; the stream's own exceptions
+// (a write error, a stop) reach the caller.
+void WriteToSink(const TWriteSink& Sink, const std::function<void(std::ostream&)>& Write)
 {
-    const std::string TempName = FileName + ".part~";
-    std::FILE* File = std::fopen(TempName.c_str(), "wb");
-    if (File == nullptr) throw EOutputError(FileName + ": " + std::strerror(errno));
-    try {
-        TStoppableOutput Buffer(File, FileName);
-        std::ostream Out(&Buffer);
-        Out.exceptions(std::ios::badbit);  // the buffer's own exceptions reach the caller
-        Write(Out);
-    } catch (...) {
-        std::fclose(File);
-        std::remove(TempName.c_str());
-        throw;
-    }
-    if (std::fclose(File) != 0 || std::rename(TempName.c_str(), FileName.c_str()) != 0) {
-        const int Errno = errno;
-        std::remove(TempName.c_str());
-        throw EOutputError(FileName + ": " + std::strerror(Errno));
-    }
+    TStoppableOutput Buffer(Sink);
+    std::ostream Out(&Buffer);
+    Out.exceptions(std::ios::badbit);
+    Write(Out);
 }
 
 int CommandSample(const TParsedArgs& Args, TRun& Run)
@@ -356,15 +345,19 @@ int CommandSample(const TParsedArgs& Args, TRun& Run)
     TUniformGenerator Sampler(Run.Seed);
     const TStopRequestScope StopScope;
     if (!OutFile.empty()) {
-        WriteFileAtomically(OutFile, [&](std::ostream& Out) {
-            WriteDurationScenarios(Out, Instances, Scenarios, Sampler, "\r\n");
+        // A file appears only when it is complete (also after Ctrl-C or a full disk).
+        WriteFileStreamed(OutFile, [&](const TWriteSink& Put) {
+            WriteToSink(Put, [&](std::ostream& Out) {
+                WriteDurationScenarios(Out, Instances, Scenarios, Sampler, "\r\n");
+            });
         });
         return ExitSuccess;
     }
-    TStoppableOutput Buffer(stdout, "stdout");
-    std::ostream Out(&Buffer);
-    Out.exceptions(std::ios::badbit);
-    WriteDurationScenarios(Out, Instances, Scenarios, Sampler, "\n");
+    const auto ToStdout = [](const char* Bytes, std::size_t Size) {
+        if (std::fwrite(Bytes, 1, Size, stdout) != Size)
+            throw EOutputError(std::string("stdout: ") + std::strerror(errno));
+    };
+    WriteToSink(ToStdout, [&](std::ostream& Out) { WriteDurationScenarios(Out, Instances, Scenarios, Sampler, "\n"); });
     if (std::fflush(stdout) != 0) throw EOutputError(std::string("stdout: ") + std::strerror(errno));
     return ExitSuccess;
 }
@@ -569,7 +562,7 @@ const std::vector<TCommand>& Commands()
          CommandTheoreticalCaseMix},
         {{"overlap",
           "overlap --casemix FILE [--epsilon E] [--deterministic] [--select K] [--engine exact|solver] "
-          "[--report OUT] INSTANCE_FILE...",
+          "[--time-limit S] [--report OUT] INSTANCE_FILE...",
           "print the overlap matrix of instance files; optionally select the least overlapping",
           {{"--casemix", "FILE", "the case mix the instances were drawn from", ""},
            EpsilonOption,
@@ -577,6 +570,10 @@ const std::vector<TCommand>& Commands()
            {"--select", "K", "choose K instances (at least 1, fewer than the files) with the smallest largest overlap",
             "no selection"},
            {"--engine", "exact|solver", "how overlap and selection are computed", "exact"},
+           {"--time-limit", "S",
+            "seconds the selection may search (greater than 0); when they run out, the best set found is shown and "
+            "a line on stderr says it is not proven optimal",
+            "none: the selection is exact"},
            {"--report", "OUT", "write the overlap report to OUT", "none"}},
           "INSTANCE_FILE",
           "instance files, in the order of the matrix",

@@ -98,14 +98,13 @@ bool PrepareJob(const TParsedArgs& Args, TPlotJob& Job)
     if (!Job.Overlap) return false;
 
     const TStopRequestScope StopScope;
-    AnalyzeOverlap(Job.CaseMix->Instances, Epsilon, Job.Matrix, Args.Has("--deterministic"), Settings, [](int, int) {
-        if (CliStopRequested()) throw ECliStopped{};
-    });
+    Settings.StopRequested = CliStopRequested;
+    AnalyzeOverlap(Job.CaseMix->Instances, Epsilon, Job.Matrix, Args.Has("--deterministic"), Settings);
     if (!Select) return false;
     const int N = Job.CaseMix->Instances.Count();
     DoubArray X;
     double ObjVal = 0;
-    if (!SelectMinOverlapInstances(Job.Matrix, N, K, X, ObjVal, Settings.Engine)) {
+    if (!SelectMinOverlapInstances(Job.Matrix, N, K, X, ObjVal, Settings)) {
         PrintError("Cannot select " + std::to_string(K) + " of " + std::to_string(N) + " instances");
         return true;
     }

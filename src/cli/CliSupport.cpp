@@ -132,6 +132,9 @@ int ReportCurrentError()
     } catch (const ECliStopped&) {
         PrintError(Prefix + "stopped by Ctrl-C");
         return ExitInterrupted;
+    } catch (const EStopRequested&) {  // the overlap engine, asked through CliStopRequested
+        PrintError(Prefix + "stopped by Ctrl-C");
+        return ExitInterrupted;
     } catch (const ECliError& Error) {
         if (*Error.what() != '\0') PrintError(Prefix + Error.what());
         return ExitBadInput;

@@ -59,11 +59,10 @@ void RequireReplaceableTarget(const std::string& FileName)
     if (!Kind.empty()) throw EOutputError(FileName + ": not a regular file (" + Kind + ")");
 }
 
-// Writes all of Content to the open file Fd; 0 or the error number.
-int WriteAll(int Fd, const std::string& Content)
+// Writes all of the Size bytes to the open file Fd; 0 or the error number.
+int WriteAll(int Fd, const char* Data, std::size_t Size)
 {
-    const char* Data = Content.data();
-    std::size_t Left = Content.size();
+    std::size_t Left = Size;
     while (Left > 0) {
         const ssize_t Written = ::write(Fd, Data, Left);
         if (Written < 0) {
@@ -154,6 +153,17 @@ void WriteTextFile(const std::string& FileName, const std::string& Content)
 void WriteTextFile(const std::string& FileName, const std::string& Content,
                    const std::function<std::string()>& NextTag)
 {
+    WriteFileStreamed(FileName, [&Content](const TWriteSink& Put) { Put(Content.data(), Content.size()); }, NextTag);
+}
+
+void WriteFileStreamed(const std::string& FileName, const std::function<void(const TWriteSink& Put)>& Write)
+{
+    WriteFileStreamed(FileName, Write, RandomTag);
+}
+
+void WriteFileStreamed(const std::string& FileName, const std::function<void(const TWriteSink& Put)>& Write,
+                       const std::function<std::string()>& NextTag)
+{
     if (FileName.empty()) throw EOutputError("the name of the file to write is empty");
     RequireReplaceableTarget(FileName);
     // O_EXCL with O_CREAT never opens what is already there, a link included; the writer takes
@@ -167,9 +177,20 @@ void WriteTextFile(const std::string& FileName, const std::string& Content,
         Fd = ::open(TempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (Fd < 0 && errno != EEXIST) throw EOutputError(FileName + ": " + std::strerror(errno));
     }
-    int Errno = WriteAll(Fd, Content);
-    if (::close(Fd) != 0 && Errno == 0) Errno = errno;
-    if (Errno != 0) {
+    // Whatever ends the writing early (a write error, the writer's own exception) removes the
+    // temporary file and leaves the target as it was.
+    try {
+        Write([Fd, &FileName](const char* Bytes, std::size_t Size) {
+            if (const int Errno = WriteAll(Fd, Bytes, Size); Errno != 0)
+                throw EOutputError(FileName + ": " + std::strerror(Errno));
+        });
+    } catch (...) {
+        ::close(Fd);
+        ::unlink(TempName.c_str());
+        throw;
+    }
+    if (::close(Fd) != 0) {
+        const int Errno = errno;
         ::unlink(TempName.c_str());
         throw EOutputError(FileName + ": " + std::strerror(Errno));
     }
@@ -180,7 +201,7 @@ void WriteTextFile(const std::string& FileName, const std::string& Content,
         throw;
     }
     if (std::rename(TempName.c_str(), FileName.c_str()) != 0) {
-        Errno = errno;
+        const int Errno = errno;
         ::unlink(TempName.c_str());
         throw EOutputError(FileName + ": " + std::strerror(Errno));
     }

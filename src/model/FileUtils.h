@@ -35,6 +35,14 @@ void WriteTextFile(const std::string& FileName, const std::string& Content);
 void WriteTextFile(const std::string& FileName, const std::string& Content,
                    const std::function<std::string()>& NextTag);
 
+// The same with the content handed over in pieces: Write calls Put for each piece, in order. Put
+// throws EOutputError when a piece cannot be written; whatever Write throws ends the writing, and
+// the temporary file is removed, so FileName is only ever replaced by a complete file.
+using TWriteSink = std::function<void(const char* Bytes, std::size_t Size)>;
+void WriteFileStreamed(const std::string& FileName, const std::function<void(const TWriteSink& Put)>& Write);
+void WriteFileStreamed(const std::string& FileName, const std::function<void(const TWriteSink& Put)>& Write,
+                       const std::function<std::string()>& NextTag);
+
 // The longest piece of a file name that goes into the name of its temporary file.
 constexpr std::size_t MaxTemporaryBaseLength = 200;
 

@@ -403,8 +403,17 @@ TEST_F(Cli, CtrlCStopsSampleWithoutLeavingAFile)
     }
     const auto Start = std::chrono::steady_clock::now();
     const auto Elapsed = [&Start] { return std::chrono::steady_clock::now() - Start; };
-    std::error_code Ec;
-    while ((fs::file_size(Work.File("s.csv.part~"), Ec) == 0 || Ec) && Elapsed() < std::chrono::seconds(30))
+    // Wait until the scenarios flow into the temporary file (".s.csv.<tag>.part~").
+    const auto Writing = [this] {
+        std::error_code Ec;
+        for (const auto& Entry : fs::directory_iterator(Work.Path(), Ec)) {
+            const std::string Name = Entry.path().filename().string();
+            if (Name.starts_with(".s.csv.") && Name.ends_with(".part~") && fs::file_size(Entry.path(), Ec) > 0)
+                return true;
+        }
+        return false;
+    };
+    while (!Writing() && Elapsed() < std::chrono::seconds(30))
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     ASSERT_EQ(kill(Child, SIGINT), 0);
     int Status = 0;
