@@ -389,12 +389,23 @@ void TOverlapWindow::Analyze()
     }
     DoubArray X;
     double ObjVal = 0;
+    // A long selection (the solver's MIP) can be stopped like the analysis; the gauge then only
+    // says that work is going on.
+    FGauge->setRange(0, 0);
+    SetRunning(true);
+    bool Selected = false;
     try {
-        if (!SelectMinOverlapInstances(FOverlap, N, y, X, ObjVal, Settings.Engine)) return;
-    } catch (const std::exception& Error) {
-        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        Selected = SelectMinOverlapInstances(FOverlap, N, y, X, ObjVal, Settings);
+    } catch (...) {
+        SetRunning(false);
+        if (FStopRequested)
+            AddMessage("Selection stopped: no instance was chosen.");
+        else
+            ShowMessageBox(this, TBoxKind::Error, CurrentErrorText());
         return;
     }
+    SetRunning(false);
+    if (!Selected) return;
     FMaxOverlapL->setText(FromModel(FormatGeneral(X[0])));
     const bool Remove = FRemoveInstancesCB->isChecked();
     QStringList Chosen;
