@@ -201,14 +201,19 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
 bool RunCaseMix(TCaseMix& CaseMix, const std::string& DirName, const TRunSettings& Settings,
                 const TBatchInputs& Inputs, const TRunKind& Kind, TBatchHost& Host, TBatchResult& Result)
 {
-    const auto Saved = [&Settings, &Inputs](const TInstance& Instance) {
-        if (Inputs.SaveInstances && Settings.Recorder != nullptr) Settings.Recorder->InstanceWritten(Instance);
+    // Each finished instance is saved at once, as the generator would save it; its digest comes from
+    // the bytes written.
+    const auto Save = [&Settings, &Inputs](const TInstance& Instance) {
+        if (!Inputs.SaveInstances) return;
+        const std::string Text = Instance.FileText();
+        WriteTextFile(Instance.FileName, Text);
+        if (Settings.Recorder != nullptr) Settings.Recorder->InstanceWritten(Instance, Text);
     };
     for (const std::string& Entry : Inputs.NumORdays) {
         const int NumORdays = ReadInteger(Entry, "Number of operating rooms");
         if (!CaseMix.GenerateInstances(Settings.LoadList, 0, Settings.NumInstancesPerLoad, NumORdays,
-                                       Settings.MaxAbsDeviationFromLoad, Inputs.SaveInstances, DirName,
-                                       Kind.GenerateOnTheFly, Saved, Inputs.MaxDraws)) {
+                                       Settings.MaxAbsDeviationFromLoad, false, DirName, Kind.GenerateOnTheFly, Save,
+                                       Inputs.MaxDraws)) {
             Host.AddMessage("Could not generate all instances for case mix " + CaseMix.Name +
                             ", #ORdays: " + std::to_string(NumORdays));
             Result.DrawLimitPassed = true;

@@ -215,15 +215,32 @@ std::string ManifestToJson(const TManifest& Manifest)
                                    {"surgery_types", CM.NumSurgeryTypes},
                                    {"capacity_minutes", CM.CapacityORinMinutes},
                                    {"sha256", CM.Sha256}});
-    J["files"] = TJson::array();
-    for (const TManifestFile& F : Manifest.Files) J["files"].push_back(FileToJson(F));
+    // The list of files (tens of thousands after a theoretical batch) is written entry by entry into
+    // the place of a marker, rather than built as one document.
+    const std::string FilesMarker = "\x01files\x01";
+    J["files"] = FilesMarker;
     J["messages"] = Manifest.Messages;
     J["stopped"] = Manifest.Stopped;
     J["draw_limit_passed"] = Manifest.DrawLimitPassed;
     J["error"] = Manifest.Error;
     J["elapsed_seconds"] = Manifest.ElapsedSeconds;
     // Line breaks appear only between elements (breaks inside texts are escaped).
-    const std::string Dumped = J.dump(2, ' ', false, TJson::error_handler_t::replace);
+    std::string Dumped = J.dump(2, ' ', false, TJson::error_handler_t::replace);
+    std::string Files = "[]";
+    if (!Manifest.Files.empty()) {
+        Files = "[";
+        for (std::size_t i = 0; i < Manifest.Files.size(); ++i) {
+            Files += i == 0 ? "\n    " : ",\n    ";
+            // An entry as it stands at the third level of the document: every line indented by four.
+            for (const char Ch : FileToJson(Manifest.Files[i]).dump(2, ' ', false, TJson::error_handler_t::replace)) {
+                Files += Ch;
+                if (Ch == '\n') Files += "    ";
+            }
+        }
+        Files += "\n  ]";
+    }
+    const std::string DumpedMarker = TJson(FilesMarker).dump();
+    Dumped.replace(Dumped.find(DumpedMarker), DumpedMarker.size(), Files);
     std::string Result;
     Result.reserve(Dumped.size() + Dumped.size() / 16);
     for (const char Ch : Dumped) {
@@ -297,6 +314,10 @@ TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string Prog
                                      TManifestSettings Settings)
     : FRoot(std::move(RootDirectory)), FStart(std::chrono::steady_clock::now())
 {
+    FWorkingDirectory = fs::current_path();
+    FAbsoluteRoot = (FWorkingDirectory / FRoot).lexically_normal();
+    if (!FAbsoluteRoot.has_filename()) FAbsoluteRoot = FAbsoluteRoot.parent_path();  // a trailing '/'
+
     FManifest.ProgramVersion = std::move(ProgramVersion);
     FManifest.Run = std::move(Run);
     FManifest.Settings = std::move(Settings);
@@ -304,9 +325,17 @@ TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string Prog
 
 std::string TManifestRecorder::RelativePath(const std::string& FileName) const
 {
-    fs::path Root = fs::absolute(FRoot).lexically_normal();
-    if (!Root.has_filename()) Root = Root.parent_path();  // a trailing '/'
-    const fs::path Relative = fs::absolute(FileName).lexically_normal().lexically_relative(Root);
+    // The run's own names are the root, the case mix's folder and a plain file name: the part after
+    // the root as it stands, as long as it holds no step that normalising would change.
+    const std::string Root = IncludeTrailingPathDelimiter(FRoot);
+    if (FRoot.size() > 0 && FileName.size() > Root.size() && FileName.starts_with(Root)) {
+        const std::string Rest = FileName.substr(Root.size());
+        const std::string Slashed = "/" + Rest + "/";
+        if (Slashed.find("//") == std::string::npos && Slashed.find("/./") == std::string::npos &&
+            Slashed.find("/../") == std::string::npos)
+            return Rest;
+    }
+    const fs::path Relative = (FWorkingDirectory / FileName).lexically_normal().lexically_relative(FAbsoluteRoot);
     if (!IsInsidePath(Relative.generic_string()))
         throw EOrbenchError("\"" + FileName + "\" lies outside the run's directory \"" + FRoot + "\".");
     return Relative.generic_string();
@@ -319,18 +348,19 @@ TManifestFile& TManifestRecorder::Entry(const std::string& Path)
     return FManifest.Files[It->second];
 }
 
-void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind)
+void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind,
+                                       std::string Sha256)
 {
     TManifestFile Record;
     Record.Path = Path;
     Record.Kind = Kind;
-    Record.Sha256 = Sha256HexOfFile(Instance.FileName);
+    Record.Sha256 = std::move(Sha256);
     Record.CaseMix = Instance.CaseMix != nullptr ? Instance.CaseMix->Name : "";
     Record.NumberOfORs = Instance.NumberOfORs;
     Record.DesiredLoad = Instance.DesiredLoad;
     Record.Load = Instance.Load;
     Record.NumberOfSurgeries = static_cast<int>(Instance.Surgeries.size());
-    Entry(Path) = Record;
+    Entry(Path) = std::move(Record);
 }
 
 void TManifestRecorder::CaseMixRead(const TCaseMix& CaseMix)
@@ -341,12 +371,17 @@ void TManifestRecorder::CaseMixRead(const TCaseMix& CaseMix)
 
 void TManifestRecorder::InstanceWritten(const TInstance& Instance)
 {
-    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkInstance);
+    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkInstance,
+                   Sha256HexOfFile(Instance.FileName));
+}
+
+void TManifestRecorder::InstanceWritten(const TInstance& Instance, const std::string& FileText)
+{
+    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkInstance, Sha256Hex(FileText));
 }
 
 void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TInstance& Instance)
 {
-    if (FileExists(OldFileName) || !FileExists(Instance.FileName)) return;
     const std::string OldPath = RelativePath(OldFileName);
     const std::string NewPath = RelativePath(Instance.FileName);
     // The entry keeps its place in the list; an entry recorded under the new name before goes.
@@ -359,7 +394,11 @@ void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TIn
     FPositions.erase(OldPath);
     FPositions[NewPath] = Position;
     FManifest.Files[Position].Path = NewPath;
-    RecordInstance(NewPath, Instance, TManifestFileKind::fkMarkedInstance);
+    // A rename keeps the bytes: the digest recorded for the old name holds (one never recorded is
+    // taken from the file).
+    std::string Digest = FManifest.Files[Position].Sha256;
+    if (Digest.empty()) Digest = Sha256HexOfFile(Instance.FileName);
+    RecordInstance(NewPath, Instance, TManifestFileKind::fkMarkedInstance, std::move(Digest));
 }
 
 void TManifestRecorder::ReportWritten(const std::string& FileName)

@@ -34,6 +34,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -136,11 +137,12 @@ public:
     // A case mix the run uses, with the digest its reader took of the file (TCaseMix::FileSha256);
     // a case mix made in memory has no file and no digest.
     void CaseMixRead(const TCaseMix& CaseMix);
-    // The instance was saved under its FileName.
+    // The instance was saved under its FileName (with the bytes FileText, when given; else the
+    // file is read for its digest).
     void InstanceWritten(const TInstance& Instance);
-    // The instance's file was renamed from OldFileName to its FileName (the REMOVE_ form). Only
-    // a rename that took place counts: when OldFileName still exists or FileName does not, the
-    // recorded files stay as they are.
+    void InstanceWritten(const TInstance& Instance, const std::string& FileText);
+    // The instance's file was renamed from OldFileName to its FileName (the REMOVE_ form). To be
+    // called only after a rename that took place (a failed one leaves the record as it is).
     void InstanceMarked(const std::string& OldFileName, const TInstance& Instance);
     void ReportWritten(const std::string& FileName);
     void Message(const std::string& Text);
@@ -153,9 +155,12 @@ public:
 private:
     std::string RelativePath(const std::string& FileName) const;
     TManifestFile& Entry(const std::string& RelativePath);
-    void RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind);
+    void RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind,
+                        std::string Sha256);
 
     std::string FRoot;
+    std::filesystem::path FAbsoluteRoot;  // made absolute and normal once
+    std::filesystem::path FWorkingDirectory;
     TManifest FManifest;
     std::unordered_map<std::string, std::size_t> FPositions;  // path -> position in FManifest.Files
     std::chrono::steady_clock::time_point FStart;

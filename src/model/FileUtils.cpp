@@ -53,12 +53,6 @@ std::string RandomTag()
     return Tag;
 }
 
-void RequireReplaceableTarget(const std::string& FileName)
-{
-    const std::string Kind = NonRegularFileKind(FileName);
-    if (!Kind.empty()) throw EOutputError(FileName + ": not a regular file (" + Kind + ")");
-}
-
 // Writes all of the Size bytes to the open file Fd; 0 or the error number.
 int WriteAll(int Fd, const char* Data, std::size_t Size)
 {
@@ -165,7 +159,6 @@ void WriteFileStreamed(const std::string& FileName, const std::function<void(con
                        const std::function<std::string()>& NextTag)
 {
     if (FileName.empty()) throw EOutputError("the name of the file to write is empty");
-    RequireReplaceableTarget(FileName);
     // O_EXCL with O_CREAT never opens what is already there, a link included; the writer takes
     // another name then.
     std::string TempName;
@@ -194,21 +187,24 @@ void WriteFileStreamed(const std::string& FileName, const std::function<void(con
         ::unlink(TempName.c_str());
         throw EOutputError(FileName + ": " + std::strerror(Errno));
     }
-    try {
-        RequireReplaceableTarget(FileName);  // again: something may have taken the place meanwhile
-    } catch (...) {
+    std::string Reason;
+    if (!RenameOverRegularFile(TempName, FileName, Reason)) {
         ::unlink(TempName.c_str());
-        throw;
-    }
-    if (std::rename(TempName.c_str(), FileName.c_str()) != 0) {
-        const int Errno = errno;
-        ::unlink(TempName.c_str());
-        throw EOutputError(FileName + ": " + std::strerror(Errno));
+        throw EOutputError(FileName + ": " + (Reason.starts_with("the target is ")
+                                                  ? "not a regular file (" + Reason.substr(14) + ")"
+                                                  : Reason));
     }
 }
 
 bool RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason)
 {
+    // Onto nothing: one step that replaces nothing, whatever appears at To meanwhile. Where the file
+    // system cannot promise that, or something is there, only a regular file is replaced.
+    if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) {
+        Reason = std::strerror(errno);
+        return false;
+    }
     const std::string Kind = NonRegularFileKind(To);
     if (!Kind.empty()) {
         Reason = "the target is " + Kind;

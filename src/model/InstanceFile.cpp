@@ -30,9 +30,8 @@ double ReadNumber(const std::string& Text, const std::string& What, const std::s
 
 }  // namespace
 
-void TInstance::SaveInstance() const
+std::string TInstance::FileText() const
 {
-    if (FileName.empty()) throw EOrbenchError("The instance has no file name to be saved under.");
     std::string Content;
     AppendLine(Content, "# INSTANCE CHARACTERISTICS");
     AppendLine(Content, "999999\tInstance number");
@@ -55,7 +54,13 @@ void TInstance::SaveInstance() const
         }
         Content += "\r\n";
     }
-    WriteTextFile(FileName, Content);
+    return Content;
+}
+
+void TInstance::SaveInstance() const
+{
+    if (FileName.empty()) throw EOrbenchError("The instance has no file name to be saved under.");
+    WriteTextFile(FileName, FileText());
 }
 
 void TData::ReadAndAddInstance(const std::string& FileNm, TCaseMix*& CM)

@@ -211,6 +211,8 @@ public:
     // makes a surgery of it. When AddSurgery is false the caller owns the result.
     TSurgery* DrawSurgeryTypeAndAddSurgery(bool UseAuxSurgeryTypes, bool AddSurgery, bool GenerateSurgeryTypesOnTheFly);
     void CenterOfMass(double& X, double& Y) const;
+    // The bytes of the instance file (CR LF line ends), and writing them to FileName.
+    std::string FileText() const;
     void SaveInstance() const;
 };
 

@@ -74,13 +74,12 @@ protected:
         First.Load = 0.5;  // written again with other content
         First.SaveInstance();
         Recorder.InstanceWritten(First);
-        for (int i = 1; i <= 2; ++i) {
-            TInstance& Marked = *CM->Instances[i];
-            const std::string Old = Marked.FileName;
-            Marked.FileName = InstanceFile(i, "REMOVE_");
-            if (i == 1) fs::rename(Old, Marked.FileName);
-            Recorder.InstanceMarked(Old, Marked);
-        }
+        // The second instance's rename fails: the recorder is not told, and the file keeps its name.
+        TInstance& Marked = *CM->Instances[1];
+        const std::string Old = Marked.FileName;
+        Marked.FileName = InstanceFile(1, "REMOVE_");
+        fs::rename(Old, Marked.FileName);
+        Recorder.InstanceMarked(Old, Marked);
         WriteLines(Root.File("CM/overlap_CM_ordays_1_load_0.8.txt"), {"Overlap between 3 instances:"});
         Recorder.ReportWritten(Root.File("CM/overlap_CM_ordays_1_load_0.8.txt"));
         Recorder.Message("Instance generation interrupted after case mix CM, #ORdays: 1");
