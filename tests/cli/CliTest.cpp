@@ -159,6 +159,7 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
         {"casemix one.txt --write ''", "--write: the path is empty"},
         {"overlap --casemix one.txt --epsilon -1 x.txt", "--epsilon -1: must not be negative"},
         {"overlap --casemix one.txt --report '' x.txt", "--report: the path is empty"},
+        {"overlap --casemix one.txt --select 1 --time-limit 0 x.txt", "--time-limit 0: must be greater than 0"},
         {"generate --casemix --ordays 10 --loads 0.5 --out o", "orbench-cli: --casemix: missing value"},
         {Gen + "--loads 0.5 --per-load 2147483648", "--per-load 2147483648: out of range"},
         // The case mix: no types of the type, none at all, only frequencies 0; not a file; bad content.
