@@ -69,6 +69,10 @@ protected:
     TCaseMix CM{&Data, 0, 480};
 };
 
+// How soon a stop must end the work here: long before the work itself would end, also in a
+// sanitizer build on a busy machine. The promise of two seconds is measured by the benchmark.
+constexpr double StoppedBound = 10.0;
+
 // A stop asked at the first question (after some 50 ms of work, while the workers run) ends a
 // long analysis soon after with either engine. The question is always asked on the caller's
 // thread, and nothing half computed is left behind.
@@ -84,7 +88,7 @@ TEST_F(StopRequests, AnalysisEndsWithEitherEngine)
         DoubDoubArray O;
         EXPECT_THROW(AnalyzeOverlap(CM.Instances, 0.01, O, true, Settings, [&](int, int) { ++Rows; }), EStopRequested);
         EXPECT_TRUE(Stop.Asked && Stop.OnCaller);
-        EXPECT_LT(SecondsSince(Stop.AskedAt), 2.0);  // a sanity bound on "it stopped", not a speed target
+        EXPECT_LT(SecondsSince(Stop.AskedAt), StoppedBound);
         EXPECT_TRUE(O == DoubDoubArray(600, DoubArray(600, 0.0)));
         EXPECT_LT(Rows, 599);
     }
@@ -105,7 +109,7 @@ TEST_F(StopRequests, SelectionEndsWithEitherEngine)
         double ObjVal = -1;
         EXPECT_THROW(SelectMinOverlapInstances(O, N, y, X, ObjVal, Settings), EStopRequested);
         EXPECT_TRUE(Stop.Asked && Stop.OnCaller);
-        EXPECT_LT(SecondsSince(Stop.AskedAt), 2.0);  // a sanity bound on "it stopped", not a speed target
+        EXPECT_LT(SecondsSince(Stop.AskedAt), StoppedBound);
         EXPECT_EQ(X, DoubArray{5});
         EXPECT_EQ(ObjVal, -1);
     }
