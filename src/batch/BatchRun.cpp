@@ -430,6 +430,7 @@ TBatchResult GenerateTheoreticalBatch(TData& Data, const TBatchInputs& Inputs, T
             Data.CaseMixes.push_back(std::make_unique<TCaseMix>(&Data, t, Inputs.CapacityORinMinutes));
             TCaseMix* CaseMix = Data.CaseMixes.back().get();
             CaseMix->Name = TheoreticalName(t);
+            CaseMix->KeepTypesOfDiscardedDraws = false;  // they go after each number of OR-days
             Recorder.CaseMixRead(*CaseMix);
             // Generating on the fly adds a surgery type for every draw: the case mix goes when its
             // type is done, so that memory stays bounded and the windows' lists keep their positions.
