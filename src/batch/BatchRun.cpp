@@ -203,9 +203,10 @@ bool RunCaseMix(TCaseMix& CaseMix, const std::string& DirName, const TRunSetting
 {
     // Each finished instance is saved at once, as the generator would save it; its digest comes from
     // the bytes written.
-    const auto Save = [&Settings, &Inputs](const TInstance& Instance) {
+    std::string Text;  // one buffer for every file
+    const auto Save = [&Settings, &Inputs, &Text](const TInstance& Instance) {
         if (!Inputs.SaveInstances) return;
-        const std::string Text = Instance.FileText();
+        Instance.FileText(Text);
         WriteTextFile(Instance.FileName, Text);
         if (Settings.Recorder != nullptr) Settings.Recorder->InstanceWritten(Instance, Text);
     };

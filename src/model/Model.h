@@ -222,6 +222,8 @@ public:
     void CenterOfMass(double& X, double& Y) const;
     // The bytes of the instance file (CR LF line ends), and writing them to FileName.
     std::string FileText() const;
+    // The same into Content (replaced; its memory is reused).
+    void FileText(std::string& Content) const;
     void SaveInstance() const;
 };
 
