@@ -81,6 +81,13 @@ void TCaseMix::TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, 
     int k = 0;
     while (k < N) {
         if (BuildOnlyKept) {
+            if (!(Candidate.Load < TargetLoad)) {
+                // At or above the target no draw is kept: it adds d >= 0 (or NaN), and since rounding
+                // is monotonic |Load + d - L| >= |Load - L| holds in floating point as well. The
+                // remaining misses are drawn for their random numbers and identifiers alone.
+                for (; k < N; ++k) SkipGeneratedDraw();
+                break;
+            }
             // The draw as DrawSurgeryTypeAndAddSurgery makes it, with the type and the surgery built
             // only when kept; a discarded one still uses up their identifiers.
             const TDistribution Distribution = DrawRandomDistribution();

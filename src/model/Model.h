@@ -170,6 +170,8 @@ private:
     // (not its Variance), and the type that keeps it (taking the next identifier).
     TDistribution DrawRandomDistribution();
     TSurgeryType* AddGeneratedSurgeryType(const TDistribution& Distribution);
+    // The random numbers and identifiers of one draw on the fly whose surgery is not kept.
+    void SkipGeneratedDraw();
 };
 
 class TSurgeryType : public TPooled<TSurgeryType> {

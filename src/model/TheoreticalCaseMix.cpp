@@ -79,6 +79,15 @@ TDistribution TCaseMix::DrawRandomDistribution()
     return Distribution;
 }
 
+void TCaseMix::SkipGeneratedDraw()
+{
+    double X = 0;
+    double Y = 0;
+    DrawRandomCoordinate(X, Y);
+    Data->Random.Draw();  // the shift
+    for (int Object = 0; Object < 3; ++Object) Data->GenerateObjectID.GetUniqueID();  // distribution, type, surgery
+}
+
 TSurgeryType* TCaseMix::AddGeneratedSurgeryType(const TDistribution& Distribution)
 {
     auto Kept = std::make_unique<TDistribution>(Distribution);
