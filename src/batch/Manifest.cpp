@@ -364,7 +364,8 @@ void PrepareManifest(const std::string& RootDirectory, bool Overwrite)
 
 TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string ProgramVersion, std::string Run,
                                      TManifestSettings Settings)
-    : FRoot(std::move(RootDirectory)), FStart(std::chrono::steady_clock::now())
+    : FRoot(std::move(RootDirectory)), FRootWithSlash(IncludeTrailingPathDelimiter(FRoot)),
+      FStart(std::chrono::steady_clock::now())
 {
     FWorkingDirectory = fs::current_path();
     FAbsoluteRoot = (FWorkingDirectory / FRoot).lexically_normal();
@@ -375,18 +376,30 @@ TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string Prog
     FManifest.Settings = std::move(Settings);
 }
 
+namespace {
+
+// Whether a relative path has no step that normalising would change: none empty, "." or "..".
+bool IsNormalRelative(std::string_view Path)
+{
+    for (std::size_t Start = 0;;) {
+        const std::size_t End = Path.find('/', Start);
+        const std::string_view Step = Path.substr(Start, End == std::string_view::npos ? End : End - Start);
+        if (Step.empty() || Step == "." || Step == "..") return false;
+        if (End == std::string_view::npos) return true;
+        Start = End + 1;
+    }
+}
+
+}  // namespace
+
 std::string TManifestRecorder::RelativePath(const std::string& FileName) const
 {
     // The run's own names are the root, the case mix's folder and a plain file name: the part after
     // the root as it stands, as long as it holds no step that normalising would change.
-    const std::string Root = IncludeTrailingPathDelimiter(FRoot);
-    if (FRoot.size() > 0 && FileName.size() > Root.size() && FileName.starts_with(Root)) {
-        const std::string Rest = FileName.substr(Root.size());
-        const std::string Slashed = "/" + Rest + "/";
-        if (Slashed.find("//") == std::string::npos && Slashed.find("/./") == std::string::npos &&
-            Slashed.find("/../") == std::string::npos)
-            return Rest;
-    }
+    const std::string& Root = FRootWithSlash;
+    if (FRoot.size() > 0 && FileName.size() > Root.size() && FileName.starts_with(Root) &&
+        IsNormalRelative(std::string_view(FileName).substr(Root.size())))
+        return FileName.substr(Root.size());
     const fs::path Relative = (FWorkingDirectory / FileName).lexically_normal().lexically_relative(FAbsoluteRoot);
     if (!IsInsidePath(Relative.generic_string()))
         throw EOrbenchError("\"" + FileName + "\" lies outside the run's directory \"" + FRoot + "\".");
@@ -403,8 +416,7 @@ TManifestFile& TManifestRecorder::Entry(const std::string& Path)
 void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind,
                                        std::string Sha256)
 {
-    TManifestFile Record;
-    Record.Path = Path;
+    TManifestFile& Record = Entry(Path);
     Record.Kind = Kind;
     Record.Sha256 = std::move(Sha256);
     Record.CaseMix = Instance.CaseMix != nullptr ? Instance.CaseMix->Name : "";
@@ -412,7 +424,6 @@ void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance&
     Record.DesiredLoad = Instance.DesiredLoad;
     Record.Load = Instance.Load;
     Record.NumberOfSurgeries = static_cast<int>(Instance.Surgeries.size());
-    Entry(Path) = std::move(Record);
 }
 
 void TManifestRecorder::CaseMixRead(const TCaseMix& CaseMix)
@@ -448,7 +459,7 @@ void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TIn
     FManifest.Files[Position].Path = NewPath;
     // A rename keeps the bytes: the digest recorded for the old name holds (one never recorded is
     // taken from the file).
-    std::string Digest = FManifest.Files[Position].Sha256;
+    std::string Digest = std::move(FManifest.Files[Position].Sha256);
     if (Digest.empty()) Digest = Sha256HexOfFile(Instance.FileName);
     RecordInstance(NewPath, Instance, TManifestFileKind::fkMarkedInstance, std::move(Digest));
 }

@@ -159,6 +159,7 @@ private:
                         std::string Sha256);
 
     std::string FRoot;
+    std::string FRootWithSlash;
     std::filesystem::path FAbsoluteRoot;  // made absolute and normal once
     std::filesystem::path FWorkingDirectory;
     TManifest FManifest;

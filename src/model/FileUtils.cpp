@@ -79,8 +79,8 @@ bool RenameOverRegularFileAt(int Dir, const std::string& From, const std::string
 }
 
 // WriteFileStreamed of the file Name in the folder Dir (AT_FDCWD: Name is a path); errors name
-// the file as Shown.
-void WriteFileStreamedAt(int Dir, const std::string& Name, const std::string& Shown,
+// the file as ShownFolder followed by Name.
+void WriteFileStreamedAt(int Dir, const std::string& Name, const std::string& ShownFolder,
                          const std::function<void(const TWriteSink& Put)>& Write,
                          const std::function<std::string()>& NextTag);
 
@@ -177,7 +177,16 @@ std::string TemporaryFileName(const std::string& FileName, const std::string& Ta
 {
     const std::size_t Slash = FileName.rfind('/');
     const std::size_t Start = Slash == std::string::npos ? 0 : Slash + 1;
-    return FileName.substr(0, Start) + "." + FileName.substr(Start, MaxTemporaryBaseLength) + "." + Tag + ".part~";
+    const std::size_t Base = std::min(FileName.size() - Start, MaxTemporaryBaseLength);
+    std::string Name;
+    Name.reserve(Start + Base + Tag.size() + 8);
+    Name.append(FileName, 0, Start);
+    Name += '.';
+    Name.append(FileName, Start, Base);
+    Name += '.';
+    Name += Tag;
+    Name += ".part~";
+    return Name;
 }
 
 void WriteTextFile(const std::string& FileName, const std::string& Content)
@@ -199,16 +208,17 @@ void WriteFileStreamed(const std::string& FileName, const std::function<void(con
 void WriteFileStreamed(const std::string& FileName, const std::function<void(const TWriteSink& Put)>& Write,
                        const std::function<std::string()>& NextTag)
 {
-    WriteFileStreamedAt(AT_FDCWD, FileName, FileName, Write, NextTag);
+    WriteFileStreamedAt(AT_FDCWD, FileName, "", Write, NextTag);
 }
 
 namespace {
 
-void WriteFileStreamedAt(int Dir, const std::string& Name, const std::string& Shown,
+void WriteFileStreamedAt(int Dir, const std::string& Name, const std::string& ShownFolder,
                          const std::function<void(const TWriteSink& Put)>& Write,
                          const std::function<std::string()>& NextTag)
 {
     if (Name.empty()) throw EOutputError("the name of the file to write is empty");
+    const std::string Shown = ShownFolder + Name;
     // O_EXCL with O_CREAT never opens what is already there, a link included; the writer takes
     // another name then.
     std::string TempName;
@@ -266,18 +276,17 @@ TOutputFolder::~TOutputFolder()
     if (FDir >= 0) ::close(FDir);
 }
 
-int TOutputFolder::Dir() const { return FDir >= 0 ? FDir : AT_FDCWD; }
-
 void TOutputFolder::WriteTextFile(const std::string& Name, const std::string& Content) const
 {
-    WriteFileStreamedAt(
-        Dir(), FPrefix + Name, FPath + Name,
-        [&Content](const TWriteSink& Put) { Put(Content.data(), Content.size()); }, RandomTag);
+    const auto Put = [&Content](const TWriteSink& Sink) { Sink(Content.data(), Content.size()); };
+    if (FPrefix.empty()) WriteFileStreamedAt(FDir, Name, FPath, Put, RandomTag);
+    else WriteFileStreamedAt(AT_FDCWD, FPrefix + Name, "", Put, RandomTag);
 }
 
 bool TOutputFolder::RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason) const
 {
-    return RenameOverRegularFileAt(Dir(), FPrefix + From, FPrefix + To, Reason);
+    if (FPrefix.empty()) return RenameOverRegularFileAt(FDir, From, To, Reason);
+    return RenameOverRegularFileAt(AT_FDCWD, FPrefix + From, FPrefix + To, Reason);
 }
 
 bool FileExists(const std::string& FileName)

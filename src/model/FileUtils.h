@@ -75,8 +75,6 @@ public:
     bool RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason) const;
 
 private:
-    int Dir() const;
-
     std::string FPath;
     int FDir;
     std::string FPrefix;  // empty, or the path when the folder could not be opened
