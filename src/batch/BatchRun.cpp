@@ -201,8 +201,9 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const TOutputFo
         }
         const std::string ReportFile = Folder.Path() + Kind.ReportPrefix + CaseMix.Name + "_ordays_" +
                                        std::to_string(NumORdays) + "_load_" + FormatGeneral(Load) + ".txt";
-        WriteOverlapReport(ReportFile, Overlap, MaxOverlap, X, K, Selected, *Kind.Texts, Unmarked);
-        if (Settings.Recorder != nullptr) Settings.Recorder->ReportWritten(ReportFile);
+        const std::string Report =
+            WriteOverlapReport(ReportFile, Overlap, MaxOverlap, X, K, Selected, *Kind.Texts, Unmarked);
+        if (Settings.Recorder != nullptr) Settings.Recorder->ReportWritten(ReportFile, Report);
         Combination.Clear();
         if (Host.CheckPoint()) {
             Host.AddMessage(InterruptedMessage);

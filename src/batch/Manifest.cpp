@@ -466,11 +466,21 @@ void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TIn
 
 void TManifestRecorder::ReportWritten(const std::string& FileName)
 {
+    RecordReport(RelativePath(FileName), Sha256HexOfFile(FileName));
+}
+
+void TManifestRecorder::ReportWritten(const std::string& FileName, const std::string& Content)
+{
+    RecordReport(RelativePath(FileName), Sha256Hex(Content));
+}
+
+void TManifestRecorder::RecordReport(const std::string& Path, std::string Sha256)
+{
     TManifestFile Record;
-    Record.Path = RelativePath(FileName);
+    Record.Path = Path;
     Record.Kind = TManifestFileKind::fkReport;
-    Record.Sha256 = Sha256HexOfFile(FileName);
-    Entry(Record.Path) = Record;
+    Record.Sha256 = std::move(Sha256);
+    Entry(Path) = std::move(Record);
 }
 
 void TManifestRecorder::Message(const std::string& Text) { FManifest.Messages.push_back(Text); }

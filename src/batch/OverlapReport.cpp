@@ -38,7 +38,7 @@ double FindMaximumOverlap(const DoubDoubArray& Overlap)
     return Maximum;
 }
 
-void WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
+std::string WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
                         const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts,
                         const std::vector<std::string>& Unmarked)
 {
@@ -77,6 +77,7 @@ void WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overla
         AppendLine(Content, Line);
     }
     WriteTextFile(FileName, Content);
+    return Content;
 }
 
 }  // namespace orbench
