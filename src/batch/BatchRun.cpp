@@ -112,13 +112,27 @@ std::string MarkedPath(const std::string& FileName)
     return FileName.substr(0, Slash + 1) + "REMOVE_" + FileName.substr(Slash + 1);
 }
 
+// The name of the file FileName inside Folder, or "" when it lies elsewhere.
+std::string NameInFolder(const TOutputFolder& Folder, const std::string& FileName)
+{
+    const std::string& Path = Folder.Path();
+    if (FileName.size() <= Path.size() || !FileName.starts_with(Path) ||
+        FileName.find('/', Path.size()) != std::string::npos)
+        return "";
+    return FileName.substr(Path.size());
+}
+
 // Renames the instance's file to its REMOVE_ form, replacing nothing but a regular file of that
 // name, and takes the new name. False, with the reason, when that fails; the instance then keeps
-// its name.
-bool MarkInstanceFile(TInstance& Instance, std::string& Reason)
+// its name. A file of the run's folder is renamed there by name (one of an instance from before the
+// run may lie elsewhere).
+bool MarkInstanceFile(TInstance& Instance, const TOutputFolder& Folder, std::string& Reason)
 {
     const std::string Marked = MarkedPath(Instance.FileName);
-    if (!RenameOverRegularFile(Instance.FileName, Marked, Reason)) return false;
+    const std::string Name = NameInFolder(Folder, Instance.FileName);
+    if (!(Name.empty() ? RenameOverRegularFile(Instance.FileName, Marked, Reason)
+                       : Folder.RenameOverRegularFile(Name, "REMOVE_" + Name, Reason)))
+        return false;
     Instance.FileName = Marked;
     return true;
 }
@@ -126,7 +140,7 @@ bool MarkInstanceFile(TInstance& Instance, std::string& Reason)
 std::string FileNamePart(const std::string& Path) { return Path.substr(Path.find_last_of('/') + 1); }
 
 // Analyses, selects, marks and reports each load of one (case mix, number of OR-days).
-void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::string& DirName,
+void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const TOutputFolder& Folder,
                                const TRunSettings& Settings, const TBatchInputs& Inputs, const TRunKind& Kind,
                                TBatchHost& Host, TBatchResult& Result)
 {
@@ -169,7 +183,7 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
                     }
                     const std::string OldName = Instance.FileName;
                     std::string Reason;
-                    if (!MarkInstanceFile(Instance, Reason)) {
+                    if (!MarkInstanceFile(Instance, Folder, Reason)) {
                         Host.AddMessage("Could not rename " + Instance.FileName + " to " +
                                         FileNamePart(MarkedPath(Instance.FileName)) + ": " + Reason);
                         Unmarked.push_back(FileNamePart(Instance.FileName));
@@ -185,10 +199,11 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const std::stri
                                 ", load: " + FormatGeneral(Load));
             }
         }
-        const std::string ReportFile = DirName + Kind.ReportPrefix + CaseMix.Name + "_ordays_" +
+        const std::string ReportFile = Folder.Path() + Kind.ReportPrefix + CaseMix.Name + "_ordays_" +
                                        std::to_string(NumORdays) + "_load_" + FormatGeneral(Load) + ".txt";
-        WriteOverlapReport(ReportFile, Overlap, MaxOverlap, X, K, Selected, *Kind.Texts, Unmarked);
-        if (Settings.Recorder != nullptr) Settings.Recorder->ReportWritten(ReportFile);
+        const std::string Report =
+            WriteOverlapReport(ReportFile, Overlap, MaxOverlap, X, K, Selected, *Kind.Texts, Unmarked);
+        if (Settings.Recorder != nullptr) Settings.Recorder->ReportWritten(ReportFile, Report);
         Combination.Clear();
         if (Host.CheckPoint()) {
             Host.AddMessage(InterruptedMessage);
@@ -203,10 +218,14 @@ bool RunCaseMix(TCaseMix& CaseMix, const std::string& DirName, const TRunSetting
 {
     // Each finished instance is saved at once, as the generator would save it; its digest comes from
     // the bytes written.
-    const auto Save = [&Settings, &Inputs](const TInstance& Instance) {
+    const TOutputFolder Folder(DirName);
+    std::string Text;  // one buffer for every file
+    const auto Save = [&Settings, &Inputs, &Folder, &Text](const TInstance& Instance) {
         if (!Inputs.SaveInstances) return;
-        const std::string Text = Instance.FileText();
-        WriteTextFile(Instance.FileName, Text);
+        Instance.FileText(Text);
+        const std::string Name = NameInFolder(Folder, Instance.FileName);
+        if (Name.empty()) WriteTextFile(Instance.FileName, Text);
+        else Folder.WriteTextFile(Name, Text);
         if (Settings.Recorder != nullptr) Settings.Recorder->InstanceWritten(Instance, Text);
     };
     for (const std::string& Entry : Inputs.NumORdays) {
@@ -219,7 +238,7 @@ bool RunCaseMix(TCaseMix& CaseMix, const std::string& DirName, const TRunSetting
             Result.DrawLimitPassed = true;
         }
         if (Inputs.AnalyzeOverlap)
-            AnalyzeGeneratedInstances(CaseMix, NumORdays, DirName, Settings, Inputs, Kind, Host, Result);
+            AnalyzeGeneratedInstances(CaseMix, NumORdays, Folder, Settings, Inputs, Kind, Host, Result);
         Host.AdvanceProgress();
         if (Host.CheckPoint()) {
             Host.AddMessage("Instance generation interrupted after case mix " + CaseMix.Name +
@@ -430,6 +449,7 @@ TBatchResult GenerateTheoreticalBatch(TData& Data, const TBatchInputs& Inputs, T
             Data.CaseMixes.push_back(std::make_unique<TCaseMix>(&Data, t, Inputs.CapacityORinMinutes));
             TCaseMix* CaseMix = Data.CaseMixes.back().get();
             CaseMix->Name = TheoreticalName(t);
+            CaseMix->KeepTypesOfDiscardedDraws = false;  // they go after each number of OR-days
             Recorder.CaseMixRead(*CaseMix);
             // Generating on the fly adds a surgery type for every draw: the case mix goes when its
             // type is done, so that memory stays bounded and the windows' lists keep their positions.

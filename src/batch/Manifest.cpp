@@ -161,20 +161,59 @@ TManifestSettings SettingsFromJson(const TJson& J)
     return S;
 }
 
-TJson FileToJson(const TManifestFile& F)
+// The JSON texts of single values, exactly as the document's dump writes them.
+void AppendJsonText(std::string& Out, const std::string& Text)
 {
-    TJson J;
-    J["path"] = F.Path;
-    J["kind"] = KindName(F.Kind);
-    J["sha256"] = F.Sha256;
-    if (IsInstanceKind(F.Kind)) {
-        J["case_mix"] = F.CaseMix;
-        J["or_days"] = F.NumberOfORs;
-        J["desired_load"] = F.DesiredLoad;
-        J["load"] = F.Load;
-        J["surgeries"] = F.NumberOfSurgeries;
+    const bool Plain = std::all_of(Text.begin(), Text.end(), [](char Ch) {
+        const unsigned char C = static_cast<unsigned char>(Ch);
+        return C >= 0x20 && C < 0x7f && C != '"' && C != '\\';
+    });
+    if (!Plain) {
+        Out += TJson(Text).dump(-1, ' ', false, TJson::error_handler_t::replace);
+        return;
     }
-    return J;
+    Out += '"';
+    Out += Text;
+    Out += '"';
+}
+
+void AppendJsonNumber(std::string& Out, double Value) { Out += TJson(Value).dump(); }
+
+// One entry of the list of files as it stands at the third level of the document (every line
+// indented by four more), without a line break after it.
+void AppendFileEntry(std::string& Out, const TManifestFile& F)
+{
+    Out += "    {\r\n      \"path\": ";
+    AppendJsonText(Out, F.Path);
+    Out += ",\r\n      \"kind\": \"";
+    Out += KindName(F.Kind);
+    Out += "\",\r\n      \"sha256\": ";
+    AppendJsonText(Out, F.Sha256);
+    if (IsInstanceKind(F.Kind)) {
+        Out += ",\r\n      \"case_mix\": ";
+        AppendJsonText(Out, F.CaseMix);
+        Out += ",\r\n      \"or_days\": ";
+        Out += std::to_string(F.NumberOfORs);
+        Out += ",\r\n      \"desired_load\": ";
+        AppendJsonNumber(Out, F.DesiredLoad);
+        Out += ",\r\n      \"load\": ";
+        AppendJsonNumber(Out, F.Load);
+        Out += ",\r\n      \"surgeries\": ";
+        Out += std::to_string(F.NumberOfSurgeries);
+    }
+    Out += "\r\n    }";
+}
+
+// Text with CR LF in place of every LF.
+std::string WithCrLf(std::string_view Text)
+{
+    std::string Result;
+    Result.reserve(Text.size() + Text.size() / 16);
+    for (const char Ch : Text) {
+        if (Ch == '\n') Result += '\r';
+        Result += Ch;
+    }
+    return Result;
 }
 
 TManifestFile FileFromJson(const TJson& J)
@@ -200,7 +239,10 @@ TManifestFile FileFromJson(const TJson& J)
 
 }  // namespace
 
-std::string ManifestToJson(const TManifest& Manifest)
+namespace {
+
+// The JSON text of ManifestToJson, handed to Put in pieces.
+void WriteManifestJson(const TManifest& Manifest, const TWriteSink& Put)
 {
     TJson J;
     J["format"] = FormatName;
@@ -215,8 +257,8 @@ std::string ManifestToJson(const TManifest& Manifest)
                                    {"surgery_types", CM.NumSurgeryTypes},
                                    {"capacity_minutes", CM.CapacityORinMinutes},
                                    {"sha256", CM.Sha256}});
-    // The list of files (tens of thousands after a theoretical batch) is written entry by entry into
-    // the place of a marker, rather than built as one document.
+    // The list of files (tens of thousands after a theoretical batch) goes out entry by entry in the
+    // place of a marker, rather than as part of one document.
     const std::string FilesMarker = "\x01files\x01";
     J["files"] = FilesMarker;
     J["messages"] = Manifest.Messages;
@@ -225,29 +267,38 @@ std::string ManifestToJson(const TManifest& Manifest)
     J["error"] = Manifest.Error;
     J["elapsed_seconds"] = Manifest.ElapsedSeconds;
     // Line breaks appear only between elements (breaks inside texts are escaped).
-    std::string Dumped = J.dump(2, ' ', false, TJson::error_handler_t::replace);
-    std::string Files = "[]";
-    if (!Manifest.Files.empty()) {
-        Files = "[";
+    const std::string Dumped = J.dump(2, ' ', false, TJson::error_handler_t::replace);
+    const std::string DumpedMarker = TJson(FilesMarker).dump();
+    const std::size_t At = Dumped.find(DumpedMarker);
+    const std::string_view Whole(Dumped);
+
+    constexpr std::size_t PieceSize = 1 << 16;
+    std::string Piece = WithCrLf(Whole.substr(0, At));
+    if (Manifest.Files.empty()) {
+        Piece += "[]";
+    } else {
+        Piece += "[";
         for (std::size_t i = 0; i < Manifest.Files.size(); ++i) {
-            Files += i == 0 ? "\n    " : ",\n    ";
-            // An entry as it stands at the third level of the document: every line indented by four.
-            for (const char Ch : FileToJson(Manifest.Files[i]).dump(2, ' ', false, TJson::error_handler_t::replace)) {
-                Files += Ch;
-                if (Ch == '\n') Files += "    ";
+            Piece += i == 0 ? "\r\n" : ",\r\n";
+            AppendFileEntry(Piece, Manifest.Files[i]);
+            if (Piece.size() >= PieceSize) {
+                Put(Piece.data(), Piece.size());
+                Piece.clear();
             }
         }
-        Files += "\n  ]";
+        Piece += "\r\n  ]";
     }
-    const std::string DumpedMarker = TJson(FilesMarker).dump();
-    Dumped.replace(Dumped.find(DumpedMarker), DumpedMarker.size(), Files);
+    Piece += WithCrLf(Whole.substr(At + DumpedMarker.size()));
+    Piece += "\r\n";
+    Put(Piece.data(), Piece.size());
+}
+
+}  // namespace
+
+std::string ManifestToJson(const TManifest& Manifest)
+{
     std::string Result;
-    Result.reserve(Dumped.size() + Dumped.size() / 16);
-    for (const char Ch : Dumped) {
-        if (Ch == '\n') Result += '\r';
-        Result += Ch;
-    }
-    Result += "\r\n";
+    WriteManifestJson(Manifest, [&Result](const char* Bytes, std::size_t Size) { Result.append(Bytes, Size); });
     return Result;
 }
 
@@ -285,7 +336,8 @@ TManifest ManifestFromJson(const std::string& JsonText, const std::string& Sourc
 
 void WriteManifest(const std::string& RootDirectory, const TManifest& Manifest)
 {
-    WriteTextFile(IncludeTrailingPathDelimiter(RootDirectory) + ManifestFileName, ManifestToJson(Manifest));
+    WriteFileStreamed(IncludeTrailingPathDelimiter(RootDirectory) + ManifestFileName,
+                      [&Manifest](const TWriteSink& Put) { WriteManifestJson(Manifest, Put); });
 }
 
 TManifest ReadManifest(const std::string& RootDirectory)
@@ -312,7 +364,8 @@ void PrepareManifest(const std::string& RootDirectory, bool Overwrite)
 
 TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string ProgramVersion, std::string Run,
                                      TManifestSettings Settings)
-    : FRoot(std::move(RootDirectory)), FStart(std::chrono::steady_clock::now())
+    : FRoot(std::move(RootDirectory)), FRootWithSlash(IncludeTrailingPathDelimiter(FRoot)),
+      FStart(std::chrono::steady_clock::now())
 {
     FWorkingDirectory = fs::current_path();
     FAbsoluteRoot = (FWorkingDirectory / FRoot).lexically_normal();
@@ -323,18 +376,30 @@ TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string Prog
     FManifest.Settings = std::move(Settings);
 }
 
+namespace {
+
+// Whether a relative path has no step that normalising would change: none empty, "." or "..".
+bool IsNormalRelative(std::string_view Path)
+{
+    for (std::size_t Start = 0;;) {
+        const std::size_t End = Path.find('/', Start);
+        const std::string_view Step = Path.substr(Start, End == std::string_view::npos ? End : End - Start);
+        if (Step.empty() || Step == "." || Step == "..") return false;
+        if (End == std::string_view::npos) return true;
+        Start = End + 1;
+    }
+}
+
+}  // namespace
+
 std::string TManifestRecorder::RelativePath(const std::string& FileName) const
 {
     // The run's own names are the root, the case mix's folder and a plain file name: the part after
     // the root as it stands, as long as it holds no step that normalising would change.
-    const std::string Root = IncludeTrailingPathDelimiter(FRoot);
-    if (FRoot.size() > 0 && FileName.size() > Root.size() && FileName.starts_with(Root)) {
-        const std::string Rest = FileName.substr(Root.size());
-        const std::string Slashed = "/" + Rest + "/";
-        if (Slashed.find("//") == std::string::npos && Slashed.find("/./") == std::string::npos &&
-            Slashed.find("/../") == std::string::npos)
-            return Rest;
-    }
+    const std::string& Root = FRootWithSlash;
+    if (FRoot.size() > 0 && FileName.size() > Root.size() && FileName.starts_with(Root) &&
+        IsNormalRelative(std::string_view(FileName).substr(Root.size())))
+        return FileName.substr(Root.size());
     const fs::path Relative = (FWorkingDirectory / FileName).lexically_normal().lexically_relative(FAbsoluteRoot);
     if (!IsInsidePath(Relative.generic_string()))
         throw EOrbenchError("\"" + FileName + "\" lies outside the run's directory \"" + FRoot + "\".");
@@ -351,8 +416,7 @@ TManifestFile& TManifestRecorder::Entry(const std::string& Path)
 void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind,
                                        std::string Sha256)
 {
-    TManifestFile Record;
-    Record.Path = Path;
+    TManifestFile& Record = Entry(Path);
     Record.Kind = Kind;
     Record.Sha256 = std::move(Sha256);
     Record.CaseMix = Instance.CaseMix != nullptr ? Instance.CaseMix->Name : "";
@@ -360,7 +424,6 @@ void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance&
     Record.DesiredLoad = Instance.DesiredLoad;
     Record.Load = Instance.Load;
     Record.NumberOfSurgeries = static_cast<int>(Instance.Surgeries.size());
-    Entry(Path) = std::move(Record);
 }
 
 void TManifestRecorder::CaseMixRead(const TCaseMix& CaseMix)
@@ -396,18 +459,28 @@ void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TIn
     FManifest.Files[Position].Path = NewPath;
     // A rename keeps the bytes: the digest recorded for the old name holds (one never recorded is
     // taken from the file).
-    std::string Digest = FManifest.Files[Position].Sha256;
+    std::string Digest = std::move(FManifest.Files[Position].Sha256);
     if (Digest.empty()) Digest = Sha256HexOfFile(Instance.FileName);
     RecordInstance(NewPath, Instance, TManifestFileKind::fkMarkedInstance, std::move(Digest));
 }
 
 void TManifestRecorder::ReportWritten(const std::string& FileName)
 {
+    RecordReport(RelativePath(FileName), Sha256HexOfFile(FileName));
+}
+
+void TManifestRecorder::ReportWritten(const std::string& FileName, const std::string& Content)
+{
+    RecordReport(RelativePath(FileName), Sha256Hex(Content));
+}
+
+void TManifestRecorder::RecordReport(const std::string& Path, std::string Sha256)
+{
     TManifestFile Record;
-    Record.Path = RelativePath(FileName);
+    Record.Path = Path;
     Record.Kind = TManifestFileKind::fkReport;
-    Record.Sha256 = Sha256HexOfFile(FileName);
-    Entry(Record.Path) = Record;
+    Record.Sha256 = std::move(Sha256);
+    Entry(Path) = std::move(Record);
 }
 
 void TManifestRecorder::Message(const std::string& Text) { FManifest.Messages.push_back(Text); }

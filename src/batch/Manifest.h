@@ -144,7 +144,9 @@ public:
     // The instance's file was renamed from OldFileName to its FileName (the REMOVE_ form). To be
     // called only after a rename that took place (a failed one leaves the record as it is).
     void InstanceMarked(const std::string& OldFileName, const TInstance& Instance);
+    // A report written (with the bytes Content, when given; else the file is read for its digest).
     void ReportWritten(const std::string& FileName);
+    void ReportWritten(const std::string& FileName, const std::string& Content);
     void Message(const std::string& Text);
     // Stamps how the run ended (Error: the error that ended it, "" for none) and the time since
     // construction, and writes manifest.json.
@@ -157,8 +159,10 @@ private:
     TManifestFile& Entry(const std::string& RelativePath);
     void RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind,
                         std::string Sha256);
+    void RecordReport(const std::string& Path, std::string Sha256);
 
     std::string FRoot;
+    std::string FRootWithSlash;
     std::filesystem::path FAbsoluteRoot;  // made absolute and normal once
     std::filesystem::path FWorkingDirectory;
     TManifest FManifest;

@@ -38,20 +38,20 @@ double FindMaximumOverlap(const DoubDoubArray& Overlap)
     return Maximum;
 }
 
-void WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
+std::string WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
                         const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts,
                         const std::vector<std::string>& Unmarked)
 {
     const std::size_t N = Overlap.size();
     std::string Content;
+    Content.reserve(256 + 2 * N * N * 8);  // both matrices, 8 bytes an entry
     AppendLine(Content, Texts.Header + std::to_string(N) + Texts.HeaderEnd);
     for (std::size_t i = 0; i < N; ++i) {
-        std::string Line;
         for (std::size_t j = 0; j < N; ++j) {
-            if (j > 0) Line += '\t';
-            Line += FormatFixed(Overlap[i][j], 5);
+            if (j > 0) Content += '\t';
+            AppendFixed(Content, Overlap[i][j], 5);
         }
-        AppendLine(Content, Line);
+        Content += "\r\n";
     }
     AppendLine(Content, "");
     AppendLine(Content, FormatFixed(MaxOverlap, 5) + "\t" + Texts.MaximumLine +
@@ -63,10 +63,12 @@ void WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overla
         auto Chosen = [&](std::size_t i) { return X.size() > 1 + i && X[1 + i] > ChosenValue; };
         for (std::size_t i = 0; i < N; ++i) {
             if (!Chosen(i)) continue;
-            std::string Line;
             for (std::size_t j = 0; j < N; ++j)
-                if (Chosen(j)) Line += FormatFixed(Overlap[i][j], 5) + "\t";
-            AppendLine(Content, Line);
+                if (Chosen(j)) {
+                    AppendFixed(Content, Overlap[i][j], 5);
+                    Content += '\t';
+                }
+            Content += "\r\n";
         }
     }
     if (!Unmarked.empty()) {
@@ -75,6 +77,7 @@ void WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overla
         AppendLine(Content, Line);
     }
     WriteTextFile(FileName, Content);
+    return Content;
 }
 
 }  // namespace orbench

@@ -28,9 +28,9 @@ double FindMaximumOverlap(const DoubDoubArray& Overlap);
 // Writes the report of one combination: the matrix, the maximum line and, when a selection was
 // applied (X holds its columns), the matrix of the chosen instances. Numbers have five decimals
 // and '.'. When some files of instances not chosen could not be marked (Unmarked: their names),
-// one last line names them: UnmarkedLine, then TAB and a name for each. Throws EOrbenchError when
-// the file cannot be written.
-void WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
+// one last line names them: UnmarkedLine, then TAB and a name for each. Returns the bytes written;
+// throws EOrbenchError when the file cannot be written.
+std::string WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
                         const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts = OverlapReportTexts(),
                         const std::vector<std::string>& Unmarked = {});
 

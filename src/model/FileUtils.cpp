@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "OrbenchError.h"
@@ -36,6 +37,52 @@ const char* FileKindText(const fs::file_status& Status)
            : fs::is_socket(Status)         ? "a socket"
                                            : "not a file";
 }
+
+// The same for the mode of a file's lstat.
+const char* ModeKindText(mode_t Mode)
+{
+    return S_ISDIR(Mode)    ? "a directory"
+           : S_ISLNK(Mode)  ? "a symbolic link"
+           : S_ISFIFO(Mode) ? "a fifo"
+           : S_ISCHR(Mode)  ? "a character device"
+           : S_ISBLK(Mode)  ? "a block device"
+           : S_ISSOCK(Mode) ? "a socket"
+                            : "not a file";
+}
+
+// NonRegularFileKind of Name in the folder Dir (AT_FDCWD: Name is a path).
+std::string NonRegularFileKindAt(int Dir, const std::string& Name)
+{
+    struct stat Status {};
+    if (::fstatat(Dir, Name.c_str(), &Status, AT_SYMLINK_NOFOLLOW) != 0 || S_ISREG(Status.st_mode)) return "";
+    return ModeKindText(Status.st_mode);
+}
+
+// RenameOverRegularFile for the names From and To in the folder Dir (AT_FDCWD: paths).
+bool RenameOverRegularFileAt(int Dir, const std::string& From, const std::string& To, std::string& Reason)
+{
+    // Onto nothing: one step that replaces nothing, whatever appears at To meanwhile. Where the file
+    // system cannot promise that, or something is there, only a regular file is replaced.
+    if (::renameat2(Dir, From.c_str(), Dir, To.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) {
+        Reason = std::strerror(errno);
+        return false;
+    }
+    const std::string Kind = NonRegularFileKindAt(Dir, To);
+    if (!Kind.empty()) {
+        Reason = "the target is " + Kind;
+        return false;
+    }
+    if (::renameat(Dir, From.c_str(), Dir, To.c_str()) == 0) return true;
+    Reason = std::strerror(errno);
+    return false;
+}
+
+// WriteFileStreamed of the file Name in the folder Dir (AT_FDCWD: Name is a path); errors name
+// the file as ShownFolder followed by Name.
+void WriteFileStreamedAt(int Dir, const std::string& Name, const std::string& ShownFolder,
+                         const std::function<void(const TWriteSink& Put)>& Write,
+                         const std::function<std::string()>& NextTag);
 
 // Twelve letters and digits from the system's random source (never from the program's seeded
 // generator, whose sequence the instances depend on).
@@ -80,13 +127,7 @@ void RequireRegularInputFile(const std::string& FileName)
     throw EOrbenchError(FileName + ": not a regular file (" + FileKindText(Status) + ")");
 }
 
-std::string NonRegularFileKind(const std::string& Path)
-{
-    std::error_code Ec;
-    const fs::file_status Status = fs::symlink_status(Path, Ec);
-    if (!fs::exists(Status) || fs::is_regular_file(Status)) return "";
-    return FileKindText(Status);
-}
+std::string NonRegularFileKind(const std::string& Path) { return NonRegularFileKindAt(AT_FDCWD, Path); }
 
 std::vector<std::string> ReadTextFileLines(const std::string& FileName, const TBytesReadEvent& OnBytes)
 {
@@ -136,7 +177,16 @@ std::string TemporaryFileName(const std::string& FileName, const std::string& Ta
 {
     const std::size_t Slash = FileName.rfind('/');
     const std::size_t Start = Slash == std::string::npos ? 0 : Slash + 1;
-    return FileName.substr(0, Start) + "." + FileName.substr(Start, MaxTemporaryBaseLength) + "." + Tag + ".part~";
+    const std::size_t Base = std::min(FileName.size() - Start, MaxTemporaryBaseLength);
+    std::string Name;
+    Name.reserve(Start + Base + Tag.size() + 8);
+    Name.append(FileName, 0, Start);
+    Name += '.';
+    Name.append(FileName, Start, Base);
+    Name += '.';
+    Name += Tag;
+    Name += ".part~";
+    return Name;
 }
 
 void WriteTextFile(const std::string& FileName, const std::string& Content)
@@ -158,61 +208,85 @@ void WriteFileStreamed(const std::string& FileName, const std::function<void(con
 void WriteFileStreamed(const std::string& FileName, const std::function<void(const TWriteSink& Put)>& Write,
                        const std::function<std::string()>& NextTag)
 {
-    if (FileName.empty()) throw EOutputError("the name of the file to write is empty");
+    WriteFileStreamedAt(AT_FDCWD, FileName, "", Write, NextTag);
+}
+
+namespace {
+
+void WriteFileStreamedAt(int Dir, const std::string& Name, const std::string& ShownFolder,
+                         const std::function<void(const TWriteSink& Put)>& Write,
+                         const std::function<std::string()>& NextTag)
+{
+    if (Name.empty()) throw EOutputError("the name of the file to write is empty");
+    const std::string Shown = ShownFolder + Name;
     // O_EXCL with O_CREAT never opens what is already there, a link included; the writer takes
     // another name then.
     std::string TempName;
     int Fd = -1;
     for (int Attempt = 0; Fd < 0; ++Attempt) {
         if (Attempt == TemporaryNameAttempts)
-            throw EOutputError(FileName + ": no unused temporary name found beside it");
-        TempName = TemporaryFileName(FileName, NextTag());
-        Fd = ::open(TempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (Fd < 0 && errno != EEXIST) throw EOutputError(FileName + ": " + std::strerror(errno));
+            throw EOutputError(Shown + ": no unused temporary name found beside it");
+        TempName = TemporaryFileName(Name, NextTag());
+        Fd = ::openat(Dir, TempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (Fd < 0 && errno != EEXIST) throw EOutputError(Shown + ": " + std::strerror(errno));
     }
     // Whatever ends the writing early (a write error, the writer's own exception) removes the
     // temporary file and leaves the target as it was.
     try {
-        Write([Fd, &FileName](const char* Bytes, std::size_t Size) {
+        Write([Fd, &Shown](const char* Bytes, std::size_t Size) {
             if (const int Errno = WriteAll(Fd, Bytes, Size); Errno != 0)
-                throw EOutputError(FileName + ": " + std::strerror(Errno));
+                throw EOutputError(Shown + ": " + std::strerror(Errno));
         });
     } catch (...) {
         ::close(Fd);
-        ::unlink(TempName.c_str());
+        ::unlinkat(Dir, TempName.c_str(), 0);
         throw;
     }
     if (::close(Fd) != 0) {
         const int Errno = errno;
-        ::unlink(TempName.c_str());
-        throw EOutputError(FileName + ": " + std::strerror(Errno));
+        ::unlinkat(Dir, TempName.c_str(), 0);
+        throw EOutputError(Shown + ": " + std::strerror(Errno));
     }
     std::string Reason;
-    if (!RenameOverRegularFile(TempName, FileName, Reason)) {
-        ::unlink(TempName.c_str());
-        throw EOutputError(FileName + ": " + (Reason.starts_with("the target is ")
-                                                  ? "not a regular file (" + Reason.substr(14) + ")"
-                                                  : Reason));
+    if (!RenameOverRegularFileAt(Dir, TempName, Name, Reason)) {
+        ::unlinkat(Dir, TempName.c_str(), 0);
+        throw EOutputError(Shown + ": " + (Reason.starts_with("the target is ")
+                                               ? "not a regular file (" + Reason.substr(14) + ")"
+                                               : Reason));
     }
 }
 
+}  // namespace
+
 bool RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason)
 {
-    // Onto nothing: one step that replaces nothing, whatever appears at To meanwhile. Where the file
-    // system cannot promise that, or something is there, only a regular file is replaced.
-    if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) {
-        Reason = std::strerror(errno);
-        return false;
-    }
-    const std::string Kind = NonRegularFileKind(To);
-    if (!Kind.empty()) {
-        Reason = "the target is " + Kind;
-        return false;
-    }
-    if (std::rename(From.c_str(), To.c_str()) == 0) return true;
-    Reason = std::strerror(errno);
-    return false;
+    return RenameOverRegularFileAt(AT_FDCWD, From, To, Reason);
+}
+
+TOutputFolder::TOutputFolder(const std::string& DirName)
+    : FPath(IncludeTrailingPathDelimiter(DirName)),
+      FDir(::open(FPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+{
+    // A folder that cannot be opened (one without read permission) is written to by its path.
+    if (FDir < 0) FPrefix = FPath;
+}
+
+TOutputFolder::~TOutputFolder()
+{
+    if (FDir >= 0) ::close(FDir);
+}
+
+void TOutputFolder::WriteTextFile(const std::string& Name, const std::string& Content) const
+{
+    const auto Put = [&Content](const TWriteSink& Sink) { Sink(Content.data(), Content.size()); };
+    if (FPrefix.empty()) WriteFileStreamedAt(FDir, Name, FPath, Put, RandomTag);
+    else WriteFileStreamedAt(AT_FDCWD, FPrefix + Name, "", Put, RandomTag);
+}
+
+bool TOutputFolder::RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason) const
+{
+    if (FPrefix.empty()) return RenameOverRegularFileAt(FDir, From, To, Reason);
+    return RenameOverRegularFileAt(AT_FDCWD, FPrefix + From, FPrefix + To, Reason);
 }
 
 bool FileExists(const std::string& FileName)

@@ -58,6 +58,28 @@ std::string NonRegularFileKind(const std::string& Path);
 // rename fails, false with the reason ("the target is a directory", "No such file or directory").
 bool RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason);
 
+// A folder written to by file names: opened once, so that each file operation looks up only the
+// name. Files are written and renamed with the same guarantees as WriteTextFile and
+// RenameOverRegularFile; messages name the files by the folder's path and the name.
+class TOutputFolder {
+public:
+    explicit TOutputFolder(const std::string& DirName);
+    ~TOutputFolder();
+    TOutputFolder(const TOutputFolder&) = delete;
+    TOutputFolder& operator=(const TOutputFolder&) = delete;
+
+    // The folder's path with a trailing '/'.
+    const std::string& Path() const { return FPath; }
+    // Name: a file name in the folder (no '/').
+    void WriteTextFile(const std::string& Name, const std::string& Content) const;
+    bool RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason) const;
+
+private:
+    std::string FPath;
+    int FDir;
+    std::string FPrefix;  // empty, or the path when the folder could not be opened
+};
+
 // An existing file (not a directory).
 bool FileExists(const std::string& FileName);
 // Anything at that path (a file, directory, device, ...).

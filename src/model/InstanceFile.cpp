@@ -1,6 +1,8 @@
 // Writing and reading instance files: a block of instance characteristics, then one line per
 // surgery with the three parameters of its surgery type.
 
+#include <charconv>
+
 #include "FileUtils.h"
 #include "Model.h"
 #include "NumberFormat.h"
@@ -33,28 +35,37 @@ double ReadNumber(const std::string& Text, const std::string& What, const std::s
 std::string TInstance::FileText() const
 {
     std::string Content;
+    FileText(Content);
+    return Content;
+}
+
+void TInstance::FileText(std::string& Content) const
+{
+    Content.clear();
     AppendLine(Content, "# INSTANCE CHARACTERISTICS");
     AppendLine(Content, "999999\tInstance number");
-    AppendLine(Content, CaseMix->Name + "\tcase mix name");
-    AppendLine(Content, std::to_string(NumberOfORs) + "\tnumber of OR-days");
-    AppendLine(Content, FormatFixed(DesiredLoad, 9) + "\tdesired load");
-    AppendLine(Content, FormatFixed(Load, 9) + "\tload");
-    AppendLine(Content, FormatFixed(CaseMix->CapacityORinMinutes, 9) + "\tCapacity OR-days in minutes");
+    Content += CaseMix->Name;
+    Content += "\tcase mix name\r\n";
+    Content += std::to_string(NumberOfORs);
+    Content += "\tnumber of OR-days\r\n";
+    AppendFixed(Content, DesiredLoad, 9);
+    Content += "\tdesired load\r\n";
+    AppendFixed(Content, Load, 9);
+    Content += "\tload\r\n";
+    AppendFixed(Content, CaseMix->CapacityORinMinutes, 9);
+    Content += "\tCapacity OR-days in minutes\r\n";
     AppendLine(Content, "");
     AppendLine(Content, "# SURGERIES");
     AppendLine(Content, "SurgNr\tP1\tP2\tP3");
     Content.reserve(Content.size() + Surgeries.size() * 48);
     int Number = 0;
     for (const auto& Surgery : Surgeries) {
-        Content += std::to_string(++Number);
+        char Digits[16];
+        Content.append(Digits, std::to_chars(Digits, Digits + sizeof Digits, ++Number).ptr);
         const TDistribution& D = *Surgery->SurgeryType->Distribution;
-        for (const double P : {D.P1, D.P2, D.P3}) {
-            Content += '\t';
-            AppendFixed(Content, P, 9);
-        }
+        AppendFixedFields(Content, {D.P1, D.P2, D.P3}, 9, '\t');
         Content += "\r\n";
     }
-    return Content;
 }
 
 void TInstance::SaveInstance() const

@@ -69,14 +69,44 @@ TSurgery* TInstance::DrawSurgeryTypeAndAddSurgery(bool UseAuxSurgeryTypes, bool 
 void TCaseMix::TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, bool GenerateSurgTypesOnTheFly)
 {
     const int N = GenerateSurgTypesOnTheFly ? OnTheFlyTuningMisses : static_cast<int>(SurgeryTypes.size());
+    const bool BuildOnlyKept = GenerateSurgTypesOnTheFly && !KeepTypesOfDiscardedDraws;
+    const auto Closer = [&Candidate, TargetLoad](double d) {
+        return std::fabs(Candidate.Load + d - TargetLoad) < std::fabs(Candidate.Load - TargetLoad);
+    };
+    const auto Keep = [&](std::unique_ptr<TSurgery> Surgery, double d) {
+        if (Candidate.Surgeries.size() == MaxSurgeriesPerInstance) TooManySurgeries(Name, CapacityORinMinutes);
+        Candidate.Surgeries.push_back(std::move(Surgery));
+        Candidate.Load += d;
+    };
     int k = 0;
     while (k < N) {
+        if (BuildOnlyKept) {
+            if (!(Candidate.Load < TargetLoad)) {
+                // At or above the target no draw is kept: it adds d >= 0 (or NaN), and since rounding
+                // is monotonic |Load + d - L| >= |Load - L| holds in floating point as well. The
+                // remaining misses are drawn for their random numbers and identifiers alone.
+                for (; k < N; ++k) SkipGeneratedDraw();
+                break;
+            }
+            // The draw as DrawSurgeryTypeAndAddSurgery makes it, with the type and the surgery built
+            // only when kept; a discarded one still uses up their identifiers.
+            const TDistribution Distribution = DrawRandomDistribution();
+            const double d = (1440 / CapacityORinMinutes) * Distribution.Expected / NumORdays;
+            if (!Closer(d)) {
+                Data->GenerateObjectID.GetUniqueID();
+                Data->GenerateObjectID.GetUniqueID();
+                ++k;
+                continue;
+            }
+            TSurgeryType* Type = AddGeneratedSurgeryType(Distribution);
+            Keep(std::make_unique<TSurgery>(Type, Data), d);
+            k = 0;
+            continue;
+        }
         std::unique_ptr<TSurgery> Surgery(Candidate.DrawSurgeryTypeAndAddSurgery(true, false, GenerateSurgTypesOnTheFly));
         const double d = (1440 / CapacityORinMinutes) * Surgery->SurgeryType->Distribution->Expected / NumORdays;
-        if (std::fabs(Candidate.Load + d - TargetLoad) < std::fabs(Candidate.Load - TargetLoad)) {
-            if (Candidate.Surgeries.size() == MaxSurgeriesPerInstance) TooManySurgeries(Name, CapacityORinMinutes);
-            Candidate.Surgeries.push_back(std::move(Surgery));
-            Candidate.Load += d;
+        if (Closer(d)) {
+            Keep(std::move(Surgery), d);
             k = 0;
         } else {
             ++k;

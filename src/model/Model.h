@@ -136,6 +136,11 @@ public:
     int CaseMixType;
     double CapacityORinMinutes;
     TData* Data;
+    // Whether a surgery type generated on the fly for a draw that tuning does not keep stays in
+    // SurgeryTypes, as the type of every other draw does. A run that frees the generated types after
+    // each GenerateInstances call turns this off, and such a type is then not built at all: the
+    // draws, the identifiers taken and every instance stay the same.
+    bool KeepTypesOfDiscardedDraws = true;
 
     void CalculateRelativeSurgeryTypeFrequencies();
     TInstance* CreateAndAddInstance(double ALoad, double ADesiredLoad, int ANumberOfORs);
@@ -161,6 +166,12 @@ public:
 
 private:
     void TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, bool GenerateSurgTypesOnTheFly);
+    // The distribution GenerateAndDrawRandomSurgeryType makes, with its identifier and Expected
+    // (not its Variance), and the type that keeps it (taking the next identifier).
+    TDistribution DrawRandomDistribution();
+    TSurgeryType* AddGeneratedSurgeryType(const TDistribution& Distribution);
+    // The random numbers and identifiers of one draw on the fly whose surgery is not kept.
+    void SkipGeneratedDraw();
 };
 
 class TSurgeryType : public TPooled<TSurgeryType> {
@@ -213,6 +224,8 @@ public:
     void CenterOfMass(double& X, double& Y) const;
     // The bytes of the instance file (CR LF line ends), and writing them to FileName.
     std::string FileText() const;
+    // The same into Content (replaced; its memory is reused).
+    void FileText(std::string& Content) const;
     void SaveInstance() const;
 };
 

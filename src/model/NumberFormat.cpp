@@ -70,13 +70,47 @@ char DetectLocaleDecimalSeparator()
 
 namespace {
 
+constexpr char DigitPairs[] = "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+                              "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+                              "888990919293949596979899";
+
+// Writes the Count lowest decimal digits of Value (leading zeros included) backwards, ending before
+// p; returns where they begin. Four digits at a time, each group split into two pairs that do not
+// wait on each other.
+inline char* PutDigits(char* p, unsigned long long Value, int Count)
+{
+    for (; Count >= 4; Count -= 4) {
+        const unsigned Four = static_cast<unsigned>(Value % 10000);
+        Value /= 10000;
+        const unsigned Low = (Four % 100) * 2;
+        const unsigned High = (Four / 100) * 2;
+        p -= 4;
+        p[0] = DigitPairs[High];
+        p[1] = DigitPairs[High + 1];
+        p[2] = DigitPairs[Low];
+        p[3] = DigitPairs[Low + 1];
+    }
+    for (; Count >= 2; Count -= 2) {
+        const unsigned Two = static_cast<unsigned>(Value % 100) * 2;
+        Value /= 100;
+        *--p = DigitPairs[Two + 1];
+        *--p = DigitPairs[Two];
+    }
+    if (Count == 1) *--p = static_cast<char>('0' + Value % 10);
+    return p;
+}
+
 // Fixed notation for the common case of data files: a finite value below 2^53 in size with at most
 // 9 decimals. The value (a 53-bit whole number times a power of two) times 10^Decimals is rounded to
 // a whole number exactly, half to even, in 128-bit arithmetic: the same digits as std::to_chars
-// gives, without its general machinery. False for the other cases.
-bool FastFixed(double Value, int Decimals, std::string& Text)  // appends to Text
+// gives, without its general machinery. The text is written backwards, ending before End (there
+// must be room for FastFixedLength characters); returns where it begins, or nullptr for the other
+// cases.
+constexpr int FastFixedLength = 1 + 16 + 1 + 9;  // sign, integer digits below 2^53, point, decimals
+
+char* FastFixed(double Value, int Decimals, char* End)
 {
-    if (Decimals < 0 || Decimals > 9 || !std::isfinite(Value) || std::fabs(Value) >= 9007199254740992.0) return false;
+    if (Decimals < 0 || Decimals > 9 || !std::isfinite(Value) || std::fabs(Value) >= 9007199254740992.0) return nullptr;
     __extension__ typedef unsigned __int128 TWide;
     // |Value| = Mantissa * 2^Exponent with Exponent <= 0, read from the bits.
     const auto Bits = std::bit_cast<unsigned long long>(Value);
@@ -112,44 +146,50 @@ bool FastFixed(double Value, int Decimals, std::string& Text)  // appends to Tex
         IntegerPart = static_cast<unsigned long long>(Rounded / Scale);
         Whole = static_cast<unsigned long long>(Rounded - static_cast<TWide>(IntegerPart) * Scale);
     }
-    // Digits from the right, two at a time where they come in pairs.
-    static constexpr char Pairs[] = "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
-                                    "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
-                                    "888990919293949596979899";
-    char Buffer[64];
-    char* End = Buffer + sizeof Buffer;
-    char* p = End;
-    int d = 0;
-    for (; d + 2 <= Decimals; d += 2) {
-        const std::size_t Two = static_cast<std::size_t>(Whole % 100) * 2;
-        Whole /= 100;
-        *--p = Pairs[Two + 1];
-        *--p = Pairs[Two];
-    }
-    if (d < Decimals) *--p = static_cast<char>('0' + Whole % 10);
+    char* p = Decimals == 9 ? PutDigits(End, Whole, 9) : PutDigits(End, Whole, Decimals);  // the usual case unrolled
     if (Decimals > 0) *--p = '.';
-    while (IntegerPart >= 100) {
-        const std::size_t Two = static_cast<std::size_t>(IntegerPart % 100) * 2;
-        IntegerPart /= 100;
-        *--p = Pairs[Two + 1];
-        *--p = Pairs[Two];
-    }
-    if (IntegerPart >= 10) {
-        *--p = Pairs[IntegerPart * 2 + 1];
-        *--p = Pairs[IntegerPart * 2];
-    } else {
+    if (IntegerPart < 10) {
         *--p = static_cast<char>('0' + IntegerPart);
+    } else {
+        int IntegerDigits = 2;
+        for (unsigned long long Rest = IntegerPart / 100; Rest != 0; Rest /= 10) ++IntegerDigits;
+        p = PutDigits(p, IntegerPart, IntegerDigits);
     }
     if (std::signbit(Value) && Rounded != 0) *--p = '-';  // a value that prints as zero has no sign
-    Text.append(p, End);
-    return true;
+    return p;
 }
 
 }  // namespace
 
 void AppendFixed(std::string& Text, double Value, int Decimals)
 {
-    if (!FastFixed(Value, Decimals, Text)) Text += ToChars(Value, std::chars_format::fixed, Decimals);
+    char Buffer[FastFixedLength];
+    char* const End = Buffer + sizeof Buffer;
+    if (const char* Begin = FastFixed(Value, Decimals, End)) Text.append(Begin, static_cast<std::size_t>(End - Begin));
+    else Text += ToChars(Value, std::chars_format::fixed, Decimals);
+}
+
+void AppendFixedFields(std::string& Text, std::initializer_list<double> Values, int Decimals, char Separator)
+{
+    // Written backwards from the last value, and appended at once when every value takes the fast way.
+    constexpr std::size_t MaxFields = 8;
+    char Buffer[MaxFields * (FastFixedLength + 1)];
+    char* const End = Buffer + sizeof Buffer;
+    char* p = End;
+    bool Fast = Values.size() <= MaxFields;
+    for (auto It = Values.end(); Fast && It != Values.begin();) {
+        p = FastFixed(*--It, Decimals, p);
+        if (p == nullptr) Fast = false;
+        else *--p = Separator;
+    }
+    if (Fast) {
+        Text.append(p, End);
+        return;
+    }
+    for (const double Value : Values) {
+        Text += Separator;
+        AppendFixed(Text, Value, Decimals);
+    }
 }
 
 std::string FormatFixed(double Value, int Decimals)

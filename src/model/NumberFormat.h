@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace orbench {
@@ -19,6 +20,8 @@ char DetectLocaleDecimalSeparator();
 std::string FormatFixed(double Value, int Decimals);
 // The same appended to Text.
 void AppendFixed(std::string& Text, double Value, int Decimals);
+// Appends Separator and the fixed text of each value, in order (the fields of a data line).
+void AppendFixedFields(std::string& Text, std::initializer_list<double> Values, int Decimals, char Separator);
 
 // Shown to the user: fixed notation with the locale's separator, as "%0.4f" would.
 std::string FormatFixedLocale(double Value, int Decimals);

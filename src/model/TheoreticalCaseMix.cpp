@@ -10,7 +10,7 @@ namespace orbench {
 namespace {
 
 // A three-parameter lognormal whose mean is X * c minutes and whose coefficient of variation is
-// Y, with the shift u * 0.75 * mean.
+// Y, with the shift u * 0.75 * mean; its Expected is computed, its Variance is left to the caller.
 void SetDistributionFromPoint(TDistribution& D, double X, double Y, double CapacityORinMinutes, double u)
 {
     const double Mu = X * CapacityORinMinutes;
@@ -24,7 +24,6 @@ void SetDistributionFromPoint(TDistribution& D, double X, double Y, double Capac
     D.DistributionType = dThreeParameterLognormal;
     D.UnitOfParameters = uMins;
     D.CalculateExpected();
-    D.CalculateVariance();
 }
 
 }  // namespace
@@ -44,6 +43,7 @@ void TData::GenerateAndAddTheoreticalCaseMix(const std::string& CaseMixName, dou
             for (int k = 0; k < NumSurgeryTypesPerGridPoint; ++k) {
                 auto Distribution = std::make_unique<TDistribution>(GenerateObjectID.GetUniqueID());
                 SetDistributionFromPoint(*Distribution, X, Y, CapacityORinMinutes, Random.Draw());
+                Distribution->CalculateVariance();
                 auto Type = std::make_unique<TSurgeryType>(this, CaseMix, std::move(Distribution));
                 Type->RelFrequency = 1;
                 Type->Xvalue = X;
@@ -67,17 +67,35 @@ void TCaseMix::DrawRandomCoordinate(double& X, double& Y)
     } while (!IsPointOfCaseMixType(CaseMixType, X, Y) || X == 0);
 }
 
-TSurgeryType* TCaseMix::GenerateAndDrawRandomSurgeryType()
+TDistribution TCaseMix::DrawRandomDistribution()
 {
     RequirePositiveCapacity(CapacityORinMinutes);
     double X = 0;
     double Y = 0;
     DrawRandomCoordinate(X, Y);
     const double u = Data->Random.Draw();
-    auto Distribution = std::make_unique<TDistribution>(Data->GenerateObjectID.GetUniqueID());
-    SetDistributionFromPoint(*Distribution, X, Y, CapacityORinMinutes, u);
-    SurgeryTypes.push_back(std::make_unique<TSurgeryType>(Data, nullptr, std::move(Distribution)));
+    TDistribution Distribution(Data->GenerateObjectID.GetUniqueID());
+    SetDistributionFromPoint(Distribution, X, Y, CapacityORinMinutes, u);
+    return Distribution;
+}
+
+void TCaseMix::SkipGeneratedDraw()
+{
+    double X = 0;
+    double Y = 0;
+    DrawRandomCoordinate(X, Y);
+    Data->Random.Draw();  // the shift
+    for (int Object = 0; Object < 3; ++Object) Data->GenerateObjectID.GetUniqueID();  // distribution, type, surgery
+}
+
+TSurgeryType* TCaseMix::AddGeneratedSurgeryType(const TDistribution& Distribution)
+{
+    auto Kept = std::make_unique<TDistribution>(Distribution);
+    Kept->CalculateVariance();
+    SurgeryTypes.push_back(std::make_unique<TSurgeryType>(Data, nullptr, std::move(Kept)));
     return SurgeryTypes.back().get();
 }
+
+TSurgeryType* TCaseMix::GenerateAndDrawRandomSurgeryType() { return AddGeneratedSurgeryType(DrawRandomDistribution()); }
 
 }  // namespace orbench

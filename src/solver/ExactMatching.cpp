@@ -13,7 +13,8 @@ namespace {
 
 void SortByExpected(const std::vector<double>& Expected, std::vector<int>& Order)
 {
-    std::vector<std::pair<double, int>> Keys(Expected.size());
+    thread_local std::vector<std::pair<double, int>> Keys;  // kept for the next sort on this thread
+    Keys.resize(Expected.size());
     for (std::size_t g = 0; g < Expected.size(); ++g) Keys[g] = {Expected[g], static_cast<int>(g)};
     std::sort(Keys.begin(), Keys.end());
     Order.resize(Keys.size());
@@ -73,6 +74,7 @@ void SetFixedScale(std::vector<TSurgeryGroups>& Instances)
             SortGroups(Instance, true);  // the exact sums stand in
             continue;
         }
+        Instance.FixedExpected.reserve(Instance.Expected.size());
         for (std::size_t g = 0; g < Instance.Expected.size(); ++g) {
             Instance.FixedExpected.push_back(ToFixed(Instance.Expected[g], Exponent));
             Instance.FixedTotal += static_cast<TWideInt>(Instance.Count[g]) * Instance.FixedExpected.back();
@@ -116,10 +118,19 @@ TProximityTest::TProximityTest(bool DeterministicDistance, double EpsilonDist)
 
 TProximityIndex::TProximityIndex(const std::vector<TSurgeryGroups>& Instances, int NumTypes,
                                  bool DeterministicDistance, double EpsilonDist)
-    : FInstances(Instances)
 {
+    Build(Instances, NumTypes, DeterministicDistance, EpsilonDist);
+}
+
+void TProximityIndex::Build(const std::vector<TSurgeryGroups>& Instances, int NumTypes, bool DeterministicDistance,
+                            double EpsilonDist)
+{
+    FInstances = &Instances;
     const std::size_t T = static_cast<std::size_t>(NumTypes);
-    std::vector<double> Expected(T, 0.0), CoefVar(T, 0.0);
+    std::vector<double>& Expected = FScratch.Expected;
+    std::vector<double>& CoefVar = FScratch.CoefVar;
+    Expected.assign(T, 0.0);
+    CoefVar.assign(T, 0.0);
     FPlaceStart.assign(T + 1, 0);
     for (const TSurgeryGroups& Instance : Instances)
         for (std::size_t g = 0; g < Instance.TypeOfGroup.size(); ++g) {
@@ -131,7 +142,8 @@ TProximityIndex::TProximityIndex(const std::vector<TSurgeryGroups>& Instances, i
     for (std::size_t t = 0; t < T; ++t) FPlaceStart[t + 1] += FPlaceStart[t];
     FPlaceInstance.resize(static_cast<std::size_t>(FPlaceStart[T]));
     FPlaceGroup.resize(FPlaceInstance.size());
-    std::vector<int> Next(FPlaceStart.begin(), FPlaceStart.end() - 1);
+    std::vector<int>& Next = FScratch.Next;
+    Next.assign(FPlaceStart.begin(), FPlaceStart.end() - 1);
     for (std::size_t i = 0; i < Instances.size(); ++i)
         for (std::size_t g = 0; g < Instances[i].TypeOfGroup.size(); ++g) {
             const std::size_t p = static_cast<std::size_t>(Next[static_cast<std::size_t>(Instances[i].TypeOfGroup[g])]++);
@@ -145,7 +157,10 @@ void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, con
                                         bool DeterministicDistance, double EpsilonDist)
 {
     const std::size_t T = Expected.size();
-    std::vector<int> From, To;  // every ordered proximal pair, a type with itself included
+    std::vector<int>& From = FScratch.From;  // every ordered proximal pair, a type with itself included
+    std::vector<int>& To = FScratch.To;
+    From.clear();
+    To.clear();
     const TProximityTest Proximal(DeterministicDistance, EpsilonDist);
     const auto Test = [&](std::size_t s, std::size_t t) {
         if (Proximal(Expected[s], CoefVar[s], Expected[t], CoefVar[t])) {
@@ -158,7 +173,10 @@ void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, con
     // moments closer than the reach then lie in the same or neighbouring cells, even after the
     // rounding of the cell numbers. The grid is used when it is not much larger than the types.
     const double PerCell = 1 / (Near * (1 + 1e-6));
-    std::vector<long long> Row(T), Column(T);
+    std::vector<long long>& Row = FScratch.Row;
+    std::vector<long long>& Column = FScratch.Column;
+    Row.resize(T);
+    Column.resize(T);
     long long RowMin = 0, RowMax = -1, ColumnMin = 0, ColumnMax = -1;
     bool Grid = !DeterministicDistance && EpsilonDist > 0 && std::isfinite(EpsilonDist) && T > 0;
     for (std::size_t t = 0; t < T && Grid; ++t) {
@@ -179,17 +197,24 @@ void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, con
     if (!(EpsilonDist > 0)) {
         // no pair is proximal
     } else if (Grid) {
-        std::vector<int> CellOf(T);
-        std::vector<int> CellStart(static_cast<std::size_t>(Cells) + 1, 0);
+        std::vector<int>& CellOf = FScratch.CellOf;
+        std::vector<int>& CellStart = FScratch.CellStart;
+        CellOf.resize(T);
+        CellStart.assign(static_cast<std::size_t>(Cells) + 1, 0);
         for (std::size_t t = 0; t < T; ++t) {
             CellOf[t] = static_cast<int>((Row[t] - RowMin) * Width + (Column[t] - ColumnMin + 1));
             ++CellStart[static_cast<std::size_t>(CellOf[t]) + 1];
         }
         for (std::size_t c = 0; c < static_cast<std::size_t>(Cells); ++c) CellStart[c + 1] += CellStart[c];
-        std::vector<int> Order(T);
-        std::vector<int> Next(CellStart.begin(), CellStart.end() - 1);
+        std::vector<int>& Order = FScratch.Order;
+        std::vector<int>& Next = FScratch.Next;
+        Order.resize(T);
+        Next.assign(CellStart.begin(), CellStart.end() - 1);
         for (std::size_t t = 0; t < T; ++t) Order[static_cast<std::size_t>(Next[static_cast<std::size_t>(CellOf[t])]++)] = static_cast<int>(t);
-        std::vector<double> SortedExpected(T), SortedCoefVar(T);
+        std::vector<double>& SortedExpected = FScratch.SortedExpected;
+        std::vector<double>& SortedCoefVar = FScratch.SortedCoefVar;
+        SortedExpected.resize(T);
+        SortedCoefVar.resize(T);
         for (std::size_t k = 0; k < T; ++k) {
             SortedExpected[k] = Expected[static_cast<std::size_t>(Order[k])];
             SortedCoefVar[k] = CoefVar[static_cast<std::size_t>(Order[k])];
@@ -218,7 +243,7 @@ void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, con
     } else {
         // Every proximal pair lies within the reach in expected duration: a window sliding over
         // the types by ascending expected duration.
-        std::vector<int> Order;
+        std::vector<int>& Order = FScratch.Order;
         SortByExpected(Expected, Order);
         std::size_t First = 0;
         for (const int s : Order) {
@@ -234,7 +259,7 @@ void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, con
             }
         }
     }
-    std::vector<int> Edges;
+    std::vector<int>& Edges = FScratch.Edges;
     Bucket(From.data(), static_cast<int>(From.size()), T, FNeighbourStart, Edges);
     FNeighbours.resize(Edges.size());
     for (std::size_t k = 0; k < Edges.size(); ++k) FNeighbours[k] = To[static_cast<std::size_t>(Edges[k])];
@@ -242,7 +267,8 @@ void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, con
 
 void TProximityIndex::RowEdges(int a, TRowEdges& Edges) const
 {
-    const TSurgeryGroups& A = FInstances[static_cast<std::size_t>(a)];
+    const std::vector<TSurgeryGroups>& Instances = *FInstances;
+    const TSurgeryGroups& A = Instances[static_cast<std::size_t>(a)];
     Edges.Other.clear();
     Edges.OtherLeft.clear();
     Edges.OtherRight.clear();
@@ -263,7 +289,7 @@ void TProximityIndex::RowEdges(int a, TRowEdges& Edges) const
         }
     }
     std::vector<int>& Order = Edges.Order;
-    Bucket(Edges.Other.data(), static_cast<int>(Edges.Other.size()), FInstances.size(), Edges.Start, Order);
+    Bucket(Edges.Other.data(), static_cast<int>(Edges.Other.size()), Instances.size(), Edges.Start, Order);
     Edges.Left.resize(Order.size());
     Edges.Right.resize(Order.size());
     for (std::size_t k = 0; k < Order.size(); ++k) {

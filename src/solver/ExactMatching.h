@@ -51,15 +51,25 @@ class TProximityIndex {
 public:
     // Instances' TypeOfGroup must number the types 0 .. NumTypes - 1; groups of one type must
     // carry the same moments.
+    TProximityIndex() = default;
     TProximityIndex(const std::vector<TSurgeryGroups>& Instances, int NumTypes, bool DeterministicDistance,
                     double EpsilonDist);
+    // Made anew for other instances, in the memory of the last ones. Instances must outlive the use.
+    void Build(const std::vector<TSurgeryGroups>& Instances, int NumTypes, bool DeterministicDistance,
+               double EpsilonDist);
     void RowEdges(int a, TRowEdges& Edges) const;
 
 private:
     void FindProximalTypes(const std::vector<double>& Expected, const std::vector<double>& CoefVar,
                            bool DeterministicDistance, double EpsilonDist);
 
-    const std::vector<TSurgeryGroups>& FInstances;
+    const std::vector<TSurgeryGroups>* FInstances = nullptr;
+    // Working space of Build, kept with its memory.
+    struct {
+        std::vector<double> Expected, CoefVar, SortedExpected, SortedCoefVar;
+        std::vector<long long> Row, Column;
+        std::vector<int> Next, CellOf, CellStart, Order, From, To, Edges;
+    } FScratch;
     std::vector<int> FNeighbourStart, FNeighbours;  // per type: the proximal types (itself included)
     std::vector<int> FPlaceStart, FPlaceInstance, FPlaceGroup;  // per type: its groups, by instance
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "ExactMatching.h"
@@ -79,10 +80,19 @@ private:
 // The surgeries of an instance grouped by type, each group with the number of its surgery type
 // among all types of the analysis (Types numbers them as they appear; CoefVars holds their
 // coefficients of variation, refreshed once per type).
-TSurgeryGroups GroupSurgeries(const TInstance& Instance, bool DeterministicDistance, TPointerNumbers& Types,
-                              std::vector<double>& CoefVars, TPointerNumbers& GroupOfType)
+// Groups is filled anew, keeping the memory of its lists.
+void GroupSurgeries(const TInstance& Instance, bool DeterministicDistance, TPointerNumbers& Types,
+                    std::vector<double>& CoefVars, TPointerNumbers& GroupOfType, TSurgeryGroups& Groups)
 {
-    TSurgeryGroups Groups;
+    Groups.Expected.clear();
+    Groups.CoefVar.clear();
+    Groups.Count.clear();
+    Groups.GroupOfSurgery.clear();
+    Groups.TotalExpected = 0;
+    Groups.TypeOfGroup.clear();
+    Groups.FixedExponent = NoFixedExponent;
+    Groups.FixedExpected.clear();
+    Groups.FixedTotal = 0;
     const std::size_t Surgeries = Instance.Surgeries.size();
     GroupOfType.Clear(Surgeries);
     Groups.GroupOfSurgery.reserve(Surgeries);
@@ -106,8 +116,49 @@ TSurgeryGroups GroupSurgeries(const TInstance& Instance, bool DeterministicDista
     }
     for (int g : Groups.GroupOfSurgery) Groups.TotalExpected += Groups.Expected[static_cast<std::size_t>(g)];
     SortGroups(Groups, false);  // the exact total comes with the fixed-point scale, or instead of it
-    return Groups;
 }
+
+// What an analysis builds besides its results. Kept for the next analysis on the same thread, so
+// that the lists keep their memory from one analysis to the next.
+struct TAnalysisBuffers {
+    TPointerNumbers Types;
+    TPointerNumbers GroupOfType;
+    std::vector<double> CoefVars;
+    std::vector<TSurgeryGroups> Groups;
+    std::vector<TExactMatcher> Matchers;  // one per worker
+    std::vector<TRowEdges> RowEdges;
+    std::vector<TExactSum> MatchedSums;
+    TProximityIndex Index;
+};
+
+// The buffers of the thread, or fresh ones for an analysis begun while another one on this thread
+// is still running (from its row callback).
+class TAnalysisBuffersLease {
+public:
+    TAnalysisBuffersLease() : FBuffers(InUse() ? FOwn.emplace() : Kept()) { InUse() = true; }
+    ~TAnalysisBuffersLease()
+    {
+        if (!FOwn) InUse() = false;
+    }
+    TAnalysisBuffersLease(const TAnalysisBuffersLease&) = delete;
+    TAnalysisBuffersLease& operator=(const TAnalysisBuffersLease&) = delete;
+    TAnalysisBuffers& operator*() const { return FBuffers; }
+
+private:
+    static TAnalysisBuffers& Kept()
+    {
+        thread_local TAnalysisBuffers Buffers;
+        return Buffers;
+    }
+    static bool& InUse()
+    {
+        thread_local bool Leased = false;
+        return Leased;
+    }
+
+    std::optional<TAnalysisBuffers> FOwn;
+    TAnalysisBuffers& FBuffers;
+};
 
 std::string PairError(int a, int b, const std::string& What)
 {
@@ -244,20 +295,23 @@ void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray
     Overlap.assign(static_cast<std::size_t>(N), DoubArray(static_cast<std::size_t>(N), 0.0));
     if (N < 2) return;
 
+    const TAnalysisBuffersLease Lease;
+    TAnalysisBuffers& Buffers = *Lease;
     // The moments are refreshed here, once per surgery type, so that the workers only read.
-    TPointerNumbers Types;
-    TPointerNumbers GroupOfType;
+    TPointerNumbers& Types = Buffers.Types;
     std::size_t AllSurgeries = 0;
     for (const TInstance* Instance : List) AllSurgeries += Instance->Surgeries.size();
     Types.Clear(AllSurgeries);
-    std::vector<double> CoefVars;
+    std::vector<double>& CoefVars = Buffers.CoefVars;
+    CoefVars.clear();
     CoefVars.reserve(AllSurgeries);
-    std::vector<TSurgeryGroups> Groups;
-    Groups.reserve(static_cast<std::size_t>(N));
+    std::vector<TSurgeryGroups>& Groups = Buffers.Groups;
+    Groups.resize(static_cast<std::size_t>(N));
     double Work = 0;
-    for (const TInstance* Instance : List) {
-        Groups.push_back(GroupSurgeries(*Instance, DeterministicDistance, Types, CoefVars, GroupOfType));
-        Work += static_cast<double>(Groups.back().Expected.size());
+    for (int i = 0; i < N; ++i) {
+        TSurgeryGroups& Instance = Groups[static_cast<std::size_t>(i)];
+        GroupSurgeries(*List[i], DeterministicDistance, Types, CoefVars, Buffers.GroupOfType, Instance);
+        Work += static_cast<double>(Instance.Expected.size());
     }
 
     const bool Solver = Settings.Engine == TOverlapEngine::oeSolver;
@@ -267,16 +321,20 @@ void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray
     // The exact engine takes whole rows, whose proximal group pairs it finds at once.
     Runner.SetChunk(Solver ? 1 : 0);
     const std::size_t Workers = static_cast<std::size_t>(Runner.Workers());
-    std::vector<TExactMatcher> Matchers(Workers);
-    std::vector<TRowEdges> RowEdges(Workers);
-    std::vector<TExactSum> MatchedSums(Workers);
+    std::vector<TExactMatcher>& Matchers = Buffers.Matchers;
+    std::vector<TRowEdges>& RowEdges = Buffers.RowEdges;
+    std::vector<TExactSum>& MatchedSums = Buffers.MatchedSums;
+    if (Matchers.size() < Workers) Matchers.resize(Workers);
+    if (RowEdges.size() < Workers) RowEdges.resize(Workers);
+    if (MatchedSums.size() < Workers) MatchedSums.resize(Workers);
     SetFixedScale(Groups);
     TSolveControl Control;
     Control.Stop = &Runner.StopFlag();
-    std::unique_ptr<TProximityIndex> Index;
-    if (!Solver)
-        Index = std::make_unique<TProximityIndex>(Groups, static_cast<int>(Types.Size()), DeterministicDistance,
-                                                  EpsilonDist);
+    TProximityIndex* Index = nullptr;
+    if (!Solver) {
+        Index = &Buffers.Index;
+        Index->Build(Groups, static_cast<int>(Types.Size()), DeterministicDistance, EpsilonDist);
+    }
 
     const auto Store = [&Overlap](int a, int b, double Matched, double Total) {
         const double Value = Total == 0 ? 0.0 : Matched / Total;

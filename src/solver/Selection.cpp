@@ -269,10 +269,12 @@ std::pair<double, std::vector<int>> GreedySet(const DoubDoubArray& O, int N, int
     std::pair<double, std::vector<int>> Best{std::numeric_limits<double>::infinity(), {}};
     std::vector<double> Raise(static_cast<std::size_t>(N));
     std::vector<char> In(static_cast<std::size_t>(N));
+    std::vector<int> Set;
+    Set.reserve(static_cast<std::size_t>(std::max(y, 1)));
     for (int k = 0; k < Starts; ++k) {
         Watch.Tick();
         const int s = static_cast<int>(static_cast<long long>(k) * N / Starts);
-        std::vector<int> Set = {s};
+        Set.assign(1, s);
         double Value = std::max(0.0, Diagonal(O, s));
         std::fill(In.begin(), In.end(), 0);
         In[static_cast<std::size_t>(s)] = 1;

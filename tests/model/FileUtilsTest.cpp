@@ -81,22 +81,44 @@ TEST(WriteTextFile, RefusesANonRegularTargetAndLeavesItAsItWas)
     const TNames Before = Names(Dir.Path());
     const std::pair<const char*, const char*> Cases[] = {
         {"folder", "a directory"}, {"link", "a symbolic link"}, {"dangling", "a symbolic link"}, {"fifo", "a fifo"}};
-    for (const auto& [Name, Kind] : Cases) {
-        const std::string Path = Dir.File(Name);
-        const fs::file_status Status = fs::symlink_status(Path);
-        try {
-            WriteTextFile(Path, "new\r\n");
-            ADD_FAILURE() << Name << ": no error";
-        } catch (const EOutputError& Error) {
-            EXPECT_EQ(std::string(Error.what()), Path + ": not a regular file (" + Kind + ")");
+    // By path, and by name in a folder opened once; renames onto such a target are refused alike.
+    const TOutputFolder Folder(Dir.Path());
+    for (const bool ByName : {false, true}) {
+        for (const auto& [Name, Kind] : Cases) {
+            const std::string Path = Dir.File(Name);
+            const fs::file_status Status = fs::symlink_status(Path);
+            try {
+                if (ByName) Folder.WriteTextFile(Name, "new\r\n");
+                else WriteTextFile(Path, "new\r\n");
+                ADD_FAILURE() << Name << ": no error";
+            } catch (const EOutputError& Error) {
+                EXPECT_EQ(std::string(Error.what()), Path + ": not a regular file (" + Kind + ")");
+            }
+            std::string Reason;
+            EXPECT_FALSE(ByName ? Folder.RenameOverRegularFile("victim.txt", Name, Reason)
+                                : RenameOverRegularFile(Victim, Path, Reason));
+            EXPECT_EQ(Reason, std::string("the target is ") + Kind);
+            EXPECT_EQ(fs::symlink_status(Path).type(), Status.type()) << Name;
         }
-        EXPECT_EQ(fs::symlink_status(Path).type(), Status.type()) << Name;
     }
     EXPECT_EQ(fs::read_symlink(Dir.File("link")), Victim);
     EXPECT_EQ(ReadAll(Victim), "secret\r\n");
     EXPECT_FALSE(fs::exists(fs::symlink_status(Dir.File("nowhere.txt"))));
     EXPECT_TRUE(fs::is_empty(Dir.File("folder")));
     EXPECT_EQ(Names(Dir.Path()), Before);
+
+    // A folder's file written by name, replaced, and renamed onto nothing and onto a regular file.
+    Folder.WriteTextFile("a.txt", "one\r\n");
+    Folder.WriteTextFile("a.txt", "two\r\n");
+    std::string Reason;
+    EXPECT_TRUE(Folder.RenameOverRegularFile("a.txt", "REMOVE_a.txt", Reason)) << Reason;
+    Folder.WriteTextFile("a.txt", "three\r\n");
+    EXPECT_TRUE(Folder.RenameOverRegularFile("a.txt", "REMOVE_a.txt", Reason)) << Reason;
+    EXPECT_EQ(ReadAll(Dir.File("REMOVE_a.txt")), "three\r\n");
+    TNames After = Before;
+    After.push_back("REMOVE_a.txt");
+    std::sort(After.begin(), After.end());
+    EXPECT_EQ(Names(Dir.Path()), After);
 }
 
 }  // namespace

@@ -47,6 +47,13 @@ TEST(FixedFormat, SameDigitsAsToChars)
         const int Decimals = static_cast<int>(Rng() % 10);
         ASSERT_EQ(FormatFixed(Value, Decimals), Reference(Value, Decimals)) << Value << " " << Decimals;
     }
+
+    // The fields of a data line: the separator before each value, also where one takes the general way.
+    for (const double Middle : {-0.0, 123.4567890125, -1e300}) {
+        std::string Line = "7";
+        AppendFixedFields(Line, {0.5, Middle, 1.0 / 3}, 9, '\t');
+        EXPECT_EQ(Line, "7\t0.500000000\t" + Reference(Middle, 9) + "\t" + Reference(1.0 / 3, 9));
+    }
 }
 
 }  // namespace

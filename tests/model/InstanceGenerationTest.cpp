@@ -207,6 +207,39 @@ TEST_F(InstanceGeneration, ZeroDeviationPassesTheDrawLimit)
     EXPECT_EQ(OnTheFly.SurgeryTypes.size(), 100001u);  // one new type per draw
 }
 
+TEST_F(InstanceGeneration, TypesOfDiscardedDrawsCanBeLeftUnbuilt)
+{
+    // The same generation on the fly with and without the types of draws that tuning discards.
+    TData Whole, Lean;
+    TCaseMix Full(&Whole, 3, 480), Kept(&Lean, 3, 480);
+    Kept.KeepTypesOfDiscardedDraws = false;
+    for (TCaseMix* C : {&Full, &Kept}) ASSERT_TRUE(C->GenerateInstances({0.8, 1.0}, 0, 3, 4, 0.05, false, "", true));
+    EXPECT_EQ(Lean.Random.State(), Whole.Random.State());
+    EXPECT_EQ(Lean.GenerateObjectID.LastID, Whole.GenerateObjectID.LastID);
+    ASSERT_EQ(Kept.Instances.Count(), Full.Instances.Count());
+    std::size_t Surgeries = 0;
+    for (int I = 0; I < Full.Instances.Count(); ++I) {
+        const TInstance& F = *Full.Instances[I];
+        const TInstance& K = *Kept.Instances[I];
+        EXPECT_EQ(K.Load, F.Load);
+        ASSERT_EQ(K.Surgeries.size(), F.Surgeries.size());
+        Surgeries += F.Surgeries.size();
+        for (std::size_t J = 0; J < F.Surgeries.size(); ++J) {
+            const TSurgeryType& A = *F.Surgeries[J]->SurgeryType;
+            const TSurgeryType& B = *K.Surgeries[J]->SurgeryType;
+            EXPECT_EQ(K.Surgeries[J]->ID, F.Surgeries[J]->ID);
+            EXPECT_EQ(B.ID, A.ID);
+            EXPECT_EQ(B.Distribution->ID, A.Distribution->ID);
+            for (auto Field : {&TDistribution::P1, &TDistribution::P2, &TDistribution::P3, &TDistribution::Expected,
+                               &TDistribution::Variance})
+                EXPECT_EQ(*B.Distribution.*Field, *A.Distribution.*Field);
+        }
+    }
+    // Tuning discards a hundred draws or more per instance; their types are all that is missing.
+    EXPECT_GE(Full.SurgeryTypes.size(), Kept.SurgeryTypes.size() + 100 * Full.Instances.Count());
+    EXPECT_GE(Kept.SurgeryTypes.size(), Surgeries);
+}
+
 TEST_F(InstanceGeneration, AnInstanceThatWouldPassAMillionSurgeriesStopsTheGenerator)
 {
     struct TCase {
