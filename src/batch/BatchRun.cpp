@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <unordered_set>
 
 #include "FileUtils.h"
 #include "Manifest.h"
@@ -139,9 +140,95 @@ bool MarkInstanceFile(TInstance& Instance, const TOutputFolder& Folder, std::str
 
 std::string FileNamePart(const std::string& Path) { return Path.substr(Path.find_last_of('/') + 1); }
 
+// Writes the instance files of one case mix, each as the generator hands it over, its digest taken
+// from the bytes written. When the instances not chosen will be marked, a file waits until its
+// combination has been selected: one not chosen is then written under its REMOVE_ name at once
+// instead of being written and renamed. Whatever still waits when its combination is done (after a
+// stop, a refused selection or an error) is written under its own name, as it would have been.
+class TInstanceWriter {
+public:
+    TInstanceWriter(const TOutputFolder& Folder, TManifestRecorder* Recorder, bool Save, bool WaitForSelection)
+        : FFolder(Folder), FRecorder(Recorder), FSave(Save), FWait(Save && WaitForSelection)
+    {
+    }
+
+    void Generated(const TInstance& Instance)
+    {
+        if (!FSave) return;
+        if (!FWait) {
+            Write(Instance, false);
+            return;
+        }
+        FWaiting.insert(&Instance);
+        FOrder.push_back(&Instance);
+    }
+
+    bool Waiting(const TInstance& Instance) const { return FWaiting.count(&Instance) != 0; }
+
+    // Writes a waiting instance under its own name.
+    void Release(const TInstance& Instance)
+    {
+        if (FWaiting.erase(&Instance) != 0) Write(Instance, false);
+    }
+
+    // Writes a waiting instance under its REMOVE_ name and gives it that name. False when that file
+    // cannot be written; the instance is then written under its own name, still waiting to be marked.
+    bool ReleaseMarked(TInstance& Instance)
+    {
+        if (FWaiting.erase(&Instance) == 0) return false;
+        const std::string Own = Instance.FileName;
+        Instance.FileName = MarkedPath(Own);
+        try {
+            Write(Instance, true);
+            return true;
+        } catch (const EOutputError&) {
+            Instance.FileName = Own;
+        }
+        Write(Instance, false);
+        return false;
+    }
+
+    // Writes every waiting instance under its own name, in the order they were generated.
+    void ReleaseAll()
+    {
+        for (const TInstance* Instance : FOrder)
+            if (FWaiting.erase(Instance) != 0) Write(*Instance, false);
+        FOrder.clear();
+    }
+
+    // After an error: what can still be written is, nothing more is reported.
+    void ReleaseAllQuietly() noexcept
+    {
+        try {
+            ReleaseAll();
+        } catch (...) {
+        }
+    }
+
+private:
+    void Write(const TInstance& Instance, bool Marked)
+    {
+        Instance.FileText(FText);
+        const std::string Name = NameInFolder(FFolder, Instance.FileName);
+        if (Name.empty()) WriteTextFile(Instance.FileName, FText);
+        else FFolder.WriteTextFile(Name, FText);
+        if (FRecorder == nullptr) return;
+        if (Marked) FRecorder->MarkedInstanceWritten(Instance, FText);
+        else FRecorder->InstanceWritten(Instance, FText);
+    }
+
+    const TOutputFolder& FFolder;
+    TManifestRecorder* FRecorder;
+    bool FSave;
+    bool FWait;
+    std::string FText;  // one buffer for every file
+    std::unordered_set<const TInstance*> FWaiting;
+    std::vector<const TInstance*> FOrder;
+};
+
 // Analyses, selects, marks and reports each load of one (case mix, number of OR-days).
 void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const TOutputFolder& Folder,
-                               const TRunSettings& Settings, const TBatchInputs& Inputs, const TRunKind& Kind,
+                               TInstanceWriter& Writer, const TRunSettings& Settings, const TBatchInputs& Inputs, const TRunKind& Kind,
                                TBatchHost& Host, TBatchResult& Result)
 {
     TInstanceList Combination(false);
@@ -174,8 +261,12 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const TOutputFo
             Result.SelectionRefused = Result.SelectionRefused || !Selected;
             if (Selected) {
                 for (int i = 0; i < N; ++i) {
-                    if (X[1 + static_cast<std::size_t>(i)] >= ChosenValue) continue;
                     TInstance& Instance = *Combination[i];
+                    if (X[1 + static_cast<std::size_t>(i)] >= ChosenValue) {
+                        Writer.Release(Instance);
+                        continue;
+                    }
+                    if (Writer.Waiting(Instance) && Writer.ReleaseMarked(Instance)) continue;
                     // Without saved instances (or for an instance never saved) there is no file.
                     if (!Inputs.SaveInstances || Instance.FileName.empty()) {
                         Instance.FileName = MarkedPath(Instance.FileName);
@@ -216,29 +307,27 @@ void AnalyzeGeneratedInstances(TCaseMix& CaseMix, int NumORdays, const TOutputFo
 bool RunCaseMix(TCaseMix& CaseMix, const std::string& DirName, const TRunSettings& Settings,
                 const TBatchInputs& Inputs, const TRunKind& Kind, TBatchHost& Host, TBatchResult& Result)
 {
-    // Each finished instance is saved at once, as the generator would save it; its digest comes from
-    // the bytes written.
     const TOutputFolder Folder(DirName);
-    std::string Text;  // one buffer for every file
-    const auto Save = [&Settings, &Inputs, &Folder, &Text](const TInstance& Instance) {
-        if (!Inputs.SaveInstances) return;
-        Instance.FileText(Text);
-        const std::string Name = NameInFolder(Folder, Instance.FileName);
-        if (Name.empty()) WriteTextFile(Instance.FileName, Text);
-        else Folder.WriteTextFile(Name, Text);
-        if (Settings.Recorder != nullptr) Settings.Recorder->InstanceWritten(Instance, Text);
-    };
+    TInstanceWriter Writer(Folder, Settings.Recorder, Inputs.SaveInstances,
+                           Inputs.AnalyzeOverlap && Settings.RemoveInstances);
+    const auto Save = [&Writer](const TInstance& Instance) { Writer.Generated(Instance); };
     for (const std::string& Entry : Inputs.NumORdays) {
         const int NumORdays = ReadInteger(Entry, "Number of operating rooms");
-        if (!CaseMix.GenerateInstances(Settings.LoadList, 0, Settings.NumInstancesPerLoad, NumORdays,
-                                       Settings.MaxAbsDeviationFromLoad, false, DirName, Kind.GenerateOnTheFly, Save,
-                                       Inputs.MaxDraws)) {
-            Host.AddMessage("Could not generate all instances for case mix " + CaseMix.Name +
-                            ", #ORdays: " + std::to_string(NumORdays));
-            Result.DrawLimitPassed = true;
+        try {
+            if (!CaseMix.GenerateInstances(Settings.LoadList, 0, Settings.NumInstancesPerLoad, NumORdays,
+                                           Settings.MaxAbsDeviationFromLoad, false, DirName, Kind.GenerateOnTheFly,
+                                           Save, Inputs.MaxDraws)) {
+                Host.AddMessage("Could not generate all instances for case mix " + CaseMix.Name +
+                                ", #ORdays: " + std::to_string(NumORdays));
+                Result.DrawLimitPassed = true;
+            }
+            if (Inputs.AnalyzeOverlap)
+                AnalyzeGeneratedInstances(CaseMix, NumORdays, Folder, Writer, Settings, Inputs, Kind, Host, Result);
+        } catch (...) {
+            Writer.ReleaseAllQuietly();
+            throw;
         }
-        if (Inputs.AnalyzeOverlap)
-            AnalyzeGeneratedInstances(CaseMix, NumORdays, Folder, Settings, Inputs, Kind, Host, Result);
+        Writer.ReleaseAll();
         Host.AdvanceProgress();
         if (Host.CheckPoint()) {
             Host.AddMessage("Instance generation interrupted after case mix " + CaseMix.Name +

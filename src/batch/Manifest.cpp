@@ -443,6 +443,12 @@ void TManifestRecorder::InstanceWritten(const TInstance& Instance, const std::st
     RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkInstance, Sha256Hex(FileText));
 }
 
+void TManifestRecorder::MarkedInstanceWritten(const TInstance& Instance, const std::string& FileText)
+{
+    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkMarkedInstance,
+                   Sha256Hex(FileText));
+}
+
 void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TInstance& Instance)
 {
     const std::string OldPath = RelativePath(OldFileName);

@@ -141,6 +141,8 @@ public:
     // file is read for its digest).
     void InstanceWritten(const TInstance& Instance);
     void InstanceWritten(const TInstance& Instance, const std::string& FileText);
+    // An instance written under its REMOVE_ name in the first place.
+    void MarkedInstanceWritten(const TInstance& Instance, const std::string& FileText);
     // The instance's file was renamed from OldFileName to its FileName (the REMOVE_ form). To be
     // called only after a rename that took place (a failed one leaves the record as it is).
     void InstanceMarked(const std::string& OldFileName, const TInstance& Instance);

@@ -322,11 +322,15 @@ TEST_F(BatchRun, UnwritableReportEndsTheRunKeepingTheRenames)
 TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
 {
     Inputs.Loads = {"0.75", "0.5"};
-    for (int i = 0; i < 3; ++i) fs::create_directories(InstanceFile(i, true));  // a folder at every marked name
-    // The files of load 0.75 disappear while load 0.5 is analysed.
+    // At every marked name a folder (load 0.5) or, planted once the run has begun, a link to a file
+    // outside (load 0.75).
+    testing::WriteLines(Dir.File("outside.txt"), {"keep"});
+    for (int i = 0; i < 3; ++i) fs::create_directories(InstanceFile(i, true));
     Host.OnCheckPoint = [this] {
-        for (const char* Name : {"ordays_2_load_0.75_1.txt", "ordays_2_load_0.75_2.txt", "ordays_2_load_0.75_3.txt"})
-            fs::remove(Out(std::string("cm/") + Name));
+        for (int i = 1; i <= 3; ++i) {
+            const std::string Link = Out("cm/REMOVE_ordays_2_load_0.75_" + std::to_string(i) + ".txt");
+            if (!fs::is_symlink(fs::symlink_status(Link))) fs::create_symlink(Dir.File("outside.txt"), Link);
+        }
     };
     const TBatchResult R = GenerateBatch(Data, Inputs, Host);
     EXPECT_TRUE(R.MarkingFailed && !R.Interrupted && !R.SelectionRefused);
@@ -341,12 +345,14 @@ TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
         const std::string Name = Last[1];
         EXPECT_EQ(Name.rfind("ordays_2_load_" + Load + "_", 0), 0u) << Name;
         const bool Folder = Load == "0.5";
-        const std::string Reason = Folder ? "the target is a directory" : "No such file or directory";
+        const std::string Reason = Folder ? "the target is a directory" : "the target is a symbolic link";
         EXPECT_EQ(Host.Messages[Folder ? 0 : 1], "Could not rename " + Out("cm/" + Name) + " to REMOVE_" + Name + ": " + Reason);
-        EXPECT_EQ(fs::exists(Out("cm/" + Name)), Folder);  // kept its name
-        EXPECT_EQ(fs::is_directory(Out("cm/REMOVE_" + Name)), Folder);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(Out("cm/" + Name))));  // kept its name
+        EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(Out("cm/REMOVE_" + Name))));
     }
-    EXPECT_EQ(Files("cm").size(), 8u);  // three instance files, three folders, two reports: nothing marked
+    // Six instance files, three folders, three links, two reports: nothing marked, nothing outside written.
+    EXPECT_EQ(Files("cm").size(), 14u);
+    EXPECT_EQ(ReadAll(Dir.File("outside.txt")), "keep\r\n");
 
     // Without saved instances there is nothing to rename and nothing to say.
     TRecordingHost Quiet;
