@@ -10,11 +10,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "FileUtils.h"
 
 namespace orbench::bench {
 
@@ -127,6 +131,21 @@ inline TChildRun RunChild(const std::vector<std::string>& Args, double TimeoutSe
 
 // A fresh directory for scratch files: in memory (/dev/shm) when there is one, so that file
 // system costs weigh as little as possible, else under TMPDIR or /tmp.
+// The largest sample case mix (by file size) in Dir; "" when there is none.
+inline std::string LargestCaseMix(const std::string& Dir)
+{
+    std::string Best;
+    std::uintmax_t BestSize = 0;
+    for (const std::string& File : ListCaseMixFiles(Dir)) {
+        const std::uintmax_t Size = std::filesystem::file_size(File);
+        if (Size > BestSize) {
+            Best = File;
+            BestSize = Size;
+        }
+    }
+    return Best;
+}
+
 inline std::string ScratchDirectory(const std::string& Name)
 {
     std::string Base = "/dev/shm";

@@ -26,20 +26,6 @@ const char* const Description =
     "Times the batch generator on the largest sample case mix (the batch window's defaults, files\n"
     "saved) and orbench-cli's default theoretical batch (CPU time, target 2.5 s).";
 
-std::string LargestCaseMix(const std::string& Dir)
-{
-    std::string Best;
-    std::uintmax_t BestSize = 0;
-    for (const std::string& File : ListCaseMixFiles(Dir)) {
-        const std::uintmax_t Size = fs::file_size(File);
-        if (Size > BestSize) {
-            Best = File;
-            BestSize = Size;
-        }
-    }
-    return Best;
-}
-
 std::string Fixed(double Value, int Decimals)
 {
     char Text[64];

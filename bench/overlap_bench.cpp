@@ -42,18 +42,6 @@ std::string Fixed(double Value, int Decimals)
     return Text;
 }
 
-std::string LargestCaseMix(const std::string& Dir)
-{
-    std::string Best;
-    std::uintmax_t BestSize = 0;
-    for (const std::string& File : ListCaseMixFiles(Dir))
-        if (fs::file_size(File) > BestSize) {
-            Best = File;
-            BestSize = fs::file_size(File);
-        }
-    return Best;
-}
-
 double Timed(const std::function<void()>& Work)
 {
     const TClock::time_point Start = TClock::now();

@@ -12,12 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "BenchReport.h"
 #include "DurationSampling.h"
 #include "FileUtils.h"
 #include "Model.h"
 
 namespace fs = std::filesystem;
 using namespace orbench;
+using orbench::bench::LargestCaseMix;
 
 namespace {
 
@@ -42,18 +44,6 @@ protected:
         return Ch;
     }
 };
-
-std::string LargestCaseMix(const std::string& Dir)
-{
-    std::string Best;
-    std::uintmax_t BestSize = 0;
-    for (const std::string& File : ListCaseMixFiles(Dir))
-        if (fs::file_size(File) > BestSize) {
-            Best = File;
-            BestSize = fs::file_size(File);
-        }
-    return Best;
-}
 
 }  // namespace
 
