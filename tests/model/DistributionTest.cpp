@@ -6,42 +6,34 @@
 #include <string>
 
 #include "Distribution.h"
+#include "TestHelpers.h"
 
 namespace orbench {
 namespace {
 
-constexpr double Day = 1440.0;
+using testing::MakeDistribution;
 
-TDistribution Make(DistributionTp Kind, double P1, double P2, double P3 = 0, TTimeUnitTp Unit = uMins)
-{
-    TDistribution D(0);
-    D.DistributionType = Kind;
-    D.P1 = P1;
-    D.P2 = P2;
-    D.P3 = P3;
-    D.UnitOfParameters = Unit;
-    return D;
-}
+constexpr double Day = 1440.0;
 
 TEST(DistributionTest, MomentsOfEveryKindInDays)
 {
-    TDistribution Empirical = Make(dEmpirical, 0, 6);
+    TDistribution Empirical = MakeDistribution(dEmpirical, 0, 6);
     Empirical.EmpiricalDistrData = {{0.25, 60}, {0.5, 120}};  // probabilities need not add up to 1
     const struct {
         TDistribution D;
         double Mean, Var;
     } Cases[] = {
-        {Make(dNoDistribution, 7, 2), 7 / Day, 4 / (Day * Day)},
-        {Make(dNormal, 0.5, 0.1, 0, uDays), 0.5, 0.01},
-        {Make(dLogNormal, std::log(60.0), 0), 60 / Day, 0},
-        {Make(dLogNormal, 0, 1, 0, uDays), std::exp(0.5), (std::exp(1.0) - 1) * std::exp(1.0)},
-        {Make(dThreeParameterLognormal, std::log(60.0), 0, 15), 75 / Day, 0},
-        {Make(dWeibull, 1, 30), 30 / Day, 900 / (Day * Day)},  // Gamma(2) = 1, Gamma(3) = 2
-        {Make(dWeibull, 2, 1, 0, uDays), std::sqrt(std::numbers::pi) / 2, 1 - std::numbers::pi / 4},
-        {Make(dUniform, 10, 20), 15 / Day, (100.0 / 12) / (Day * Day)},
-        {Make(dGamma, 2, 3, 0, uDays), 6, 2.0 / 9},  // the variance reads P2 as a rate
-        {Make(dPoisson, 50, 5), 50 / Day, 25 / (Day * Day)},
-        {Make(dEmpirical, 0, 6), 0, 36 / (Day * Day)},  // no points
+        {MakeDistribution(dNoDistribution, 7, 2), 7 / Day, 4 / (Day * Day)},
+        {MakeDistribution(dNormal, 0.5, 0.1, 0, uDays), 0.5, 0.01},
+        {MakeDistribution(dLogNormal, std::log(60.0), 0), 60 / Day, 0},
+        {MakeDistribution(dLogNormal, 0, 1, 0, uDays), std::exp(0.5), (std::exp(1.0) - 1) * std::exp(1.0)},
+        {MakeDistribution(dThreeParameterLognormal, std::log(60.0), 0, 15), 75 / Day, 0},
+        {MakeDistribution(dWeibull, 1, 30), 30 / Day, 900 / (Day * Day)},  // Gamma(2) = 1, Gamma(3) = 2
+        {MakeDistribution(dWeibull, 2, 1, 0, uDays), std::sqrt(std::numbers::pi) / 2, 1 - std::numbers::pi / 4},
+        {MakeDistribution(dUniform, 10, 20), 15 / Day, (100.0 / 12) / (Day * Day)},
+        {MakeDistribution(dGamma, 2, 3, 0, uDays), 6, 2.0 / 9},  // the variance reads P2 as a rate
+        {MakeDistribution(dPoisson, 50, 5), 50 / Day, 25 / (Day * Day)},
+        {MakeDistribution(dEmpirical, 0, 6), 0, 36 / (Day * Day)},  // no points
         {Empirical, 75 / Day, 36 / (Day * Day)},
     };
     for (auto [D, Mean, Var] : Cases) {
@@ -55,7 +47,7 @@ TEST(DistributionTest, MomentsOfEveryKindInDays)
 
 TEST(DistributionTest, StdDevAndCoefVarRefreshTheCache)
 {
-    TDistribution D = Make(dUniform, 10, 20);
+    TDistribution D = MakeDistribution(dUniform, 10, 20);
     EXPECT_DOUBLE_EQ(D.CalculateStdDev(), std::sqrt(100.0 / 12) / Day);
     EXPECT_DOUBLE_EQ(D.Variance, 100.0 / 12 / (Day * Day));
     D.P2 = 30;  // mean 20, variance 400 / 12
@@ -65,8 +57,8 @@ TEST(DistributionTest, StdDevAndCoefVarRefreshTheCache)
 
 TEST(DistributionTest, FailedMomentsReturnFalseAndKeepTheCachedValue)
 {
-    for (TDistribution D : {Make(dWeibull, 0, 30), Make(dWeibull, -1, 30), Make(dLogNormal, 800, 1),
-                            Make(dThreeParameterLognormal, 800, 1, 15), Make(dLogNormal, 0, 40)}) {
+    for (TDistribution D : {MakeDistribution(dWeibull, 0, 30), MakeDistribution(dWeibull, -1, 30), MakeDistribution(dLogNormal, 800, 1),
+                            MakeDistribution(dThreeParameterLognormal, 800, 1, 15), MakeDistribution(dLogNormal, 0, 40)}) {
         SCOPED_TRACE(DistributionTypeToStr(D.DistributionType) + " P1=" + std::to_string(D.P1));
         D.Expected = 0.25;
         D.Variance = 0.125;
@@ -79,12 +71,12 @@ TEST(DistributionTest, FailedMomentsReturnFalseAndKeepTheCachedValue)
 
 TEST(DistributionTest, WeibullVarianceUsesTheStoredMean)
 {
-    TDistribution Fresh = Make(dWeibull, 1, 30);  // Expected is 0: the mean is computed first
+    TDistribution Fresh = MakeDistribution(dWeibull, 1, 30);  // Expected is 0: the mean is computed first
     ASSERT_TRUE(Fresh.CalculateVariance());
     EXPECT_DOUBLE_EQ(Fresh.Expected, 30 / Day);
     EXPECT_DOUBLE_EQ(Fresh.Variance, 900 / (Day * Day));
 
-    TDistribution Stale = Make(dWeibull, 1, 30);
+    TDistribution Stale = MakeDistribution(dWeibull, 1, 30);
     ASSERT_TRUE(Stale.CalculateExpected());
     Stale.P2 = 60;  // with the stale mean 30: 3600 * Gamma(3) - 30^2
     ASSERT_TRUE(Stale.CalculateVariance());

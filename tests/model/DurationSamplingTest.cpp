@@ -18,20 +18,12 @@
 #include "NumberFormat.h"
 #include "OrbenchError.h"
 #include "TableText.h"
+#include "TestHelpers.h"
 
 namespace orbench {
 namespace {
 
-TDistribution Make(DistributionTp Kind, double P1, double P2, double P3 = 0, TTimeUnitTp Unit = uMins)
-{
-    TDistribution D(0);
-    D.DistributionType = Kind;
-    D.P1 = P1;
-    D.P2 = P2;
-    D.P3 = P3;
-    D.UnitOfParameters = Unit;
-    return D;
-}
+using testing::MakeDistribution;
 
 // The generator state whose next draw returns Next / 2^32.
 std::uint32_t StateBefore(std::uint32_t Next)
@@ -64,7 +56,7 @@ double KsDistance(std::vector<double> Samples, const std::function<double(double
 TEST(DurationSamplingTest, EveryKindMatchesItsMomentsAndDistribution)
 {
     constexpr int N = 200000;
-    TDistribution Empirical = Make(dEmpirical, 0, std::sqrt(1116.0));  // sd of the points below
+    TDistribution Empirical = MakeDistribution(dEmpirical, 0, std::sqrt(1116.0));  // sd of the points below
     Empirical.EmpiricalDistrData = {{0.5, 60}, {0.2, 30}, {0.3, 120}};
     const boost::math::normal_distribution<> Normal(100, 30);
     const boost::math::lognormal_distribution<> LogNormal(4.5, 0.4);
@@ -77,15 +69,15 @@ TEST(DurationSamplingTest, EveryKindMatchesItsMomentsAndDistribution)
         TDistribution D;
         std::function<double(double)> Cdf;
     } Cases[] = {
-        {Make(dNormal, 100, 30), [&](double x) { return cdf(Normal, x); }},
-        {Make(dLogNormal, 4.5, 0.4), [&](double x) { return x <= 0 ? 0 : cdf(LogNormal, x); }},
-        {Make(dLogNormal, std::log(0.0625), 0.3, 0, uDays),
+        {MakeDistribution(dNormal, 100, 30), [&](double x) { return cdf(Normal, x); }},
+        {MakeDistribution(dLogNormal, 4.5, 0.4), [&](double x) { return x <= 0 ? 0 : cdf(LogNormal, x); }},
+        {MakeDistribution(dLogNormal, std::log(0.0625), 0.3, 0, uDays),
          [&](double x) { return x <= 0 ? 0 : cdf(LogNormalDays, x / 1440); }},
-        {Make(dThreeParameterLognormal, 3.5, 0.5, 30), [&](double x) { return x <= 30 ? 0 : cdf(Shifted, x - 30); }},
-        {Make(dWeibull, 1.5, 80), [](double x) { return x <= 0 ? 0 : 1 - std::exp(-std::pow(x / 80, 1.5)); }},
-        {Make(dUniform, 40, 160), [](double x) { return std::clamp((x - 40) / 120, 0.0, 1.0); }},
-        {Make(dGamma, 200, 0.5), [&](double x) { return x <= 0 ? 0 : cdf(Gamma, x); }},
-        {Make(dPoisson, 60, std::sqrt(60.0)), [&](double x) { return x < 0 ? 0 : cdf(Poisson, std::floor(x)); }},
+        {MakeDistribution(dThreeParameterLognormal, 3.5, 0.5, 30), [&](double x) { return x <= 30 ? 0 : cdf(Shifted, x - 30); }},
+        {MakeDistribution(dWeibull, 1.5, 80), [](double x) { return x <= 0 ? 0 : 1 - std::exp(-std::pow(x / 80, 1.5)); }},
+        {MakeDistribution(dUniform, 40, 160), [](double x) { return std::clamp((x - 40) / 120, 0.0, 1.0); }},
+        {MakeDistribution(dGamma, 200, 0.5), [&](double x) { return x <= 0 ? 0 : cdf(Gamma, x); }},
+        {MakeDistribution(dPoisson, 60, std::sqrt(60.0)), [&](double x) { return x < 0 ? 0 : cdf(Poisson, std::floor(x)); }},
         {Empirical, [](double x) { return (x >= 30 ? 0.2 : 0) + (x >= 60 ? 0.5 : 0) + (x >= 120 ? 0.3 : 0); }},
     };
     for (auto [D, Cdf] : Cases) {
@@ -123,12 +115,12 @@ TEST(DurationSamplingTest, EveryKindMatchesItsMomentsAndDistribution)
 
 TEST(DurationSamplingTest, RefusesWhatCannotBeSampledWithoutDrawing)
 {
-    TDistribution NoPoints = Make(dEmpirical, 0, 0);
-    TDistribution ShortSum = Make(dEmpirical, 0, 0);
+    TDistribution NoPoints = MakeDistribution(dEmpirical, 0, 0);
+    TDistribution ShortSum = MakeDistribution(dEmpirical, 0, 0);
     ShortSum.EmpiricalDistrData = {{0.5, 60}, {0.4, 90}};
-    TDistribution NegativeProbability = Make(dEmpirical, 0, 0);
+    TDistribution NegativeProbability = MakeDistribution(dEmpirical, 0, 0);
     NegativeProbability.EmpiricalDistrData = {{1.5, 60}, {-0.5, 90}};
-    TDistribution Unknown = Make(dNormal, 60, 10);
+    TDistribution Unknown = MakeDistribution(dNormal, 60, 10);
     Unknown.DistributionType = static_cast<DistributionTp>(9);
     // Parameters out of range are refused before the draw; durations that overflow after it
     // (everywhere, or, for the last case, only in the upper tail, which CheckSampleable finds).
@@ -137,20 +129,20 @@ TEST(DurationSamplingTest, RefusesWhatCannotBeSampledWithoutDrawing)
         TDistribution D;
         int Failure;
     } Cases[] = {
-        {Make(dNoDistribution, 60, 10), Parameters},
+        {MakeDistribution(dNoDistribution, 60, 10), Parameters},
         {Unknown, Parameters},
-        {Make(dWeibull, 0, 30), Parameters},
-        {Make(dWeibull, 2, -1), Parameters},
-        {Make(dGamma, 2, 0), Parameters},
-        {Make(dGamma, -2, 3), Parameters},
-        {Make(dPoisson, -1, 1), Parameters},
-        {Make(dPoisson, 1e16, 1), Parameters},
-        {Make(dNormal, std::nan(""), 1), Parameters},
+        {MakeDistribution(dWeibull, 0, 30), Parameters},
+        {MakeDistribution(dWeibull, 2, -1), Parameters},
+        {MakeDistribution(dGamma, 2, 0), Parameters},
+        {MakeDistribution(dGamma, -2, 3), Parameters},
+        {MakeDistribution(dPoisson, -1, 1), Parameters},
+        {MakeDistribution(dPoisson, 1e16, 1), Parameters},
+        {MakeDistribution(dNormal, std::nan(""), 1), Parameters},
         {NoPoints, Parameters},
         {ShortSum, Parameters},
         {NegativeProbability, Parameters},
-        {Make(dLogNormal, 800, 1), Always},
-        {Make(dThreeParameterLognormal, 600, 20, 5), Tail},
+        {MakeDistribution(dLogNormal, 800, 1), Always},
+        {MakeDistribution(dThreeParameterLognormal, 600, 20, 5), Tail},
     };
     for (const auto& [D, Failure] : Cases) {
         SCOPED_TRACE(DistributionTypeToStr(D.DistributionType) + " P1=" + std::to_string(D.P1));
@@ -171,9 +163,9 @@ protected:
     {
         CM.Name = "CM";
         Data.GenerateObjectID.LastID = 40;  // model identifiers differ from positions and type IDs
-        Types.push_back(AddType(7, Make(dNormal, 90, 20)));
-        Types.push_back(AddType(3, Make(dLogNormal, 4, 0.5)));
-        Types.push_back(AddType(11, Make(dUniform, 30, 50)));
+        Types.push_back(AddType(7, MakeDistribution(dNormal, 90, 20)));
+        Types.push_back(AddType(3, MakeDistribution(dLogNormal, 4, 0.5)));
+        Types.push_back(AddType(11, MakeDistribution(dUniform, 30, 50)));
         A = Add("ordays_1_load_0.8_0.txt", {Types[0], Types[1], Types[0]});
         B = Add("odd,\"name\".txt", {Types[2], Types[1]});
     }

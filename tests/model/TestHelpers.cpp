@@ -46,4 +46,15 @@ std::string ReadAll(const std::string& FileName)
     return Buffer.str();
 }
 
+TDistribution MakeDistribution(DistributionTp Kind, double P1, double P2, double P3, TTimeUnitTp Unit)
+{
+    TDistribution D(0);
+    D.DistributionType = Kind;
+    D.P1 = P1;
+    D.P2 = P2;
+    D.P3 = P3;
+    D.UnitOfParameters = Unit;
+    return D;
+}
+
 }  // namespace orbench::testing

@@ -48,4 +48,7 @@ void WriteLines(const std::string& FileName, const std::vector<std::string>& Lin
 // The whole content of a file as bytes.
 std::string ReadAll(const std::string& FileName);
 
+// A distribution of the given kind and parameters (minutes unless Unit says otherwise).
+TDistribution MakeDistribution(DistributionTp Kind, double P1, double P2, double P3 = 0, TTimeUnitTp Unit = uMins);
+
 }  // namespace orbench::testing
