@@ -26,19 +26,7 @@ namespace {
 constexpr int TemporaryNameAttempts = 100;
 constexpr std::size_t TagLength = 12;
 
-// What a status stands for when it is no regular file.
-const char* FileKindText(const fs::file_status& Status)
-{
-    return fs::is_directory(Status)       ? "a directory"
-           : fs::is_symlink(Status)        ? "a symbolic link"
-           : fs::is_fifo(Status)           ? "a fifo"
-           : fs::is_character_file(Status) ? "a character device"
-           : fs::is_block_file(Status)     ? "a block device"
-           : fs::is_socket(Status)         ? "a socket"
-                                           : "not a file";
-}
-
-// The same for the mode of a file's lstat.
+// What a file's mode stands for when it is no regular file.
 const char* ModeKindText(mode_t Mode)
 {
     return S_ISDIR(Mode)    ? "a directory"
@@ -120,11 +108,10 @@ int WriteAll(int Fd, const char* Data, std::size_t Size)
 
 void RequireRegularInputFile(const std::string& FileName)
 {
-    std::error_code Ec;
-    const fs::file_status Status = fs::status(FileName, Ec);
-    if (!fs::exists(Status)) throw EOrbenchError(FileName + ": File does not exist!");
-    if (fs::is_regular_file(Status)) return;
-    throw EOrbenchError(FileName + ": not a regular file (" + FileKindText(Status) + ")");
+    struct stat Status {};
+    if (::stat(FileName.c_str(), &Status) != 0) throw EOrbenchError(FileName + ": File does not exist!");
+    if (S_ISREG(Status.st_mode)) return;
+    throw EOrbenchError(FileName + ": not a regular file (" + ModeKindText(Status.st_mode) + ")");
 }
 
 std::string NonRegularFileKind(const std::string& Path) { return NonRegularFileKindAt(AT_FDCWD, Path); }
