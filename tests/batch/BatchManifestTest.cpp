@@ -7,6 +7,7 @@
 #include "BatchRun.h"
 #include "Manifest.h"
 #include "OrbenchError.h"
+#include "RecordingHost.h"
 #include "Sha256.h"
 #include "TestHelpers.h"
 
@@ -15,21 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadAll;
+using testing::TRecordingHost;
 using K = TManifestFileKind;
-
-// Collects the messages; asks for a stop from the StopAt-th check on.
-class TStoppingHost : public TBatchHost {
-public:
-    void AddMessage(const std::string& Message) override { Messages.push_back(Message); }
-    void ShowProgress(int) override {}
-    void AdvanceProgress() override {}
-    void HideProgress() override {}
-    bool CheckPoint() override { return StopRequested(); }
-    bool StopRequested() override { return StopAt > 0 && ++Checks >= StopAt; }
-
-    int StopAt = 0, Checks = 0;
-    std::vector<std::string> Messages;
-};
 
 // The files of a run's kinds below Base, by path relative to it, with their kinds in a manifest.
 std::map<std::string, K> RunFilesInTree(const std::string& Base)
@@ -82,7 +70,7 @@ TEST(BatchManifest, ListsExactlyTheFilesTheRunLeft)
                  {"error", 0, "cm/overlap_cm_ordays_2_load_0.75.txt", 7, 2}};
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);
-        TStoppingHost Host;
+        TRecordingHost Host;
         Host.StopAt = Case.StopAt;
         Inputs.BaseDirectory = Dir.File(std::string(Case.Name) + "/");
         if (Case.UnwritableReport != nullptr) fs::create_directories(Inputs.BaseDirectory + Case.UnwritableReport);
@@ -128,7 +116,7 @@ TEST(BatchManifest, ListsExactlyTheFilesTheRunLeft)
         if (Case.StopAt == 0 && Case.UnwritableReport == nullptr) {
             Inputs.BaseDirectory = Dir.File("again/");
             Data.Random.Seed(M.Settings.GeneratorState);
-            TStoppingHost Again;
+            TRecordingHost Again;
             GenerateBatch(Data, Inputs, Again);
             for (const auto& [Path, Kind] : Tree)
                 EXPECT_EQ(ReadAll(Dir.File("again/" + Path)), ReadAll(Dir.File("finished/" + Path))) << Path;

@@ -8,6 +8,7 @@
 #include "BatchRun.h"
 #include "OrbenchError.h"
 #include "OverlapReport.h"
+#include "RecordingHost.h"
 #include "TestHelpers.h"
 
 namespace orbench {
@@ -15,28 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadAll;
+using testing::TRecordingHost;
 using TLines = std::vector<std::string>;
-
-// Records what a run shows; asks for a stop from the StopAt-th check (CheckPoint or StopRequested)
-// on, and the request then stays.
-class TRecordingHost : public TBatchHost {
-public:
-    void AddMessage(const std::string& Message) override { Messages.push_back(Message); }
-    void ShowProgress(int Maximum) override { Progress.push_back("show " + std::to_string(Maximum)); }
-    void AdvanceProgress() override { Progress.push_back("advance"); }
-    void HideProgress() override { Progress.push_back("hide"); }
-    bool CheckPoint() override
-    {
-        if (OnCheckPoint) OnCheckPoint();
-        return StopRequested();
-    }
-    bool StopRequested() override { return Stop = Stop || (StopAt > 0 && ++Checks >= StopAt); }
-
-    int StopAt = 0, Checks = 0;
-    bool Stop = false;
-    std::function<void()> OnCheckPoint;
-    TLines Messages, Progress;
-};
 
 // The pieces of Text between the separators; a text ending in a separator ends in an empty piece.
 TLines Split(const std::string& Text, const std::string& Separator)

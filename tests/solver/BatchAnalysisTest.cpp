@@ -1,49 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
+#include "../batch/RecordingHost.h"
 #include "BatchRun.h"
+#include "Sha256.h"
 #include "TestHelpers.h"
 
 namespace orbench {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::TRecordingHost;
 using TLines = std::vector<std::string>;
-
-// Keeps the messages; no stop is ever requested unless StopWhen says so.
-class TQuietHost : public TBatchHost {
-public:
-    void AddMessage(const std::string& Message) override { Messages.push_back(Message); }
-    void ShowProgress(int) override {}
-    void AdvanceProgress() override {}
-    void HideProgress() override {}
-    bool CheckPoint() override { return StopRequested(); }
-    bool StopRequested() override { return Stop = Stop || (StopWhen && StopWhen()); }
-
-    std::function<bool()> StopWhen;
-    bool Stop = false;
-    TLines Messages;
-};
-
-std::string Sha256Hex(const std::string& Bytes)
-{
-    unsigned char Digest[EVP_MAX_MD_SIZE];
-    unsigned int Length = 0;
-    EVP_Digest(Bytes.data(), Bytes.size(), Digest, &Length, EVP_sha256(), nullptr);
-    std::string Hex;
-    for (unsigned int k = 0; k < Length; ++k) {
-        static const char Digits[] = "0123456789abcdef";
-        Hex += Digits[Digest[k] >> 4];
-        Hex += Digits[Digest[k] & 15];
-    }
-    return Hex;
-}
 
 // "sha256  relative/path" for every file under Dir, sorted by path (as sha256sum writes them),
 // but for the run's manifest.json, which records the time the run took.
@@ -73,7 +44,7 @@ TEST(TheoreticalBatch, WritesTheRecordedFilesByteForByte)
     Inputs.Loads = {"0.8", "1.0"};
     Inputs.Epsilon = "0.01";
     Inputs.BaseDirectory = Dir.File("out/");
-    TQuietHost Host;
+    TRecordingHost Host;
     const TBatchResult Result = GenerateTheoreticalBatch(Data, Inputs, Host);
     EXPECT_FALSE(Result.Aborted || Result.DrawLimitPassed || Result.Interrupted);
     EXPECT_TRUE(Host.Messages.empty());
@@ -109,8 +80,8 @@ TEST(BatchAnalysis, StopDuringALongAnalysisEndsTheStepWithBothMessages)
         Inputs.Epsilon = "0.01";
         Inputs.Engine = Engine;
         Inputs.BaseDirectory = Dir.File("out/");
-        TQuietHost Host;
-        Host.StopWhen = [] { return true; };
+        TRecordingHost Host;
+        Host.StopAt = 1;  // a stop at the first check
         EXPECT_TRUE(GenerateBatch(Data, Inputs, Host).Interrupted);
         EXPECT_EQ(Host.Messages, (TLines{"Instance generation interrupted...",
                                          "Instance generation interrupted after case mix cm, #ORdays: 20"}));
