@@ -12,7 +12,7 @@
 
 #include "BatchRun.h"
 #include "FileUtils.h"
-#include "Manifest.h"
+#include "ManifestVerify.h"
 #include "Model.h"
 
 namespace fs = std::filesystem;
@@ -55,14 +55,14 @@ int main(int argc, char** argv)
         std::perror("mkdtemp");
         return 1;
     }
-    TBatchInputs Inputs;
-    Inputs.CaseMixChecked.assign(Data.CaseMixes.size(), true);
-    Inputs.CaseMixSelected.assign(Data.CaseMixes.size(), true);
-    Inputs.BaseDirectory = Root + "/";
+    TBatchSettings Settings;
+    Settings.BaseDirectory = Root + "/";
+    std::vector<TCaseMix*> CaseMixes;
+    for (const auto& CaseMix : Data.CaseMixes) CaseMixes.push_back(CaseMix.get());
     TQuietHost Host;
     using Clock = std::chrono::steady_clock;
     Clock::time_point Start = Clock::now();
-    GenerateBatch(Data, Inputs, Host);
+    GenerateBatch(Data, CaseMixes, Settings, Host);
     const double BatchSeconds = std::chrono::duration<double>(Clock::now() - Start).count();
     std::uintmax_t Bytes = 0;
     for (const auto& Entry : fs::recursive_directory_iterator(Root))

@@ -1,45 +1,30 @@
 #pragma once
 
+// The batch runs: every case mix x every number of OR-days x the loads, generated into
+// BaseDirectory/<case mix name>/, each combination analysed, selected, marked and reported, and a
+// manifest in every case-mix folder. A run works only on the instances it generates: an instance
+// the case mix held before (made or loaded in the main window) stays in memory untouched, never
+// joins a selection, and its file is never renamed or deleted. Files are written, renamed and
+// deleted only inside the run's case-mix folders.
+
 #include <string>
 #include <vector>
 
+#include "BatchSettings.h"
+#include "InstanceWriter.h"
 #include "Model.h"
 #include "OutputFiles.h"
-#include "Overlap.h"
 
 namespace orbench {
 
-// The inputs of a batch run as the batch window holds them: the option fields as texts, the
-// check boxes, the case-mix check list by position (entry i stands for TData.CaseMixes[i]) and
-// the two number lists as entered.
-struct TBatchInputs {
-    std::string NumInstancesPerSetting = "30";
-    bool SaveInstances = true;
-    std::string MaxLoadDeviation = "0.025";
-    bool AnalyzeOverlap = true;
-    std::string NumInstancesToSelect = "10";
-    std::string Epsilon = "0,01";
-    bool RemoveInstances = true;
-    bool DeterministicDistance = false;
-    bool GenerateForAllCaseMixTypes = true;  // shown by the window, read by neither run
-    std::vector<bool> CaseMixChecked;
-    std::vector<bool> CaseMixSelected;
-    std::vector<std::string> NumORdays = {"5", "10", "15", "20", "25", "30", "35", "40"};
-    std::vector<std::string> Loads = {"0.80", "0.85", "0.90", "0.95", "1.00", "1.05", "1.10", "1.15", "1.20"};
-    TOverlapEngine Engine = TOverlapEngine::oeExact;
-    // The base directory of the output tree, ending in '/' (the window: "instances/" beside the
-    // executable; the command line: "instances/" in the current directory).
-    std::string BaseDirectory;
-    // The OR-day capacity of the theoretical case mixes (minutes).
-    double CapacityORinMinutes = 480;
-    // The main draws each generation call may make.
-    int MaxDraws = DefaultMaxDraws;
-    // Delete the files of an earlier run from the case-mix folders the run writes into (and the
-    // manifest at the base directory), instead of refusing the run (EEarlierRunFiles).
-    bool Overwrite = false;
-    // The seed the uniform generator got at start-up (the desktop program: 12345; the command line:
-    // --seed), for the run's manifest.
-    std::uint32_t StartupSeed = TUniformGenerator::DefaultSeed;
+struct TBatchResult {
+    bool DrawLimitPassed = false;   // some generation call could not make all its instances
+    bool Interrupted = false;       // a stop request ended the run
+    bool SelectionRefused = false;  // some combination had no more instances than were to be selected
+    bool MarkingFailed = false;     // the file of some instance not chosen could not be renamed
+    std::string Error;              // the error that ended the run after it had begun writing
+    double ElapsedSeconds = 0;      // as the manifests record it
+    TRunFileCounts Files;           // what the run's files came to
 };
 
 // How a run talks to its front end (the batch window or the command line).
@@ -56,35 +41,34 @@ public:
     virtual bool CheckPoint() = 0;
     // Whether a stop was requested, without processing anything.
     virtual bool StopRequested() = 0;
-};
-
-struct TBatchResult {
-    bool Aborted = false;           // ended by an input check, nothing generated
-    bool DrawLimitPassed = false;   // some generation call could not make all its instances
-    bool Interrupted = false;       // a stop request ended the run
-    bool SelectionRefused = false;  // some combination had no more instances than were to be selected
-    bool MarkingFailed = false;     // the file of some instance not chosen could not be renamed
+    // What the user can do when a generation call passed the draw limit, in the front end's words
+    // (the end of the message line that gives the reason; none when the front end says it later).
+    virtual std::string DrawLimitAdvice() const { return "allow more draws or widen the window around the loads"; }
+    // A run that got past its checks has ended (finished, stopped, or with an error, which then
+    // goes on to the caller): Result as the manifests record it.
+    virtual void RunEnded(const TBatchResult& Result) { (void)Result; }
 };
 
 // The instances of Source with NumberOfORs = NumORdays and DesiredLoad within the single-precision
 // constant 1e-40 of Load (in effect equal), appended to Target in Source's order.
 void SelectInstancesByORdaysAndLoad(const TInstanceList& Source, int NumORdays, TInstanceList& Target, double Load);
 
-// "&Go!": every checked case mix x every number of OR-days x the loads, generated into
-// BaseDirectory/<case mix name>/, each combination analysed, selected, marked and reported.
-// Throws EOrbenchError, before anything is written, on an option that does not convert or cannot
-// mean anything (a load or deviation of 0 or less, a negative epsilon, an OR-days entry that is
-// no integer) and on two checked case mixes of the same name; EEarlierRunFiles (OutputFiles.h)
-// when a case-mix folder holds files of an earlier run, or BaseDirectory the manifest of one, and
-// Overwrite is off; EOutputError when a file or folder cannot be written.
-// Once the checks have passed, the run writes BaseDirectory/manifest.json (Manifest.h) when it
-// ends: finished, stopped, or ended by an error (which the manifest names and which then goes on
-// to the caller).
-TBatchResult GenerateBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& Host);
+// "&Go!" over CaseMixes, in their order. Throws, before anything is written: EBatchSettingError
+// (CheckBatchSettings), EOrbenchError for two case mixes of one name or a name that cannot be a
+// folder, EEarlierRunFiles when case-mix folders hold files of an earlier run and Overwrite is off.
+// Then EOutputError when a file or folder cannot be written (after the manifests are written,
+// naming the error).
+TBatchResult GenerateBatch(TData& Data, const std::vector<TCaseMix*>& CaseMixes, const TBatchSettings& Settings,
+                           TBatchHost& Host);
 
-// "Generate Theor. Inst.": the same over the case-mix types 0..16 (case mixes TCM0..TCM16 whose
-// surgery types are generated while drawing), with proximity reports. Each theoretical case mix
-// is freed and taken out of TData.CaseMixes when its type is done.
-TBatchResult GenerateTheoreticalBatch(TData& Data, const TBatchInputs& Inputs, TBatchHost& Host);
+// "Generate Theor. Inst.": the same over the case-mix types 0..16 (case mixes TCM0..TCM16 of
+// Settings.CapacityORinMinutes whose surgery types are generated while drawing), with proximity
+// reports. Each theoretical case mix is freed and taken out of TData.CaseMixes when its type is
+// done.
+TBatchResult GenerateTheoreticalBatch(TData& Data, const TBatchSettings& Settings, TBatchHost& Host);
+
+// The summary line of a run that got past its checks: "Run finished: ...", "Run stopped: ..." or
+// "Run ended with an error: ...", with the counts of its files and its time.
+std::string RunSummary(const TBatchResult& Result);
 
 }  // namespace orbench

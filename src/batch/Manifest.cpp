@@ -22,7 +22,7 @@ namespace {
 using TJson = nlohmann::ordered_json;
 
 constexpr const char* FormatName = "orbench-manifest";
-constexpr int FormatVersion = 1;
+constexpr int FormatVersion = 2;
 
 struct TKindName {
     TManifestFileKind Kind;
@@ -101,13 +101,16 @@ const TJson& List(const TJson& Object, const std::string& Key)
     return Value;
 }
 
-// A path inside the directory: relative, without "..", not empty.
+}  // namespace
+
 bool IsInsidePath(const std::string& Path)
 {
     const fs::path P(Path);
     if (Path.empty() || P.is_absolute() || P.has_root_name() || P.has_root_directory()) return false;
     return std::none_of(P.begin(), P.end(), [](const fs::path& Part) { return Part == ".."; });
 }
+
+namespace {
 
 TJson SettingsToJson(const TManifestSettings& S)
 {
@@ -352,186 +355,36 @@ TManifest ReadManifest(const std::string& RootDirectory)
     return ManifestFromJson(Content, FileName);
 }
 
-void PrepareManifest(const std::string& RootDirectory, bool Overwrite)
+void PrepareRootManifest(const std::string& RootDirectory, const std::vector<std::string>& Folders, bool Overwrite)
 {
-    const std::string FileName = IncludeTrailingPathDelimiter(RootDirectory) + ManifestFileName;
+    const std::string Root = IncludeTrailingPathDelimiter(RootDirectory);
+    const std::string FileName = Root + ManifestFileName;
     if (!PathExists(FileName)) return;
-    if (!Overwrite) throw EEarlierRunFiles(IncludeTrailingPathDelimiter(RootDirectory), {ManifestFileName});
+    TManifest Manifest;
+    bool Readable = FileExists(FileName);
+    if (Readable) {
+        try {
+            Manifest = ReadManifest(RootDirectory);
+        } catch (const EOrbenchError&) {
+            Readable = false;
+        }
+    }
+    const auto InRunFolder = [&Folders](const TManifestFile& F) {
+        const std::string Folder = F.Path.substr(0, F.Path.find('/'));
+        return F.Path.find('/') != std::string::npos &&
+               std::find(Folders.begin(), Folders.end(), Folder) != Folders.end();
+    };
+    if (Readable && std::none_of(Manifest.Files.begin(), Manifest.Files.end(), InRunFolder)) return;
+    if (!Overwrite) throw EEarlierRunFiles({{Root, {ManifestFileName}}});
+    std::erase_if(Manifest.Files, InRunFolder);
+    if (Readable && !Manifest.Files.empty()) {
+        WriteManifest(RootDirectory, Manifest);
+        return;
+    }
     std::error_code Ec;
     if (!fs::remove(FileName, Ec) || Ec)
         throw EOutputError(FileName + ": " + (Ec ? Ec.message() : std::string("cannot be deleted")));
 }
 
-TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string ProgramVersion, std::string Run,
-                                     TManifestSettings Settings)
-    : FRoot(std::move(RootDirectory)), FRootWithSlash(IncludeTrailingPathDelimiter(FRoot)),
-      FStart(std::chrono::steady_clock::now())
-{
-    FWorkingDirectory = fs::current_path();
-    FAbsoluteRoot = (FWorkingDirectory / FRoot).lexically_normal();
-    if (!FAbsoluteRoot.has_filename()) FAbsoluteRoot = FAbsoluteRoot.parent_path();  // a trailing '/'
-
-    FManifest.ProgramVersion = std::move(ProgramVersion);
-    FManifest.Run = std::move(Run);
-    FManifest.Settings = std::move(Settings);
-}
-
-namespace {
-
-// Whether a relative path has no step that normalising would change: none empty, "." or "..".
-bool IsNormalRelative(std::string_view Path)
-{
-    for (std::size_t Start = 0;;) {
-        const std::size_t End = Path.find('/', Start);
-        const std::string_view Step = Path.substr(Start, End == std::string_view::npos ? End : End - Start);
-        if (Step.empty() || Step == "." || Step == "..") return false;
-        if (End == std::string_view::npos) return true;
-        Start = End + 1;
-    }
-}
-
-}  // namespace
-
-std::string TManifestRecorder::RelativePath(const std::string& FileName) const
-{
-    // The run's own names are the root, the case mix's folder and a plain file name: the part after
-    // the root as it stands, as long as it holds no step that normalising would change.
-    const std::string& Root = FRootWithSlash;
-    if (FRoot.size() > 0 && FileName.size() > Root.size() && FileName.starts_with(Root) &&
-        IsNormalRelative(std::string_view(FileName).substr(Root.size())))
-        return FileName.substr(Root.size());
-    const fs::path Relative = (FWorkingDirectory / FileName).lexically_normal().lexically_relative(FAbsoluteRoot);
-    if (!IsInsidePath(Relative.generic_string()))
-        throw EOrbenchError("\"" + FileName + "\" lies outside the run's directory \"" + FRoot + "\".");
-    return Relative.generic_string();
-}
-
-TManifestFile& TManifestRecorder::Entry(const std::string& Path)
-{
-    const auto [It, Inserted] = FPositions.try_emplace(Path, FManifest.Files.size());
-    if (Inserted) FManifest.Files.emplace_back().Path = Path;
-    return FManifest.Files[It->second];
-}
-
-void TManifestRecorder::RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind,
-                                       std::string Sha256)
-{
-    TManifestFile& Record = Entry(Path);
-    Record.Kind = Kind;
-    Record.Sha256 = std::move(Sha256);
-    Record.CaseMix = Instance.CaseMix != nullptr ? Instance.CaseMix->Name : "";
-    Record.NumberOfORs = Instance.NumberOfORs;
-    Record.DesiredLoad = Instance.DesiredLoad;
-    Record.Load = Instance.Load;
-    Record.NumberOfSurgeries = static_cast<int>(Instance.Surgeries.size());
-}
-
-void TManifestRecorder::CaseMixRead(const TCaseMix& CaseMix)
-{
-    FManifest.CaseMixes.push_back({CaseMix.FileName, CaseMix.Name, static_cast<int>(CaseMix.SurgeryTypes.size()),
-                                   CaseMix.FileSha256, CaseMix.CapacityORinMinutes});
-}
-
-void TManifestRecorder::InstanceWritten(const TInstance& Instance)
-{
-    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkInstance,
-                   Sha256HexOfFile(Instance.FileName));
-}
-
-void TManifestRecorder::InstanceWritten(const TInstance& Instance, const std::string& FileText)
-{
-    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkInstance, Sha256Hex(FileText));
-}
-
-void TManifestRecorder::MarkedInstanceWritten(const TInstance& Instance, const std::string& FileText)
-{
-    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkMarkedInstance,
-                   Sha256Hex(FileText));
-}
-
-void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TInstance& Instance)
-{
-    const std::string OldPath = RelativePath(OldFileName);
-    const std::string NewPath = RelativePath(Instance.FileName);
-    // The entry keeps its place in the list; an entry recorded under the new name before goes.
-    if (FPositions.count(NewPath) != 0) {
-        std::erase_if(FManifest.Files, [&NewPath](const TManifestFile& F) { return F.Path == NewPath; });
-        FPositions.clear();
-        for (std::size_t i = 0; i < FManifest.Files.size(); ++i) FPositions[FManifest.Files[i].Path] = i;
-    }
-    const std::size_t Position = &Entry(OldPath) - FManifest.Files.data();
-    FPositions.erase(OldPath);
-    FPositions[NewPath] = Position;
-    FManifest.Files[Position].Path = NewPath;
-    // A rename keeps the bytes: the digest recorded for the old name holds (one never recorded is
-    // taken from the file).
-    std::string Digest = std::move(FManifest.Files[Position].Sha256);
-    if (Digest.empty()) Digest = Sha256HexOfFile(Instance.FileName);
-    RecordInstance(NewPath, Instance, TManifestFileKind::fkMarkedInstance, std::move(Digest));
-}
-
-void TManifestRecorder::ReportWritten(const std::string& FileName)
-{
-    RecordReport(RelativePath(FileName), Sha256HexOfFile(FileName));
-}
-
-void TManifestRecorder::ReportWritten(const std::string& FileName, const std::string& Content)
-{
-    RecordReport(RelativePath(FileName), Sha256Hex(Content));
-}
-
-void TManifestRecorder::RecordReport(const std::string& Path, std::string Sha256)
-{
-    TManifestFile Record;
-    Record.Path = Path;
-    Record.Kind = TManifestFileKind::fkReport;
-    Record.Sha256 = std::move(Sha256);
-    Entry(Path) = std::move(Record);
-}
-
-void TManifestRecorder::Message(const std::string& Text) { FManifest.Messages.push_back(Text); }
-
-void TManifestRecorder::Finish(bool Stopped, bool DrawLimitPassed, const std::string& Error)
-{
-    FManifest.Stopped = Stopped;
-    FManifest.DrawLimitPassed = DrawLimitPassed;
-    FManifest.Error = Error;
-    FManifest.ElapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
-    WriteManifest(FRoot, FManifest);
-}
-
-bool IsRunFilePath(const std::string& RelativePath)
-{
-    return ClassifyRunFile(fs::path(RelativePath).filename().string()) != TRunFileKind::rfOther;
-}
-
-TVerification VerifyManifest(const std::string& RootDirectory, const TRunFileTest& IsRunFile)
-{
-    const TManifest Manifest = ReadManifest(RootDirectory);
-    const std::string Root = IncludeTrailingPathDelimiter(RootDirectory);
-    TVerification Result;
-    std::set<std::string> Listed;
-    for (const TManifestFile& F : Manifest.Files) {
-        ++Result.NumListed;
-        Listed.insert(F.Path);
-        const std::string FileName = Root + F.Path;
-        if (!FileExists(FileName))
-            Result.Missing.push_back(F.Path);
-        else if (Sha256HexOfFile(FileName) != F.Sha256)
-            Result.Changed.push_back(F.Path);
-    }
-    fs::path RootPath = fs::path(RootDirectory).lexically_normal();
-    if (!RootPath.has_filename()) RootPath = RootPath.parent_path();  // a trailing '/'
-    std::error_code Ec;
-    for (fs::recursive_directory_iterator It(RootDirectory, Ec), End; !Ec && It != End; It.increment(Ec)) {
-        std::error_code EntryEc;
-        if (!It->is_regular_file(EntryEc)) continue;
-        const std::string Path = It->path().lexically_normal().lexically_relative(RootPath).generic_string();
-        if (Path != ManifestFileName && Listed.count(Path) == 0 && IsRunFile(Path)) Result.Unlisted.push_back(Path);
-    }
-    if (Ec) throw EOrbenchError("Cannot list the directory \"" + RootDirectory + "\": " + Ec.message());
-    std::sort(Result.Unlisted.begin(), Result.Unlisted.end());
-    return Result;
-}
 
 }  // namespace orbench

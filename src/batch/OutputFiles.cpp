@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "FileUtils.h"
+#include "Manifest.h"
 
 namespace fs = std::filesystem;
 
@@ -48,6 +49,15 @@ std::string TemporaryFor(const std::string& FileName)
     return Stem.substr(1, Dot - 1);
 }
 
+// The name without its REMOVE_ prefixes (a run marks a file once; a file marked again by hand or by
+// an earlier version still belongs to a run).
+std::string WithoutMarks(const std::string& Name)
+{
+    std::size_t At = 0;
+    while (Name.compare(At, 7, "REMOVE_") == 0) At += 7;
+    return Name.substr(At);
+}
+
 }  // namespace
 
 TRunFileKind ClassifyRunFile(const std::string& FileName)
@@ -55,15 +65,17 @@ TRunFileKind ClassifyRunFile(const std::string& FileName)
     const std::string Target = TemporaryFor(FileName);
     if (!Target.empty()) {
         // A very long name is cut in the temporary name; its beginning tells the kind then.
+        const std::string Unmarked = WithoutMarks(Target);
         const bool Cut = Target.size() == MaxTemporaryBaseLength &&
-                         (StartsWith(Target, "ordays_") || StartsWith(Target, "REMOVE_ordays_") ||
-                          StartsWith(Target, "overlap_") || StartsWith(Target, "proximity_"));
+                         (StartsWith(Unmarked, "ordays_") || StartsWith(Target, "overlap_") ||
+                          StartsWith(Target, "proximity_"));
         const TRunFileKind Kind = ClassifyRunFile(Target);
         return Cut || (Kind != TRunFileKind::rfOther && Kind != TRunFileKind::rfTemporary) ? TRunFileKind::rfTemporary
                                                                                            : TRunFileKind::rfOther;
     }
     if (IsInstanceFileName(FileName)) return TRunFileKind::rfInstance;
-    if (StartsWith(FileName, "REMOVE_") && IsInstanceFileName(FileName.substr(7))) return TRunFileKind::rfMarkedInstance;
+    if (StartsWith(FileName, "REMOVE_") && IsInstanceFileName(WithoutMarks(FileName)))
+        return TRunFileKind::rfMarkedInstance;
     if (!EndsWith(FileName, ".txt")) return TRunFileKind::rfOther;
     if (StartsWith(FileName, "overlap_")) return TRunFileKind::rfOverlapReport;
     if (StartsWith(FileName, "proximity_")) return TRunFileKind::rfProximityReport;
@@ -88,25 +100,50 @@ std::vector<std::string> ListRunFiles(const std::string& DirName)
     return Names;
 }
 
-EEarlierRunFiles::EEarlierRunFiles(const std::string& ADirectory, const std::vector<std::string>& AFiles)
-    : EOrbenchError("The folder " + ADirectory + " already holds " + std::to_string(AFiles.size()) +
-                    " file(s) of an earlier run (such as " + (AFiles.empty() ? std::string() : AFiles.front()) +
-                    "); a new run would mix its files with them."),
-      Directory(ADirectory),
-      Files(AFiles)
+std::vector<std::string> ListEarlierRunFiles(const std::string& DirName)
+{
+    std::vector<std::string> Names = ListRunFiles(DirName);
+    if (PathExists(IncludeTrailingPathDelimiter(DirName) + ManifestFileName)) {
+        Names.push_back(ManifestFileName);
+        std::sort(Names.begin(), Names.end());
+    }
+    return Names;
+}
+
+namespace {
+
+std::string EarlierRunListing(const std::vector<TEarlierRunFolder>& Folders)
+{
+    std::string Text;
+    for (const TEarlierRunFolder& Folder : Folders)
+        Text += (Text.empty() ? "" : "; ") + Folder.Directory + " already holds " + std::to_string(Folder.Files.size()) +
+                " file(s) of an earlier run (such as " + (Folder.Files.empty() ? std::string() : Folder.Files.front()) +
+                ")";
+    return Text;
+}
+
+}  // namespace
+
+EEarlierRunFiles::EEarlierRunFiles(std::vector<TEarlierRunFolder> AFolders)
+    : EOrbenchError(EarlierRunListing(AFolders) + "; a new run would mix its files with them."),
+      Folders(std::move(AFolders))
 {
 }
 
+std::string EEarlierRunFiles::Listing() const { return EarlierRunListing(Folders); }
+
 void PrepareRunDirectories(const std::vector<std::string>& DirNames, bool Overwrite)
 {
-    std::vector<std::vector<std::string>> Found;
+    std::vector<TEarlierRunFolder> Found;
     for (const std::string& DirName : DirNames) {
-        Found.push_back(ListRunFiles(DirName));
-        if (!Overwrite && !Found.back().empty()) throw EEarlierRunFiles(DirName, Found.back());
+        std::vector<std::string> Files = ListEarlierRunFiles(DirName);
+        if (!Files.empty()) Found.push_back({DirName, std::move(Files)});
     }
-    for (std::size_t d = 0; d < DirNames.size(); ++d) {
-        for (const std::string& Name : Found[d]) {
-            const fs::path Path = fs::path(DirNames[d]) / Name;
+    if (Found.empty()) return;
+    if (!Overwrite) throw EEarlierRunFiles(std::move(Found));
+    for (const TEarlierRunFolder& Folder : Found) {
+        for (const std::string& Name : Folder.Files) {
+            const fs::path Path = fs::path(Folder.Directory) / Name;
             std::error_code Ec;
             if (!fs::remove(Path, Ec) && Ec) throw EOutputError(Path.string() + ": " + Ec.message());
         }

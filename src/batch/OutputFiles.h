@@ -11,7 +11,7 @@ namespace orbench {
 enum class TRunFileKind {
     rfOther,            // not written by a run
     rfInstance,         // ordays_*_load_*.txt
-    rfMarkedInstance,   // REMOVE_ordays_*_load_*.txt
+    rfMarkedInstance,   // REMOVE_ordays_*_load_*.txt (the prefix once or more)
     rfOverlapReport,    // overlap_*.txt
     rfProximityReport,  // proximity_*.txt
     rfTemporary,        // a temporary file of one of these, left by a killed run: .<name>.<tag>.part~
@@ -26,18 +26,29 @@ TRunFileKind ClassifyRunFile(const std::string& FileName);
 // cannot be listed.
 std::vector<std::string> ListRunFiles(const std::string& DirName);
 
-// A folder a run would write into already holds files of an earlier run.
+// The files of an earlier run in one folder: those of a run's kinds and its manifest.json.
+std::vector<std::string> ListEarlierRunFiles(const std::string& DirName);
+
+struct TEarlierRunFolder {
+    std::string Directory;
+    std::vector<std::string> Files;  // sorted
+
+    bool operator==(const TEarlierRunFolder&) const = default;
+};
+
+// Folders a run would write into already hold files of an earlier run: every one of them.
 class EEarlierRunFiles : public EOrbenchError {
 public:
-    EEarlierRunFiles(const std::string& ADirectory, const std::vector<std::string>& AFiles);
-    std::string Directory;
-    std::vector<std::string> Files;
+    explicit EEarlierRunFiles(std::vector<TEarlierRunFolder> AFolders);
+    std::vector<TEarlierRunFolder> Folders;
+    // "DIR already holds N file(s) of an earlier run (such as NAME)", for each folder, joined by "; ".
+    std::string Listing() const;
 };
 
 // Makes sure a run never mixes its files with those of an earlier one. Without Overwrite, throws
-// EEarlierRunFiles for the first of DirNames that holds files of a run's kinds, before anything is
-// changed; with Overwrite, deletes exactly those files of every folder (EOutputError when one
-// cannot be deleted) and touches nothing else.
+// EEarlierRunFiles naming every folder of DirNames that holds files of an earlier run, before
+// anything is changed; with Overwrite, deletes exactly those files (EOutputError when one cannot
+// be deleted) and touches nothing else.
 void PrepareRunDirectories(const std::vector<std::string>& DirNames, bool Overwrite);
 
 }  // namespace orbench

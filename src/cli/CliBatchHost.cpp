@@ -55,6 +55,9 @@ bool TCliBatchHost::CheckPoint() { return CliStopRequested(); }
 
 bool TCliBatchHost::StopRequested() { return CliStopRequested(); }
 
+// The last line of the run names --max-draws and --deviation (DrawLimitHint).
+std::string TCliBatchHost::DrawLimitAdvice() const { return ""; }
+
 void TCliBatchHost::DrawBar()
 {
     if (!FTerminal || !FBarActive) return;

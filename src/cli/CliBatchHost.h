@@ -22,6 +22,7 @@ public:
     void HideProgress() override;
     bool CheckPoint() override;
     bool StopRequested() override;
+    std::string DrawLimitAdvice() const override;
 
 private:
     void DrawBar();

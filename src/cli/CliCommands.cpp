@@ -12,6 +12,7 @@
 #include <streambuf>
 
 #include "BatchRun.h"
+#include "BatchSettings.h"
 #include "CliArgs.h"
 #include "CliBatchHost.h"
 #include "CliPlot.h"
@@ -21,7 +22,7 @@
 #include "FileUtils.h"
 #include "InstanceFill.h"
 #include "InstanceStats.h"
-#include "Manifest.h"
+#include "ManifestVerify.h"
 #include "Model.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
@@ -391,42 +392,73 @@ int CommandVerify(const TParsedArgs& Args, TRun&)
     return Found.Passed() ? ExitSuccess : ExitIncomplete;
 }
 
-// The batch window's inputs from the command line: every value is checked here (numbers written
-// with '.') and handed on as the text the window would hold.
-TBatchInputs BatchInputs(const TParsedArgs& Args, const TRun& Run)
+// The option that stands for a batch setting.
+const char* BatchOption(TBatchField Field)
 {
-    TBatchInputs Inputs;
-    Inputs.NumInstancesPerSetting = Args.Value("--per-combination", "30");
-    int PerCombination = 0;  // a text that is no integer gets the batch's own message
-    if (TryTextToInt(Inputs.NumInstancesPerSetting, PerCombination) && PerCombination < 1)
-        Refuse("--per-combination", Inputs.NumInstancesPerSetting, "must be at least 1");
-    Inputs.MaxLoadDeviation = Args.Value("--deviation", "0.025");
-    Positive(Inputs.MaxLoadDeviation, "--deviation");
-    Inputs.NumInstancesToSelect = Args.Value("--select", "10");
-    AtLeast(Inputs.NumInstancesToSelect, "--select", 1);
-    Inputs.Epsilon = Args.Value("--epsilon", "0.01");
-    NonNegative(Inputs.Epsilon, "--epsilon");
-    Inputs.DeterministicDistance = Args.Has("--deterministic");
-    Inputs.AnalyzeOverlap = !Args.Has("--no-analyze");
-    Inputs.RemoveInstances = !Args.Has("--keep-all");
-    Inputs.SaveInstances = !Args.Has("--no-save");
-    Inputs.Engine = Engine(Args);
-    if (Args.Has("--ordays")) Inputs.NumORdays = SplitList(Args.Value("--ordays"));
-    for (const std::string& Entry : Inputs.NumORdays) AtLeast(Entry, "--ordays", 1);
-    if (Args.Has("--loads")) Inputs.Loads = SplitList(Args.Value("--loads"));
-    for (const std::string& Entry : Inputs.Loads) Positive(Entry, "--loads");
-    Inputs.BaseDirectory = IncludeTrailingPathDelimiter(Path(Args.Value("--out", "instances"), "--out"));
-    Inputs.MaxDraws = AtLeast(Args.Value("--max-draws", std::to_string(DefaultMaxDraws)), "--max-draws", 1);
-    Inputs.Overwrite = Args.Has("--overwrite");
-    Inputs.CapacityORinMinutes = Run.Capacity;
-    Inputs.StartupSeed = Run.Seed;
-    return Inputs;
+    switch (Field) {
+        case TBatchField::bfNumORdays: return "--ordays";
+        case TBatchField::bfLoads: return "--loads";
+        case TBatchField::bfDeviation: return "--deviation";
+        case TBatchField::bfEpsilon: return "--epsilon";
+        case TBatchField::bfMaxDraws: return "--max-draws";
+        case TBatchField::bfCapacity: return "--capacity";
+    }
+    return "";
 }
 
-int BatchExitCode(const TBatchResult& Result, const TBatchInputs& Inputs)
+// The batch settings from the command line (numbers written with '.'), checked before anything
+// is read or written. A --per-combination that is no integer is left for the batch's own message
+// once the case mixes are read (PerCombinationText).
+TBatchSettings BatchSettingsFromArgs(const TParsedArgs& Args, const TRun& Run, bool Theoretical,
+                                     std::string& PerCombinationText)
 {
-    if (Result.Aborted) return ExitBadInput;
-    if (Result.DrawLimitPassed) DrawLimitHint(Inputs.MaxDraws);
+    TBatchSettings Settings;
+    PerCombinationText = Args.Value("--per-combination", std::to_string(Settings.NumInstancesPerLoad));
+    if (TryTextToInt(PerCombinationText, Settings.NumInstancesPerLoad) && Settings.NumInstancesPerLoad < 1)
+        Refuse("--per-combination", PerCombinationText, "must be at least 1");
+    if (Args.Has("--deviation")) Settings.MaxAbsDeviationFromLoad = ParseDouble(Args.Value("--deviation"), "--deviation");
+    if (Args.Has("--select")) Settings.NumInstancesToSelect = AtLeast(Args.Value("--select"), "--select", 1);
+    if (Args.Has("--epsilon")) Settings.EpsilonDist = ParseDouble(Args.Value("--epsilon"), "--epsilon");
+    Settings.DeterministicDistance = Args.Has("--deterministic");
+    Settings.AnalyzeOverlap = !Args.Has("--no-analyze");
+    Settings.RemoveInstances = !Args.Has("--keep-all");
+    Settings.SaveInstances = !Args.Has("--no-save");
+    Settings.Engine = Engine(Args);
+    if (Args.Has("--ordays")) {
+        Settings.NumORdays.clear();
+        for (const std::string& Entry : SplitList(Args.Value("--ordays")))
+            Settings.NumORdays.push_back(ParseInt(Entry, "--ordays"));
+    }
+    if (Args.Has("--loads")) {
+        Settings.Loads.clear();
+        for (const std::string& Entry : SplitList(Args.Value("--loads"))) Settings.Loads.push_back(ParseDouble(Entry, "--loads"));
+    }
+    Settings.BaseDirectory = IncludeTrailingPathDelimiter(Path(Args.Value("--out", "instances"), "--out"));
+    if (Args.Has("--max-draws")) Settings.MaxDraws = ParseInt(Args.Value("--max-draws"), "--max-draws");
+    Settings.Overwrite = Args.Has("--overwrite");
+    Settings.CapacityORinMinutes = Run.Capacity;
+    Settings.StartupSeed = Run.Seed;
+    try {
+        CheckBatchSettings(Settings, Theoretical);
+    } catch (const EBatchSettingError& Error) {
+        Refuse(BatchOption(Error.Field), FormatOptionNumber(Error.Number), Error.Reason);
+    }
+    return Settings;
+}
+
+// The batch window's first check, in its words: the number of instances per combination is an
+// integer.
+bool PerCombinationIsInteger(const std::string& Text)
+{
+    int Value = 0;
+    if (TryTextToInt(Text, Value)) return true;
+    PrintError("The number of instances has to be integer. Aborting.");
+    return false;
+}
+
+int BatchExitCode(const TBatchResult& Result, const TBatchSettings& Settings)
+{
+    if (Result.DrawLimitPassed) DrawLimitHint(Settings.MaxDraws);
     if (Result.Interrupted) return ExitInterrupted;
     return Result.DrawLimitPassed || Result.SelectionRefused || Result.MarkingFailed ? ExitIncomplete : ExitSuccess;
 }
@@ -434,26 +466,34 @@ int BatchExitCode(const TBatchResult& Result, const TBatchInputs& Inputs)
 int CommandBatch(const TParsedArgs& Args, TRun& Run)
 {
     NoPositionals(Args);
-    TBatchInputs Inputs = BatchInputs(Args, Run);
+    std::string PerCombination;
+    const TBatchSettings Settings = BatchSettingsFromArgs(Args, Run, false, PerCombination);
     for (const std::string& FileName : Args.Values("--casemix")) Path(FileName, "--casemix");
+    std::vector<TCaseMix*> CaseMixes;
     for (const std::string& FileName : Args.Values("--casemix")) {
-        const TCaseMix& CaseMix = ReadCaseMix(Run, FileName);
+        TCaseMix& CaseMix = ReadCaseMix(Run, FileName);
         if (std::none_of(CaseMix.SurgeryTypes.begin(), CaseMix.SurgeryTypes.end(),
                          [](const auto& Type) { return Type->RelFrequency > 0; }))
             throw ECliError("case mix " + CaseMix.Name + " has no surgery type with a positive frequency");
+        CaseMixes.push_back(&CaseMix);
     }
-    Inputs.CaseMixChecked.assign(Run.Data.CaseMixes.size(), true);
-    Inputs.CaseMixSelected.assign(Run.Data.CaseMixes.size(), true);
+    if (!PerCombinationIsInteger(PerCombination)) return ExitBadInput;
+    if (CaseMixes.empty()) {
+        PrintError("No case mix selected. Aborting.");
+        return ExitBadInput;
+    }
     TCliBatchHost Host;
-    return BatchExitCode(GenerateBatch(Run.Data, Inputs, Host), Inputs);
+    return BatchExitCode(GenerateBatch(Run.Data, CaseMixes, Settings, Host), Settings);
 }
 
 int CommandTheoreticalBatch(const TParsedArgs& Args, TRun& Run)
 {
     NoPositionals(Args);
-    const TBatchInputs Inputs = BatchInputs(Args, Run);
+    std::string PerCombination;
+    const TBatchSettings Settings = BatchSettingsFromArgs(Args, Run, true, PerCombination);
+    if (!PerCombinationIsInteger(PerCombination)) return ExitBadInput;
     TCliBatchHost Host;
-    return BatchExitCode(GenerateTheoreticalBatch(Run.Data, Inputs, Host), Inputs);
+    return BatchExitCode(GenerateTheoreticalBatch(Run.Data, Settings, Host), Settings);
 }
 
 // ---- The command table ----
@@ -466,25 +506,28 @@ const TOptionDef EpsilonOption{"--epsilon", "E",
                                 "surgeries are alike when their points (coefficient of variation, mean in days) lie "
                                 "closer than E; with --deterministic when their means differ by less than E days "
                                 "(0.01 day = 14.4 minutes)",
-                                "0.01"};
+                                FormatOptionNumber(TBatchSettings().EpsilonDist)};
 const TOptionDef DeterministicOption{"--deterministic", "", "surgeries are alike by their mean durations alone", "off"};
 const TOptionDef MaxDrawsOption{"--max-draws", "M",
                                  "main draws one generation call may make before it gives up (at least 1)",
-                                 "100000"};
+                                 std::to_string(DefaultMaxDraws)};
 
 std::vector<TOptionDef> BatchOptionDefs(bool WithCaseMixes)
 {
+    const TBatchSettings Defaults;
     std::vector<TOptionDef> Options;
     if (WithCaseMixes)
         Options.push_back({"--casemix", "FILE", "a case mix file; repeat the option for more case mixes", ""});
     const std::vector<TOptionDef> Rest = {
         {"--ordays", "N1,N2,...", "numbers of OR-days, processed in the order given (at least 1 each)",
-         "5,10,15,20,25,30,35,40"},
-        {"--loads", "L1,L2,...", "target loads, greater than 0, processed in ascending order",
-         "0.80,0.85,0.90,0.95,1.00,1.05,1.10,1.15,1.20"},
-        {"--per-combination", "K", "instances per combination of case mix, OR-days and load", "30"},
-        {"--deviation", "D", "half-width of the window around each load, greater than 0", "0.025"},
-        {"--select", "S", "instances to keep per combination (the least overlapping)", "10"},
+         DefaultNumORdaysText()},
+        {"--loads", "L1,L2,...", "target loads, greater than 0, processed in ascending order", DefaultLoadsText()},
+        {"--per-combination", "K", "instances per combination of case mix, OR-days and load",
+         std::to_string(Defaults.NumInstancesPerLoad)},
+        {"--deviation", "D", "half-width of the window around each load, greater than 0",
+         FormatOptionNumber(Defaults.MaxAbsDeviationFromLoad)},
+        {"--select", "S", "instances to keep per combination (the least overlapping)",
+         std::to_string(Defaults.NumInstancesToSelect)},
         EpsilonOption,
         DeterministicOption,
         {"--no-analyze", "", "generate only: no overlap analysis, selection or report", "off"},
@@ -493,8 +536,8 @@ std::vector<TOptionDef> BatchOptionDefs(bool WithCaseMixes)
         {"--out", "DIR", "base folder of the output tree; one folder per case mix below it", "instances"},
         {"--engine", "exact|solver", "how overlap and selection are computed", "exact"},
         {"--overwrite", "",
-         "delete the files of an earlier run (instances, REMOVE_ files, reports) from the case-mix folders and "
-         "the manifest.json of the base folder first, instead of refusing the run",
+         "delete the files of an earlier run (instances, REMOVE_ files, reports, manifest.json) from the case-mix "
+         "folders this run writes into first, instead of refusing the run; other case mixes' folders are not touched",
          "off"},
         MaxDrawsOption,
     };

@@ -139,9 +139,7 @@ int ReportCurrentError()
         if (*Error.what() != '\0') PrintError(Prefix + Error.what());
         return ExitBadInput;
     } catch (const EEarlierRunFiles& Error) {
-        PrintError(Prefix + Error.Directory + " already holds " + std::to_string(Error.Files.size()) +
-                   " file(s) of an earlier run (such as " + Error.Files.front() +
-                   "); use --overwrite to delete them first");
+        PrintError(Prefix + Error.Listing() + "; use --overwrite to delete them first");
         return ExitBadInput;
     } catch (const EOutputError& Error) {
         PrintError(Prefix + Error.what());

@@ -276,6 +276,15 @@ bool TOutputFolder::RenameOverRegularFile(const std::string& From, const std::st
     return RenameOverRegularFileAt(AT_FDCWD, FPrefix + From, FPrefix + To, Reason);
 }
 
+void TOutputFolder::RemoveRegularFile(const std::string& Name) const
+{
+    const int At = FPrefix.empty() ? FDir : AT_FDCWD;
+    const std::string Path = FPrefix + Name;
+    struct stat Status {};
+    if (::fstatat(At, Path.c_str(), &Status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(Status.st_mode)) return;
+    if (::unlinkat(At, Path.c_str(), 0) != 0) throw EOutputError(FPath + Name + ": " + std::strerror(errno));
+}
+
 bool FileExists(const std::string& FileName)
 {
     std::error_code Ec;

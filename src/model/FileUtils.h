@@ -73,6 +73,9 @@ public:
     // Name: a file name in the folder (no '/').
     void WriteTextFile(const std::string& Name, const std::string& Content) const;
     bool RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason) const;
+    // Deletes the regular file Name (nothing else of that name); nothing when there is none.
+    // Throws EOutputError when it cannot be deleted.
+    void RemoveRegularFile(const std::string& Name) const;
 
 private:
     std::string FPath;

@@ -68,6 +68,16 @@ void TInstanceList::Clear()
     for (TInstance* Instance : Items) Release(Instance);
 }
 
+void TInstanceList::RemoveInstances(std::vector<TInstance*> Which)
+{
+    std::sort(Which.begin(), Which.end());
+    std::erase_if(FItems, [this, &Which](TInstance* Instance) {
+        if (!std::binary_search(Which.begin(), Which.end(), Instance)) return false;
+        Release(Instance);
+        return true;
+    });
+}
+
 void TInstanceList::ClearInstances(int NumOrs)
 {
     std::vector<TInstance*> Kept;

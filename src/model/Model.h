@@ -62,6 +62,8 @@ public:
     // Removes (and when owning frees) every instance with NumberOfORs = NumOrs, keeping the order
     // of the others.
     void ClearInstances(int NumOrs);
+    // Removes (and when owning frees) the instances of Which, keeping the order of the others.
+    void RemoveInstances(std::vector<TInstance*> Which);
 
     std::vector<TInstance*>::const_iterator begin() const { return FItems.begin(); }
     std::vector<TInstance*>::const_iterator end() const { return FItems.end(); }
@@ -102,7 +104,7 @@ public:
 };
 
 // Called by GenerateInstances for every finished instance, after it was saved.
-using TInstanceFinishedEvent = std::function<void(const TInstance&)>;
+using TInstanceFinishedEvent = std::function<void(TInstance&)>;
 
 // The main draws one call of GenerateInstances may make before it gives up (the batch window's
 // limit).

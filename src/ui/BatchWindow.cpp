@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFormLayout>
@@ -17,34 +16,77 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <filesystem>
-#include <map>
-#include <system_error>
 
 #include "MainWindow.h"
 #include "Model.h"
 #include "NumberFormat.h"
+#include "OrbenchError.h"
 #include "ParameterLists.h"
+#include "TextUtils.h"
 #include "UiServices.h"
 
 namespace orbench::ui {
 
 namespace {
 
+// Every folder the run would clear, with its count.
 QString EarlierRunQuestion(const EEarlierRunFiles& Earlier)
 {
-    const std::size_t Count = Earlier.Files.size();
-    return QString("The folder\n%1\nholds %2 of an earlier run (instance files, REMOVE_ files, reports, manifest).\n\n"
-                   "Delete %3 and start the run?")
-        .arg(FromModel(Earlier.Directory))
-        .arg(Count == 1 ? QString("1 file") : QString("%1 files").arg(Count))
-        .arg(Count == 1 ? "it" : "them");
+    QString Folders;
+    std::size_t Total = 0;
+    for (const TEarlierRunFolder& Folder : Earlier.Folders) {
+        const std::size_t Count = Folder.Files.size();
+        Total += Count;
+        Folders += QString("%1  (%2)\n")
+                       .arg(FromModel(Folder.Directory))
+                       .arg(Count == 1 ? QString("1 file") : QString("%1 files").arg(Count));
+    }
+    const bool One = Earlier.Folders.size() == 1;
+    return QString("%1\n%2hold%3 files of an earlier run (instance files, REMOVE_ files, reports, manifest).\n\n"
+                   "Delete %4 and start the run? Nothing else is touched.")
+        .arg(One ? "The folder" : "The folders")
+        .arg(Folders)
+        .arg(One ? "s" : "")
+        .arg(Total == 1 ? "it" : "them");
 }
 
-namespace fs = std::filesystem;
+// A refused setting in the window's words: the field as it is labelled.
+QString SettingMessage(const EBatchSettingError& Error)
+{
+    const QString Value = FromModel(Error.Value), Reason = FromModel(Error.Reason);
+    switch (Error.Field) {
+        case TBatchField::bfNumORdays:
+            return QString("The number of OR-days %1 (list \"Number of operating rooms\") %2.").arg(Value, Reason);
+        case TBatchField::bfLoads: return QString("The load %1 (list \"Load\") %2.").arg(Value, Reason);
+        case TBatchField::bfDeviation:
+            return QString("\"Maximum deviation from load:\" %1 (it is %2).").arg(Reason, Value);
+        case TBatchField::bfEpsilon: return QString("\"Epsilon (from [0,1])\" %1 (it is %2).").arg(Reason, Value);
+        case TBatchField::bfCapacity:
+            return "Error! The closing time of the ORs must lie after the opening time.";
+        case TBatchField::bfMaxDraws: break;
+    }
+    return FromModel(Error.what());
+}
+
+double ReadDecimalField(const QString& Text, const QString& Label)
+{
+    double Value = 0;
+    if (!TryReadDecimalEntry(ToModel(Text), Value))
+        throw EOrbenchError(ToModel("\"" + Text + "\" is not a valid number for \"" + Label + "\"."));
+    return Value;
+}
+
+int ReadIntegerField(const QString& Text, const QString& Label)
+{
+    int Value = 0;
+    if (!TryTextToInt(ToModel(Text), Value))
+        throw EOrbenchError(ToModel("\"" + Text + "\" is not a valid integer for \"" + Label + "\"."));
+    return Value;
+}
 
 const char* const GoCaption = "&Go!";
 const char* const TheoreticalCaption = "Generate Theor. Inst.";
@@ -76,52 +118,6 @@ QPushButton* NewButton(QWidget* Parent, const char* Name, const QString& Caption
     return Button;
 }
 
-// The files of the output tree that a run makes: instance files, marked instance files and
-// reports, each with its last write time, in the case-mix directories under the base directory.
-using TRunFiles = std::map<std::string, fs::file_time_type>;
-
-TRunFiles ScanRunFiles(const std::string& BaseDirectory)
-{
-    TRunFiles Files;
-    std::error_code Error;
-    for (const fs::directory_entry& CaseMixDir : fs::directory_iterator(BaseDirectory, Error)) {
-        if (!CaseMixDir.is_directory(Error)) continue;
-        for (const fs::directory_entry& File : fs::directory_iterator(CaseMixDir.path(), Error)) {
-            const std::string Name = File.path().filename().string();
-            if (!File.is_regular_file(Error) || !Name.ends_with(".txt")) continue;
-            if (!Name.starts_with("ordays_") && !Name.starts_with("REMOVE_") && !Name.starts_with("overlap_") &&
-                !Name.starts_with("proximity_"))
-                continue;
-            Files[File.path().string()] = File.last_write_time(Error);
-        }
-    }
-    return Files;
-}
-
-struct TRunCounts {
-    int Kept = 0;
-    int Marked = 0;
-    int Reports = 0;
-};
-
-// What a run wrote: the files that are new since Before or were written again.
-TRunCounts CountRunFiles(const TRunFiles& Before, const TRunFiles& After)
-{
-    TRunCounts Counts;
-    for (const auto& [Path, Time] : After) {
-        const auto Old = Before.find(Path);
-        if (Old != Before.end() && Old->second == Time) continue;
-        const std::string Name = fs::path(Path).filename().string();
-        if (Name.starts_with("ordays_"))
-            ++Counts.Kept;
-        else if (Name.starts_with("REMOVE_"))
-            ++Counts.Marked;
-        else
-            ++Counts.Reports;
-    }
-    return Counts;
-}
-
 QAction* AddMenuItem(QMenu* Menu, const char* Name, const QString& Caption)
 {
     QAction* Action = Menu->addAction(Caption);
@@ -138,12 +134,16 @@ TBatchWindow::TBatchWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Main)
     BaseDirectory = Main.ProgramDirectory() + "instances/";
     BuildWindow();
     for (const auto& CaseMix : Main.Data().CaseMixes) AddCaseMixEntry(*CaseMix);
+    LoadFieldSettings();
     // The layout needs more room than 794 x 480 with the desktop fonts of today.
     setFixedSize(QSize(880, 500).expandedTo(minimumSizeHint()));
 }
 
+TBatchWindow::~TBatchWindow() { SaveFieldSettings(); }
+
 void TBatchWindow::BuildWindow()
 {
+    const TBatchSettings Defaults;
     auto* Layout = new QVBoxLayout(this);
     auto* Columns = new QSplitter(Qt::Horizontal, this);
     Columns->setChildrenCollapsible(false);
@@ -189,7 +189,7 @@ void TBatchWindow::BuildWindow()
     auto* NumOpGB = new QGroupBox("Number of operating rooms", Columns);
     auto* NumOpLayout = new QVBoxLayout(NumOpGB);
     FNumOperatingRoomsLB = NewList(NumOpGB, "NumOperatingRoomsLB");
-    for (int n = 5; n <= 40; n += 5) FNumOperatingRoomsLB->addItem(QString::number(n));
+    for (const int NumORdays : Defaults.NumORdays) FNumOperatingRoomsLB->addItem(QString::number(NumORdays));
     SetHint(FNumOperatingRoomsLB, "The numbers of OR-days of the instances, processed in this order");
     NumOpLayout->addWidget(FNumOperatingRoomsLB);
     auto* AddNumOpB = NewButton(NumOpGB, "AddNumOpB", "Add");
@@ -228,8 +228,7 @@ void TBatchWindow::BuildWindow()
     auto* LoadGB = new QGroupBox("Load", Upper);
     auto* LoadLayout = new QVBoxLayout(LoadGB);
     FLoadLB = NewList(LoadGB, "LoadLB");
-    for (const char* Load : {"0.80", "0.85", "0.90", "0.95", "1.00", "1.05", "1.10", "1.15", "1.20"})
-        FLoadLB->addItem(Load);
+    for (const double Load : Defaults.Loads) FLoadLB->addItem(FromModel(FormatDefaultLoad(Load)));
     SetHint(FLoadLB, "The target loads of the instances, processed in ascending order");
     LoadLayout->addWidget(FLoadLB);
     auto* AddLoadB = NewButton(LoadGB, "AddLoadB", "Add");
@@ -279,26 +278,34 @@ void TBatchWindow::BuildWindow()
                                 "epsilon (from [0,1], where 1 is the total OR opening time)";
     const QString SelectHint = "Indicate the number of instances that have minimal overlap.\nThis number must be "
                                "smaller than the number of generated instances!";
-    FNumInstancesPerSettingLE = NewEdit(OptionsGB, "NumInstancesPerSettingLE", "30");
+    FNumInstancesPerSettingLE =
+        NewEdit(OptionsGB, "NumInstancesPerSettingLE", QString::number(Defaults.NumInstancesPerLoad));
     AddLabelled(FNumInstancesPerSettingLE, "# instances per combination:",
                 "Number of instances generated per case mix, number of OR-days and load", "");
-    AddCheck(FSaveInstancesCB, "SaveInstancesCB", "Save instances", true, "Write every instance to its file");
-    FMaxLoadDeviationLE = NewEdit(OptionsGB, "MaxLoadDeviationLE", "0.025");
+    AddCheck(FSaveInstancesCB, "SaveInstancesCB", "Save instances", Defaults.SaveInstances,
+             "Write every instance to its file");
+    FMaxLoadDeviationLE =
+        NewEdit(OptionsGB, "MaxLoadDeviationLE", FromModel(FormatGeneral(Defaults.MaxAbsDeviationFromLoad)));
     AddLabelled(FMaxLoadDeviationLE, "Maximum deviation from load:",
                 "Half-width of the window around each load in which an instance is accepted", "");
-    AddCheck(FAnalyzeOverlapCB, "AnalyzeOverlapCB", "Analyze overlap", true,
+    AddCheck(FAnalyzeOverlapCB, "AnalyzeOverlapCB", "Analyze overlap", Defaults.AnalyzeOverlap,
              "Check this to let the program make a report about the overlap between the instances.\nIt will generate "
              "a tab-separated table written to a file for each instance-combination.");
-    FNumInstancesToSelectFromLE = NewEdit(OptionsGB, "NumInstancesToSelectFromLE", "10");
+    FNumInstancesToSelectFromLE =
+        NewEdit(OptionsGB, "NumInstancesToSelectFromLE", QString::number(Defaults.NumInstancesToSelect));
     AddLabelled(FNumInstancesToSelectFromLE, "# instances to select:", SelectHint, SelectHint.section('\n', 0, 0));
-    FEpsilonLE = NewEdit(OptionsGB, "EpsilonLE", "0,01");
+    FEpsilonLE = NewEdit(OptionsGB, "EpsilonLE", FromModel(FormatGeneral(Defaults.EpsilonDist)));
     AddLabelled(FEpsilonLE, "Epsilon (from [0,1])", EpsilonHint, EpsilonHint);
-    AddCheck(FRemoveInstancesCB, "RemoveInstancesCB", "Delete other instances", true,
-             "Check this to delete all instance files of instances that overlap too much.");
-    AddCheck(FDeterministicDistanceCB, "DeterministicDistanceCB", "Deterministic distance", false,
+    AddCheck(FRemoveInstancesCB, "RemoveInstancesCB", "Delete other instances", Defaults.RemoveInstances,
+             "Check this to keep the least overlapping instances of each combination and mark the files of the\n"
+             "other instances with the prefix REMOVE_. No file is deleted: delete the REMOVE_ files yourself.");
+    AddCheck(FDeterministicDistanceCB, "DeterministicDistanceCB", "Deterministic distance",
+             Defaults.DeterministicDistance,
              "Deterministic: distance based on expected value. Stochastic: based on euclidean distance in case mix "
              "classification");
-    AddCheck(FCaseMixTypeCB, "CaseMixTypeCB", "Generate for all case mix types", true, "");
+    AddCheck(FCaseMixTypeCB, "CaseMixTypeCB", "Generate for all case mix types", true,
+             "Not used: both runs draw from every surgery type (case-mix type 0)");
+    FCaseMixTypeCB->setEnabled(false);
     FEngineCB = new QComboBox(OptionsGB);
     FEngineCB->setObjectName("EngineCB");
     FEngineCB->addItems({"exact", "solver"});
@@ -362,30 +369,41 @@ void TBatchWindow::SetEntries(QListWidget* List, const std::vector<std::string>&
     for (const std::string& Entry : Entries) List->addItem(FromModel(Entry));
 }
 
-TBatchInputs TBatchWindow::Inputs() const
+bool TBatchWindow::ReadSettings(TBatchSettings& Settings, bool Theoretical)
 {
-    TBatchInputs Inputs;
-    Inputs.NumInstancesPerSetting = ToModel(FNumInstancesPerSettingLE->text());
-    Inputs.SaveInstances = FSaveInstancesCB->isChecked();
-    Inputs.MaxLoadDeviation = ToModel(FMaxLoadDeviationLE->text());
-    Inputs.AnalyzeOverlap = FAnalyzeOverlapCB->isChecked();
-    Inputs.NumInstancesToSelect = ToModel(FNumInstancesToSelectFromLE->text());
-    Inputs.Epsilon = ToModel(FEpsilonLE->text());
-    Inputs.RemoveInstances = FRemoveInstancesCB->isChecked();
-    Inputs.DeterministicDistance = FDeterministicDistanceCB->isChecked();
-    Inputs.GenerateForAllCaseMixTypes = FCaseMixTypeCB->isChecked();
-    for (int i = 0; i < FCaseMixCLB->count(); ++i) {
-        Inputs.CaseMixChecked.push_back(FCaseMixCLB->item(i)->checkState() == Qt::Checked);
-        Inputs.CaseMixSelected.push_back(FCaseMixCLB->item(i)->isSelected());
+    if (!TryTextToInt(ToModel(FNumInstancesPerSettingLE->text()), Settings.NumInstancesPerLoad)) {
+        AddMessage("The number of instances has to be integer. Aborting.");
+        return false;
     }
-    Inputs.NumORdays.clear();
-    for (const QString& Entry : Entries(FNumOperatingRoomsLB)) Inputs.NumORdays.push_back(ToModel(Entry));
-    Inputs.Loads.clear();
-    for (const QString& Entry : Entries(FLoadLB)) Inputs.Loads.push_back(ToModel(Entry));
-    Inputs.Engine = FEngineCB->currentIndex() == 1 ? TOverlapEngine::oeSolver : TOverlapEngine::oeExact;
-    Inputs.BaseDirectory = ToModel(BaseDirectory);
-    Inputs.CapacityORinMinutes = FMain.CapacityORinMinutes();
-    return Inputs;
+    if (!Theoretical && FCaseMixCLB->selectedItems().isEmpty()) {
+        AddMessage("No case mix selected. Aborting.");
+        return false;
+    }
+    Settings.SaveInstances = FSaveInstancesCB->isChecked();
+    Settings.Loads.clear();
+    for (const QString& Entry : Entries(FLoadLB)) Settings.Loads.push_back(ReadDecimalField(Entry, "Load"));
+    Settings.MaxAbsDeviationFromLoad = ReadDecimalField(FMaxLoadDeviationLE->text(), "Maximum deviation from load:");
+    Settings.EpsilonDist = ReadDecimalField(FEpsilonLE->text(), "Epsilon (from [0,1])");
+    Settings.NumInstancesToSelect = ReadIntegerField(FNumInstancesToSelectFromLE->text(), "# instances to select:");
+    Settings.NumORdays.clear();
+    for (const QString& Entry : Entries(FNumOperatingRoomsLB))
+        Settings.NumORdays.push_back(ReadIntegerField(Entry, "Number of operating rooms"));
+    Settings.AnalyzeOverlap = FAnalyzeOverlapCB->isChecked();
+    Settings.RemoveInstances = FRemoveInstancesCB->isChecked();
+    Settings.DeterministicDistance = FDeterministicDistanceCB->isChecked();
+    Settings.Engine = FEngineCB->currentIndex() == 1 ? TOverlapEngine::oeSolver : TOverlapEngine::oeExact;
+    Settings.BaseDirectory = ToModel(BaseDirectory);
+    Settings.CapacityORinMinutes = FMain.CapacityORinMinutes();
+    return true;
+}
+
+std::vector<TCaseMix*> TBatchWindow::CheckedCaseMixes() const
+{
+    std::vector<TCaseMix*> CaseMixes;
+    const auto& All = FMain.Data().CaseMixes;
+    for (int i = 0; i < FCaseMixCLB->count() && static_cast<std::size_t>(i) < All.size(); ++i)
+        if (FCaseMixCLB->item(i)->checkState() == Qt::Checked) CaseMixes.push_back(All[static_cast<std::size_t>(i)].get());
+    return CaseMixes;
 }
 
 void TBatchWindow::GoBClick() { Run(FGoB, GoCaption, false); }
@@ -402,56 +420,46 @@ void TBatchWindow::Run(QPushButton* Button, const QString& IdleCaption, bool The
         ShowMessageBox(this, TBoxKind::Error, "Error! The closing time of the ORs must lie after the opening time.");
         return;
     }
+    TBatchSettings Settings;
+    try {
+        if (!ReadSettings(Settings, Theoretical)) return;
+    } catch (const std::exception& Error) {
+        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        return;
+    }
+    SaveFieldSettings();
     FRunning = true;
     FStopRequested = false;
     Button->setText(StopCaption);
     SetIdleControlsEnabled(false);
     (Button == FGoB ? FGenTheorInstB : FGoB)->setEnabled(false);
-    FProgressShown = false;
-    const TRunFiles Before = ScanRunFiles(ToModel(BaseDirectory));
-    QElapsedTimer Clock;
-    Clock.start();
-    TBatchResult Result;
-    bool Failed = false;
     try {
-        TBatchInputs RunInputs = Inputs();
         // A run never mixes its files with those of an earlier run: the user decides whether
         // the earlier files go (nothing has been generated or written when this is asked).
         for (;;) {
             try {
                 if (Theoretical)
-                    Result = GenerateTheoreticalBatch(FMain.Data(), RunInputs, *this);
+                    GenerateTheoreticalBatch(FMain.Data(), Settings, *this);
                 else
-                    Result = GenerateBatch(FMain.Data(), RunInputs, *this);
+                    GenerateBatch(FMain.Data(), CheckedCaseMixes(), Settings, *this);
                 break;
             } catch (const EEarlierRunFiles& Earlier) {
-                if (RunInputs.Overwrite || !AskYesNo(this, EarlierRunQuestion(Earlier))) {
-                    AddMessage("Run not started: " + Earlier.Directory + " holds files of an earlier run.");
+                if (Settings.Overwrite || !AskYesNo(this, EarlierRunQuestion(Earlier))) {
+                    std::string Folders;
+                    for (const TEarlierRunFolder& Folder : Earlier.Folders)
+                        Folders += (Folders.empty() ? "" : ", ") + Folder.Directory;
+                    AddMessage("Run not started: " + Folders + " hold" + (Earlier.Folders.size() == 1 ? "s" : "") +
+                               " files of an earlier run.");
                     break;
                 }
-                RunInputs.Overwrite = true;
+                Settings.Overwrite = true;
             }
         }
+    } catch (const EBatchSettingError& Error) {
+        ShowMessageBox(this, TBoxKind::Error, SettingMessage(Error));
     } catch (const std::exception& Error) {
         // A stop that reached the overlap engine may end the run with the engine's exception.
-        if (FStopRequested) {
-            Result.Interrupted = true;
-        } else {
-            Failed = true;
-            ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
-        }
-    }
-    // A run that got past its input checks says what it left on disk.
-    if (FProgressShown) {
-        const TRunCounts Counts = CountRunFiles(Before, ScanRunFiles(ToModel(BaseDirectory)));
-        const QString Outcome = Failed ? "Run ended with an error" : Result.Interrupted ? "Run stopped" : "Run finished";
-        AddMessage(ToModel(QString("%1: %2 instances written, %3 kept, %4 marked REMOVE_, %5 reports written, %6 s.")
-                               .arg(Outcome)
-                               .arg(Counts.Kept + Counts.Marked)
-                               .arg(Counts.Kept)
-                               .arg(Counts.Marked)
-                               .arg(Counts.Reports)
-                               .arg(FromModel(FormatFixedLocale(static_cast<double>(Clock.elapsed()) / 1000, 1)))));
+        if (!FStopRequested) ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
     }
     FGauge1->setVisible(false);
     Button->setText(IdleCaption);
@@ -545,7 +553,6 @@ void TBatchWindow::AddMessage(const std::string& Message) { FMessagesM->appendPl
 
 void TBatchWindow::ShowProgress(int Maximum)
 {
-    FProgressShown = true;
     FGauge1->setRange(0, Maximum);
     FGauge1->setValue(0);
     FGauge1->setVisible(true);
@@ -558,6 +565,61 @@ void TBatchWindow::HideProgress() { FGauge1->setVisible(false); }
 bool TBatchWindow::CheckPoint() { return PollStop(); }
 
 bool TBatchWindow::StopRequested() { return FStopRequested; }
+
+std::string TBatchWindow::DrawLimitAdvice() const
+{
+    return "widen the window around the loads with \"Maximum deviation from load:\" (orbench-cli batch also takes "
+           "--max-draws)";
+}
+
+void TBatchWindow::RunEnded(const TBatchResult& Result) { AddMessage(RunSummary(Result)); }
+
+namespace {
+
+const char* const SettingsGroup = "BatchWindow";
+
+void SaveList(QSettings& Store, const char* Key, const QStringList& Texts) { Store.setValue(Key, Texts); }
+
+}  // namespace
+
+void TBatchWindow::SaveFieldSettings() const
+{
+    QSettings Store;
+    Store.beginGroup(SettingsGroup);
+    for (const QLineEdit* Edit : {FNumInstancesPerSettingLE, FMaxLoadDeviationLE, FNumInstancesToSelectFromLE, FEpsilonLE,
+                                  FNumOpFromE, FNumOpToE, FNumOpByE, FLoadFromE, FLoadToE, FLoadByE})
+        Store.setValue(Edit->objectName(), Edit->text());
+    for (const QCheckBox* Box : {FSaveInstancesCB, FAnalyzeOverlapCB, FRemoveInstancesCB, FDeterministicDistanceCB})
+        Store.setValue(Box->objectName(), Box->isChecked());
+    Store.setValue(FEngineCB->objectName(), FEngineCB->currentText());
+    SaveList(Store, "NumOperatingRoomsLB", Entries(FNumOperatingRoomsLB));
+    SaveList(Store, "LoadLB", Entries(FLoadLB));
+    QStringList Checked;
+    for (int i = 0; i < FCaseMixCLB->count(); ++i)
+        if (FCaseMixCLB->item(i)->checkState() == Qt::Checked) Checked << FCaseMixCLB->item(i)->text();
+    SaveList(Store, "CheckedCaseMixes", Checked);
+}
+
+void TBatchWindow::LoadFieldSettings()
+{
+    QSettings Store;
+    Store.beginGroup(SettingsGroup);
+    for (QLineEdit* Edit : {FNumInstancesPerSettingLE, FMaxLoadDeviationLE, FNumInstancesToSelectFromLE, FEpsilonLE,
+                            FNumOpFromE, FNumOpToE, FNumOpByE, FLoadFromE, FLoadToE, FLoadByE})
+        if (Store.contains(Edit->objectName())) Edit->setText(Store.value(Edit->objectName()).toString());
+    for (QCheckBox* Box : {FSaveInstancesCB, FAnalyzeOverlapCB, FRemoveInstancesCB, FDeterministicDistanceCB})
+        if (Store.contains(Box->objectName())) Box->setChecked(Store.value(Box->objectName()).toBool());
+    const int Engine = FEngineCB->findText(Store.value(FEngineCB->objectName()).toString());
+    if (Engine >= 0) FEngineCB->setCurrentIndex(Engine);
+    for (QListWidget* List : {FNumOperatingRoomsLB, FLoadLB}) {
+        if (!Store.contains(List->objectName())) continue;
+        List->clear();
+        List->addItems(Store.value(List->objectName()).toStringList());
+    }
+    const QStringList Checked = Store.value("CheckedCaseMixes").toStringList();
+    for (int i = 0; i < FCaseMixCLB->count(); ++i)
+        if (Checked.contains(FCaseMixCLB->item(i)->text())) FCaseMixCLB->item(i)->setCheckState(Qt::Checked);
+}
 
 void TBatchWindow::showEvent(QShowEvent* Event)
 {

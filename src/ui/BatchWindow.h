@@ -1,6 +1,8 @@
 #pragma once
 
 
+#include <vector>
+
 #include "BatchRun.h"
 #include "RunDialog.h"
 
@@ -21,12 +23,14 @@ class TMainWindow;
 // (lists with ranges, sorting and clean-up), the options, the message list and the two runs.
 // While a run is in progress its button reads "&STOP" (both run buttons keep their size and place)
 // and stops it at the next check point; the other controls are disabled, and closing the window
-// stops the run first. A run that got going ends with a summary line in Messages.
+// stops the run first. A run that got going ends with a summary line in Messages. The options and
+// lists are kept between openings (and runs of the program) in the user's settings.
 class TBatchWindow : public TRunDialog, private TBatchHost {
     Q_OBJECT
 
 public:
     explicit TBatchWindow(TMainWindow& Main);
+    ~TBatchWindow() override;
 
     // The commands, as the buttons and menu items run them.
     void GoBClick();
@@ -41,8 +45,12 @@ public:
     void RemoveThisItem(QListWidget* List);
     void SelectAllCaseMixes(bool Checked);
 
-    // The run's inputs as the controls hold them now.
-    TBatchInputs Inputs() const;
+    // The run's settings from the fields, in the run's order of checks: the number of instances
+    // (a message line, false), a selected case mix for "&Go!" (a message line, false), then the other
+    // fields (EOrbenchError naming the field).
+    bool ReadSettings(TBatchSettings& Settings, bool Theoretical);
+    // The case mixes whose entries are checked, in list order.
+    std::vector<TCaseMix*> CheckedCaseMixes() const;
     // The base directory of the output tree (the program's "instances/" unless changed).
     QString BaseDirectory;
 
@@ -59,7 +67,11 @@ private:
     // pressed. The batch layer calls it between steps and may hand it on to the overlap engine.
     bool CheckPoint() override;
     bool StopRequested() override;
+    std::string DrawLimitAdvice() const override;
+    void RunEnded(const TBatchResult& Result) override;
 
+    void LoadFieldSettings();
+    void SaveFieldSettings() const;
     void Run(QPushButton* Button, const QString& IdleCaption, bool Theoretical);
     void SetIdleControlsEnabled(bool Enabled);
     void BuildWindow();
@@ -68,7 +80,6 @@ private:
     void SetEntries(QListWidget* List, const std::vector<std::string>& Entries);
 
     TMainWindow& FMain;
-    bool FProgressShown = false;
 
     QListWidget* FCaseMixCLB = nullptr;
     QListWidget* FNumOperatingRoomsLB = nullptr;

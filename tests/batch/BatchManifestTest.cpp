@@ -5,7 +5,7 @@
 #include <map>
 
 #include "BatchRun.h"
-#include "Manifest.h"
+#include "ManifestRecorder.h"
 #include "OrbenchError.h"
 #include "RecordingHost.h"
 #include "Sha256.h"
@@ -52,12 +52,12 @@ TEST(BatchManifest, ListsExactlyTheFilesTheRunLeft)
                                              "2\tNormal\t240\t24\t0\t1"});
     TData Data;
     Data.ReadAndAddCaseMix(Dir.File("cm.txt"), 480);
-    TBatchInputs Inputs;
-    Inputs.CaseMixChecked = Inputs.CaseMixSelected = {true};
-    Inputs.NumORdays = {"2", "1"};
-    Inputs.Loads = {"0.75", "0.5"};
-    Inputs.NumInstancesPerSetting = "3";
-    Inputs.NumInstancesToSelect = "2";
+    const std::vector<TCaseMix*> CaseMixes = {Data.CaseMixes[0].get()};
+    TBatchSettings Inputs;
+    Inputs.NumORdays = {2, 1};
+    Inputs.Loads = {0.75, 0.5};
+    Inputs.NumInstancesPerLoad = 3;
+    Inputs.NumInstancesToSelect = 2;
     Inputs.StartupSeed = 5;
     const struct {
         const char* Name;
@@ -78,12 +78,12 @@ TEST(BatchManifest, ListsExactlyTheFilesTheRunLeft)
         Data.Random.Draw();  // earlier work in the program
         const std::uint32_t StateAtStart = Data.Random.State();
         try {
-            EXPECT_EQ(GenerateBatch(Data, Inputs, Host).Interrupted, Case.StopAt > 0);
+            EXPECT_EQ(GenerateBatch(Data, CaseMixes, Inputs, Host).Interrupted, Case.StopAt > 0);
             EXPECT_EQ(Case.UnwritableReport, nullptr);
         } catch (const EOutputError&) {
             EXPECT_NE(Case.UnwritableReport, nullptr);
         }
-        const TManifest M = ReadManifest(Inputs.BaseDirectory);
+        const TManifest M = ReadManifest(Inputs.BaseDirectory + "cm");
         EXPECT_EQ(M.Stopped, Case.StopAt > 0);
         const bool NamesTheReport = M.Error.find("overlap_cm_ordays_2_load_0.75.txt") != std::string::npos;
         EXPECT_EQ(NamesTheReport, Case.UnwritableReport != nullptr) << M.Error;
@@ -100,8 +100,8 @@ TEST(BatchManifest, ListsExactlyTheFilesTheRunLeft)
         EXPECT_EQ(Tree.size(), Case.NumFiles);
         std::map<std::string, K> Listed;
         for (const TManifestFile& F : M.Files) {
-            Listed[F.Path] = F.Kind;
-            const std::string Content = ReadAll(Inputs.BaseDirectory + F.Path);
+            Listed["cm/" + F.Path] = F.Kind;
+            const std::string Content = ReadAll(Inputs.BaseDirectory + "cm/" + F.Path);
             EXPECT_EQ(F.Sha256, Sha256Hex(Content)) << F.Path;
             if (F.Kind != K::fkReport) {
                 EXPECT_EQ(static_cast<std::size_t>(F.NumberOfSurgeries) + 10, CountLines(Content)) << F.Path;
@@ -117,7 +117,7 @@ TEST(BatchManifest, ListsExactlyTheFilesTheRunLeft)
             Inputs.BaseDirectory = Dir.File("again/");
             Data.Random.Seed(M.Settings.GeneratorState);
             TRecordingHost Again;
-            GenerateBatch(Data, Inputs, Again);
+            GenerateBatch(Data, CaseMixes, Inputs, Again);
             for (const auto& [Path, Kind] : Tree)
                 EXPECT_EQ(ReadAll(Dir.File("again/" + Path)), ReadAll(Dir.File("finished/" + Path))) << Path;
         }

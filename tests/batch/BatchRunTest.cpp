@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 
 #include "BatchRun.h"
+#include "Manifest.h"
+#include "ManifestVerify.h"
+#include "Sha256.h"
+#include "NumberFormat.h"
 #include "OrbenchError.h"
 #include "OverlapReport.h"
 #include "RecordingHost.h"
@@ -54,11 +60,11 @@ protected:
     {
         Data.Notifier = &Notifier;
         AddCaseMix("cm");
-        Inputs.BaseDirectory = Dir.File("out/");
-        Inputs.NumORdays = {"2"};
-        Inputs.Loads = {"0.5"};
-        Inputs.NumInstancesPerSetting = "3";
-        Inputs.NumInstancesToSelect = "2";
+        Settings.BaseDirectory = Dir.File("out/");
+        Settings.NumORdays = {2};
+        Settings.Loads = {0.5};
+        Settings.NumInstancesPerLoad = 3;
+        Settings.NumInstancesToSelect = 2;
     }
     void AddCaseMix(const std::string& Name)
     {
@@ -66,16 +72,18 @@ protected:
                                                       "2\tNormal\t70\t14\t0\t1", "3\tNormal\t100\t10\t0\t1",
                                                       "4\tNormal\t240\t24\t0\t1"});
         Data.ReadAndAddCaseMix(Dir.File(Name + ".txt"), 480);
-        Inputs.CaseMixChecked.push_back(true);
-        Inputs.CaseMixSelected.push_back(true);
+        CaseMixes.push_back(Data.CaseMixes.back().get());
     }
+    TBatchResult Generate(TBatchHost& H) { return GenerateBatch(Data, CaseMixes, Settings, H); }
     std::string Out(const std::string& Name) const { return Dir.File("out/" + Name); }
-    // The sorted file names of a directory under the base directory; none when it is missing.
+    // The sorted file names of a directory under the base directory, its manifest aside; none when
+    // it is missing.
     TLines Files(const std::string& Sub) const
     {
         TLines Names;
         if (fs::is_directory(Out(Sub)))
-            for (const auto& Entry : fs::directory_iterator(Out(Sub))) Names.push_back(Entry.path().filename().string());
+            for (const auto& Entry : fs::directory_iterator(Out(Sub)))
+                if (Entry.path().filename() != "manifest.json") Names.push_back(Entry.path().filename().string());
         std::sort(Names.begin(), Names.end());
         return Names;
     }
@@ -95,87 +103,76 @@ protected:
     testing::TDecimalSeparatorGuard Point{'.'};
     testing::TRecordingNotifier Notifier;
     TData Data;
-    TBatchInputs Inputs;
+    std::vector<TCaseMix*> CaseMixes;
+    TBatchSettings Settings;
     TRecordingHost Host;
 };
 
-TEST_F(BatchRun, InputChecksAbortBeforeAnythingIsWritten)
+TEST_F(BatchRun, SettingsThatCannotMeanAnythingAreRefusedBeforeAnythingIsWritten)
 {
-    Inputs.CaseMixSelected = {false};  // the integer test comes first
-    for (const char* Bad : {"30.5", "abc", ""}) {
-        TRecordingHost H;
-        Inputs.NumInstancesPerSetting = Bad;
-        const TBatchResult R = GenerateBatch(Data, Inputs, H);
-        EXPECT_TRUE(R.Aborted && !R.DrawLimitPassed && !R.Interrupted) << Bad;
-        EXPECT_EQ(H.Messages, TLines{"The number of instances has to be integer. Aborting."}) << Bad;
-        EXPECT_TRUE(H.Progress.empty()) << Bad;
-        EXPECT_TRUE(GenerateTheoreticalBatch(Data, Inputs, H).Aborted) << Bad;
-    }
-    Inputs.NumInstancesPerSetting = "3";
-    EXPECT_TRUE(GenerateBatch(Data, Inputs, Host).Aborted);  // checked, but not selected
-    EXPECT_EQ(Host.Messages, TLines{"No case mix selected. Aborting."});
-    EXPECT_TRUE(Host.Progress.empty());
-    EXPECT_FALSE(fs::exists(Dir.File("out")));
-
-    Inputs.CaseMixSelected = {true};
-    Inputs.MaxLoadDeviation = "x";
-    EXPECT_THROW(GenerateBatch(Data, Inputs, Host), EOrbenchError);
-    EXPECT_FALSE(fs::exists(Out("cm")));
-
-    // Values that cannot mean anything are refused, naming the field, before the base folder is made.
-    const std::function<void(TBatchInputs&)> Refused[] = {
-        [](TBatchInputs& I) { I.Loads = {"0.8", "0"}; },          [](TBatchInputs& I) { I.Loads = {"-0,5"}; },
-        [](TBatchInputs& I) { I.MaxLoadDeviation = "0"; },        [](TBatchInputs& I) { I.MaxLoadDeviation = "-1"; },
-        [](TBatchInputs& I) { I.Epsilon = "-0.01"; },             [](TBatchInputs& I) { I.MaxDraws = 0; },
+    const struct {
+        std::function<void(TBatchSettings&)> Change;
+        TBatchField Field;
+        bool TheoreticalOnly;
+    } Refused[] = {
+        {[](TBatchSettings& S) { S.NumORdays = {2, 0}; }, TBatchField::bfNumORdays, false},
+        {[](TBatchSettings& S) { S.Loads = {0.8, 0}; }, TBatchField::bfLoads, false},
+        {[](TBatchSettings& S) { S.Loads = {-0.5}; }, TBatchField::bfLoads, false},
+        {[](TBatchSettings& S) { S.Loads = {std::nan("")}; }, TBatchField::bfLoads, false},
+        {[](TBatchSettings& S) { S.MaxAbsDeviationFromLoad = 0; }, TBatchField::bfDeviation, false},
+        {[](TBatchSettings& S) { S.MaxAbsDeviationFromLoad = HUGE_VAL; }, TBatchField::bfDeviation, false},
+        {[](TBatchSettings& S) { S.EpsilonDist = -0.01; }, TBatchField::bfEpsilon, false},
+        {[](TBatchSettings& S) { S.MaxDraws = 0; }, TBatchField::bfMaxDraws, false},
+        {[](TBatchSettings& S) { S.CapacityORinMinutes = 0; }, TBatchField::bfCapacity, true},
     };
-    for (const auto& Change : Refused) {
-        TBatchInputs Bad = Inputs;
-        Change(Bad);
+    for (const auto& Case : Refused) {
+        TBatchSettings Bad = Settings;
+        Case.Change(Bad);
         for (const bool Theoretical : {false, true}) {
             try {
-                Theoretical ? GenerateTheoreticalBatch(Data, Bad, Host) : GenerateBatch(Data, Bad, Host);
-                ADD_FAILURE() << "no error";
-            } catch (const EOrbenchError& Error) {
-                const std::string What = Error.what();
-                EXPECT_TRUE(What.find("load") != std::string::npos || What.find("Epsilon") != std::string::npos ||
-                            What.find("draw limit") != std::string::npos)
-                    << What;
+                Theoretical ? GenerateTheoreticalBatch(Data, Bad, Host) : GenerateBatch(Data, CaseMixes, Bad, Host);
+                EXPECT_TRUE(Case.TheoreticalOnly && !Theoretical) << "no error";
+            } catch (const EBatchSettingError& Error) {
+                EXPECT_EQ(Error.Field, Case.Field) << Error.what();
             }
         }
     }
-    EXPECT_FALSE(fs::exists(Dir.File("out")));
+    EXPECT_FALSE(fs::exists(Dir.File("out/TCM0")));
+    fs::remove_all(Dir.File("out"));
 
-    // Two checked case mixes of one name would share a folder.
+    // Two case mixes of one name would share a folder; a name made in memory is checked too.
     fs::create_directories(Dir.File("sub"));
     testing::WriteLines(Dir.File("sub/cm.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1"});
     Data.ReadAndAddCaseMix(Dir.File("sub/cm.txt"), 480);
-    Inputs.MaxLoadDeviation = "0.025";
-    Inputs.CaseMixChecked = Inputs.CaseMixSelected = {true, true};
-    EXPECT_THROW(GenerateBatch(Data, Inputs, Host), EOrbenchError);
-    Data.CaseMixes[1]->Name = "..";  // made in memory: not read, so not checked by the reader
-    EXPECT_THROW(GenerateBatch(Data, Inputs, Host), EOrbenchError);
+    CaseMixes.push_back(Data.CaseMixes.back().get());
+    EXPECT_THROW(Generate(Host), EOrbenchError);
     EXPECT_FALSE(fs::exists(Dir.File("out")));
-    Inputs.CaseMixChecked = {true, false};  // only checked ones count
-    EXPECT_FALSE(GenerateBatch(Data, Inputs, Host).Aborted);
+    Data.CaseMixes[1]->Name = "..";
+    TRecordingHost Quiet;
+    EXPECT_THROW(Generate(Quiet), EOrbenchError);
+    EXPECT_FALSE(fs::exists(Dir.File("out")));
+    EXPECT_TRUE(Quiet.Messages.empty() && Quiet.Progress.empty() && Quiet.Summaries.empty());
 }
 
-TEST_F(BatchRun, SelectedButNoneCheckedGeneratesNothing)
+TEST_F(BatchRun, NoCaseMixGeneratesNothing)
 {
-    Inputs.CaseMixChecked = {false};
-    const TBatchResult R = GenerateBatch(Data, Inputs, Host);
-    EXPECT_FALSE(R.Aborted || R.DrawLimitPassed || R.Interrupted);
+    CaseMixes.clear();
+    const TBatchResult R = Generate(Host);
+    EXPECT_FALSE(R.DrawLimitPassed || R.Interrupted);
     EXPECT_EQ(Host.Progress, (TLines{"show 0", "hide"}));
     EXPECT_TRUE(Host.Messages.empty());
+    EXPECT_EQ(Host.Summaries, TLines{"Run finished: 0 instances written, 0 kept, 0 marked REMOVE_, 0 reports written, " +
+                                     FormatFixedLocale(R.ElapsedSeconds, 1) + " s."});
     EXPECT_TRUE(fs::is_directory(Dir.File("out")));
     EXPECT_FALSE(fs::exists(Out("cm")));
 }
 
 TEST_F(BatchRun, ORdaysInListOrderLoadsAscendingAndInstancesFreedAfterEachStep)
 {
-    Inputs.NumORdays = {"2", "1", "2"};
-    Inputs.Loads = {"1.00", "0.80"};
-    Inputs.NumInstancesPerSetting = "1";  // one instance per load: no check points inside the analysis
-    Inputs.RemoveInstances = false;
+    Settings.NumORdays = {2, 1, 2};
+    Settings.Loads = {1.00, 0.80};
+    Settings.NumInstancesPerLoad = 1;  // one instance per load: no check points inside the analysis
+    Settings.RemoveInstances = false;
     CaseMix().CreateAndAddInstance(0.8, 0.8, 7);  // held before the run, never matched
     TLines Snapshots;  // at each check point: the reports written so far | NumberOfORs of the instances in memory
     Host.OnCheckPoint = [&] {
@@ -186,38 +183,40 @@ TEST_F(BatchRun, ORdaysInListOrderLoadsAscendingAndInstancesFreedAfterEachStep)
         for (const TInstance* Instance : CaseMix().Instances) S.append(" ").append(std::to_string(Instance->NumberOfORs));
         Snapshots.push_back(S);
     };
-    const TBatchResult R = GenerateBatch(Data, Inputs, Host);
-    EXPECT_FALSE(R.Aborted || R.DrawLimitPassed || R.Interrupted);
+    const TBatchResult R = Generate(Host);
+    EXPECT_FALSE(R.DrawLimitPassed || R.Interrupted);
     const std::string All = "1_load_0.8 1_load_1 2_load_0.8 2_load_1 |";
     EXPECT_EQ(Snapshots, (TLines{"2_load_0.8 | 7 2 2", "2_load_0.8 2_load_1 | 7 2 2", "2_load_0.8 2_load_1 | 7 2 2",
                                  "1_load_0.8 2_load_0.8 2_load_1 | 7 1 1", All + " 7 1 1", All + " 7 1 1",
                                  All + " 7 2 2", All + " 7 2 2", All + " 7 2 2"}));
     EXPECT_EQ(Host.Progress, (TLines{"show 3", "advance", "advance", "advance", "hide"}));
     EXPECT_TRUE(Host.Messages.empty());
-    EXPECT_TRUE(CaseMix().Instances.Empty());
+    EXPECT_EQ(CaseMix().Instances.Count(), 1);  // the run frees its own instances, never one it did not make
     EXPECT_EQ(Files("cm").size(), 8u);  // the second pass over 2 OR-days replaced the files of the first
 }
 
 TEST_F(BatchRun, DrawLimitIsReportedAndTheRunGoesOn)
 {
-    Inputs.NumORdays = {"2", "1"};
-    Inputs.Loads = {"5"};
-    Inputs.MaxDraws = 1;  // two draws reach a load of at most 0.5 (one OR-day: 1)
-    const TBatchResult R = GenerateBatch(Data, Inputs, Host);
-    EXPECT_TRUE(R.DrawLimitPassed && !R.Aborted && !R.Interrupted);
-    EXPECT_EQ(Host.Messages, (TLines{"Could not generate all instances for case mix cm, #ORdays: 2",
-                                     "Could not generate all instances for case mix cm, #ORdays: 1"}));
+    Settings.NumORdays = {2, 1};
+    Settings.Loads = {5};
+    Settings.MaxDraws = 1;  // two draws reach a load of at most 0.5 (one OR-day: 1)
+    const TBatchResult R = Generate(Host);
+    EXPECT_TRUE(R.DrawLimitPassed && !R.Interrupted);
+    const std::string Reason = "Reason: the draw limit of 1 main draws was passed before every instance was found; "
+                               "allow more draws or widen the window around the loads.";
+    EXPECT_EQ(Host.Messages, (TLines{"Could not generate all instances for case mix cm, #ORdays: 2", Reason,
+                                     "Could not generate all instances for case mix cm, #ORdays: 1", Reason}));
     EXPECT_EQ(Host.Progress, (TLines{"show 2", "advance", "advance", "hide"}));
     EXPECT_TRUE(Files("cm").empty());  // no instance, so no report
 }
 
 TEST_F(BatchRun, ReportOfARealRunAndMarksOfTheUnchosenInstances)
 {
-    Inputs.NumInstancesPerSetting = "4";
-    Inputs.Overwrite = true;  // the marked files of an earlier run go first
+    Settings.NumInstancesPerLoad = 4;
+    Settings.Overwrite = true;  // the marked files of an earlier run go first
     fs::create_directories(Out("cm"));
     for (int i = 0; i < 4; ++i) testing::WriteLines(InstanceFile(i, true), {"left by an earlier run"});
-    ASSERT_FALSE(GenerateBatch(Data, Inputs, Host).DrawLimitPassed);
+    ASSERT_FALSE(Generate(Host).DrawLimitPassed);
     EXPECT_TRUE(Host.Messages.empty());
 
     std::vector<std::size_t> Chosen;
@@ -251,18 +250,18 @@ TEST_F(BatchRun, ReportOfARealRunAndMarksOfTheUnchosenInstances)
 
 TEST_F(BatchRun, SingleInstanceOrNoneChosen)
 {
-    Inputs.RemoveInstances = false;
-    Inputs.NumInstancesPerSetting = "1";
-    GenerateBatch(Data, Inputs, Host);
+    Settings.RemoveInstances = false;
+    Settings.NumInstancesPerLoad = 1;
+    Generate(Host);
     EXPECT_EQ(Files("cm"), (TLines{"ordays_2_load_0.5_1.txt", "overlap_cm_ordays_2_load_0.5.txt"}));
     EXPECT_EQ(ReadAll(Out("cm/overlap_cm_ordays_2_load_0.5.txt")),
               "Overlap between 1 instances:\r\n0.00000\r\n\r\n0.00000\tMaximum overlap\r\n");
 
-    Inputs.RemoveInstances = true;
-    Inputs.NumInstancesPerSetting = "3";
-    Inputs.NumInstancesToSelect = "0";
-    Inputs.Overwrite = true;
-    GenerateBatch(Data, Inputs, Host);
+    Settings.RemoveInstances = true;
+    Settings.NumInstancesPerLoad = 3;
+    Settings.NumInstancesToSelect = 0;
+    Settings.Overwrite = true;
+    Generate(Host);
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(fs::exists(InstanceFile(i, true)) && !fs::exists(InstanceFile(i, false))) << i;
     const TLines Lines = Split(ReadAll(Out("cm/overlap_cm_ordays_2_load_0.5.txt")), "\r\n");
     EXPECT_EQ(TLines(Lines.begin() + 4, Lines.end()),
@@ -273,8 +272,8 @@ TEST_F(BatchRun, SingleInstanceOrNoneChosen)
 TEST_F(BatchRun, RefusedSelectionRenamesNothingAndSaysSo)
 {
     const testing::TDecimalSeparatorGuard Comma(',');
-    Inputs.NumInstancesToSelect = "3";  // not smaller than the three instances
-    EXPECT_TRUE(GenerateBatch(Data, Inputs, Host).SelectionRefused);
+    Settings.NumInstancesToSelect = 3;  // not smaller than the three instances
+    EXPECT_TRUE(Generate(Host).SelectionRefused);
     EXPECT_EQ(Host.Messages, TLines{"Cannot select 3 of 3 instances for case mix cm, #ORdays: 2, load: 0,5"});
     EXPECT_EQ(Files("cm"), (TLines{"ordays_2_load_0,5_1.txt", "ordays_2_load_0,5_2.txt", "ordays_2_load_0,5_3.txt",
                                    "overlap_cm_ordays_2_load_0,5.txt"}));
@@ -290,7 +289,7 @@ TEST_F(BatchRun, UnwritableReportEndsTheRunKeepingTheRenames)
 {
     fs::create_directories(Out("cm/overlap_cm_ordays_2_load_0.5.txt"));
     try {
-        GenerateBatch(Data, Inputs, Host);
+        Generate(Host);
         ADD_FAILURE() << "no error";
     } catch (const EOrbenchError& Error) {
         EXPECT_NE(std::string(Error.what()).find("overlap_cm_ordays_2_load_0.5.txt"), std::string::npos) << Error.what();
@@ -302,7 +301,7 @@ TEST_F(BatchRun, UnwritableReportEndsTheRunKeepingTheRenames)
 
 TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
 {
-    Inputs.Loads = {"0.75", "0.5"};
+    Settings.Loads = {0.75, 0.5};
     // At every marked name a folder (load 0.5) or, planted once the run has begun, a link to a file
     // outside (load 0.75).
     testing::WriteLines(Dir.File("outside.txt"), {"keep"});
@@ -313,7 +312,7 @@ TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
             if (!fs::is_symlink(fs::symlink_status(Link))) fs::create_symlink(Dir.File("outside.txt"), Link);
         }
     };
-    const TBatchResult R = GenerateBatch(Data, Inputs, Host);
+    const TBatchResult R = Generate(Host);
     EXPECT_TRUE(R.MarkingFailed && !R.Interrupted && !R.SelectionRefused);
     ASSERT_EQ(Host.Messages.size(), 2u);
     for (const std::string Load : {"0.5", "0.75"}) {
@@ -337,29 +336,29 @@ TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
 
     // Without saved instances there is nothing to rename and nothing to say.
     TRecordingHost Quiet;
-    Inputs.SaveInstances = false;
-    Inputs.BaseDirectory = Dir.File("nosave/");
+    Settings.SaveInstances = false;
+    Settings.BaseDirectory = Dir.File("nosave/");
     fs::create_directories(Dir.File("nosave/cm/REMOVE_ordays_2_load_0.5_1.txt"));
-    EXPECT_FALSE(GenerateBatch(Data, Inputs, Quiet).MarkingFailed);
+    EXPECT_FALSE(Generate(Quiet).MarkingFailed);
     EXPECT_TRUE(Quiet.Messages.empty());
 }
 
 TEST_F(BatchRun, StopDuringOrAfterAnAnalysedLoad)
 {
-    Inputs.NumORdays = {"2", "1"};
-    Inputs.Loads = {"0.75", "0.5"};
-    Inputs.NumInstancesToSelect = "0";  // a selection that is possible with one instance, too
+    Settings.NumORdays = {2, 1};
+    Settings.Loads = {0.75, 0.5};
+    Settings.NumInstancesToSelect = 0;  // a selection that is possible with one instance, too
     for (const std::string PerLoad : {"1", "3"}) {  // with 3 the first check point lies inside the analysis
         TRecordingHost H;
         H.StopAt = 1;
-        Inputs.NumInstancesPerSetting = PerLoad;
-        Inputs.BaseDirectory = Dir.File("out" + PerLoad + "/");
-        EXPECT_TRUE(GenerateBatch(Data, Inputs, H).Interrupted) << PerLoad;
+        Settings.NumInstancesPerLoad = std::stoi(PerLoad);
+        Settings.BaseDirectory = Dir.File("out" + PerLoad + "/");
+        EXPECT_TRUE(Generate(H).Interrupted) << PerLoad;
         EXPECT_EQ(H.Messages, (TLines{"Instance generation interrupted...",
                                       "Instance generation interrupted after case mix cm, #ORdays: 2"}));
         EXPECT_EQ(H.Progress, (TLines{"show 2", "advance", "hide"}));
         // Load 0.5 analysed (its files marked), 0.75 generated only, nothing for one OR-day.
-        const std::string CmDir = Inputs.BaseDirectory + "cm/";
+        const std::string CmDir = Settings.BaseDirectory + "cm/";
         EXPECT_TRUE(fs::exists(CmDir + "overlap_cm_ordays_2_load_0.5.txt")) << PerLoad;
         EXPECT_TRUE(fs::exists(CmDir + "REMOVE_ordays_2_load_0.5_1.txt")) << PerLoad;
         EXPECT_FALSE(fs::exists(CmDir + "overlap_cm_ordays_2_load_0.75.txt")) << PerLoad;
@@ -372,10 +371,10 @@ TEST_F(BatchRun, StopDuringOrAfterAnAnalysedLoad)
 TEST_F(BatchRun, StopAfterAnORdaysStepOrAfterACaseMix)
 {
     AddCaseMix("cm2");
-    Inputs.AnalyzeOverlap = false;  // the check points are those after each number of OR-days
-    Inputs.NumORdays = {"2", "1", "3"};
+    Settings.AnalyzeOverlap = false;  // the check points are those after each number of OR-days
+    Settings.NumORdays = {2, 1, 3};
     Host.StopAt = 2;
-    EXPECT_TRUE(GenerateBatch(Data, Inputs, Host).Interrupted);
+    EXPECT_TRUE(Generate(Host).Interrupted);
     EXPECT_EQ(Host.Messages, TLines{"Instance generation interrupted after case mix cm, #ORdays: 1"});
     EXPECT_EQ(Host.Progress, (TLines{"show 6", "advance", "advance", "hide"}));
     EXPECT_EQ(Files("cm"), (TLines{"ordays_1_load_0.5_1.txt", "ordays_1_load_0.5_2.txt", "ordays_1_load_0.5_3.txt",
@@ -386,9 +385,9 @@ TEST_F(BatchRun, StopAfterAnORdaysStepOrAfterACaseMix)
     // Seen by the test after the first case mix: no message, the second is not touched.
     TRecordingHost H;
     H.StopAt = 2;  // the check point after the only number of OR-days, then the test after the case mix
-    Inputs.NumORdays = {"2"};
-    Inputs.BaseDirectory = Dir.File("second/");
-    EXPECT_TRUE(GenerateBatch(Data, Inputs, H).Interrupted);
+    Settings.NumORdays = {2};
+    Settings.BaseDirectory = Dir.File("second/");
+    EXPECT_TRUE(Generate(H).Interrupted);
     EXPECT_TRUE(H.Messages.empty());
     EXPECT_EQ(H.Progress, (TLines{"show 2", "advance", "hide"}));
     EXPECT_TRUE(fs::exists(Dir.File("second/cm/ordays_2_load_0.5_3.txt")));
@@ -434,17 +433,16 @@ TEST_F(BatchRun, EarlierRunIsRefusedOrWithOverwriteItsFilesDeleted)
     TLines Before = Files("cm");
 
     try {
-        GenerateBatch(Data, Inputs, Host);
+        Generate(Host);
         ADD_FAILURE() << "no error";
     } catch (const EEarlierRunFiles& Error) {
-        EXPECT_EQ(Error.Directory, Out("cm/"));
-        EXPECT_EQ(Error.Files, Earlier);
+        EXPECT_EQ(Error.Folders, (std::vector<TEarlierRunFolder>{{Out("cm/"), Earlier}}));
     }
     EXPECT_EQ(Files("cm"), Before);
     EXPECT_TRUE(Host.Progress.empty());
 
-    Inputs.Overwrite = true;
-    ASSERT_FALSE(GenerateBatch(Data, Inputs, Host).Aborted);
+    Settings.Overwrite = true;
+    Generate(Host);
     TLines Expected = Others;
     Expected.push_back("ordays_1_load_1_1.txt");
     for (const std::string i : {"1", "2", "3"}) Expected.push_back(fs::path(Current(std::stoul(i) - 1)).filename());
@@ -476,13 +474,11 @@ TEST_F(BatchRun, SelectsInstancesByORdaysAndExactLoad)
 TEST_F(BatchRun, TheoreticalBatchWritesProximityReportsAndFreesItsCaseMixes)
 {
     const TCaseMix* Loaded = &CaseMix();
-    Inputs.CaseMixChecked = {false};  // the check list plays no part
-    Inputs.CaseMixSelected.clear();
-    Inputs.NumInstancesPerSetting = "2";
-    Inputs.NumInstancesToSelect = "1";
-    Inputs.Loads = {"1"};
-    const TBatchResult R = GenerateTheoreticalBatch(Data, Inputs, Host);
-    EXPECT_FALSE(R.Aborted || R.DrawLimitPassed || R.Interrupted);
+    Settings.NumInstancesPerLoad = 2;
+    Settings.NumInstancesToSelect = 1;
+    Settings.Loads = {1};
+    const TBatchResult R = GenerateTheoreticalBatch(Data, Settings, Host);
+    EXPECT_FALSE(R.DrawLimitPassed || R.Interrupted);
     EXPECT_TRUE(Host.Messages.empty());
     TLines Progress(19, "advance");
     Progress.front() = "show 17", Progress.back() = "hide";
@@ -507,19 +503,90 @@ TEST_F(BatchRun, TheoreticalBatchWritesProximityReportsAndFreesItsCaseMixes)
 
 TEST_F(BatchRun, TheoreticalBatchStoppedDuringATypeEndsAfterIt)
 {
-    Inputs.AnalyzeOverlap = false;
-    Inputs.NumInstancesPerSetting = "1";
-    Inputs.Loads = {"1"};
+    Settings.AnalyzeOverlap = false;
+    Settings.NumInstancesPerLoad = 1;
+    Settings.Loads = {1};
     Host.StopAt = 11;  // TCM0 to TCM4 pass two checks each, TCM5 stops at its first
     std::size_t Held = 0;  // the most case mixes in memory at a check point: the loaded one and the current one
     Host.OnCheckPoint = [&] { Held = std::max(Held, Data.CaseMixes.size()); };
-    EXPECT_TRUE(GenerateTheoreticalBatch(Data, Inputs, Host).Interrupted);
+    EXPECT_TRUE(GenerateTheoreticalBatch(Data, Settings, Host).Interrupted);
     EXPECT_EQ(Host.Messages, TLines{"Instance generation interrupted after case mix TCM5, #ORdays: 2"});
     EXPECT_EQ(Host.Progress, (TLines{"show 17", "advance", "advance", "advance", "advance", "advance", "advance", "hide"}));
     for (int t = 0; t < 17; ++t)
         EXPECT_EQ(Files("TCM" + std::to_string(t)), t <= 5 ? TLines{"ordays_2_load_1_1.txt"} : TLines{}) << t;
     EXPECT_EQ(Held, 2u);
     EXPECT_EQ(Data.CaseMixes.size(), 1u);
+}
+
+// "sha256  path" for the files of a run's kinds under the base directory, sorted by path, as
+// sha256sum writes them.
+TLines RecordedTree(const std::string& Base)
+{
+    TLines Paths;
+    for (const auto& Entry : fs::recursive_directory_iterator(Base))
+        if (Entry.is_regular_file() && Entry.path().filename() != "manifest.json")
+            Paths.push_back(fs::relative(Entry.path(), Base).generic_string());
+    std::sort(Paths.begin(), Paths.end());
+    TLines Lines;
+    for (const std::string& Path : Paths) Lines.push_back(Sha256Hex(ReadAll(Base + "/" + Path)) + "  " + Path);
+    return Lines;
+}
+
+TLines ReadLines(const std::string& FileName)
+{
+    TLines Lines;
+    std::ifstream In(FileName);
+    for (std::string Line; std::getline(In, Line);) Lines.push_back(Line);
+    return Lines;
+}
+
+// A number of OR-days given twice: the second pass replaces the files of the first, exactly as the
+// recorded tree (written when instance files were written before their selection). A load given
+// twice: the second set replaces the first and is selected once. Either way exactly K files of a
+// combination are kept, nothing fails and the manifest lists the tree.
+TEST_F(BatchRun, EntriesGivenTwiceGiveTheRecordedTrees)
+{
+    Settings.NumInstancesToSelect = 1;
+    const struct {
+        const char* Name;
+        std::vector<int> NumORdays;
+        DArray Loads;
+        int Combinations;  // each keeps one file
+    } Cases[] = {{"duplicate_ordays", {2, 1, 2}, {0.75, 0.5}, 4}, {"duplicate_loads", {2}, {0.5, 0.75, 0.5}, 2}};
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        Data.Random.Seed(TUniformGenerator::DefaultSeed);
+        Settings.NumORdays = Case.NumORdays;
+        Settings.Loads = Case.Loads;
+        Settings.BaseDirectory = Dir.File(std::string(Case.Name) + "/");
+        TRecordingHost H;
+        const TBatchResult R = Generate(H);
+        EXPECT_FALSE(R.MarkingFailed || R.SelectionRefused || R.DrawLimitPassed);
+        EXPECT_TRUE(H.Messages.empty());
+        EXPECT_EQ(RecordedTree(Dir.File(Case.Name)), ReadLines(std::string(ORBENCH_BATCH_TEST_DATA "/") + Case.Name + ".sha256"));
+        EXPECT_EQ(R.Files.Selected, Case.Combinations);
+        EXPECT_TRUE(VerifyManifest(Settings.BaseDirectory, IsRunFilePath).Passed());
+    }
+}
+
+// After a stop the summary tells apart what was selected, marked and never analysed; the counts
+// are those of the files left.
+TEST_F(BatchRun, SummaryAfterAStopSeparatesSelectedMarkedAndNotAnalysed)
+{
+    Settings.NumORdays = {2, 1};
+    Settings.Loads = {0.75, 0.5};
+    Settings.NumInstancesToSelect = 1;
+    Host.StopAt = 1;  // at the check point after load 0.5 of 2 OR-days
+    const TBatchResult R = Generate(Host);
+    ASSERT_TRUE(R.Interrupted);
+    EXPECT_EQ(R.Files.Selected, 1);
+    EXPECT_EQ(R.Files.Marked, 2);
+    EXPECT_EQ(R.Files.NotAnalysed, 3);
+    EXPECT_EQ(R.Files.Reports, 1);
+    EXPECT_EQ(Host.Summaries, TLines{"Run stopped: 6 instances written (1 selected, 2 marked REMOVE_, 3 not analysed), "
+                                     "1 reports written, " + FormatFixedLocale(R.ElapsedSeconds, 1) + " s."});
+    EXPECT_EQ(Files("cm").size(), 7u);
+    EXPECT_EQ(ReadManifest(Out("cm")).ElapsedSeconds, R.ElapsedSeconds);
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 #include <fstream>
 #include <set>
 
-#include "Manifest.h"
+#include "ManifestRecorder.h"
+#include "ManifestVerify.h"
 #include "OrbenchError.h"
 #include "Sha256.h"
 #include "TestHelpers.h"
@@ -62,6 +63,7 @@ protected:
     void Run(TManifestRecorder& Recorder)
     {
         Recorder.CaseMixRead(*CM);
+        Recorder.FolderStarted("CM");
         for (int i = 0; i < 3; ++i) {
             TInstance* I = CM->CreateAndAddInstance(0.75 + 0.01 * i, 0.8, 1);
             for (int s = 0; s <= i; ++s)
@@ -82,6 +84,11 @@ protected:
         Recorder.InstanceMarked(Old, Marked);
         WriteLines(Root.File("CM/overlap_CM_ordays_1_load_0.8.txt"), {"Overlap between 3 instances:"});
         Recorder.ReportWritten(Root.File("CM/overlap_CM_ordays_1_load_0.8.txt"));
+        // A fourth instance file written, then deleted again by the run: no longer listed.
+        WriteLines(InstanceFile(3), {"replaced"});
+        Recorder.ReportWritten(InstanceFile(3));
+        fs::remove(InstanceFile(3));
+        Recorder.FileRemoved(InstanceFile(3));
         Recorder.Message("Instance generation interrupted after case mix CM, #ORdays: 1");
         Recorder.Finish(true, false);
     }
@@ -107,11 +114,14 @@ TEST_F(ManifestTest, RecordsExactlyTheFilesTheRunLeftWithDigestsAndKinds)
     Run(Recorder);
     EXPECT_THROW(Recorder.ReportWritten(Inputs.File("CM.txt")), EOrbenchError);  // outside the root
 
-    const std::string Json = ReadAll(Root.File("manifest.json"));
+    // One manifest, in the folder the run wrote into, its paths relative to that folder.
+    EXPECT_FALSE(fs::exists(Root.File("manifest.json")));
+    const std::string Json = ReadAll(Root.File("CM/manifest.json"));
     EXPECT_EQ(Json.substr(Json.size() - 2), "\r\n");
     EXPECT_EQ(std::count(Json.begin(), Json.end(), '\n'), std::count(Json.begin(), Json.end(), '\r'));
-    const TManifest M = ReadManifest(Root.Path());
-    EXPECT_EQ(M, Recorder.Manifest());
+    const TManifest M = ReadManifest(Root.File("CM"));
+    EXPECT_EQ(M, Recorder.FolderManifest("CM"));
+    EXPECT_EQ(M.Files.size(), Recorder.Manifest().Files.size());
     EXPECT_EQ(M.ProgramVersion, "1.2.3");
     EXPECT_EQ(M.Settings, Settings);
     ASSERT_EQ(M.CaseMixes.size(), 1u);
@@ -130,10 +140,10 @@ TEST_F(ManifestTest, RecordsExactlyTheFilesTheRunLeftWithDigestsAndKinds)
         double Load;
         int Surgeries;
     } Expected[] = {
-        {"CM/ordays_1_load_0.8_0.txt", K::fkInstance, 0.5, 1},
-        {"CM/REMOVE_ordays_1_load_0.8_1.txt", K::fkMarkedInstance, 0.76, 2},
-        {"CM/ordays_1_load_0.8_2.txt", K::fkInstance, 0.77, 3},
-        {"CM/overlap_CM_ordays_1_load_0.8.txt", K::fkReport, 0, 0},
+        {"ordays_1_load_0.8_0.txt", K::fkInstance, 0.5, 1},
+        {"REMOVE_ordays_1_load_0.8_1.txt", K::fkMarkedInstance, 0.76, 2},
+        {"ordays_1_load_0.8_2.txt", K::fkInstance, 0.77, 3},
+        {"overlap_CM_ordays_1_load_0.8.txt", K::fkReport, 0, 0},
     };
     ASSERT_EQ(M.Files.size(), std::size(Expected));
     for (std::size_t i = 0; i < M.Files.size(); ++i) {
@@ -141,7 +151,7 @@ TEST_F(ManifestTest, RecordsExactlyTheFilesTheRunLeftWithDigestsAndKinds)
         SCOPED_TRACE(F.Path);
         EXPECT_EQ(F.Path, Expected[i].Path);
         EXPECT_EQ(F.Kind, Expected[i].Kind);
-        EXPECT_EQ(F.Sha256, Sha256Hex(ReadAll(Root.File(F.Path))));
+        EXPECT_EQ(F.Sha256, Sha256Hex(ReadAll(Root.File("CM/" + F.Path))));
         EXPECT_EQ(F.Load, Expected[i].Load);
         EXPECT_EQ(F.NumberOfSurgeries, Expected[i].Surgeries);
         EXPECT_EQ(F.CaseMix, F.Kind == K::fkReport ? "" : "CM");
@@ -175,7 +185,9 @@ TEST_F(ManifestTest, VerifierFindsChangedMissingAndUnlistedFiles)
     EXPECT_EQ(Found.Unlisted, std::vector<std::string>{"CM/ordays_1_load_0.8_9.txt"});
     EXPECT_EQ(Asked, (std::set<std::string>{"CM/notes.txt", "CM/ordays_1_load_0.8_9.txt"}));
 
-    fs::remove(Root.File("manifest.json"));
+    // The case-mix folder alone can be verified too.
+    EXPECT_EQ(VerifyManifest(Root.File("CM"), IsRunFile).Changed, std::vector<std::string>{"ordays_1_load_0.8_0.txt"});
+    fs::remove(Root.File("CM/manifest.json"));
     EXPECT_THROW(VerifyManifest(Root.Path(), IsRunFile), EOrbenchError);
 }
 
@@ -217,7 +229,7 @@ TEST(ManifestJsonTest, RefusesWhatIsNotAManifest)
     for (const std::string& Bad : {Good.substr(0, Good.size() / 2), Replaced("\"settings\"", "\"setting\""),
                                    Replaced("\"CM/a.txt\"", "\"../a.txt\""), Replaced("\"CM/a.txt\"", "\"/etc/a.txt\""),
                                    Replaced("\"instance\"", "\"picture\""), Replaced("\"seed\": 12345", "\"seed\": -1"),
-                                   Replaced("\"format_version\": 1", "\"format_version\": 2"),
+                                   Replaced("\"format_version\": 2", "\"format_version\": 3"),
                                    Replaced("\"stopped\": false", "\"stopped\": 0"),
                                    Replaced("\"surgeries\": 3", "\"surgeries\": \"3\"")}) {
         SCOPED_TRACE(Bad);

@@ -23,11 +23,17 @@ public:
         return StopRequested();
     }
     bool StopRequested() override { return Stop = Stop || (StopAt > 0 && ++Checks >= StopAt); }
+    void RunEnded(const TBatchResult& Result) override
+    {
+        Results.push_back(Result);
+        Summaries.push_back(RunSummary(Result));
+    }
 
     int StopAt = 0, Checks = 0;
     bool Stop = false;
     std::function<void()> OnCheckPoint;
-    std::vector<std::string> Messages, Progress;
+    std::vector<std::string> Messages, Progress, Summaries;
+    std::vector<TBatchResult> Results;
 };
 
 }  // namespace orbench::testing

@@ -40,13 +40,13 @@ protected:
         const int Status = std::system(Cmd.c_str());
         return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")), ReadAll(Capture.File("err"))};
     }
-    // The sorted file names of a directory; none when it is missing.
+    // The sorted file names of a directory, a manifest aside; none when it is missing.
     TNames Files(const std::string& Sub) const
     {
         TNames Names;
         if (fs::is_directory(Work.File(Sub)))
             for (const auto& Entry : fs::directory_iterator(Work.File(Sub)))
-                Names.push_back(Entry.path().filename().string());
+                if (Entry.path().filename() != "manifest.json") Names.push_back(Entry.path().filename().string());
         std::sort(Names.begin(), Names.end());
         return Names;
     }
@@ -101,8 +101,9 @@ TEST_F(CliBatch, WritesOneDirectoryPerCaseMixWithReportsAndMarks)
                        "--select 2 --deviation 0.01 --out out");
     ASSERT_EQ(R.Code, 0) << R.Err;
     EXPECT_EQ(R.Err, "");
-    EXPECT_EQ(Files("out"), (TNames{"manifest.json", "one", "other"}));
+    EXPECT_EQ(Files("out"), (TNames{"one", "other"}));
     for (const std::string Name : {"one", "other"}) {
+        EXPECT_TRUE(fs::is_regular_file(Work.File("out/" + Name + "/manifest.json"))) << Name;
         const TNames Names = Files("out/" + Name);
         EXPECT_EQ(Names.size(), 8u) << Name;
         for (const std::string Load : {"0.5", "0.75"}) {
@@ -142,8 +143,9 @@ TEST_F(CliBatch, DrawLimitExitsWithThreeAfterTheWholeRun)
     const TRun R = Run("batch --casemix one.txt --ordays 1,2 --loads 0.55,0.5 --per-combination 2 --select 1 "
                        "--deviation 0.01 --out d");
     EXPECT_EQ(R.Code, 3);
-    EXPECT_EQ(R.Err, "Could not generate all instances for case mix one, #ORdays: 1\n"
-                     "Could not generate all instances for case mix one, #ORdays: 2\n"
+    const std::string Reason = "Reason: the draw limit of 100000 main draws was passed before every instance was found.\n";
+    EXPECT_EQ(R.Err, "Could not generate all instances for case mix one, #ORdays: 1\n" + Reason +
+                     "Could not generate all instances for case mix one, #ORdays: 2\n" + Reason +
                      "orbench-cli: the draw limit of 100000 main draws per generation call was passed; raise it "
                      "with --max-draws or widen the load window with --deviation\n");
     EXPECT_EQ(R.Out.find("Could not"), std::string::npos);
@@ -159,7 +161,7 @@ TEST_F(CliBatch, DirectoriesAreCreatedEvenWithoutORdays)
 {
     const TRun R = Run("batch --casemix one.txt --casemix other.txt --ordays '' --out base/deep");
     ASSERT_EQ(R.Code, 0) << R.Err;
-    EXPECT_EQ(Files("base/deep"), (TNames{"manifest.json", "one", "other"}));
+    EXPECT_EQ(Files("base/deep"), (TNames{"one", "other"}));
     EXPECT_TRUE(Files("base/deep/one").empty() && Files("base/deep/other").empty());
 
     const TRun T = Run("theoretical-batch --ordays '' --out t");
@@ -206,11 +208,11 @@ TEST_F(CliBatch, AnEarlierRunIsRefusedUnlessOverwrite)
     ASSERT_EQ(Run(Args + "--per-combination 3 --select 2").Code, 0);
     testing::WriteLines(Work.File("r/one/notes.txt"), {"mine"});
     const TNames First = Files("r/one");
-    ASSERT_EQ(First.size(), 5u);
+    ASSERT_EQ(First.size(), 5u);  // 2 kept, 1 marked, the report, notes.txt (the manifest aside)
 
     const TRun Refused = Run(Args + "--per-combination 2 --select 1 --seed 9");
     EXPECT_EQ(Refused.Code, 1);
-    EXPECT_EQ(Refused.Err, "orbench-cli: r/one/ already holds 4 file(s) of an earlier run (such as "
+    EXPECT_EQ(Refused.Err, "orbench-cli: r/one/ already holds 5 file(s) of an earlier run (such as "
                            "REMOVE_ordays_2_load_0.5_3.txt); use --overwrite to delete them first\n");
     EXPECT_EQ(Files("r/one"), First);
 
@@ -250,21 +252,52 @@ TEST_F(CliBatch, VerifyFindsChangedMissingAndUnlistedFiles)
                              "\nnot listed\tone/ordays_2_load_0.5_9.txt\n"
                              "4 file(s) listed: 1 missing, 1 changed, 1 not listed\n");
 
-    // The manifest is output of its run: another run into the folder needs --overwrite, which
-    // replaces it; the files of the first case mix then are no longer listed.
-    const std::string Other = "batch --casemix other.txt --ordays 2 --loads 0.5 --per-combination 1 --select 1 "
-                              "--deviation 0.01 --keep-all --out r";
-    const TRun Refused = Run(Other);
-    EXPECT_EQ(Refused.Code, 1);
-    EXPECT_EQ(Refused.Err, "orbench-cli: r/ already holds 1 file(s) of an earlier run (such as manifest.json); use "
-                           "--overwrite to delete them first\n");
-    ASSERT_EQ(Run(Other + " --overwrite").Code, 0);
-    const TRun Replaced = Run("verify r");
-    EXPECT_EQ(Replaced.Code, 3);
-    EXPECT_EQ(std::count(Replaced.Out.begin(), Replaced.Out.end(), '\n'), 5) << Replaced.Out;
-    EXPECT_EQ(Replaced.Out.substr(Replaced.Out.rfind("2 file(s)")), "2 file(s) listed: 4 not listed\n");
+    // The case-mix folder alone: the same findings, from there.
+    EXPECT_EQ(Run("verify r/one").Out, "missing\toverlap_one_ordays_2_load_0.5.txt\nchanged\t" + Kept.substr(6) +
+                                           "\nnot listed\tordays_2_load_0.5_9.txt\n"
+                                           "4 file(s) listed: 1 missing, 1 changed, 1 not listed\n");
+}
 
-    EXPECT_EQ(Run("verify r/one").Code, 1);  // no manifest there
+// Runs of different case mixes share a base folder, each case-mix folder with its own manifest:
+// verify checks them all; a rerun of one case mix with --overwrite replaces its files and its
+// manifest only. A base folder of an earlier version (one manifest for all folders) keeps working.
+TEST_F(CliBatch, RunsOfDifferentCaseMixesShareABaseFolder)
+{
+    const std::string Common = " --ordays 2 --loads 0.5 --per-combination 3 --select 2 --deviation 0.01 --out r";
+    ASSERT_EQ(Run("batch --casemix one.txt" + Common).Code, 0);
+    ASSERT_EQ(Run("batch --casemix other.txt --seed 7" + Common).Code, 0);
+    const TRun Both = Run("verify r");
+    EXPECT_EQ(Both.Code, 0);
+    EXPECT_EQ(Both.Out, "8 file(s) listed: all match\n");
+
+    const std::string OtherManifest = ReadAll(Work.File("r/other/manifest.json"));
+    const TNames OtherFiles = Files("r/other");
+    const TRun Refused = Run("batch --casemix one.txt --casemix other.txt" + Common);
+    EXPECT_EQ(Refused.Code, 1);
+    EXPECT_EQ(Refused.Err, "orbench-cli: r/one/ already holds 5 file(s) of an earlier run (such as "
+                           "REMOVE_ordays_2_load_0.5_3.txt); r/other/ already holds 5 file(s) of an earlier run (such as "
+                           "REMOVE_ordays_2_load_0.5_3.txt); use --overwrite to delete them first\n");
+    ASSERT_EQ(Run("batch --casemix one.txt --seed 9 --overwrite" + Common).Code, 0);
+    EXPECT_EQ(ReadAll(Work.File("r/other/manifest.json")), OtherManifest);
+    EXPECT_EQ(Files("r/other"), OtherFiles);
+    EXPECT_EQ(Run("verify r").Out, "8 file(s) listed: all match\n");
+
+    // The same tree as an earlier version wrote it: other's files listed in one manifest at the base.
+    std::string Legacy = OtherManifest;
+    for (std::size_t At = 0; (At = Legacy.find("\"path\": \"", At)) != std::string::npos; At += 10)
+        Legacy.insert(At + 9, "other/");
+    Legacy.replace(Legacy.find("\"format_version\": 2"), 19, "\"format_version\": 1");
+    fs::remove(Work.File("r/other/manifest.json"));
+    std::FILE* File = std::fopen(Work.File("r/manifest.json").c_str(), "wb");
+    ASSERT_NE(File, nullptr);
+    std::fwrite(Legacy.data(), 1, Legacy.size(), File);
+    std::fclose(File);
+    EXPECT_EQ(Run("verify r").Out, "8 file(s) listed: all match\n");
+    ASSERT_EQ(Run("batch --casemix one.txt --overwrite" + Common).Code, 0);  // leaves the base manifest as it is
+    EXPECT_EQ(ReadAll(Work.File("r/manifest.json")), Legacy);
+    ASSERT_EQ(Run("batch --casemix other.txt --overwrite" + Common).Code, 0);  // takes other's files out of it
+    EXPECT_FALSE(fs::exists(Work.File("r/manifest.json")));
+    EXPECT_EQ(Run("verify r").Out, "8 file(s) listed: all match\n");
 }
 
 // Ctrl-C stops a run with exit code 130, leaving only complete files; with either engine it acts

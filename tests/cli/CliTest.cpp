@@ -178,7 +178,7 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
         {"stats --casemix one.txt stray.txt", "stray.txt, line 12: the surgery's parameters match no surgery type"},
         {"sample --casemix fixed.txt --scenarios 1 --out s.csv fixed_instance.txt",
          "fixed_instance.txt: surgery 1 of surgery type 3: a NoDistribution duration cannot be sampled"},
-        {"verify nowhere", "orbench-cli: nowhere/manifest.json: File does not exist!\n"},
+        {"verify nowhere", "orbench-cli: nowhere: File does not exist!\n"},
         // Mean durations far too small: the loop alone would never end.
         {"fill --casemix tiny.txt --ordays 1 --load 0.5 --out o",
          "Case mix tiny: an instance would hold more than 1000000 surgeries; the mean durations"},

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
@@ -94,6 +95,7 @@ private slots:
         SetMessageBoxHandler([this](TBoxKind Kind, const QString& Text) { BoxKinds << Kind, Boxes << Text; });
         SetFileDialogHandler([](const TFileDialogRequest&) { return QString(); });
         Questions.clear();
+        Answer = false;
         SetQuestionHandler([this](const QString& Text) { return Questions << Text, Answer; });
         Dir = std::make_unique<orbench::testing::TTempDir>();
         fs::create_directories(Dir->File("casemixes"));
@@ -101,6 +103,7 @@ private slots:
         WriteCaseMix(Dir->File("casemixes/beta.txt"));
         Data = std::make_unique<orbench::TData>();
         Main = std::make_unique<TMainWindow>(*Data, QString::fromStdString(Dir->Path()));
+        QSettings().remove("BatchWindow");  // every test starts from the defaults
         Window = std::make_unique<TBatchWindow>(*Main);
         Window->BaseDirectory = QString::fromStdString(Out(""));
     }
@@ -236,14 +239,22 @@ private slots:
         QCOMPARE(List("CaseMixCLB")->item(2)->checkState(), Qt::Unchecked);
         QCOMPARE(Data->CaseMixes.size(), std::size_t(3));
         QCOMPARE(Data->CaseMixes.back()->Name, std::string("gamma"));
-        QCOMPARE(Window->Inputs().CaseMixChecked.size(), std::size_t(3));
+        List("CaseMixCLB")->item(2)->setCheckState(Qt::Checked);
+        QCOMPARE(Window->CheckedCaseMixes(), std::vector<orbench::TCaseMix*>{Data->CaseMixes[2].get()});
     }
 
-    void runWritesInstancesReportsAndMarksAndFreesTheInstances()
+    void runWritesInstancesReportsAndMarksAndFreesItsOwnInstances()
     {
         QVERIFY(PrepareRun("2", "2"));
-        orbench::GenerateAndAddInstances(Alpha(), 0, 1, 10, 480, 0.8);  // made earlier in the main window
+        // Made earlier in the main window for the run's own combination and saved outside the tree:
+        // the run leaves it alone (in memory, its file, its name) and selects among its own four.
+        orbench::GenerateAndAddInstances(Alpha(), 0, 1, 2, 480, 0.8);
         QCOMPARE(Alpha().Instances.Count(), 1);
+        orbench::TInstance* Earlier = Alpha().Instances[0];
+        Earlier->FileName = Dir->File("elsewhere/inst.txt");
+        fs::create_directories(Dir->File("elsewhere"));
+        Earlier->SaveInstance();
+        const std::string EarlierBytes = orbench::testing::ReadAll(Earlier->FileName);
         QString Caption;
         bool Gauge = false, ListsEnabled = true, OtherRunEnabled = true, Running = false;
         int Maximum = -1;
@@ -270,7 +281,11 @@ private slots:
             QVERIFY(orbench::testing::ReadAll(Report).starts_with("Overlap between 4 instances:\r\n"));
         }
         QVERIFY(!fs::exists(Out("beta")));
-        QCOMPARE(Alpha().Instances.Count(), 0);
+        QCOMPARE(Alpha().Instances.Count(), 1);
+        QCOMPARE(Alpha().Instances[0], Earlier);
+        QCOMPARE(Earlier->FileName, Dir->File("elsewhere/inst.txt"));
+        QCOMPARE(orbench::testing::ReadAll(Earlier->FileName), EarlierBytes);
+        QCOMPARE(fs::directory_iterator(Dir->File("elsewhere"))->path().filename().string(), std::string("inst.txt"));
         QVERIFY(Boxes.isEmpty());
         // the summary counts what this run wrote, also over the files of an earlier run
         const QString Summary = "Run finished: 8 instances written, 4 kept, 4 marked REMOVE_, 2 reports written, ";
@@ -284,7 +299,8 @@ private slots:
         };
         const std::set<std::string> FirstRun = Listing();
         Window->GoBClick();
-        QVERIFY(Questions.size() == 1 && Questions[0].contains("holds 10 files of an earlier run"));
+        QVERIFY2(Questions.size() == 1 && Questions[0].contains(QString::fromStdString(Out("alpha/")) + "  (11 files)"),
+                 qPrintable(Questions.join('\n')));
         QVERIFY(Messages().size() == 2 && Messages()[1].startsWith("Run not started: "));
         QVERIFY(Listing() == FirstRun && Boxes.isEmpty());
         // ... and "Yes" deletes the earlier run's files, then runs
@@ -317,6 +333,71 @@ private slots:
         QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
         QVERIFY(!GaugeShown() && !Window->Running() && List("LoadLB")->isEnabled());
         QCOMPARE(Messages().size(), 2);
+    }
+
+    void overwriteQuestionNamesEveryFolderItWouldClear()
+    {
+        QVERIFY(PrepareRun("2", "2"));
+        List("CaseMixCLB")->item(1)->setCheckState(Qt::Checked);
+        Window->GoBClick();
+        QCOMPARE(Messages().size(), 1);
+        fs::remove(Out("alpha/overlap_alpha_ordays_2_load_1.txt"));  // the folders differ in their counts
+        const QString Alpha = QString::fromStdString(Out("alpha/")), Beta = QString::fromStdString(Out("beta/"));
+        Window->GoBClick();
+        QCOMPARE(Questions.size(), 1);
+        QVERIFY2(Questions[0].contains(Alpha + "  (10 files)\n" + Beta + "  (11 files)\n"), qPrintable(Questions[0]));
+        QCOMPARE(Messages().last(), "Run not started: " + Alpha + ", " + Beta + " hold files of an earlier run.");
+        Answer = true;
+        Window->GoBClick();
+        QVERIFY2(Messages().last().startsWith("Run finished: 16 instances written, 8 kept, 8 marked REMOVE_, 4 reports"),
+                 qPrintable(Messages().join('\n')));
+        for (const char* Folder : {"alpha", "beta"})
+            QCOMPARE(std::distance(fs::directory_iterator(Out(Folder)), fs::directory_iterator()), 11);
+    }
+
+    void optionsAndListsAreKeptBetweenOpenings()
+    {
+        Set("NumInstancesPerSettingLE", "7"), Set("EpsilonLE", "0.02"), Set("LoadByE", "0.05");
+        Get<QCheckBox>("DeterministicDistanceCB")->setChecked(true);
+        Get<QComboBox>("EngineCB")->setCurrentIndex(1);
+        Click("ClearLoadB");
+        List("LoadLB")->addItems({"0.9", "1.1"});
+        List("CaseMixCLB")->item(1)->setCheckState(Qt::Checked);
+        Window.reset();
+        Window = std::make_unique<TBatchWindow>(*Main);
+        QCOMPARE(Get<QLineEdit>("NumInstancesPerSettingLE")->text(), QString("7"));
+        QCOMPARE(Get<QLineEdit>("EpsilonLE")->text(), QString("0.02"));
+        QCOMPARE(Get<QLineEdit>("LoadByE")->text(), QString("0.05"));
+        QVERIFY(Get<QCheckBox>("DeterministicDistanceCB")->isChecked() && Get<QCheckBox>("SaveInstancesCB")->isChecked());
+        QCOMPARE(Get<QComboBox>("EngineCB")->currentText(), QString("solver"));
+        QCOMPARE(Texts(List("LoadLB")), QStringList({"0.9", "1.1"}));
+        QCOMPARE(Texts(List("NumOperatingRoomsLB")), DefaultORdays);
+        QCOMPARE(Window->CheckedCaseMixes(), std::vector<orbench::TCaseMix*>{Data->CaseMixes[1].get()});
+        // What the options say: nothing is deleted; the case-mix-type box does nothing.
+        QVERIFY(Get<QCheckBox>("RemoveInstancesCB")->toolTip().contains("No file is deleted"));
+        QVERIFY(!Get<QCheckBox>("CaseMixTypeCB")->isEnabled());
+        QVERIFY(Get<QCheckBox>("CaseMixTypeCB")->toolTip().startsWith("Not used"));
+    }
+
+    void settingsTheRunRefusesAreNamedByTheirFields()
+    {
+        QVERIFY(PrepareRun("2", "2"));
+        const std::pair<const char*, QString> Cases[] = {
+            {"LoadLB", "The load 0 (list \"Load\") must be greater than 0."},
+            {"MaxLoadDeviationLE", "\"Maximum deviation from load:\" must be greater than 0 (it is 0)."},
+            {"EpsilonLE", "\"Epsilon (from [0,1])\" must not be negative (it is -0.5)."},
+        };
+        for (const auto& [Field, Message] : Cases) {
+            Boxes.clear();
+            QVERIFY(PrepareRun("2", "2"));
+            Set("MaxLoadDeviationLE", "0.025"), Set("EpsilonLE", "0.01");
+            if (QString(Field) == "LoadLB") List("LoadLB")->addItem("0");
+            if (QString(Field) == "MaxLoadDeviationLE") Set(Field, "0");
+            if (QString(Field) == "EpsilonLE") Set(Field, "-0,5");
+            Window->GoBClick();
+            QCOMPARE(Boxes, QStringList{Message});
+            QVERIFY(!fs::exists(Out("")));
+        }
     }
 
     void runEndingWithAnErrorShowsItAndReturnsToIdle()
@@ -358,7 +439,9 @@ private slots:
         QCOMPARE(Caption, QString("&STOP"));
         QCOMPARE(Messages().mid(0, 2), QStringList({"Instance generation interrupted...",
                                                     "Instance generation interrupted after case mix alpha, #ORdays: 2"}));
-        QVERIFY2(Messages().size() == 3 && Messages()[2].startsWith("Run stopped: 8 instances written, "),
+        // The summary tells the chosen, marked and never analysed files apart.
+        QVERIFY2(Messages().size() == 3 && Messages()[2].startsWith("Run stopped: 8 instances written (2 selected, 2 "
+                                                                    "marked REMOVE_, 4 not analysed), 1 reports written, "),
                  qPrintable(Messages().join('\n')));
         QVERIFY(fs::exists(Out("alpha/overlap_alpha_ordays_2_load_0.8.txt")));
         QVERIFY(!fs::exists(Out("alpha/overlap_alpha_ordays_2_load_1.txt")));

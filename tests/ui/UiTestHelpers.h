@@ -1,5 +1,5 @@
 // Checks shared by the window tests: the tick labels a value axis draws, and controls whose text
-// has less room than it needs.
+// has less room than it needs. Including it gives the test program a settings folder of its own.
 #pragma once
 
 #include <QAbstractButton>
@@ -16,8 +16,24 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace orbench::testing {
+
+// The windows keep their settings in the user's configuration folder; a test program uses a new
+// empty one (removed at exit), so that no test sees what another or the user left there.
+inline const bool SettingsIsolated = [] {
+    static std::string Folder = (std::filesystem::temp_directory_path() / "orbench-ui-test-XXXXXX").string();
+    if (mkdtemp(Folder.data()) == nullptr) return false;
+    setenv("XDG_CONFIG_HOME", Folder.c_str(), 1);
+    std::atexit([] {
+        std::error_code Ignored;
+        std::filesystem::remove_all(Folder, Ignored);
+    });
+    return true;
+}();
 
 // The labels the chart draws on a value axis with dynamic ticks, computed from the axis's own
 // settings the way the chart lays them out; empty for fixed ticks.

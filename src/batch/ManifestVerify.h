@@ -1,0 +1,37 @@
+#pragma once
+
+// Checks an output tree against the manifests the runs wrote into it: every listed file as it was
+// written, and no file of a run's kinds that no manifest lists.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orbench {
+
+// Whether a file (path relative to the root, '/' between directories) is of the kinds a run
+// writes.
+using TRunFileTest = std::function<bool(const std::string& RelativePath)>;
+
+struct TVerification {
+    int NumManifests = 0;
+    int NumListed = 0;
+    std::vector<std::string> Missing;   // listed, not there
+    std::vector<std::string> Changed;   // listed, different digest
+    std::vector<std::string> Unlisted;  // of the run's kinds, not listed (sorted)
+
+    bool Passed() const { return Missing.empty() && Changed.empty() && Unlisted.empty(); }
+};
+
+// The test `orbench-cli verify` uses: a file whose name is of a run's kinds (ClassifyRunFile:
+// instances, their REMOVE_ forms, reports), in any folder below the root.
+bool IsRunFilePath(const std::string& RelativePath);
+
+// Reads the manifest.json of RootDirectory and those of its folders (a base folder holds one per
+// case-mix folder; a case-mix folder or an output tree of an earlier version one of its own) and
+// checks the tree against them. EOrbenchError when there is none, or one is invalid. Paths in the
+// findings are relative to RootDirectory; missing and changed files in manifest order (manifests
+// in the order of their folders' names).
+TVerification VerifyManifest(const std::string& RootDirectory, const TRunFileTest& IsRunFile);
+
+}  // namespace orbench
