@@ -25,3 +25,31 @@ echo "Files written under $out:"
 echo
 echo "First lines of one instance file:"
 head -n 13 "$out/instances/ordays_10_load_0.85_1.txt" | tr -d '\r' | sed 's/^/  /'
+echo
+cm_dir=$(cd "$bin/casemixes" && pwd)
+abs_cli=$(cd "$bin" && pwd)/orbench-cli
+echo "== The tool's main job: a small batch over the three sample case mixes"
+echo "   (5 OR-days, loads 0.8 and 1.0, 6 instances per combination, the 3 least overlapping kept)"
+"$cli" batch --casemix "$cm_dir/general_surgery.txt" --casemix "$cm_dir/mixed_hospital.txt" \
+  --casemix "$cm_dir/orthopaedics.txt" --ordays 5 --loads 0.8,1.0 --per-combination 6 --select 3 \
+  --out "$out/batch"
+for folder in "$out"/batch/*/; do
+  name=$(basename "$folder")
+  kept=$(find "$folder" -name 'ordays_*' | wc -l)
+  marked=$(find "$folder" -name 'REMOVE_*' | wc -l)
+  reports=$(find "$folder" -name 'overlap_*' | wc -l)
+  echo "   $name/: $kept kept, $marked marked REMOVE_, $reports reports, manifest.json"
+done
+echo
+echo "== Its provenance: the manifest of orthopaedics/ (first lines) and verify over the whole tree"
+head -n 12 "$out/batch/orthopaedics/manifest.json" | tr -d '\r' | sed 's/^/  /'
+echo "  ..."
+"$cli" verify "$out/batch"
+echo
+echo "== The kept instances of orthopaedics as a table"
+(cd "$out/batch/orthopaedics" && "$abs_cli" stats --casemix "$cm_dir/orthopaedics.txt" ordays_*.txt)
+echo
+echo "== One picture: their surgeries in the plane (case-mix type 0)"
+"$cli" plot plane --casemix "$cm_dir/orthopaedics.txt" --out "$out/orthopaedics_plane.svg" \
+  "$out"/batch/orthopaedics/ordays_*.txt
+echo "   written: $out/orthopaedics_plane.svg"

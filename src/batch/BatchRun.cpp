@@ -56,6 +56,7 @@ struct TRun {
     TData& Data;
     const TBatchSettings& Settings;
     DArray LoadList;  // sorted ascending, duplicates included
+    bool LoadRepeats;  // a load is given twice
     TRunKind Kind;
     TManifestRecorder& Recorder;
     TInstanceWriter& Writer;
@@ -65,10 +66,13 @@ struct TRun {
 
 // The instances one generation call made: all of them, freed when the pass is done, and the
 // current ones in the order they were made, where a later instance of a file name replaces an
-// earlier one (a load given twice).
+// earlier one (a load given twice: only then are the names looked at).
 class TPass {
 public:
-    TPass(TCaseMix& CaseMix) : FCaseMix(CaseMix) {}
+    TPass(TCaseMix& CaseMix, TInstanceWriter& Writer, bool LoadRepeats)
+        : FCaseMix(CaseMix), FWriter(Writer), FLoadRepeats(LoadRepeats)
+    {
+    }
     ~TPass() { Free(); }
     TPass(const TPass&) = delete;
     TPass& operator=(const TPass&) = delete;
@@ -76,12 +80,16 @@ public:
     void Add(TInstance& Instance)
     {
         FAll.push_back(&Instance);
-        const auto [Earlier, New] = FByName.try_emplace(Instance.FileName, &Instance);
-        if (!New) {
-            FCurrent.Extract(Earlier->second);
-            Earlier->second = &Instance;
+        if (FLoadRepeats) {
+            const auto [Earlier, New] = FByName.try_emplace(Instance.FileName, &Instance);
+            if (!New) {
+                FCurrent.Extract(Earlier->second);
+                FWriter.Replaced(*Earlier->second);
+                Earlier->second = &Instance;
+            }
         }
         FCurrent.Add(&Instance);
+        FWriter.Generated(Instance);
     }
     const TInstanceList& Current() const { return FCurrent; }
     void Free()
@@ -94,6 +102,8 @@ public:
 
 private:
     TCaseMix& FCaseMix;
+    TInstanceWriter& FWriter;
+    bool FLoadRepeats;
     std::vector<TInstance*> FAll;
     TInstanceList FCurrent{false};
     std::unordered_map<std::string, TInstance*> FByName;
@@ -212,11 +222,9 @@ bool RunCaseMix(TRun& Run, TCaseMix& CaseMix, const std::string& DirName)
     const TOutputFolder Folder(DirName);
     Run.Writer.StartFolder(Folder);
     for (const int NumORdays : Settings.NumORdays) {
-        TPass Pass(CaseMix);  // its instances are freed after the check point, or when the loop is left
-        const auto Finished = [&Run, &Pass](TInstance& Instance) {
-            Pass.Add(Instance);
-            Run.Writer.Generated(Instance);
-        };
+        // Its instances are freed after the check point, or when the loop is left.
+        TPass Pass(CaseMix, Run.Writer, Run.LoadRepeats);
+        const auto Finished = [&Pass](TInstance& Instance) { Pass.Add(Instance); };
         try {
             if (!CaseMix.GenerateInstances(Run.LoadList, 0, Settings.NumInstancesPerLoad, NumORdays,
                                            Settings.MaxAbsDeviationFromLoad, false, DirName, Run.Kind.GenerateOnTheFly,
@@ -323,10 +331,16 @@ TBatchResult RecordRun(TData& Data, const TBatchSettings& Settings, const TRunKi
     TManifestRecorder Recorder(Settings.BaseDirectory.empty() ? "./" : Settings.BaseDirectory, ProgramVersion,
                                Kind.Name, ManifestSettings(Data, Settings));
     for (const TCaseMix* CaseMix : CaseMixes) Recorder.CaseMixRead(*CaseMix);
-    TInstanceWriter Writer(&Recorder, Settings.SaveInstances, Settings.AnalyzeOverlap && Settings.RemoveInstances);
+    const DArray Loads = SortedLoads(Settings);
+    const bool LoadRepeats = std::adjacent_find(Loads.begin(), Loads.end()) != Loads.end();
+    std::vector<int> NumORdays = Settings.NumORdays;
+    std::sort(NumORdays.begin(), NumORdays.end());
+    const bool Repeats = LoadRepeats || std::adjacent_find(NumORdays.begin(), NumORdays.end()) != NumORdays.end();
+    TInstanceWriter Writer(&Recorder, Settings.SaveInstances, Settings.AnalyzeOverlap && Settings.RemoveInstances,
+                           Repeats);
     TBatchResult Result;
     TRecordedHost RunHost(Host, Recorder);
-    TRun Run{Data, Settings, SortedLoads(Settings), Kind, Recorder, Writer, RunHost, Result};
+    TRun Run{Data, Settings, Loads, LoadRepeats, Kind, Recorder, Writer, RunHost, Result};
     std::exception_ptr Error;
     try {
         THideProgress Hide(RunHost);

@@ -12,8 +12,8 @@ std::string MarkedPath(const std::string& FileName)
     return FileName.substr(0, Slash + 1) + "REMOVE_" + FileName.substr(Slash + 1);
 }
 
-TInstanceWriter::TInstanceWriter(TManifestRecorder* Recorder, bool Save, bool Marking)
-    : FRecorder(Recorder), FSave(Save), FWait(Save && Marking)
+TInstanceWriter::TInstanceWriter(TManifestRecorder* Recorder, bool Save, bool Marking, bool Repeats)
+    : FRecorder(Recorder), FSave(Save), FWait(Save && Marking), FTrack(Repeats)
 {
 }
 
@@ -34,10 +34,27 @@ std::string TInstanceWriter::NameInFolder(const std::string& Path) const
     return Path.substr(Folder.size());
 }
 
-bool TInstanceWriter::IsWaiting(const TInstance& Instance) const
+void TInstanceWriter::SetState(const std::string& Path, TState State)
 {
-    const auto Found = FWaiting.find(Instance.FileName);
-    return Found != FWaiting.end() && Found->second == &Instance;
+    if (FTrack) {
+        const auto [Entry, New] = FFiles.try_emplace(Path, State);
+        if (!New) {
+            --FCounts[static_cast<std::size_t>(Entry->second)];
+            Entry->second = State;
+        }
+    }
+    ++FCounts[static_cast<std::size_t>(State)];
+}
+
+void TInstanceWriter::Forget(const std::string& Path, TState State)
+{
+    if (FTrack) {
+        const auto Found = FFiles.find(Path);
+        if (Found == FFiles.end()) return;
+        State = Found->second;
+        FFiles.erase(Found);
+    }
+    --FCounts[static_cast<std::size_t>(State)];
 }
 
 void TInstanceWriter::Write(const TInstance& Instance, bool Marked, TState State)
@@ -45,7 +62,7 @@ void TInstanceWriter::Write(const TInstance& Instance, bool Marked, TState State
     const std::string Name = NameInFolder(Instance.FileName);
     Instance.FileText(FText);
     FFolder->WriteTextFile(Name, FText);
-    FFiles[Instance.FileName] = State;
+    SetState(Instance.FileName, State);
     if (FRecorder == nullptr) return;
     if (Marked) FRecorder->MarkedInstanceWritten(Instance, FText);
     else FRecorder->InstanceWritten(Instance, FText);
@@ -53,8 +70,9 @@ void TInstanceWriter::Write(const TInstance& Instance, bool Marked, TState State
 
 void TInstanceWriter::RemoveEarlier(const std::string& Path)
 {
-    if (FFiles.erase(Path) == 0) return;
+    if (!FTrack || FFiles.count(Path) == 0) return;
     FFolder->RemoveRegularFile(NameInFolder(Path));
+    Forget(Path, TState::sKept);
     if (FRecorder != nullptr) FRecorder->FileRemoved(Path);
 }
 
@@ -65,31 +83,22 @@ void TInstanceWriter::Generated(const TInstance& Instance)
         Write(Instance, false, TState::sKept);
         return;
     }
-    NameInFolder(Instance.FileName);  // refused now, not when its selection is done
-    FWaiting[Instance.FileName] = &Instance;  // replaces an earlier instance of the name
+    FWaiting.insert(&Instance);
     FOrder.push_back(&Instance);
 }
 
+void TInstanceWriter::Replaced(const TInstance& Instance) { FWaiting.erase(&Instance); }
+
 void TInstanceWriter::Chosen(const TInstance& Instance)
 {
-    if (!IsWaiting(Instance)) {
-        const auto Found = FFiles.find(Instance.FileName);
-        if (Found != FFiles.end()) Found->second = TState::sSelected;
-        return;
-    }
-    FWaiting.erase(Instance.FileName);
-    Write(Instance, false, TState::sSelected);
+    if (FWaiting.erase(&Instance) != 0) Write(Instance, false, TState::sSelected);
+    else if (FTrack && FFiles.count(Instance.FileName) != 0) SetState(Instance.FileName, TState::sSelected);
 }
 
 void TInstanceWriter::NotSelected(const TInstance& Instance)
 {
-    if (!IsWaiting(Instance)) {
-        const auto Found = FFiles.find(Instance.FileName);
-        if (Found != FFiles.end()) Found->second = TState::sUnselected;
-        return;
-    }
-    FWaiting.erase(Instance.FileName);
-    Write(Instance, false, TState::sUnselected);
+    if (FWaiting.erase(&Instance) != 0) Write(Instance, false, TState::sUnselected);
+    else if (FTrack && FFiles.count(Instance.FileName) != 0) SetState(Instance.FileName, TState::sUnselected);
 }
 
 bool TInstanceWriter::Unchosen(TInstance& Instance, std::string& Reason)
@@ -99,8 +108,7 @@ bool TInstanceWriter::Unchosen(TInstance& Instance, std::string& Reason)
         Instance.FileName = MarkedPath(Own);
         return true;
     }
-    if (IsWaiting(Instance)) {
-        FWaiting.erase(Own);
+    if (FWaiting.erase(&Instance) != 0) {
         Instance.FileName = MarkedPath(Own);
         try {
             Write(Instance, true, TState::sMarked);
@@ -114,24 +122,18 @@ bool TInstanceWriter::Unchosen(TInstance& Instance, std::string& Reason)
     // Written under its own name already: renamed in the folder, replacing nothing but a regular
     // file of the marked name.
     const std::string Name = NameInFolder(Own);
-    if (!FFolder->RenameOverRegularFile(Name, "REMOVE_" + Name, Reason)) {
-        FFiles[Own] = TState::sUnselected;
-        return false;
-    }
-    FFiles.erase(Own);
+    if (!FFolder->RenameOverRegularFile(Name, "REMOVE_" + Name, Reason)) return false;
+    Forget(Own, TState::sUnselected);
     Instance.FileName = MarkedPath(Own);
-    FFiles[Instance.FileName] = TState::sMarked;
+    SetState(Instance.FileName, TState::sMarked);
     if (FRecorder != nullptr) FRecorder->InstanceMarked(Own, Instance);
     return true;
 }
 
 void TInstanceWriter::ReleaseAll()
 {
-    for (const TInstance* Instance : FOrder) {
-        if (!IsWaiting(*Instance)) continue;
-        FWaiting.erase(Instance->FileName);
-        Write(*Instance, false, TState::sNotAnalysed);
-    }
+    for (const TInstance* Instance : FOrder)
+        if (FWaiting.erase(Instance) != 0) Write(*Instance, false, TState::sNotAnalysed);
     FOrder.clear();
 }
 
@@ -143,20 +145,17 @@ void TInstanceWriter::ReleaseAllQuietly() noexcept
     }
 }
 
-void TInstanceWriter::ReportWritten(const std::string& FileName) { FReports[FileName] = true; }
+void TInstanceWriter::ReportWritten(const std::string& FileName) { FReports.insert(FileName); }
 
 TRunFileCounts TInstanceWriter::Counts() const
 {
+    const auto Count = [this](TState State) { return FCounts[static_cast<std::size_t>(State)]; };
     TRunFileCounts Counts;
-    for (const auto& [Path, State] : FFiles) {
-        switch (State) {
-            case TState::sSelected: ++Counts.Selected; break;
-            case TState::sMarked: ++Counts.Marked; break;
-            case TState::sNotAnalysed: ++Counts.NotAnalysed; break;
-            case TState::sUnselected: ++Counts.Unselected; break;
-            case TState::sKept: ++Counts.Kept; break;
-        }
-    }
+    Counts.Selected = Count(TState::sSelected);
+    Counts.Marked = Count(TState::sMarked);
+    Counts.NotAnalysed = Count(TState::sNotAnalysed);
+    Counts.Unselected = Count(TState::sUnselected);
+    Counts.Kept = Count(TState::sKept);
     Counts.Reports = static_cast<int>(FReports.size());
     return Counts;
 }

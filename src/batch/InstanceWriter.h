@@ -12,8 +12,10 @@
 // file of the run under the other name (marked or not) goes when the later one is written, so that
 // every name holds one instance.
 
+#include <array>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "FileUtils.h"
@@ -42,14 +44,18 @@ std::string MarkedPath(const std::string& FileName);
 class TInstanceWriter {
 public:
     // Recorder (may be null) is told about every file; Save: instance files are written at all;
-    // Marking: the run marks the instances not chosen.
-    TInstanceWriter(TManifestRecorder* Recorder, bool Save, bool Marking);
+    // Marking: the run marks the instances not chosen; Repeats: a number of OR-days or a load is
+    // given twice, so that a later file may replace an earlier one (only then is every file's
+    // name kept).
+    TInstanceWriter(TManifestRecorder* Recorder, bool Save, bool Marking, bool Repeats);
 
     // The folder of the case mix now processed; its files are written there by name.
     void StartFolder(const TOutputFolder& Folder);
 
     // An instance finished by the generator: written now, or waiting for its selection.
     void Generated(const TInstance& Instance);
+    // A waiting instance replaced by a later one of its name: it is never written.
+    void Replaced(const TInstance& Instance);
     // Chosen by a selection: written under its own name.
     void Chosen(const TInstance& Instance);
     // Not chosen: its file gets the REMOVE_ name and the instance takes it. False, with the
@@ -68,9 +74,12 @@ public:
 private:
     enum class TState { sSelected, sMarked, sNotAnalysed, sUnselected, sKept };
 
-    bool IsWaiting(const TInstance& Instance) const;
-    // Writes the instance's file under its FileName and records it in State.
+    bool IsWaiting(const TInstance& Instance) const { return FWaiting.count(&Instance) != 0; }
+    // Writes the instance's file under its FileName, which then is in State.
     void Write(const TInstance& Instance, bool Marked, TState State);
+    // The file Path is now in State (From: the state it was in when written by this run).
+    void SetState(const std::string& Path, TState State);
+    void Forget(const std::string& Path, TState State);
     // The file name of Path inside the current folder; throws when it lies elsewhere.
     std::string NameInFolder(const std::string& Path) const;
     // Deletes a file the run wrote earlier under Path (replaced by a later instance).
@@ -80,11 +89,13 @@ private:
     bool FSave;
     bool FWait;
     const TOutputFolder* FFolder = nullptr;
+    bool FTrack;
     std::string FText;  // one buffer for every file
-    std::unordered_map<std::string, const TInstance*> FWaiting;  // by FileName
+    std::unordered_set<const TInstance*> FWaiting;
     std::vector<const TInstance*> FOrder;
-    std::unordered_map<std::string, TState> FFiles;  // every instance file of the run, by path
-    std::unordered_map<std::string, bool> FReports;
+    std::array<int, 5> FCounts{};                    // files in each state
+    std::unordered_map<std::string, TState> FFiles;  // with FTrack: every instance file, by path
+    std::unordered_set<std::string> FReports;
 };
 
 }  // namespace orbench

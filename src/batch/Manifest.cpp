@@ -165,14 +165,14 @@ TManifestSettings SettingsFromJson(const TJson& J)
 }
 
 // The JSON texts of single values, exactly as the document's dump writes them.
-void AppendJsonText(std::string& Out, const std::string& Text)
+void AppendJsonText(std::string& Out, std::string_view Text)
 {
     const bool Plain = std::all_of(Text.begin(), Text.end(), [](char Ch) {
         const unsigned char C = static_cast<unsigned char>(Ch);
         return C >= 0x20 && C < 0x7f && C != '"' && C != '\\';
     });
     if (!Plain) {
-        Out += TJson(Text).dump(-1, ' ', false, TJson::error_handler_t::replace);
+        Out += TJson(std::string(Text)).dump(-1, ' ', false, TJson::error_handler_t::replace);
         return;
     }
     Out += '"';
@@ -184,10 +184,10 @@ void AppendJsonNumber(std::string& Out, double Value) { Out += TJson(Value).dump
 
 // One entry of the list of files as it stands at the third level of the document (every line
 // indented by four more), without a line break after it.
-void AppendFileEntry(std::string& Out, const TManifestFile& F)
+void AppendFileEntry(std::string& Out, const TManifestFile& F, std::size_t PathFrom)
 {
     Out += "    {\r\n      \"path\": ";
-    AppendJsonText(Out, F.Path);
+    AppendJsonText(Out, std::string_view(F.Path).substr(PathFrom));
     Out += ",\r\n      \"kind\": \"";
     Out += KindName(F.Kind);
     Out += "\",\r\n      \"sha256\": ";
@@ -240,12 +240,21 @@ TManifestFile FileFromJson(const TJson& J)
     return F;
 }
 
+std::vector<const TManifestFile*> FileList(const TManifest& Manifest)
+{
+    std::vector<const TManifestFile*> Files;
+    Files.reserve(Manifest.Files.size());
+    for (const TManifestFile& F : Manifest.Files) Files.push_back(&F);
+    return Files;
+}
+
 }  // namespace
 
 namespace {
 
-// The JSON text of ManifestToJson, handed to Put in pieces.
-void WriteManifestJson(const TManifest& Manifest, const TWriteSink& Put)
+}  // namespace
+
+TManifestRecordText ManifestRecordText(const TManifest& Manifest)
 {
     TJson J;
     J["format"] = FormatName;
@@ -274,16 +283,25 @@ void WriteManifestJson(const TManifest& Manifest, const TWriteSink& Put)
     const std::string DumpedMarker = TJson(FilesMarker).dump();
     const std::size_t At = Dumped.find(DumpedMarker);
     const std::string_view Whole(Dumped);
+    return {WithCrLf(Whole.substr(0, At)), WithCrLf(Whole.substr(At + DumpedMarker.size())) + "\r\n"};
+}
 
+namespace {
+
+// The JSON text of a record (Record) with the list Files (each path from PathFrom on), handed to
+// Put in pieces.
+void WriteManifestJson(const TManifestRecordText& Record, const std::vector<const TManifestFile*>& Files,
+                       std::size_t PathFrom, const TWriteSink& Put)
+{
     constexpr std::size_t PieceSize = 1 << 16;
-    std::string Piece = WithCrLf(Whole.substr(0, At));
-    if (Manifest.Files.empty()) {
+    std::string Piece = Record.Head;
+    if (Files.empty()) {
         Piece += "[]";
     } else {
         Piece += "[";
-        for (std::size_t i = 0; i < Manifest.Files.size(); ++i) {
+        for (std::size_t i = 0; i < Files.size(); ++i) {
             Piece += i == 0 ? "\r\n" : ",\r\n";
-            AppendFileEntry(Piece, Manifest.Files[i]);
+            AppendFileEntry(Piece, *Files[i], PathFrom);
             if (Piece.size() >= PieceSize) {
                 Put(Piece.data(), Piece.size());
                 Piece.clear();
@@ -291,8 +309,7 @@ void WriteManifestJson(const TManifest& Manifest, const TWriteSink& Put)
         }
         Piece += "\r\n  ]";
     }
-    Piece += WithCrLf(Whole.substr(At + DumpedMarker.size()));
-    Piece += "\r\n";
+    Piece += Record.Tail;
     Put(Piece.data(), Piece.size());
 }
 
@@ -301,7 +318,8 @@ void WriteManifestJson(const TManifest& Manifest, const TWriteSink& Put)
 std::string ManifestToJson(const TManifest& Manifest)
 {
     std::string Result;
-    WriteManifestJson(Manifest, [&Result](const char* Bytes, std::size_t Size) { Result.append(Bytes, Size); });
+    WriteManifestJson(ManifestRecordText(Manifest), FileList(Manifest), 0,
+                      [&Result](const char* Bytes, std::size_t Size) { Result.append(Bytes, Size); });
     return Result;
 }
 
@@ -340,7 +358,16 @@ TManifest ManifestFromJson(const std::string& JsonText, const std::string& Sourc
 void WriteManifest(const std::string& RootDirectory, const TManifest& Manifest)
 {
     WriteFileStreamed(IncludeTrailingPathDelimiter(RootDirectory) + ManifestFileName,
-                      [&Manifest](const TWriteSink& Put) { WriteManifestJson(Manifest, Put); });
+                      [&Manifest](const TWriteSink& Put) {
+                          WriteManifestJson(ManifestRecordText(Manifest), FileList(Manifest), 0, Put);
+                      });
+}
+
+void WriteManifest(const std::string& RootDirectory, const TManifestRecordText& Record,
+                   const std::vector<const TManifestFile*>& Files, std::size_t PathFrom)
+{
+    WriteFileStreamed(IncludeTrailingPathDelimiter(RootDirectory) + ManifestFileName,
+                      [&](const TWriteSink& Put) { WriteManifestJson(Record, Files, PathFrom, Put); });
 }
 
 TManifest ReadManifest(const std::string& RootDirectory)

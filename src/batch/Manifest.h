@@ -117,6 +117,15 @@ bool IsInsidePath(const std::string& Path);
 
 // RootDirectory/manifest.json, written atomically (replacing an older one) and read back.
 void WriteManifest(const std::string& RootDirectory, const TManifest& Manifest);
+// The JSON text of a manifest but its list of files: what comes before the list and after it.
+struct TManifestRecordText {
+    std::string Head, Tail;
+};
+TManifestRecordText ManifestRecordText(const TManifest& Manifest);
+// The same for a record (ManifestRecordText, its own list of files aside) with the files Files, each
+// path from its character PathFrom on: one run's record for each of its folders.
+void WriteManifest(const std::string& RootDirectory, const TManifestRecordText& Record,
+                   const std::vector<const TManifestFile*>& Files, std::size_t PathFrom);
 TManifest ReadManifest(const std::string& RootDirectory);
 
 // The manifest of a run of an earlier version of the program at the root of the output tree (it

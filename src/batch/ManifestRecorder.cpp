@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
+#include <unordered_map>
 
 #include "FileUtils.h"
 #include "Model.h"
@@ -179,7 +181,16 @@ void TManifestRecorder::Finish(bool Stopped, bool DrawLimitPassed, const std::st
     FManifest.DrawLimitPassed = DrawLimitPassed;
     FManifest.Error = Error;
     FManifest.ElapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
-    for (const std::string& Folder : FFolders) WriteManifest(FRootWithSlash + Folder, FolderManifest(Folder));
+    // The files go to their folders in one pass over the list.
+    std::unordered_map<std::string_view, std::vector<const TManifestFile*>> ByFolder;
+    for (const std::string& Folder : FFolders) ByFolder[Folder];
+    for (const TManifestFile& F : FManifest.Files) {
+        const auto Found = ByFolder.find(std::string_view(F.Path).substr(0, F.Path.find('/')));
+        if (Found != ByFolder.end() && F.Path.size() > Found->first.size()) Found->second.push_back(&F);
+    }
+    const TManifestRecordText Record = ManifestRecordText(FManifest);
+    for (const std::string& Folder : FFolders)
+        WriteManifest(FRootWithSlash + Folder, Record, ByFolder[Folder], Folder.size() + 1);
 }
 
 }  // namespace orbench
