@@ -399,6 +399,9 @@ TEST(OutputFiles, ClassifiesTheFilesOfARunByName)
     const std::pair<std::string, TRunFileKind> Cases[] = {
         {"ordays_5_load_0.8_1.txt", TRunFileKind::rfInstance},    {"ordays__load_.txt", TRunFileKind::rfInstance},
         {"ordays_5_load_0,85_12.txt", TRunFileKind::rfInstance},  {"REMOVE_ordays_5_load_1_3.txt", TRunFileKind::rfMarkedInstance},
+        {"REMOVE_REMOVE_REMOVE_ordays_5_load_1_3.txt", TRunFileKind::rfMarkedInstance},
+        {".REMOVE_REMOVE_ordays_5_load_1_3.txt.q.part~", TRunFileKind::rfTemporary},
+        {"REMOVE_REMOVE_notes.txt", TRunFileKind::rfOther},
         {"overlap_cm_ordays_5_load_1.txt", TRunFileKind::rfOverlapReport},
         {"proximity_TCM3_ordays_5_load_1.txt", TRunFileKind::rfProximityReport},
         {"ordays_5.txt", TRunFileKind::rfOther},
