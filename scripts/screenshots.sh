@@ -18,6 +18,8 @@ mkdir -p "$out"
 work=$(mktemp -d "${TMPDIR:-/tmp}/orbench-shots.XXXXXX")
 cp "$bin/orbench" "$work/"
 cp -r "$bin/casemixes" "$work/"
+# The windows keep their settings between runs: the screenshots start from the defaults.
+export XDG_CONFIG_HOME="$work/config"
 
 xvfb_pid=""
 app_pid=""
