@@ -74,13 +74,11 @@ int main(int argc, char** argv)
                 Instances.size(), NumORdays, NumSurgeries, NumScenarios);
 
     using Clock = std::chrono::steady_clock;
-    TUniformGenerator Random(TUniformGenerator::DefaultSeed);
     Clock::time_point Start = Clock::now();
     double Checksum = 0;
-    for (int Scenario = 0; Scenario < NumScenarios; ++Scenario)
-        for (const TInstance* Instance : Instances)
-            for (const auto& Surgery : Instance->Surgeries)
-                Checksum += SampleDuration(*Surgery->SurgeryType->Distribution, Random);
+    for (const TInstance* Instance : Instances)
+        for (const auto& Row : InstanceScenarios(*Instance, NumScenarios, TUniformGenerator::DefaultSeed))
+            for (const double Minutes : Row) Checksum += Minutes;
     const double SampleSeconds = std::chrono::duration<double>(Clock::now() - Start).count();
     const double NumSamples = static_cast<double>(NumSurgeries) * NumScenarios;
     std::printf("samples only:   %10.0f samples in %.3f s (%.0f ns each; mean %.3f min)\n", NumSamples, SampleSeconds,
@@ -88,10 +86,9 @@ int main(int argc, char** argv)
 
     TCountingBuffer Counter;
     std::ostream Out(&Counter);
-    Random.Seed(TUniformGenerator::DefaultSeed);
     Start = Clock::now();
     const std::clock_t CpuStart = std::clock();
-    WriteDurationScenarios(Out, Instances, NumScenarios, Random, "\r\n");
+    WriteDurationScenarios(Out, Instances, NumScenarios, TUniformGenerator::DefaultSeed, TScenarioFormat::sfLong, "\r\n");
     const double CpuSeconds = static_cast<double>(std::clock() - CpuStart) / CLOCKS_PER_SEC;
     const double TableSeconds = std::chrono::duration<double>(Clock::now() - Start).count();
     std::printf("CSV table:      %10.0f rows in %.3f s processor time, %.3f s wall (%.1f MB)\n", NumSamples,

@@ -336,20 +336,25 @@ int CommandSample(const TParsedArgs& Args, TRun& Run)
 {
     if (Args.Positionals.empty()) throw ECliError("sample needs at least one INSTANCE_FILE");
     const int Scenarios = AtLeast(Args.Required("--scenarios"), "--scenarios", 1);
+    const std::string FormatText = Args.Value("--format", "long");
+    if (FormatText != "long" && FormatText != "wide") Refuse("--format", FormatText, "must be long or wide");
+    const TScenarioFormat Format = FormatText == "long" ? TScenarioFormat::sfLong : TScenarioFormat::sfWide;
     const std::string OutFile = Args.Has("--out") ? Path(Args.Value("--out"), "--out") : "";
     const std::string CaseMixFile = Path(Args.Required("--casemix"), "--casemix");
     for (const std::string& FileName : Args.Positionals) Path(FileName, "INSTANCE_FILE");
     TCaseMix& CaseMix = ReadCaseMix(Run, CaseMixFile);
     const std::vector<const TInstance*> Instances = ReadWholeInstances(Run, CaseMix, Args.Positionals);
 
-    // The scenario writer checks every surgery type before it writes or draws anything.
-    TUniformGenerator Sampler(Run.Seed);
+    // The scenario writer checks every surgery type before it writes anything; the warnings come
+    // first.
+    CheckSampleable(Instances);
+    for (const std::string& Warning : SamplingWarnings(CaseMix, Instances)) PrintError(Prefix + "warning: " + Warning);
     const TStopRequestScope StopScope;
     if (!OutFile.empty()) {
         // A file appears only when it is complete (also after Ctrl-C or a full disk).
         WriteFileStreamed(OutFile, [&](const TWriteSink& Put) {
             WriteToSink(Put, [&](std::ostream& Out) {
-                WriteDurationScenarios(Out, Instances, Scenarios, Sampler, "\r\n");
+                WriteDurationScenarios(Out, Instances, Scenarios, Run.Seed, Format, "\r\n");
             });
         });
         return ExitSuccess;
@@ -358,7 +363,8 @@ int CommandSample(const TParsedArgs& Args, TRun& Run)
         if (std::fwrite(Bytes, 1, Size, stdout) != Size)
             throw EOutputError(std::string("stdout: ") + std::strerror(errno));
     };
-    WriteToSink(ToStdout, [&](std::ostream& Out) { WriteDurationScenarios(Out, Instances, Scenarios, Sampler, "\n"); });
+    WriteToSink(ToStdout,
+                [&](std::ostream& Out) { WriteDurationScenarios(Out, Instances, Scenarios, Run.Seed, Format, "\n"); });
     if (std::fflush(stdout) != 0) throw EOutputError(std::string("stdout: ") + std::strerror(errno));
     return ExitSuccess;
 }
@@ -648,11 +654,15 @@ const std::vector<TCommand>& Commands()
           false},
          CommandVerify},
         {{"sample",
-          "sample --casemix FILE --scenarios S [--seed N] [--out FILE] INSTANCE_FILE...",
-          "sample duration scenarios for the surgeries of instance files as CSV (instance_file, surgery_id, "
-          "surgery_type_id, scenario, duration_minutes); --seed seeds the sampler's own generator",
+          "sample --casemix FILE --scenarios S [--seed N] [--format long|wide] [--out FILE] INSTANCE_FILE...",
+          "sample duration scenarios for the surgeries of instance files as CSV; each value depends only on --seed, "
+          "the instance's content, the surgery's number and the scenario's number",
           {{"--casemix", "FILE", "the case mix the instances were drawn from", ""},
            {"--scenarios", "S", "scenarios per instance (at least 1)", ""},
+           {"--format", "long|wide",
+            "long: a line per instance, scenario and surgery (instance_file, surgery_id, surgery_type_id, scenario, "
+            "duration_minutes); wide: a line per instance and surgery with a column per scenario",
+            "long"},
            {"--out", "FILE", "write the CSV to FILE, lines ending CR LF; FILE appears only when complete",
             "stdout, lines ending LF"}},
           "INSTANCE_FILE",

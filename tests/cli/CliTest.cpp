@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <numeric>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -128,9 +129,10 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
     testing::WriteLines(Work.File("empty.txt"), {Header});
     testing::WriteLines(Work.File("zero.txt"), {Header, "1\tNormal\t60\t6\t0\t0"});
     testing::WriteLines(Work.File("bad.txt"), {Header, "1\tNormal\t60\t6\t0\t-1"});
-    testing::WriteLines(Work.File("fixed.txt"), {Header, "3\tFixed\t60\t0\t0\t1"});  // a kind without a distribution
+    // A spread without a kind of distribution (a fixed duration, P2 = 0, is sampled).
+    testing::WriteLines(Work.File("fixed.txt"), {Header, "3\tFixed\t60\t5\t0\t1"});
     WriteInstance(Work.File("stray.txt"), "one", "1", "0.25", "0.25", {Normal, "61\t6\t0"});
-    WriteInstance(Work.File("fixed_instance.txt"), "fixed", "1", "0.125", "0.125", {"60\t0\t0"});
+    WriteInstance(Work.File("fixed_instance.txt"), "fixed", "1", "0.125", "0.125", {"60\t5\t0"});
     testing::WriteLines(Work.File("tiny.txt"), {Header, "1\tNormal\t1e-300\t0\t0\t1"});
     const TNames Inputs = Files();
     const std::string Gen = "generate --casemix one.txt --ordays 2 --out o ";
@@ -177,7 +179,8 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
          "orbench-cli: stray.txt, line 12: the surgery's parameters match no surgery type of case mix one\n"},
         {"stats --casemix one.txt stray.txt", "stray.txt, line 12: the surgery's parameters match no surgery type"},
         {"sample --casemix fixed.txt --scenarios 1 --out s.csv fixed_instance.txt",
-         "fixed_instance.txt: surgery 1 of surgery type 3: a NoDistribution duration cannot be sampled"},
+         "fixed_instance.txt: surgery 1 of surgery type 3: a NoDistribution duration cannot be sampled: it states"},
+        {"sample --casemix one.txt --scenarios 1 --format tall stray.txt", "--format tall: must be long or wide"},
         {"verify nowhere", "orbench-cli: nowhere: File does not exist!\n"},
         // Mean durations far too small: the loop alone would never end.
         {"fill --casemix tiny.txt --ordays 1 --load 0.5 --out o",
@@ -230,7 +233,7 @@ TEST_F(Cli, HelpAndVersion)
                    "--max-draws"}},
         {"theoretical-batch", {"--ordays", "--loads", "--per-combination", "--out", "--overwrite", "--max-draws"}},
         {"verify", {}},
-        {"sample", {"--casemix", "--scenarios", "--out"}},
+        {"sample", {"--casemix", "--scenarios", "--format", "--out"}},
         {"stats", {"--casemix", "--csv"}},
     };
     for (const auto& [Command, Options] : Commands) {
@@ -350,6 +353,17 @@ TEST_F(Cli, SampleGivesTheSameScenarioTableEveryTime)
 
     ASSERT_EQ(Run(Args + " --out s.csv").Code, 0);
     EXPECT_EQ(ReadAll(Work.File("s.csv")), std::regex_replace(First.Out, std::regex("\n"), "\r\n"));
+
+    // b.txt first and twice: its lines are those of the first run, each time; so are a.txt's.
+    const TRun Reordered = Run("sample --casemix two.txt --scenarios 3 b.txt a.txt b.txt");
+    ASSERT_EQ(Reordered.Code, 0) << Reordered.Err;
+    const TNames Lines = SplitText(First.Out, '\n');
+    const std::string BLines = std::accumulate(Lines.end() - 3, Lines.end(), std::string(),
+                                               [](const std::string& A, const std::string& L) { return A + L + "\n"; });
+    const std::string ALines = std::accumulate(Lines.begin() + 1, Lines.end() - 3, std::string(),
+                                               [](const std::string& A, const std::string& L) { return A + L + "\n"; });
+    EXPECT_EQ(Reordered.Out, Lines[0] + "\n" + BLines + ALines + BLines);
+    EXPECT_EQ(Reordered.Err, "");
 }
 
 TEST_F(Cli, StatsMatchTheInstanceFiles)
