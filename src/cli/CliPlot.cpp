@@ -168,6 +168,47 @@ int RunPlotCommand(const std::vector<std::string>& Args, const TPlotDrawer& Draw
     }
 }
 
+namespace {
+
+volatile std::sig_atomic_t ForwardTo = 0;
+volatile std::sig_atomic_t SignalReceived = 0;
+
+extern "C" void ForwardSignal(int)
+{
+    SignalReceived = 1;
+    if (ForwardTo > 0) kill(static_cast<pid_t>(ForwardTo), SIGINT);
+}
+
+// While it lives, SIGINT and SIGTERM are passed on to the child as SIGINT (and remembered).
+class TForwardedSignals {
+public:
+    explicit TForwardedSignals(pid_t Child)
+    {
+        ForwardTo = static_cast<std::sig_atomic_t>(Child);
+        SignalReceived = 0;
+        struct sigaction Action {};
+        Action.sa_handler = ForwardSignal;
+        sigemptyset(&Action.sa_mask);
+        sigaction(SIGINT, &Action, &FOldInterrupt);
+        sigaction(SIGTERM, &Action, &FOldTerminate);
+    }
+    ~TForwardedSignals()
+    {
+        sigaction(SIGINT, &FOldInterrupt, nullptr);
+        sigaction(SIGTERM, &FOldTerminate, nullptr);
+        ForwardTo = 0;
+    }
+    TForwardedSignals(const TForwardedSignals&) = delete;
+    TForwardedSignals& operator=(const TForwardedSignals&) = delete;
+    bool Received() const { return SignalReceived != 0; }
+
+private:
+    struct sigaction FOldInterrupt {};
+    struct sigaction FOldTerminate {};
+};
+
+}  // namespace
+
 int RunPlotProgram(const TParsedArgs& Args)
 {
     const std::string Program = ExecutableDirectory() + PlotProgram;
@@ -204,12 +245,18 @@ int RunPlotProgram(const TParsedArgs& Args)
         PrintError(Prefix + Program + ": " + std::strerror(Error));
         return ExitOutputError;
     }
-    // Ctrl-C reaches orbench-plot too, which stops at its next check point: wait for it.
-    void (*OldInterrupt)(int) = std::signal(SIGINT, SIG_IGN);
+    // SIGINT and SIGTERM sent to this process go on to orbench-plot as a stop request (a Ctrl-C at
+    // the terminal reaches both); it stops at its next check point, and this waits for it.
+    const TForwardedSignals Forward(Child);
     int Status = 0;
     while (waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
     }
-    std::signal(SIGINT, OldInterrupt);
+    const bool Stopped = Forward.Received();
+    if (WIFEXITED(Status) && WEXITSTATUS(Status) == ExitInterrupted) return ExitInterrupted;  // it said so
+    if (Stopped) {
+        PrintError(Prefix + "stopped by Ctrl-C");
+        return ExitInterrupted;
+    }
     if (WIFEXITED(Status)) return WEXITSTATUS(Status);
     return WIFSIGNALED(Status) ? 128 + WTERMSIG(Status) : ExitOutputError;
 }

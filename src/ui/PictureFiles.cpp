@@ -4,9 +4,9 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
+#include "FileUtils.h"
 #include "OrbenchError.h"
 #include "UiServices.h"
 
@@ -33,10 +33,9 @@ std::optional<TPictureFormat> PictureFormatOf(const QString& FileName)
 
 void WriteFileBytes(const QString& FileName, const QByteArray& Bytes)
 {
-    QSaveFile File(FileName);
-    if (!File.open(QIODevice::WriteOnly)) Fail(FileName, File.errorString());
-    if (File.write(Bytes) != Bytes.size()) Fail(FileName, File.errorString());
-    if (!File.commit()) Fail(FileName, File.errorString());
+    // The program's one writer: an exclusive temporary file beside the target, renamed onto a
+    // regular file or nothing (never through a link, onto a fifo or a device).
+    WriteTextFile(ToModel(FileName), std::string(Bytes.constData(), static_cast<std::size_t>(Bytes.size())));
 }
 
 void WritePicture(const QString& FileName, TPictureFormat Format, QSize Size, const QString& Title,

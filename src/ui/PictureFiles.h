@@ -21,7 +21,8 @@ std::optional<TPictureFormat> PictureFormatOf(const QString& FileName);
 void WritePicture(const QString& FileName, TPictureFormat Format, QSize Size, const QString& Title,
                   const std::function<void(QPainter&)>& Paint, double Scale = 1);
 
-// Writes Bytes to FileName, replacing it only once everything is written; throws EOutputError.
+// Writes Bytes to FileName with the program's writer (WriteTextFile): only a complete file, and
+// only onto a regular file or nothing; throws EOutputError.
 void WriteFileBytes(const QString& FileName, const QByteArray& Bytes);
 
 }  // namespace orbench::ui

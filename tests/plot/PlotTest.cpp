@@ -2,7 +2,14 @@
 // case mix's plane and the overlap of the instances.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <QColor>
 #include <QFile>
@@ -299,6 +306,82 @@ TEST_F(Plot, RefusesBadInputWritingNothingAndNamesWhatCannotBeWritten)
     const TRun Alone = Run("plot plane --casemix plane.txt", Work.File("orbench-cli"));
     EXPECT_EQ(Alone.Code, 2);
     EXPECT_NE(Alone.Err.find("orbench-plot: File does not exist!"), std::string::npos) << Alone.Err;
+}
+
+// --out keeps the rules of every other output: only a regular file (or nothing) is replaced, and
+// what stands there otherwise (a link, a link to nothing or to a device, a fifo, a device) is left
+// as it is, with exit code 2 naming it.
+TEST_F(Plot, OutputIsWrittenOnlyOverARegularFileOrNothing)
+{
+    namespace fs = std::filesystem;
+    testing::WriteLines(Work.File("target.svg"), {"keep"});
+    fs::create_symlink(Work.File("target.svg"), Work.File("link.svg"));
+    fs::create_symlink(Work.File("nowhere/x.svg"), Work.File("dangling.svg"));
+    fs::create_symlink("/dev/null", Work.File("null.svg"));
+    ASSERT_EQ(mkfifo(Work.File("fifo.svg").c_str(), 0600), 0);
+    const bool Root = geteuid() == 0;
+    if (Root) {
+        ASSERT_EQ(mknod(Work.File("device.svg").c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
+    }
+    const std::pair<const char*, const char*> Cases[] = {
+        {"link.svg", "a symbolic link"}, {"dangling.svg", "a symbolic link"}, {"null.svg", "a symbolic link"},
+        {"fifo.svg", "a fifo"},          {"device.svg", "a character device"},
+    };
+    for (const auto& [Name, Kind] : Cases) {
+        if (!Root && std::string(Name) == "device.svg") continue;
+        const TRun R = Run(std::string("plot plane --casemix plane.txt a.txt --out ") + Name);
+        EXPECT_EQ(R.Code, 2) << Name;
+        EXPECT_EQ(R.Err, "orbench-cli: " + std::string(Name) + ": not a regular file (" + Kind + ")\n");
+    }
+    EXPECT_EQ(ReadAll(Work.File("target.svg")), "keep\r\n");
+    EXPECT_FALSE(fs::exists(Work.File("nowhere")));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    for (const auto& Entry : fs::directory_iterator(Work.Path()))
+        EXPECT_EQ(Entry.path().string().find(".part~"), std::string::npos) << Entry.path();
+}
+
+// A SIGINT or SIGTERM sent to orbench-cli alone (not to its process group) reaches orbench-plot:
+// the picture is stopped with exit code 130 and no file.
+TEST_F(Plot, SignalToTheCommandLineStopsThePicture)
+{
+    namespace fs = std::filesystem;
+    // 300 instances of 40 OR-days of 40 surgery types: the solver engine's matching LPs take far
+    // longer than the test waits.
+    TLines CaseMix = {"ID\tDistributionType\tP1\tP2\tP3\tFrequency"};
+    for (int t = 0; t < 40; ++t)
+        CaseMix.push_back(std::to_string(t + 1) + "\tNormal\t" + std::to_string(60 + 6 * t) + "\t" + std::to_string(6 + t % 7) +
+                          "\t0\t1");
+    testing::WriteLines(Work.File("many.txt"), CaseMix);
+    ASSERT_EQ(Run("generate --casemix many.txt --ordays 40 --loads 1 --per-load 300 --out g").Code, 0);
+    std::vector<std::string> Files;
+    for (const auto& Entry : fs::directory_iterator(Work.File("g"))) Files.push_back(Entry.path().string());
+    for (const int Signal : {SIGINT, SIGTERM}) {
+        std::vector<std::string> Line = {"orbench-cli", "plot", "overlap", "--casemix", "many.txt", "--engine", "solver",
+                                         "--out", "o.svg"};
+        Line.insert(Line.end(), Files.begin(), Files.end());
+        std::vector<char*> Argv;
+        for (std::string& Piece : Line) Argv.push_back(Piece.data());
+        Argv.push_back(nullptr);
+        const pid_t Child = fork();
+        ASSERT_GE(Child, 0);
+        if (Child == 0) {
+            setpgid(0, 0);  // a group of its own: only the signal below reaches it
+            if (chdir(Work.Path().c_str()) != 0 || !std::freopen(Capture.File("err").c_str(), "w", stderr)) _exit(127);
+            execv(ORBENCH_CLI_PATH, Argv.data());
+            _exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        const auto Sent = std::chrono::steady_clock::now();
+        kill(Child, Signal);
+        int Status = 0;
+        ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+        const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Sent).count();
+        ASSERT_TRUE(WIFEXITED(Status)) << Signal;
+        EXPECT_EQ(WEXITSTATUS(Status), 130) << Signal << ": " << ReadAll(Capture.File("err"));
+        EXPECT_EQ(ReadAll(Capture.File("err")), "orbench-cli: stopped by Ctrl-C\n");
+        EXPECT_LT(Seconds, 5) << "a sanity bound; the promise of a second lies in the benchmark";
+        EXPECT_FALSE(fs::exists(Work.File("o.svg")));
+    }
 }
 
 }  // namespace
