@@ -12,6 +12,7 @@
 #include "OrbenchError.h"
 #include "OutputFiles.h"
 #include "Sha256.h"
+#include "TextUtils.h"
 
 namespace fs = std::filesystem;
 
@@ -351,7 +352,8 @@ TManifest ManifestFromJson(const std::string& JsonText, const std::string& Sourc
     } catch (const TBadField& E) {
         throw EOrbenchError(Source + ": not a valid manifest: " + E.what());
     } catch (const nlohmann::json::exception& E) {
-        throw EOrbenchError(Source + ": not a valid manifest: " + E.what());
+        // The parser's message quotes what it read last, which may be a whole line of the file.
+        throw EOrbenchError(Source + ": not a valid manifest: " + ShortenForMessage(E.what(), 160));
     }
 }
 

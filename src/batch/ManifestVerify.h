@@ -16,11 +16,14 @@ using TRunFileTest = std::function<bool(const std::string& RelativePath)>;
 struct TVerification {
     int NumManifests = 0;
     int NumListed = 0;
-    std::vector<std::string> Missing;   // listed, not there
-    std::vector<std::string> Changed;   // listed, different digest
-    std::vector<std::string> Unlisted;  // of the run's kinds, not listed (sorted)
+    std::vector<std::string> Missing;     // listed, not there
+    std::vector<std::string> NotRegular;  // listed, but not a regular file reached without links:
+                                          // "path (what stands there or on the way)"; never read
+    std::vector<std::string> Changed;     // listed, different digest
+    std::vector<std::string> Unlisted;    // of the run's kinds, not listed (sorted); a symbolic link
+                                          // of such a name or to a folder as "path (a symbolic link)"
 
-    bool Passed() const { return Missing.empty() && Changed.empty() && Unlisted.empty(); }
+    bool Passed() const { return Missing.empty() && NotRegular.empty() && Changed.empty() && Unlisted.empty(); }
 };
 
 // The test `orbench-cli verify` uses: a file whose name is of a run's kinds (ClassifyRunFile:
@@ -29,9 +32,12 @@ bool IsRunFilePath(const std::string& RelativePath);
 
 // Reads the manifest.json of RootDirectory and those of its folders (a base folder holds one per
 // case-mix folder; a case-mix folder or an output tree of an earlier version one of its own) and
-// checks the tree against them. EOrbenchError when there is none, or one is invalid. Paths in the
-// findings are relative to RootDirectory; missing and changed files in manifest order (manifests
-// in the order of their folders' names).
+// checks the tree against them. Below RootDirectory no symbolic link is followed: a listed file is
+// read only when it and every folder on its way are what they seem (a fifo, device or link is
+// reported, not read), and a linked folder is reported instead of being searched. EOrbenchError
+// when there is no manifest, or one is not a regular file or invalid. Paths in the findings are
+// relative to RootDirectory; listed files in manifest order (manifests in the order of their
+// folders' names).
 TVerification VerifyManifest(const std::string& RootDirectory, const TRunFileTest& IsRunFile);
 
 }  // namespace orbench

@@ -386,7 +386,10 @@ int CommandVerify(const TParsedArgs& Args, TRun&)
     const std::string Dir = Path(Args.Positionals.front(), "DIR");
     const TVerification Found = VerifyManifest(Dir, IsRunFilePath);
     const std::pair<const char*, const std::vector<std::string>*> Findings[] = {
-        {"missing", &Found.Missing}, {"changed", &Found.Changed}, {"not listed", &Found.Unlisted}};
+        {"missing", &Found.Missing},
+        {"not a regular file", &Found.NotRegular},
+        {"changed", &Found.Changed},
+        {"not listed", &Found.Unlisted}};
     std::string Summary;
     for (const auto& [What, Paths] : Findings) {
         for (const std::string& RelativePath : *Paths)

@@ -276,6 +276,77 @@ bool TOutputFolder::RenameOverRegularFile(const std::string& From, const std::st
     return RenameOverRegularFileAt(AT_FDCWD, FPrefix + From, FPrefix + To, Reason);
 }
 
+TFileBelow OpenRegularFileBelow(int RootFd, const std::string& RelativePath)
+{
+    TFileBelow Result;
+    int Dir = RootFd;
+    std::size_t Start = 0;
+    const auto CloseDir = [&Dir, RootFd] {
+        if (Dir != RootFd) ::close(Dir);
+    };
+    for (std::size_t Slash; (Slash = RelativePath.find('/', Start)) != std::string::npos; Start = Slash + 1) {
+        const std::string Step = RelativePath.substr(Start, Slash - Start);
+        struct stat Status {};
+        const bool Found = ::fstatat(Dir, Step.c_str(), &Status, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!Found || !S_ISDIR(Status.st_mode)) {
+            Result.Kind = !Found ? "missing"
+                                 : std::string(ModeKindText(Status.st_mode)) + " on the way (" +
+                                       RelativePath.substr(0, Slash) + ")";
+            CloseDir();
+            return Result;
+        }
+        const int Next = ::openat(Dir, Step.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (Next < 0) {
+            Result.Kind = "not a folder on the way (" + RelativePath.substr(0, Slash) + ")";
+            CloseDir();
+            return Result;
+        }
+        CloseDir();
+        Dir = Next;
+    }
+    const std::string Name = RelativePath.substr(Start);
+    struct stat Status {};
+    if (::fstatat(Dir, Name.c_str(), &Status, AT_SYMLINK_NOFOLLOW) != 0) {
+        Result.Kind = "missing";
+    } else if (!S_ISREG(Status.st_mode)) {
+        Result.Kind = ModeKindText(Status.st_mode);
+    } else {
+        // O_NONBLOCK: should a fifo have taken the file's place since, opening it does not wait.
+        Result.Fd = ::openat(Dir, Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat Opened {};
+        if (Result.Fd >= 0 && (::fstat(Result.Fd, &Opened) != 0 || !S_ISREG(Opened.st_mode))) {
+            ::close(Result.Fd);
+            Result.Fd = -1;
+            Result.Kind = ModeKindText(Opened.st_mode);
+        } else if (Result.Fd < 0) {
+            const std::string Reason = std::strerror(errno);
+            CloseDir();
+            throw EOrbenchError(RelativePath + ": " + Reason);
+        }
+    }
+    CloseDir();
+    return Result;
+}
+
+std::string ReadAllFromFd(int Fd, const std::string& Source)
+{
+    std::string Content;
+    char Buffer[65536];
+    for (;;) {
+        const ssize_t Read = ::read(Fd, Buffer, sizeof Buffer);
+        if (Read == 0) break;
+        if (Read < 0) {
+            if (errno == EINTR) continue;
+            const std::string Reason = std::strerror(errno);
+            ::close(Fd);
+            throw EOrbenchError(Source + ": " + Reason);
+        }
+        Content.append(Buffer, static_cast<std::size_t>(Read));
+    }
+    ::close(Fd);
+    return Content;
+}
+
 void TOutputFolder::RemoveRegularFile(const std::string& Name) const
 {
     const int At = FPrefix.empty() ? FDir : AT_FDCWD;

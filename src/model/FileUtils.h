@@ -50,6 +50,19 @@ constexpr std::size_t MaxTemporaryBaseLength = 200;
 // <name> cut to its first MaxTemporaryBaseLength bytes. The writer's tags are letters and digits.
 std::string TemporaryFileName(const std::string& FileName, const std::string& Tag);
 
+// A file below a folder, reached without following a symbolic link at any step.
+struct TFileBelow {
+    int Fd = -1;        // open for reading (the caller closes it) when Kind is empty
+    std::string Kind;   // "" for a regular file; "missing"; else what stands at the path or on the
+                        // way ("a symbolic link", "a fifo", "a symbolic link on the way (one)", ...)
+};
+// Opens RelativePath ('/' between folders) below the folder RootFd when every step is a folder
+// and the last a regular file; a fifo or device is never opened. Throws EOrbenchError on other
+// failures to open.
+TFileBelow OpenRegularFileBelow(int RootFd, const std::string& RelativePath);
+// The whole content of an open file descriptor (closed afterwards); Source names it in errors.
+std::string ReadAllFromFd(int Fd, const std::string& Source);
+
 // What stands at Path when that is neither nothing nor a regular file, such as "a directory" or
 // "a symbolic link" (a link is not followed); empty otherwise.
 std::string NonRegularFileKind(const std::string& Path);

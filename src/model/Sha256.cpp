@@ -1,5 +1,7 @@
 #include "Sha256.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -52,6 +54,25 @@ std::string Sha256HexOfFile(const std::string& FileName)
     std::size_t Read = 0;
     while ((Read = std::fread(Buffer, 1, sizeof Buffer, File.get())) > 0) Digest.Add(Buffer, Read);
     if (std::ferror(File.get())) throw EOrbenchError("Cannot read file \"" + FileName + "\".");
+    return Digest.Hex();
+}
+
+std::string Sha256HexOfFd(int Fd, const std::string& Source)
+{
+    TSha256 Digest;
+    char Buffer[65536];
+    for (;;) {
+        const ssize_t Read = ::read(Fd, Buffer, sizeof Buffer);
+        if (Read == 0) break;
+        if (Read < 0) {
+            if (errno == EINTR) continue;
+            const std::string Reason = std::strerror(errno);
+            ::close(Fd);
+            throw EOrbenchError("Cannot read file \"" + Source + "\": " + Reason);
+        }
+        Digest.Add(Buffer, static_cast<std::size_t>(Read));
+    }
+    ::close(Fd);
     return Digest.Hex();
 }
 

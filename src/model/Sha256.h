@@ -13,6 +13,8 @@ namespace orbench {
 std::string Sha256Hex(std::string_view Bytes);
 // Of the whole content of a file, read in pieces; throws EOrbenchError when it cannot be read.
 std::string Sha256HexOfFile(const std::string& FileName);
+// Of everything still to be read from an open file descriptor (closed afterwards); Source names it.
+std::string Sha256HexOfFd(int Fd, const std::string& Source);
 
 // A running digest over bytes given piece by piece (for a file being read anyway).
 class TSha256 {

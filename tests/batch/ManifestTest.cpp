@@ -5,6 +5,8 @@
 #include <fstream>
 #include <set>
 
+#include <sys/stat.h>
+
 #include "ManifestRecorder.h"
 #include "ManifestVerify.h"
 #include "OrbenchError.h"
@@ -189,6 +191,51 @@ TEST_F(ManifestTest, VerifierFindsChangedMissingAndUnlistedFiles)
     EXPECT_EQ(VerifyManifest(Root.File("CM"), IsRunFile).Changed, std::vector<std::string>{"ordays_1_load_0.8_0.txt"});
     fs::remove(Root.File("CM/manifest.json"));
     EXPECT_THROW(VerifyManifest(Root.Path(), IsRunFile), EOrbenchError);
+}
+
+// Below the root nothing is followed or read that is not a regular file: a fifo (which would make a
+// reader wait forever), a link to a device (which would never end) and a linked case-mix folder
+// (a copy elsewhere, which would pass as the run's files) are reported, not read.
+TEST_F(ManifestTest, VerifierReadsNoFifoLinkOrLinkedFolder)
+{
+    TManifestRecorder Recorder(Root.Path(), "1.2.3", "batch", {});
+    Run(Recorder);
+    fs::remove(InstanceFile(0));
+    ASSERT_EQ(mkfifo(InstanceFile(0).c_str(), 0600), 0);
+    fs::remove(InstanceFile(2));
+    fs::create_symlink("/dev/zero", InstanceFile(2));
+    fs::create_directories(Root.File("elsewhere"));
+    WriteLines(Root.File("elsewhere/ordays_1_load_0.8_5.txt"), {"# INSTANCE CHARACTERISTICS"});
+    fs::create_symlink(Root.File("elsewhere"), Root.File("linked"));
+    fs::create_symlink(Root.File("elsewhere/ordays_1_load_0.8_5.txt"), Root.File("CM/ordays_1_load_0.8_7.txt"));
+    const TVerification Found = VerifyManifest(Root.Path(), IsRunFile);
+    EXPECT_EQ(Found.NotRegular, (std::vector<std::string>{"CM/ordays_1_load_0.8_0.txt (a fifo)",
+                                                          "CM/ordays_1_load_0.8_2.txt (a symbolic link)"}));
+    EXPECT_EQ(Found.Unlisted, (std::vector<std::string>{"CM/ordays_1_load_0.8_7.txt (a symbolic link)",
+                                                        "elsewhere/ordays_1_load_0.8_5.txt", "linked (a symbolic link)"}));
+    EXPECT_TRUE(Found.Missing.empty() && Found.Changed.empty());
+
+    // A whole case-mix folder that is a link to a copy: its manifest is not taken, the link is reported.
+    fs::rename(Root.File("CM"), Root.File("copy"));
+    fs::create_symlink(Root.File("copy"), Root.File("CM"));
+    fs::remove(Root.File("copy/ordays_1_load_0.8_0.txt"));
+    fs::remove(Root.File("copy/ordays_1_load_0.8_2.txt"));
+    fs::remove(Root.File("copy/ordays_1_load_0.8_7.txt"));
+    const TVerification Linked = VerifyManifest(Root.Path(), IsRunFile);
+    EXPECT_FALSE(Linked.Passed());
+    EXPECT_EQ(Linked.NumManifests, 1);  // the copy's own; the one behind the link is not read
+    EXPECT_NE(std::find(Linked.Unlisted.begin(), Linked.Unlisted.end(), "CM (a symbolic link)"), Linked.Unlisted.end());
+
+    // A manifest that is not a regular file is refused; a parser's error is cut short.
+    fs::remove(Root.File("copy/manifest.json"));
+    fs::create_symlink("/dev/zero", Root.File("copy/manifest.json"));
+    EXPECT_THROW(VerifyManifest(Root.File("copy"), IsRunFile), EOrbenchError);
+    try {
+        ManifestFromJson("[" + std::string(5000, '1') + "x");
+        ADD_FAILURE() << "accepted";
+    } catch (const EOrbenchError& E) {
+        EXPECT_LT(std::string(E.what()).size(), 300u) << E.what();
+    }
 }
 
 TEST(ManifestJsonTest, RoundTripKeepsEveryField)
