@@ -56,6 +56,8 @@ bench: build
 	$(BUILD_DIR)/bin/orbench-bench-sampling || status=1; \
 	echo; \
 	$(BUILD_DIR)/bin/orbench-bench-verify || status=1; \
+	echo; \
+	$(BUILD_DIR)/bin/orbench-bench-reader || status=1; \
 	exit $$status
 
 bench-full:

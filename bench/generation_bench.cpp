@@ -41,12 +41,15 @@ std::string Describe(const TChildRun& Run)
            " MB, exit " + std::to_string(Run.ExitCode);
 }
 
-// The files of a run's tree with their bytes; the manifests are left out (they hold the run's time).
+// The files of a run's tree with their bytes; the manifests (they hold the run's time) and the
+// runs' lock file are left out.
 std::map<std::string, std::string> Tree(const std::string& Dir)
 {
     std::map<std::string, std::string> Files;
     for (const auto& Entry : fs::recursive_directory_iterator(Dir)) {
-        if (!Entry.is_regular_file() || Entry.path().filename() == "manifest.json") continue;
+        if (!Entry.is_regular_file() || Entry.path().filename() == "manifest.json" ||
+            Entry.path().filename() == ".orbench-lock")
+            continue;
         std::ifstream In(Entry.path(), std::ios::binary);
         Files[fs::relative(Entry.path(), Dir).string()] = std::string(std::istreambuf_iterator<char>(In), {});
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <unordered_map>
 
 #include "FileUtils.h"
@@ -45,6 +46,7 @@ public:
     bool CheckPoint() override { return FHost.CheckPoint(); }
     bool StopRequested() override { return FHost.StopRequested(); }
     std::string DrawLimitAdvice() const override { return FHost.DrawLimitAdvice(); }
+    std::function<void(double, double)> SelectionProgress() override { return FHost.SelectionProgress(); }
 
 private:
     TBatchHost& FHost;
@@ -179,8 +181,10 @@ void AnalyzeGeneratedInstances(TRun& Run, TCaseMix& CaseMix, int NumORdays, cons
         try {
             AnalyzeOverlap(Combination, Run.Settings.EpsilonDist, Overlap, Run.Settings.DeterministicDistance,
                            OverlapSettings);
-            if (Run.Settings.RemoveInstances)
+            if (Run.Settings.RemoveInstances) {
+                OverlapSettings.SelectionProgress = Run.Host.SelectionProgress();
                 Selected = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, OverlapSettings);
+            }
         } catch (const EStopRequested&) {
             // A stop during the analysis or the selection: this load gets no report.
             Combination.Clear();
@@ -231,10 +235,17 @@ bool RunCaseMix(TRun& Run, TCaseMix& CaseMix, const std::string& DirName)
                                            Finished, Settings.MaxDraws)) {
                 Run.Host.AddMessage("Could not generate all instances for case mix " + CaseMix.Name +
                                     ", #ORdays: " + std::to_string(NumORdays));
-                const std::string Advice = Run.Host.DrawLimitAdvice();
-                Run.Host.AddMessage("Reason: the draw limit of " + std::to_string(Settings.MaxDraws) +
-                                    " main draws was passed before every instance was found" +
-                                    (Advice.empty() ? "" : "; " + Advice) + ".");
+                std::string Explanation;
+                if (DrawLimitCause(CaseMix, 0, NumORdays, Run.LoadList, Settings.MaxAbsDeviationFromLoad, Explanation) !=
+                    TDrawLimitCause::dcDraws) {
+                    Run.Host.AddMessage("Reason: " + Explanation + ".");
+                } else {
+                    const std::string Advice = Run.Host.DrawLimitAdvice();
+                    Run.Host.AddMessage("Reason: the draw limit of " + std::to_string(Settings.MaxDraws) +
+                                        " main draws was passed before every instance was found" +
+                                        (Advice.empty() ? "" : "; " + Advice) + ".");
+                    Run.Result.MoreDrawsWouldHelp = true;
+                }
                 Run.Result.DrawLimitPassed = true;
             }
             if (Settings.AnalyzeOverlap) AnalyzeGeneratedInstances(Run, CaseMix, NumORdays, Pass.Current(), Folder);
@@ -311,13 +322,19 @@ std::string ErrorText(const std::exception_ptr& Error)
     }
 }
 
-// Makes sure the run mixes nothing with an earlier one, in the folders of Names below the base.
-void PrepareOutput(const TBatchSettings& Settings, const std::vector<std::string>& Names)
+// Makes sure the run mixes nothing with an earlier one, in the folders of Names below the base, and
+// that no other run writes there while it runs: the locks it returns are to be held to the end.
+// Earlier files refuse the run before anything is made; they are looked for again once the locks
+// are held, since another run may have written meanwhile.
+std::unique_ptr<TRunLocks> PrepareOutput(const TBatchSettings& Settings, const std::vector<std::string>& Names)
 {
     std::vector<std::string> Directories;
     for (const std::string& Name : Names) Directories.push_back(CaseMixDirectory(Settings, Name));
+    if (!Settings.Overwrite) PrepareRunDirectories(Directories, false);
+    auto Locks = std::make_unique<TRunLocks>(Settings.BaseDirectory, Names);
     PrepareRunDirectories(Directories, Settings.Overwrite);
     PrepareRootManifest(Settings.BaseDirectory.empty() ? "./" : Settings.BaseDirectory, Names, Settings.Overwrite);
+    return Locks;
 }
 
 using TRunBody = std::function<void(TRun& Run)>;
@@ -380,7 +397,7 @@ TBatchResult GenerateBatch(TData& Data, const std::vector<TCaseMix*>& CaseMixes,
     CheckCaseMixNames(CaseMixes);
     std::vector<std::string> Names;
     for (const TCaseMix* CaseMix : CaseMixes) Names.push_back(CaseMix->Name);
-    PrepareOutput(Settings, Names);
+    const auto Locks = PrepareOutput(Settings, Names);
     const TRunKind Kind{"batch", false, &OverlapReportTexts(), "overlap_"};
     return RecordRun(Data, Settings, Kind, Host, CaseMixes, [&](TRun& Run) {
         ForceDirectories(Settings.BaseDirectory);
@@ -403,7 +420,7 @@ TBatchResult GenerateTheoreticalBatch(TData& Data, const TBatchSettings& Setting
     CheckBatchSettings(Settings, true);
     std::vector<std::string> Names;
     for (int t = 0; t < NumCaseMixTypes; ++t) Names.push_back(TheoreticalName(t));
-    PrepareOutput(Settings, Names);
+    const auto Locks = PrepareOutput(Settings, Names);
     const TRunKind Kind{"theoretical-batch", true, &ProximityReportTexts(), "proximity_"};
     return RecordRun(Data, Settings, Kind, Host, {}, [&](TRun& Run) {
         ForceDirectories(Settings.BaseDirectory);

@@ -7,6 +7,7 @@
 // joins a selection, and its file is never renamed or deleted. Files are written, renamed and
 // deleted only inside the run's case-mix folders.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ namespace orbench {
 
 struct TBatchResult {
     bool DrawLimitPassed = false;   // some generation call could not make all its instances
+    bool MoreDrawsWouldHelp = false;  // for some of them more draws may help (DrawLimitCause)
     bool Interrupted = false;       // a stop request ended the run
     bool SelectionRefused = false;  // some combination had no more instances than were to be selected
     bool MarkingFailed = false;     // the file of some instance not chosen could not be renamed
@@ -44,6 +46,8 @@ public:
     // What the user can do when a generation call passed the draw limit, in the front end's words
     // (the end of the message line that gives the reason; none when the front end says it later).
     virtual std::string DrawLimitAdvice() const { return "allow more draws or widen the window around the loads"; }
+    // Follows one selection (TOverlapSettings::SelectionProgress); none by default.
+    virtual std::function<void(double BestFound, double LowerBound)> SelectionProgress() { return {}; }
     // A run that got past its checks has ended (finished, stopped, or with an error, which then
     // goes on to the caller): Result as the manifests record it.
     virtual void RunEnded(const TBatchResult& Result) { (void)Result; }
@@ -55,7 +59,8 @@ void SelectInstancesByORdaysAndLoad(const TInstanceList& Source, int NumORdays, 
 
 // "&Go!" over CaseMixes, in their order. Throws, before anything is written: EBatchSettingError
 // (CheckBatchSettings), EOrbenchError for two case mixes of one name or a name that cannot be a
-// folder, EEarlierRunFiles when case-mix folders hold files of an earlier run and Overwrite is off.
+// folder, EEarlierRunFiles when case-mix folders hold files of an earlier run and Overwrite is off,
+// ERunInProgress when another run is writing into one of its case-mix folders (OutputFiles.h).
 // Then EOutputError when a file or folder cannot be written (after the manifests are written,
 // naming the error).
 TBatchResult GenerateBatch(TData& Data, const std::vector<TCaseMix*>& CaseMixes, const TBatchSettings& Settings,

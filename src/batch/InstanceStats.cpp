@@ -1,10 +1,12 @@
 #include "InstanceStats.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <set>
 
 #include "NumberFormat.h"
+#include "OrbenchError.h"
 #include "TableText.h"
 
 namespace orbench {
@@ -45,7 +47,7 @@ std::vector<std::string> Cells(const TInstanceStatsRow& Row, bool Csv)
                                        Decimal(Row.CenterY, 4),
                                        Decimal(Row.MeanExpectedMinutes, 1),
                                        Decimal(Row.MaxExpectedMinutes, 1)};
-    for (const int Count : Row.RegionCounts) Result.push_back(std::to_string(Count));
+    for (const std::int64_t Count : Row.RegionCounts) Result.push_back(std::to_string(Count));
     return Result;
 }
 
@@ -84,7 +86,9 @@ TInstanceStats ComputeInstanceStats(const std::vector<const TInstance*>& Instanc
         Row.NumberOfORs = Instance->NumberOfORs;
         Row.DesiredLoad = Instance->DesiredLoad;
         Row.Load = Instance->Load;
-        Row.NumberOfSurgeries = static_cast<int>(Instance->Surgeries.size());
+        Row.NumberOfSurgeries = static_cast<std::int64_t>(Instance->Surgeries.size());
+        if (!std::isfinite(Row.DesiredLoad) || !std::isfinite(Row.Load))
+            throw EOrbenchError(Row.FileName + ": its load is not a finite number");
         Instance->CenterOfMass(Row.CenterX, Row.CenterY);
         std::set<const TSurgeryType*> Types;
         double SumMinutes = 0;
@@ -100,7 +104,7 @@ TInstanceStats ComputeInstanceStats(const std::vector<const TInstance*>& Instanc
             for (std::size_t t = 0; t < In.size(); ++t) Row.RegionCounts[t] += In[t] ? 1 : 0;
         }
         Row.NumberOfSurgeryTypes = static_cast<int>(Types.size());
-        if (Row.NumberOfSurgeries > 0) Row.MeanExpectedMinutes = SumMinutes / Row.NumberOfSurgeries;
+        if (Row.NumberOfSurgeries > 0) Row.MeanExpectedMinutes = SumMinutes / static_cast<double>(Row.NumberOfSurgeries);
 
         AllTypes.insert(Types.begin(), Types.end());
         All.NumberOfORs += Row.NumberOfORs;
@@ -108,6 +112,9 @@ TInstanceStats ComputeInstanceStats(const std::vector<const TInstance*>& Instanc
         SumDesiredLoad += Row.DesiredLoad;
         SumLoad += Row.Load;
         SumExpected += SumMinutes;
+        if (!std::isfinite(SumDesiredLoad) || !std::isfinite(SumLoad))
+            throw EOrbenchError(Row.FileName + ": with this file the loads of the set add up to more than the largest "
+                                               "number; its mean cannot be given");
         All.MaxExpectedMinutes = std::max(All.MaxExpectedMinutes, Row.MaxExpectedMinutes);
         for (std::size_t t = 0; t < Row.RegionCounts.size(); ++t) All.RegionCounts[t] += Row.RegionCounts[t];
     }
@@ -117,9 +124,10 @@ TInstanceStats ComputeInstanceStats(const std::vector<const TInstance*>& Instanc
         All.Load = SumLoad / static_cast<double>(Instances.size());
     }
     if (All.NumberOfSurgeries > 0) {
-        All.CenterX = SumX / All.NumberOfSurgeries;
-        All.CenterY = SumY / All.NumberOfSurgeries;
-        All.MeanExpectedMinutes = SumExpected / All.NumberOfSurgeries;
+        const double Surgeries = static_cast<double>(All.NumberOfSurgeries);
+        All.CenterX = SumX / Surgeries;
+        All.CenterY = SumY / Surgeries;
+        All.MeanExpectedMinutes = SumExpected / Surgeries;
     }
     return Stats;
 }

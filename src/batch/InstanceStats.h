@@ -4,6 +4,7 @@
 // last row over the whole set, as aligned columns for people or as CSV.
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,13 @@
 
 namespace orbench {
 
+// Counts are 64-bit: the summary row adds them up over the set (two instances of 2^31 - 1 OR-days).
 struct TInstanceStatsRow {
     std::string FileName;
-    int NumberOfORs = 0;
+    std::int64_t NumberOfORs = 0;
     double DesiredLoad = 0;
     double Load = 0;  // as the instance holds it (for a read instance: as its file states it)
-    int NumberOfSurgeries = 0;
+    std::int64_t NumberOfSurgeries = 0;
     int NumberOfSurgeryTypes = 0;  // distinct surgery types among the surgeries
     double CenterX = 0;            // centre of mass in the plane (TInstance::CenterOfMass)
     double CenterY = 0;
@@ -24,7 +26,7 @@ struct TInstanceStatsRow {
     double MaxExpectedMinutes = 0;
     // Surgeries whose type lies in the region of case-mix type t (TSurgeryType::IsCaseMixType);
     // regions overlap, and type 0 counts every surgery.
-    std::array<int, NumCaseMixTypes> RegionCounts{};
+    std::array<std::int64_t, NumCaseMixTypes> RegionCounts{};
 };
 
 struct TInstanceStats {
@@ -38,7 +40,8 @@ struct TInstanceStats {
 
 // One row per instance, in the given order, named by the instance's FileName. Throws
 // EOrbenchError for a surgery type that belongs to no case mix (region membership needs the
-// capacity).
+// capacity), and, naming the file, for a load that is not finite or loads whose sum over the set
+// is not (no output holds "inf").
 TInstanceStats ComputeInstanceStats(const std::vector<const TInstance*>& Instances);
 
 // Aligned columns for people: file name left, numbers right, two blanks between columns; loads,

@@ -377,10 +377,11 @@ TManifest ReadManifest(const std::string& RootDirectory)
     const std::string FileName = IncludeTrailingPathDelimiter(RootDirectory) + ManifestFileName;
     if (!FileExists(FileName)) throw EOrbenchError(FileName + ": File does not exist!");
     std::string Content;
-    for (const std::string& Line : ReadTextFileLines(FileName)) {
+    ForEachTextFileLine(FileName, [&Content](const std::string& Line, int) {
         Content += Line;
         Content += '\n';
-    }
+        return true;
+    });
     return ManifestFromJson(Content, FileName);
 }
 

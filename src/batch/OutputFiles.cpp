@@ -5,6 +5,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
 #include "FileUtils.h"
 #include "Manifest.h"
 
@@ -149,5 +156,50 @@ void PrepareRunDirectories(const std::vector<std::string>& DirNames, bool Overwr
         }
     }
 }
+
+ERunInProgress::ERunInProgress(const std::string& AFolder)
+    : EOrbenchError("The folder " + AFolder + " is being written by another run; wait for it to end (or choose "
+                    "another output folder)."),
+      Folder(AFolder)
+{
+}
+
+namespace {
+
+// The byte of a case-mix name in the lock file: FNV-1a, kept to positive offsets.
+off_t LockOffset(const std::string& Name)
+{
+    std::uint64_t Hash = 14695981039346656037ull;
+    for (const char Ch : Name) {
+        Hash ^= static_cast<unsigned char>(Ch);
+        Hash *= 1099511628211ull;
+    }
+    return static_cast<off_t>(Hash >> 2);
+}
+
+}  // namespace
+
+TRunLocks::TRunLocks(const std::string& BaseDirectory, const std::vector<std::string>& CaseMixNames)
+{
+    const std::string Base = BaseDirectory.empty() ? "./" : IncludeTrailingPathDelimiter(BaseDirectory);
+    ForceDirectories(Base);
+    const std::string LockFile = Base + RunLockFileName;
+    FFd = ::open(LockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (FFd < 0) throw EOutputError(LockFile + ": " + std::strerror(errno));
+    for (const std::string& Name : CaseMixNames) {
+        struct flock Lock {};
+        Lock.l_type = F_WRLCK;
+        Lock.l_whence = SEEK_SET;
+        Lock.l_start = LockOffset(Name);
+        Lock.l_len = 1;
+        if (::fcntl(FFd, F_OFD_SETLK, &Lock) == 0) continue;
+        const int Error = errno;
+        ::close(FFd);
+        if (Error == EAGAIN || Error == EACCES) throw ERunInProgress(IncludeTrailingPathDelimiter(Base + Name));
+        throw EOutputError(LockFile + ": " + std::strerror(Error));
+    }
+}
+
+TRunLocks::~TRunLocks() { ::close(FFd); }
 
 }  // namespace orbench

@@ -51,4 +51,31 @@ public:
 // be deleted) and touches nothing else.
 void PrepareRunDirectories(const std::vector<std::string>& DirNames, bool Overwrite);
 
+// Another run is writing into a folder this run would write into.
+class ERunInProgress : public EOrbenchError {
+public:
+    explicit ERunInProgress(const std::string& AFolder);
+    std::string Folder;
+};
+
+// The locks of a run: one exclusive lock per case-mix folder, held from the run's check of the
+// folders to its last write, so that two runs never write into one case-mix folder at once (runs
+// of other case mixes into the same base folder go on). They are byte-range locks of the open file
+// (F_OFD_SETLK) on the empty file RunLockFileName in the base folder, one byte per case-mix name
+// (at an offset hashed from the name), released when the run ends or the process dies. Taking
+// them creates the base folder; throws ERunInProgress, holding none, when another run holds one of
+// them, and EOutputError when the lock file cannot be made.
+class TRunLocks {
+public:
+    TRunLocks(const std::string& BaseDirectory, const std::vector<std::string>& CaseMixNames);
+    ~TRunLocks();
+    TRunLocks(const TRunLocks&) = delete;
+    TRunLocks& operator=(const TRunLocks&) = delete;
+
+private:
+    int FFd = -1;
+};
+
+inline constexpr const char* RunLockFileName = ".orbench-lock";
+
 }  // namespace orbench

@@ -1,5 +1,8 @@
 #include "CliBatchHost.h"
 
+#include "CliSupport.h"
+#include "Selection.h"
+
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -54,6 +57,15 @@ void TCliBatchHost::HideProgress()
 bool TCliBatchHost::CheckPoint() { return CliStopRequested(); }
 
 bool TCliBatchHost::StopRequested() { return CliStopRequested(); }
+
+std::function<void(double, double)> TCliBatchHost::SelectionProgress()
+{
+    return TSelectionReporter([this](const std::string& Line) {
+        ClearBar();
+        PrintError(Prefix + Line + SelectionProgressAdvice);
+        DrawBar();
+    });
+}
 
 // The last line of the run names --max-draws and --deviation (DrawLimitHint).
 std::string TCliBatchHost::DrawLimitAdvice() const { return ""; }

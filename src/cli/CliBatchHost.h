@@ -23,6 +23,7 @@ public:
     bool CheckPoint() override;
     bool StopRequested() override;
     std::string DrawLimitAdvice() const override;
+    std::function<void(double, double)> SelectionProgress() override;
 
 private:
     void DrawBar();

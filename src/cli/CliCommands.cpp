@@ -70,21 +70,23 @@ void NoPositionals(const TParsedArgs& Args)
 // surgery of the file: such a line refuses the file, naming file and line.
 void RequireEverySurgeryRead(const std::string& FileName, const TCaseMix& CaseMix)
 {
-    constexpr std::size_t FirstSurgeryLine = 10;  // 0-based
-    const std::vector<std::string> Lines = ReadTextFileLines(FileName);
-    for (std::size_t i = FirstSurgeryLine; i < Lines.size(); ++i) {
-        std::vector<std::string> Fields;
-        SplitToStringList(Lines[i], '\t', Fields);
-        if (Fields.size() < 4) continue;
+    constexpr int FirstSurgeryLine = 11;
+    std::vector<std::string> Fields;
+    ForEachTextFileLine(FileName, [&](const std::string& Line, int LineNumber) {
+        if (LineNumber < FirstSurgeryLine) return true;
+        Fields.clear();
+        SplitToStringList(Line, '\t', Fields);
+        if (Fields.size() < 4) return true;
         double P[3] = {0, 0, 0};
         bool Numbers = true;  // as the reader has read them already
         for (std::size_t k = 0; k < 3; ++k)
             Numbers = Numbers && TryTextToFloat(NormalizeDecimalSeparator(Fields[k + 1]), P[k]);
         if (!Numbers || CaseMix.FindSurgeryTypeByCharacteristics(P[0], P[1], P[2]) == nullptr)
-            throw FileLineError(FileName, static_cast<int>(i) + 1,
+            throw FileLineError(FileName, LineNumber,
                                 "the surgery's parameters match no surgery type of case mix " +
                                     ShortenForMessage(CaseMix.Name));
-    }
+        return true;
+    });
 }
 
 // The instance files, read in order into CaseMix (the only case mix loaded), each named by its path
@@ -185,7 +187,11 @@ int CommandGenerate(const TParsedArgs& Args, TRun& Run)
     if (!Complete) {
         PrintError("Could not generate all instances for case mix " + CaseMix->Name +
                    ", #ORdays: " + std::to_string(NumORdays));
-        DrawLimitHint(MaxDraws);
+        std::string Explanation;
+        if (DrawLimitCause(*CaseMix, CaseMixType, NumORdays, LoadList, Deviation, Explanation) != TDrawLimitCause::dcDraws)
+            PrintError(Prefix + Explanation);
+        else
+            DrawLimitHint(MaxDraws);
         return ExitIncomplete;
     }
     return ExitSuccess;
@@ -275,6 +281,7 @@ int CommandOverlap(const TParsedArgs& Args, TRun& Run)
     bool Applied = false;
     if (Select) {
         bool Proven = true;
+        Settings.SelectionProgress = SelectionProgressOnStderr();  // its clock starts now
         Applied = SelectMinOverlapInstances(Overlap, N, K, X, ObjVal, Settings, &Proven);
         if (Applied && !Proven)
             PrintError(Prefix + "the selection is not proven optimal: the time limit of " + TimeLimit +
@@ -467,7 +474,7 @@ bool PerCombinationIsInteger(const std::string& Text)
 
 int BatchExitCode(const TBatchResult& Result, const TBatchSettings& Settings)
 {
-    if (Result.DrawLimitPassed) DrawLimitHint(Settings.MaxDraws);
+    if (Result.MoreDrawsWouldHelp) DrawLimitHint(Settings.MaxDraws);
     if (Result.Interrupted) return ExitInterrupted;
     return Result.DrawLimitPassed || Result.SelectionRefused || Result.MarkingFailed ? ExitIncomplete : ExitSuccess;
 }

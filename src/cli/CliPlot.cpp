@@ -104,6 +104,7 @@ bool PrepareJob(const TParsedArgs& Args, TPlotJob& Job)
     const int N = Job.CaseMix->Instances.Count();
     DoubArray X;
     double ObjVal = 0;
+    Settings.SelectionProgress = SelectionProgressOnStderr();  // its clock starts now
     if (!SelectMinOverlapInstances(Job.Matrix, N, K, X, ObjVal, Settings)) {
         PrintError("Cannot select " + std::to_string(K) + " of " + std::to_string(N) + " instances");
         return true;

@@ -1,5 +1,7 @@
 #include "CliSupport.h"
 
+#include "Selection.h"
+
 #include <cstdio>
 #include <new>
 
@@ -72,6 +74,13 @@ double NonNegative(const std::string& Text, const std::string& Option)
     const double Value = ParseDouble(Text, Option);
     if (Value < 0) Refuse(Option, Text, "must not be negative");
     return Value;
+}
+
+std::function<void(double BestFound, double LowerBound)> SelectionProgressOnStderr()
+{
+    return TSelectionReporter([](const std::string& Line) {
+        PrintError(Prefix + Line + SelectionProgressAdvice);
+    });
 }
 
 std::string Path(const std::string& Text, const std::string& What)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <cstdint>
 #include <string>
 
@@ -52,6 +54,10 @@ double NonNegative(const std::string& Text, const std::string& Option);
 std::string Path(const std::string& Text, const std::string& What);
 // --engine: exact or solver.
 TOverlapEngine Engine(const TParsedArgs& Args);
+// A long selection followed on stderr (TSelectionReporter): from ten seconds on, every five.
+inline constexpr const char* SelectionProgressAdvice =
+    "; --time-limit S ends such a search with the best set found, Ctrl-C stops it";
+std::function<void(double BestFound, double LowerBound)> SelectionProgressOnStderr();
 
 // ---- Reading files; the model's own messages name the file. ----
 void RequireInputFile(const std::string& FileName);

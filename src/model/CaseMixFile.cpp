@@ -64,17 +64,13 @@ void TData::ReadAndAddCaseMix(const std::string& FileNm, double CapacityORinMinu
     // The digest of exactly the bytes read, so that a manifest names the file version the case mix
     // came from even when the file changes afterwards.
     TSha256 Digest;
-    const std::vector<std::string> Lines =
-        ReadTextFileLines(FileNm, [&Digest](const char* Bytes, std::size_t Size) { Digest.Add(Bytes, Size); });
-
-    // Built aside and appended only when the whole file was read.
+    // Built aside and appended only when the whole file was read, line by line.
     auto CaseMix = std::make_unique<TCaseMix>(this, 0, CapacityORinMinutes);
     double FrequencySum = 0;
-    for (std::size_t LineIndex = 1; LineIndex < Lines.size(); ++LineIndex) {
-        const std::string& Line = Lines[LineIndex];
-        const int LineNumber = static_cast<int>(LineIndex) + 1;
-        if (Line.empty()) continue;
-        std::vector<std::string> Fields;
+    std::vector<std::string> Fields;
+    const auto ReadLine = [&](const std::string& Line, int LineNumber) {
+        if (LineNumber == 1 || Line.empty()) return true;  // the header
+        Fields.clear();
         SplitToStringList(Line, '\t', Fields);
         if (Fields.size() < 5)
             throw FileLineError(FileNm, LineNumber,
@@ -103,7 +99,9 @@ void TData::ReadAndAddCaseMix(const std::string& FileNm, double CapacityORinMinu
         if (!std::isfinite(FrequencySum))
             throw FileLineError(FileNm, LineNumber, "the sum of the frequencies overflows");
         CaseMix->SurgeryTypes.push_back(std::move(Type));
-    }
+        return true;
+    };
+    ForEachTextFileLine(FileNm, ReadLine, [&Digest](const char* Bytes, std::size_t Size) { Digest.Add(Bytes, Size); });
     CaseMix->FileName = FileNm;
     CaseMix->FileSha256 = Digest.Hex();
     CaseMix->Name = Name;

@@ -116,14 +116,14 @@ void RequireRegularInputFile(const std::string& FileName)
 
 std::string NonRegularFileKind(const std::string& Path) { return NonRegularFileKindAt(AT_FDCWD, Path); }
 
-std::vector<std::string> ReadTextFileLines(const std::string& FileName, const TBytesReadEvent& OnBytes)
+void ForEachTextFileLine(const std::string& FileName, const TLineEvent& OnLine, const TBytesReadEvent& OnBytes)
 {
     RequireRegularInputFile(FileName);
     std::ifstream In(FileName, std::ios::binary);
     if (!In) throw EOrbenchError(FileName + ": cannot be opened: " + std::strerror(errno));
 
-    std::vector<std::string> Lines;
     std::string Line;
+    int LineNumber = 1;
     bool AfterCR = false;  // an LF right after a CR belongs to that line end
     char Buffer[1 << 16];
     for (;;) {
@@ -139,18 +139,30 @@ std::vector<std::string> ReadTextFileLines(const std::string& FileName, const TB
             }
             AfterCR = Ch == '\r';
             if (Ch == '\n' || Ch == '\r') {
-                Lines.push_back(std::move(Line));
+                if (!OnLine(Line, LineNumber++)) return;
                 Line.clear();
                 continue;
             }
             if (Line.size() >= MaxInputLineLength)
-                throw FileLineError(FileName, static_cast<int>(Lines.size()) + 1,
+                throw FileLineError(FileName, LineNumber,
                                     "the line is longer than " + std::to_string(MaxInputLineLength) + " bytes (1 MB)");
             Line += Ch;
         }
     }
     if (In.bad()) throw EOrbenchError(FileName + ": cannot be read");
-    if (!Line.empty()) Lines.push_back(std::move(Line));
+    if (!Line.empty()) OnLine(Line, LineNumber);
+}
+
+std::vector<std::string> ReadTextFileLines(const std::string& FileName, const TBytesReadEvent& OnBytes)
+{
+    std::vector<std::string> Lines;
+    ForEachTextFileLine(
+        FileName,
+        [&Lines](const std::string& Line, int) {
+            Lines.push_back(Line);
+            return true;
+        },
+        OnBytes);
     return Lines;
 }
 

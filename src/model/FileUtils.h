@@ -17,6 +17,10 @@ constexpr std::size_t MaxInputLineLength = 1 << 20;
 // OnBytes, when given, sees every piece of the file's bytes as it is read, in order.
 using TBytesReadEvent = std::function<void(const char* Bytes, std::size_t Size)>;
 std::vector<std::string> ReadTextFileLines(const std::string& FileName, const TBytesReadEvent& OnBytes = {});
+// The same line by line, without keeping them: OnLine gets each line (without its end) and its
+// number (from 1) and answers whether to go on. Memory stays that of one line.
+using TLineEvent = std::function<bool(const std::string& Line, int LineNumber)>;
+void ForEachTextFileLine(const std::string& FileName, const TLineEvent& OnLine, const TBytesReadEvent& OnBytes = {});
 
 // Throws EOrbenchError "FILE: File does not exist!" or "FILE: not a regular file (...)" unless
 // FileName names a regular file (a link to one counts).

@@ -77,49 +77,66 @@ void TInstance::SaveInstance() const
 void TData::ReadAndAddInstance(const std::string& FileNm, TCaseMix*& CM)
 {
     CM = nullptr;
-    const std::vector<std::string> Lines = ReadTextFileLines(FileNm);
-    if (Lines.empty() || Lines[0] != FirstLine)
-        throw FileLineError(FileNm, 1,
-                            "not an instance file: the first line is \"" +
-                                ShortenForMessage(Lines.empty() ? std::string() : Lines[0]) + "\", not \"" + FirstLine +
-                                "\"");
+    // Line by line: the characteristics, then (once the case mix is known) the surgeries.
     std::string Head[8];  // lines 2..7 at their own numbers
-    for (int LineNumber = 2; LineNumber <= 7; ++LineNumber) {
-        if (static_cast<int>(Lines.size()) < LineNumber)
-            throw FileLineError(FileNm, LineNumber, "the file ends before the instance characteristics are complete");
-        Head[LineNumber] = FirstField(Lines[static_cast<std::size_t>(LineNumber) - 1]);
-    }
-    if (Head[3].empty()) throw FileLineError(FileNm, 3, "the case mix name is missing");
-    int NumberOfORs = 0;
-    if (!TryTextToInt(Head[4], NumberOfORs))
-        throw FileLineError(FileNm, 4, "number of OR-days \"" + ShortenForMessage(Head[4]) + "\" is not an integer");
-    if (NumberOfORs < 1)
-        throw FileLineError(FileNm, 4, "number of OR-days " + std::to_string(NumberOfORs) + " is less than 1");
-    const double DesiredLoad = ReadNumber(Head[5], "desired load", FileNm, 5);
-    const double Load = ReadNumber(Head[6], "load", FileNm, 6);
-    const double Capacity = ReadNumber(Head[7], "OR-day capacity", FileNm, 7);
-
-    TCaseMix* CaseMix = SelectCaseMixByName(Head[3]);
-    if (CaseMix == nullptr) {
-        Notify(TMessageKind::mError, "Error! Cannot find case mix with name: " + ShortenForMessage(Head[3]));
-        return;
-    }
-    if (CaseMix->CapacityORinMinutes != Capacity)
-        Notify(TMessageKind::mWarning, "Warning: instance has different OR-day capacity than saved case mix");
-
-    // Built aside and appended only when the whole file was read.
-    auto Instance = std::make_unique<TInstance>(this, CaseMix, Load, DesiredLoad, NumberOfORs);
-    Instance->Name = Head[2];
-    for (std::size_t LineIndex = FirstSurgeryLine - 1; LineIndex < Lines.size(); ++LineIndex) {
-        const int LineNumber = static_cast<int>(LineIndex) + 1;
-        std::vector<std::string> Fields;
-        SplitToStringList(Lines[LineIndex], '\t', Fields);
-        if (Fields.size() < 4) continue;
+    TCaseMix* CaseMix = nullptr;
+    std::unique_ptr<TInstance> Instance;
+    bool NoCaseMix = false;
+    std::vector<std::string> Fields;
+    const auto Begin = [&] {
+        if (Head[3].empty()) throw FileLineError(FileNm, 3, "the case mix name is missing");
+        int NumberOfORs = 0;
+        if (!TryTextToInt(Head[4], NumberOfORs))
+            throw FileLineError(FileNm, 4, "number of OR-days \"" + ShortenForMessage(Head[4]) + "\" is not an integer");
+        if (NumberOfORs < 1)
+            throw FileLineError(FileNm, 4, "number of OR-days " + std::to_string(NumberOfORs) + " is less than 1");
+        const double DesiredLoad = ReadNumber(Head[5], "desired load", FileNm, 5);
+        const double Load = ReadNumber(Head[6], "load", FileNm, 6);
+        const double Capacity = ReadNumber(Head[7], "OR-day capacity", FileNm, 7);
+        CaseMix = SelectCaseMixByName(Head[3]);
+        if (CaseMix == nullptr) {
+            NoCaseMix = true;
+            return false;
+        }
+        if (CaseMix->CapacityORinMinutes != Capacity)
+            Notify(TMessageKind::mWarning, "Warning: instance has different OR-day capacity than saved case mix");
+        // Built aside and appended only when the whole file was read.
+        Instance = std::make_unique<TInstance>(this, CaseMix, Load, DesiredLoad, NumberOfORs);
+        Instance->Name = Head[2];
+        return true;
+    };
+    int LastLine = 0;
+    ForEachTextFileLine(FileNm, [&](const std::string& Line, int LineNumber) {
+        LastLine = LineNumber;
+        if (LineNumber == 1) {
+            if (Line != FirstLine)
+                throw FileLineError(FileNm, 1,
+                                    "not an instance file: the first line is \"" + ShortenForMessage(Line) +
+                                        "\", not \"" + FirstLine + "\"");
+            return true;
+        }
+        if (LineNumber <= 7) {
+            Head[LineNumber] = FirstField(Line);
+            return LineNumber < 7 || Begin();
+        }
+        if (LineNumber < static_cast<int>(FirstSurgeryLine)) return true;
+        Fields.clear();
+        SplitToStringList(Line, '\t', Fields);
+        if (Fields.size() < 4) return true;
         const double P1 = ReadNumber(Fields[1], "P1", FileNm, LineNumber);
         const double P2 = ReadNumber(Fields[2], "P2", FileNm, LineNumber);
         const double P3 = ReadNumber(Fields[3], "P3", FileNm, LineNumber);
         TSurgeryType* Type = CaseMix->FindSurgeryTypeByCharacteristics(P1, P2, P3);
         if (Type != nullptr) Instance->Surgeries.push_back(std::make_unique<TSurgery>(Type, this));
+        return true;
+    });
+    if (LastLine == 0)
+        throw FileLineError(FileNm, 1, "not an instance file: the first line is \"\", not \"" + std::string(FirstLine) + "\"");
+    if (LastLine < 7)
+        throw FileLineError(FileNm, LastLine + 1, "the file ends before the instance characteristics are complete");
+    if (NoCaseMix) {
+        Notify(TMessageKind::mError, "Error! Cannot find case mix with name: " + ShortenForMessage(Head[3]));
+        return;
     }
     CaseMix->Instances.Add(Instance.release());
     CM = CaseMix;

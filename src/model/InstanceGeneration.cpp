@@ -41,6 +41,44 @@ void TooManySurgeries(const std::string& CaseMixName, double CapacityORinMinutes
                         FormatGeneral(CapacityORinMinutes) + " minutes.");
 }
 
+TDrawLimitCause DrawLimitCause(const TCaseMix& CaseMix, int CaseMixType, int NumORdays, const DArray& Loads,
+                               double MaxAbsDeviationFromLoad, std::string& Explanation)
+{
+    double Frequencies = 0, WeightedExpected = 0, Shortest = 0;
+    bool Any = false;
+    for (const auto& Type : CaseMix.SurgeryTypes) {
+        if (!Type->IsCaseMixType(CaseMixType) || !(Type->RelFrequency > 0)) continue;
+        Frequencies += Type->RelFrequency;
+        WeightedExpected += Type->RelFrequency * Type->Distribution->Expected;
+        Shortest = Any ? std::min(Shortest, Type->Distribution->Expected) : Type->Distribution->Expected;
+        Any = true;
+    }
+    if (!Any || Loads.empty() || NumORdays <= 0) return TDrawLimitCause::dcDraws;
+    const double Capacity = CaseMix.CapacityORinMinutes;
+    const double Lowest = *std::min_element(Loads.begin(), Loads.end());
+    const double Highest = *std::max_element(Loads.begin(), Loads.end());
+    const double ShortestAdds = (1440 / Capacity) * Shortest / NumORdays;
+    if (ShortestAdds > Highest + MaxAbsDeviationFromLoad) {
+        Explanation = "the surgeries of case mix " + CaseMix.Name + " are too long for the OR-day capacity of " +
+                      FormatGeneral(Capacity) + " minutes: even the shortest adds a load of " +
+                      FormatGeneral(ShortestAdds) + " to an instance of " + std::to_string(NumORdays) +
+                      " OR-days, more than the largest load " + FormatGeneral(Highest) + " plus the deviation " +
+                      FormatGeneral(MaxAbsDeviationFromLoad) + ", so more draws would not help";
+        return TDrawLimitCause::dcSurgeriesTooLong;
+    }
+    const double MeanAdds = (1440 / Capacity) * (WeightedExpected / Frequencies) / NumORdays;
+    const double Needed = (Lowest - MaxAbsDeviationFromLoad) / MeanAdds;
+    if (Needed > static_cast<double>(MaxSurgeriesPerInstance)) {
+        Explanation = "the mean durations of case mix " + CaseMix.Name + " are too small for the OR-day capacity of " +
+                      FormatGeneral(Capacity) + " minutes: an instance of " + std::to_string(NumORdays) +
+                      " OR-days at load " + FormatGeneral(Lowest) + " needs about " + FormatGeneral(std::round(Needed)) +
+                      " surgeries, more than the " + std::to_string(MaxSurgeriesPerInstance) +
+                      " an instance may hold, so more draws would not help";
+        return TDrawLimitCause::dcTooManySurgeries;
+    }
+    return TDrawLimitCause::dcDraws;
+}
+
 TSurgeryType* TCaseMix::DrawSurgeryType()
 {
     return Roulette(SurgeryTypes, [](const TSurgeryType& T) { return T.RelFrequency; }, Data->Random);

@@ -115,6 +115,15 @@ constexpr int DefaultMaxDraws = 100000;
 // durations are then far too small for the capacity, and the instance would grow without end.
 constexpr std::size_t MaxSurgeriesPerInstance = 1000000;
 
+// Why a generation call passed its draw limit, as far as the case mix tells: more draws may help
+// (dcDraws), or they cannot, because an instance would need more surgeries than it may hold
+// (dcTooManySurgeries) or because even the shortest surgery overshoots every load window
+// (dcSurgeriesTooLong). For the latter two, Explanation says so in a sentence without a full stop.
+// Surgery types made on the fly (a case mix without types) give dcDraws.
+enum class TDrawLimitCause { dcDraws, dcTooManySurgeries, dcSurgeriesTooLong };
+TDrawLimitCause DrawLimitCause(const TCaseMix& CaseMix, int CaseMixType, int NumORdays, const DArray& Loads,
+                               double MaxAbsDeviationFromLoad, std::string& Explanation);
+
 // Throws the EOrbenchError of an instance of CaseMixName that would pass MaxSurgeriesPerInstance
 // at an OR-day capacity of CapacityORinMinutes.
 [[noreturn]] void TooManySurgeries(const std::string& CaseMixName, double CapacityORinMinutes);

@@ -85,20 +85,25 @@ private:
     const std::atomic<bool>* FStop;
 };
 
-// Ends a branch-and-bound run at its next event once the stop flag is raised.
+// Ends a branch-and-bound run at its next event once the stop flag is raised, and tells how far it
+// has come.
 class TCbcStop : public CbcEventHandler {
 public:
-    explicit TCbcStop(const std::atomic<bool>* Stop) : FStop(Stop) {}
+    explicit TCbcStop(const TSolveControl& Control) : FControl(Control) {}
     TCbcStop(const TCbcStop&) = default;
     CbcEventHandler* clone() const override { return new TCbcStop(*this); }
     CbcAction event(CbcEvent) override
     {
-        return FStop != nullptr && FStop->load(std::memory_order_relaxed) ? stop : noAction;
+        if (model_ != nullptr && FControl.BestFound != nullptr && FControl.BestPossible != nullptr) {
+            FControl.BestFound->store(model_->getObjValue(), std::memory_order_relaxed);
+            FControl.BestPossible->store(model_->getBestPossibleObjValue(), std::memory_order_relaxed);
+        }
+        return FControl.Stop != nullptr && FControl.Stop->load(std::memory_order_relaxed) ? stop : noAction;
     }
     CbcAction event(CbcEvent WhichEvent, void*) override { return event(WhichEvent); }
 
 private:
-    const std::atomic<bool>* FStop;
+    TSolveControl FControl;
 };
 
 bool Raised(const TSolveControl& Control)
@@ -147,7 +152,7 @@ TSolveStatus SolveWithCbc(const TLinearProgram& P, const std::vector<CoinBigInde
     Solver.getModelPtr()->passInEventHandler(&LpStop);
 
     CbcModel Model(Solver);
-    const TCbcStop MipStop(Control.Stop);
+    const TCbcStop MipStop(Control);
     Model.passInEventHandler(&MipStop);
     CbcSolverUsefulData Data;
     CbcMain0(Model, Data);

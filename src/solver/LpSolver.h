@@ -42,6 +42,11 @@ enum class TSolveStatus {
 struct TSolveControl {
     const std::atomic<bool>* Stop = nullptr;
     double TimeLimitSeconds = 0;  // wall-clock seconds for a MIP; 0 means none
+    // A MIP's best objective found so far and its proven bound, stored at every branch-and-bound
+    // event when given (minimising: found >= optimum >= bound; a found value of 1e49 or more means
+    // none yet).
+    std::atomic<double>* BestFound = nullptr;
+    std::atomic<double>* BestPossible = nullptr;
 };
 
 // The solver environment of the program: opened at start-up after the model root is created,

@@ -34,6 +34,10 @@ struct TOverlapSettings {
     // The selection gives up proving optimality after this many seconds (0: never) and returns
     // the best set found so far, flagged as not proven optimal.
     double SelectionTimeLimitSeconds = 0;
+    // Told on the caller's thread, about every 50 ms while the selection searches, the largest
+    // overlap of the best set found so far and the proven lower bound (found >= optimum >= bound),
+    // so that a long search can be followed.
+    std::function<void(double BestFound, double LowerBound)> SelectionProgress;
 };
 
 // Called on the caller's thread after all pairs (a, b > a) of row a are done, a = 0 .. N - 2,

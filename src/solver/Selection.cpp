@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <cstdio>
 #include <limits>
 
 #include "OrbenchError.h"
@@ -26,10 +27,13 @@ struct TTimeUp {};
 class TWatch {
 public:
     explicit TWatch(const TOverlapSettings& Settings)
-        : FStopRequested(Settings.StopRequested), FLimit(Settings.SelectionTimeLimitSeconds),
-          FStart(std::chrono::steady_clock::now()), FLastPoll(FStart)
+        : FStopRequested(Settings.StopRequested), FProgress(Settings.SelectionProgress),
+          FLimit(Settings.SelectionTimeLimitSeconds), FStart(std::chrono::steady_clock::now()), FLastPoll(FStart)
     {
     }
+    // Where the search stands, for SelectionProgress.
+    double BestFound = std::numeric_limits<double>::infinity();
+    double LowerBound = 0;
     // Called at every node of a search; looks at the clock every 256 calls.
     void Tick()
     {
@@ -38,15 +42,17 @@ public:
     void Check()
     {
         const auto Now = std::chrono::steady_clock::now();
-        if (FStopRequested && Now - FLastPoll >= PollInterval) {
+        if ((FStopRequested || FProgress) && Now - FLastPoll >= PollInterval) {
             FLastPoll = Now;
-            if (FStopRequested()) throw EStopRequested();
+            if (FProgress && BestFound < std::numeric_limits<double>::infinity()) FProgress(BestFound, LowerBound);
+            if (FStopRequested && FStopRequested()) throw EStopRequested();
         }
         if (FLimit > 0 && std::chrono::duration<double>(Now - FStart).count() >= FLimit) throw TTimeUp();
     }
 
 private:
     std::function<bool()> FStopRequested;
+    std::function<void(double, double)> FProgress;
     double FLimit;
     std::chrono::steady_clock::time_point FStart, FLastPoll;
     unsigned FTicks = 0;
@@ -372,6 +378,7 @@ bool SelectExact(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, doubl
         auto [Bound, Greedy] = GreedySet(Overlap, N, y, Watch);
         Best = Greedy;
         ImproveSet(Overlap, N, Best, Bound, Watch);
+        Watch.BestFound = Bound;
         // The value of a set is the largest of 0, the diagonal entries of its members and both
         // entries of each pair of members; the optimum is one of these numbers, at most Bound.
         std::vector<double> Levels = {0.0};
@@ -391,6 +398,8 @@ bool SelectExact(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, doubl
         bool Galloping = true;
         TCliqueSearch Search(Overlap, N, y, Watch);
         while (Low < High) {
+            Watch.BestFound = Levels[High];
+            Watch.LowerBound = Levels[Low];
             const std::size_t Mid = Galloping ? High - std::min(Step, High - Low) : Low + (High - Low) / 2;
             Search.Prepare(Levels[Mid]);
             if (Search.Exists()) {
@@ -501,12 +510,21 @@ bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubA
     double Objective = 0;
     TSolveStatus Status = TSolveStatus::ssNotCreated;
     std::atomic<bool> Stop{false};
+    std::atomic<double> BestFound{1e50}, BestPossible{0};
     TSolveControl Control;
     Control.Stop = &Stop;
     Control.TimeLimitSeconds = Settings.SelectionTimeLimitSeconds;
+    Control.BestFound = &BestFound;
+    Control.BestPossible = &BestPossible;
     const TLinearProgram Program = BuildMinOverlapModel(Overlap, N, y);
-    RunPolled([&] { Status = SolveLinearProgram(Program, Solution, Objective, Control); }, Settings.StopRequested,
-              Stop);
+    std::function<bool()> Poll = Settings.StopRequested;
+    if (Settings.SelectionProgress)
+        Poll = [&Settings, &BestFound, &BestPossible] {
+            const double Found = BestFound.load(std::memory_order_relaxed);
+            if (Found < 1e49) Settings.SelectionProgress(Found, std::max(0.0, BestPossible.load(std::memory_order_relaxed)));
+            return Settings.StopRequested && Settings.StopRequested();
+        };
+    RunPolled([&] { Status = SolveLinearProgram(Program, Solution, Objective, Control); }, Poll, Stop);
     if (Stop) throw EStopRequested();
     if (Status == TSolveStatus::ssNotCreated) return false;
     // A negative y has no solution: nothing is chosen. At the time limit the best set the solver
@@ -526,6 +544,29 @@ bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubA
     ObjVal = X[0];
     if (ProvenOptimal != nullptr) *ProvenOptimal = Proven;
     return true;
+}
+
+TSelectionReporter::TSelectionReporter(std::function<void(const std::string& Line)> Print,
+                                       std::function<double()> Clock, double FirstAfter, double Every)
+    : FPrint(std::move(Print)), FClock(std::move(Clock)), FEvery(Every)
+{
+    if (!FClock)
+        FClock = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
+    FStart = FClock();
+    FNext = FStart + FirstAfter;
+}
+
+void TSelectionReporter::operator()(double BestFound, double LowerBound)
+{
+    const double Now = FClock();
+    if (Now < FNext) return;
+    FNext = Now + FEvery;
+    char Line[256];
+    std::snprintf(Line, sizeof Line,
+                  "selecting for %.0f s: the best set found has the largest overlap %.5f, no set can have less than "
+                  "%.5f (gap %.5f)",
+                  Now - FStart, BestFound, LowerBound, std::max(0.0, BestFound - LowerBound));
+    FPrint(Line);
 }
 
 }  // namespace orbench

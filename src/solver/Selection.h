@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "LpSolver.h"
 #include "Model.h"
 #include "Overlap.h"
@@ -27,5 +30,21 @@ bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubA
 // given) is set to false; otherwise it is set to true.
 bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, double& ObjVal,
                                const TOverlapSettings& Settings, bool* ProvenOptimal = nullptr);
+
+// Follows a long selection for a user (a TOverlapSettings::SelectionProgress): from FirstAfter
+// seconds after it was made, and then every Every seconds, hands Print one line with the time
+// spent, the largest overlap of the best set found, the proven lower bound and the gap. Clock
+// gives seconds (a steady clock when empty).
+class TSelectionReporter {
+public:
+    TSelectionReporter(std::function<void(const std::string& Line)> Print, std::function<double()> Clock = {},
+                       double FirstAfter = 10, double Every = 5);
+    void operator()(double BestFound, double LowerBound);
+
+private:
+    std::function<void(const std::string&)> FPrint;
+    std::function<double()> FClock;
+    double FStart, FNext, FEvery;
+};
 
 }  // namespace orbench

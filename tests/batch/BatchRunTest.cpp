@@ -76,14 +76,15 @@ protected:
     }
     TBatchResult Generate(TBatchHost& H) { return GenerateBatch(Data, CaseMixes, Settings, H); }
     std::string Out(const std::string& Name) const { return Dir.File("out/" + Name); }
-    // The sorted file names of a directory under the base directory, its manifest aside; none when
-    // it is missing.
+    // The sorted file names of a directory under the base directory, its manifest and the runs' lock
+    // file aside; none when it is missing.
     TLines Files(const std::string& Sub) const
     {
         TLines Names;
         if (fs::is_directory(Out(Sub)))
             for (const auto& Entry : fs::directory_iterator(Out(Sub)))
-                if (Entry.path().filename() != "manifest.json") Names.push_back(Entry.path().filename().string());
+                if (Entry.path().filename() != "manifest.json" && Entry.path().filename() != RunLockFileName)
+                    Names.push_back(Entry.path().filename().string());
         std::sort(Names.begin(), Names.end());
         return Names;
     }
@@ -527,7 +528,8 @@ TLines RecordedTree(const std::string& Base)
 {
     TLines Paths;
     for (const auto& Entry : fs::recursive_directory_iterator(Base))
-        if (Entry.is_regular_file() && Entry.path().filename() != "manifest.json")
+        if (Entry.is_regular_file() && Entry.path().filename() != "manifest.json" &&
+            Entry.path().filename() != RunLockFileName)
             Paths.push_back(fs::relative(Entry.path(), Base).generic_string());
     std::sort(Paths.begin(), Paths.end());
     TLines Lines;

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "InstanceStats.h"
+#include "OrbenchError.h"
 #include "TestHelpers.h"
 
 namespace orbench {
@@ -128,6 +129,25 @@ TEST_F(InstanceStatsTest, AlignedTableAndCsv)
     const std::size_t LoadEnd = Rows[0].find("load  ", Rows[0].find("desired load") + 12) + 4;
     EXPECT_EQ(Rows[1].substr(LoadEnd - 6, 6), "0,6500");
     EXPECT_EQ(Rows[2].substr(LoadEnd - 6, 6), "1,4000");
+}
+
+// Totals are 64-bit: two instances of 2^31 - 1 OR-days add up; a mean load beyond the largest
+// number is refused, naming the file, instead of printed as "inf".
+TEST_F(InstanceStatsTest, LargeTotalsAddUpAndInfiniteLoadsAreRefused)
+{
+    TInstance* A = const_cast<TInstance*>(Instances[0]);
+    TInstance* B = const_cast<TInstance*>(Instances[1]);
+    A->NumberOfORs = B->NumberOfORs = 2147483647;
+    const TInstanceStats Stats = ComputeInstanceStats(Instances);
+    EXPECT_EQ(Stats.Summary.NumberOfORs, 4294967294);
+    EXPECT_NE(InstanceStatsCsv(Stats, "\n").find("all instances,4294967294,"), std::string::npos);
+    A->Load = B->Load = 1e308;
+    try {
+        ComputeInstanceStats(Instances);
+        ADD_FAILURE() << "no error";
+    } catch (const EOrbenchError& E) {
+        EXPECT_EQ(std::string(E.what()).rfind("b.txt: ", 0), 0u) << E.what();
+    }
 }
 
 }  // namespace

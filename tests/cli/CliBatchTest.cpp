@@ -40,13 +40,15 @@ protected:
         const int Status = std::system(Cmd.c_str());
         return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")), ReadAll(Capture.File("err"))};
     }
-    // The sorted file names of a directory, a manifest aside; none when it is missing.
+    // The sorted file names of a directory, a manifest and the runs' lock file aside; none when it
+    // is missing.
     TNames Files(const std::string& Sub) const
     {
         TNames Names;
         if (fs::is_directory(Work.File(Sub)))
             for (const auto& Entry : fs::directory_iterator(Work.File(Sub)))
-                if (Entry.path().filename() != "manifest.json") Names.push_back(Entry.path().filename().string());
+                if (Entry.path().filename() != "manifest.json" && Entry.path().filename() != ".orbench-lock")
+                    Names.push_back(Entry.path().filename().string());
         std::sort(Names.begin(), Names.end());
         return Names;
     }
@@ -298,6 +300,43 @@ TEST_F(CliBatch, RunsOfDifferentCaseMixesShareABaseFolder)
     ASSERT_EQ(Run("batch --casemix other.txt --overwrite" + Common).Code, 0);  // takes other's files out of it
     EXPECT_FALSE(fs::exists(Work.File("r/manifest.json")));
     EXPECT_EQ(Run("verify r").Out, "8 file(s) listed: all match\n");
+}
+
+// Two runs never write into one case-mix folder at once: while one runs, a second run of the same
+// case mix into the same base folder is refused at once, naming the folder; a run of another case
+// mix into it goes on. Both trees then verify.
+TEST_F(CliBatch, ASecondRunIntoAFolderBeingWrittenIsRefused)
+{
+    const pid_t Child = fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+        if (chdir(Work.Path().c_str()) != 0 || !std::freopen(Capture.File("long").c_str(), "w", stderr)) _exit(127);
+        setenv("LC_ALL", "C", 1);
+        execl(ORBENCH_CLI_PATH, "orbench-cli", "batch", "--casemix", ORBENCH_CASEMIX_DIR "/orthopaedics.txt", "--out",
+              "r", static_cast<char*>(nullptr));  // the default lists: some seconds
+        _exit(127);
+    }
+    const auto Start = std::chrono::steady_clock::now();
+    while (Files("r/orthopaedics").empty() && std::chrono::steady_clock::now() - Start < std::chrono::seconds(30))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    fs::copy_file(ORBENCH_CASEMIX_DIR "/orthopaedics.txt", Work.File("orthopaedics.txt"));
+    const TRun Same = Run("batch --casemix orthopaedics.txt --ordays 2 --overwrite --out r");
+    const TRun Other = Run("batch --casemix one.txt --ordays 2 --loads 0.5 --per-combination 3 --select 2 "
+                           "--deviation 0.01 --out r");
+    kill(Child, SIGINT);
+    int Status = 0;
+    waitpid(Child, &Status, 0);
+    EXPECT_EQ(Same.Code, 1);
+    EXPECT_EQ(Same.Err, "orbench-cli: The folder r/orthopaedics/ is being written by another run; wait for it to end "
+                        "(or choose another output folder).\n");
+    EXPECT_EQ(Other.Code, 0) << Other.Err;
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_TRUE(WEXITSTATUS(Status) == 130 || WEXITSTATUS(Status) == 0) << ReadAll(Capture.File("long"));
+    const TRun Verified = Run("verify r");
+    EXPECT_EQ(Verified.Code, 0) << Verified.Out;
+    // Once the first run has ended, the folder is free again.
+    EXPECT_EQ(Run("batch --casemix orthopaedics.txt --ordays 2 --loads 0.8 --per-combination 2 --select 1 --overwrite "
+                  "--out r").Code, 0);
 }
 
 // Ctrl-C stops a run with exit code 130, leaving only complete files; with either engine it acts

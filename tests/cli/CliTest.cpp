@@ -121,6 +121,23 @@ TEST_F(Cli, DrawLimitEndsWithExitCode3)
                      "orbench-cli: the draw limit of 500 main draws per generation call was passed; raise it with "
                      "--max-draws or widen the load window with --deviation\n");
     EXPECT_EQ(R.Out, "");
+
+    // When more draws cannot help, the last line says why instead of pointing at --max-draws.
+    testing::WriteLines(Work.File("tiny.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t0.001\t0\t0\t1"});
+    const std::pair<std::string, std::string> Cases[] = {
+        {"generate --casemix tiny.txt --ordays 10 --loads 0.8 --out o",
+         "the mean durations of case mix tiny are too small for the OR-day capacity of 480 minutes: an instance of 10 "
+         "OR-days at load 0.8 needs about 3720000 surgeries, more than the 1000000 an instance may hold"},
+        {"--capacity 1e-300 generate --casemix one.txt --ordays 10 --loads 0.8 --out o",
+         "the surgeries of case mix one are too long for the OR-day capacity of 1e-300 minutes: even the shortest adds "
+         "a load of 6e+300"},
+    };
+    for (const auto& [Args, Reason] : Cases) {
+        const TRun Limited = Run(Args);
+        EXPECT_EQ(Limited.Code, 3) << Args;
+        EXPECT_NE(Limited.Err.find("\norbench-cli: " + Reason), std::string::npos) << Limited.Err;
+        EXPECT_EQ(Limited.Err.find("--max-draws"), std::string::npos) << Limited.Err;
+    }
 }
 
 TEST_F(Cli, RefusedArgumentsWriteNothing)

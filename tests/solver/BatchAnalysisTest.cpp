@@ -17,12 +17,13 @@ using testing::TRecordingHost;
 using TLines = std::vector<std::string>;
 
 // "sha256  relative/path" for every file under Dir, sorted by path (as sha256sum writes them),
-// but for the run's manifests, which record the time the run took.
+// but for the run's manifests, which record the time the run took, and its lock file.
 TLines ChecksumList(const std::string& Dir)
 {
     std::vector<std::string> Paths;
     for (const auto& Entry : fs::recursive_directory_iterator(Dir))
-        if (Entry.is_regular_file() && Entry.path().filename() != "manifest.json")
+        if (Entry.is_regular_file() && Entry.path().filename() != "manifest.json" &&
+            Entry.path().filename() != RunLockFileName)
             Paths.push_back(fs::relative(Entry.path(), Dir).string());
     std::sort(Paths.begin(), Paths.end());
     TLines Lines;

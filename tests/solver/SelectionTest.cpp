@@ -110,5 +110,23 @@ TEST(Selection, RefusesToChooseAllInstancesOrMore)
         }
 }
 
+// A long search is followed: nothing in the first seconds, then a line every few seconds with the
+// best set's overlap, the bound and the gap.
+TEST(Selection, ReporterSpeaksFromItsFirstMomentOnAtItsInterval)
+{
+    double Now = 100;
+    std::vector<std::string> Lines;
+    TSelectionReporter Report([&Lines](const std::string& Line) { Lines.push_back(Line); }, [&Now] { return Now; });
+    for (const double T : {100.0, 105.0, 109.9, 110.0, 112.0, 114.9, 115.0, 131.0})
+        Now = T, Report(0.41234, 0.38);
+    EXPECT_EQ(Lines, (std::vector<std::string>{
+                         "selecting for 10 s: the best set found has the largest overlap 0.41234, no set can have less "
+                         "than 0.38000 (gap 0.03234)",
+                         "selecting for 15 s: the best set found has the largest overlap 0.41234, no set can have less "
+                         "than 0.38000 (gap 0.03234)",
+                         "selecting for 31 s: the best set found has the largest overlap 0.41234, no set can have less "
+                         "than 0.38000 (gap 0.03234)"}));
+}
+
 }  // namespace
 }  // namespace orbench
