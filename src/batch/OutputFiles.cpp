@@ -96,8 +96,13 @@ std::vector<std::string> ListRunFiles(const std::string& DirName)
     if (!fs::is_directory(DirName, Ec)) return Names;
     fs::directory_iterator It(DirName, Ec);
     for (; !Ec && It != fs::directory_iterator(); It.increment(Ec)) {
-        const fs::file_status Status = It->symlink_status(Ec);
-        if (Ec) break;
+        std::error_code EntryEc;
+        const fs::file_status Status = It->symlink_status(EntryEc);
+        if (EntryEc == std::errc::no_such_file_or_directory) continue;  // gone meanwhile (another run's temporary file)
+        if (EntryEc) {
+            Ec = EntryEc;
+            break;
+        }
         if (!fs::is_regular_file(Status) && !fs::is_symlink(Status)) continue;
         std::string Name = It->path().filename().string();
         if (ClassifyRunFile(Name) != TRunFileKind::rfOther) Names.push_back(std::move(Name));
