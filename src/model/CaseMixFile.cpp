@@ -30,6 +30,8 @@ double ReadNumberField(const std::vector<std::string>& Fields, std::size_t Index
 void CheckSurgeryType(const TSurgeryType& Type, bool MomentsComputed, const std::string& FileNm, int LineNumber)
 {
     const TDistribution& D = *Type.Distribution;
+    if (const std::string Problem = ParameterProblem(D); !Problem.empty())
+        throw FileLineError(FileNm, LineNumber, Problem + " (" + DistributionTypeToStr(D.DistributionType) + ")");
     if (!MomentsComputed || !std::isfinite(D.Expected) || !std::isfinite(D.Variance))
         throw FileLineError(FileNm, LineNumber,
                             "the mean or variance of the distribution is not a finite number (an overflow, or a "

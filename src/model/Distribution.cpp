@@ -165,4 +165,23 @@ double ConvertDuration(TTimeUnitTp FromUnit, TTimeUnitTp ToUnit, double X)
     return X / MinutesPerDay;
 }
 
+std::string ParameterProblem(const TDistribution& D)
+{
+    switch (D.DistributionType) {
+    case dWeibull:
+        if (!(D.P1 > 0)) return "P1 (the shape) must be greater than 0";
+        if (!(D.P2 > 0)) return "P2 (the scale) must be greater than 0";
+        return "";
+    case dGamma:
+        if (!(D.P1 > 0)) return "P1 (the shape) must be greater than 0";
+        if (!(D.P2 > 0)) return "P2 must be greater than 0";
+        return "";
+    case dUniform:
+        return "";
+    default:
+        if (D.P2 < 0) return "P2 (a standard deviation) must not be negative";
+        return "";
+    }
+}
+
 }  // namespace orbench

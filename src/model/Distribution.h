@@ -66,4 +66,9 @@ DistributionTp StrToDistributionType(const std::string& Text);
 std::string DistributionTypeToStr(DistributionTp Kind);
 double ConvertDuration(TTimeUnitTp FromUnit, TTimeUnitTp ToUnit, double X);
 
+// What is wrong with the parameters of D for its kind, or "" when nothing is: a standard deviation
+// (P2 of Normal, the two lognormal kinds, Poisson, Empirical and NoDistribution) below 0, and a
+// Weibull or Gamma parameter of 0 or less (their moments divide by them or need them positive).
+std::string ParameterProblem(const TDistribution& D);
+
 }  // namespace orbench

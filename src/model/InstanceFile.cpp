@@ -127,7 +127,11 @@ void TData::ReadAndAddInstance(const std::string& FileNm, TCaseMix*& CM)
         const double P2 = ReadNumber(Fields[2], "P2", FileNm, LineNumber);
         const double P3 = ReadNumber(Fields[3], "P3", FileNm, LineNumber);
         TSurgeryType* Type = CaseMix->FindSurgeryTypeByCharacteristics(P1, P2, P3);
-        if (Type != nullptr) Instance->Surgeries.push_back(std::make_unique<TSurgery>(Type, this));
+        if (Type == nullptr) return true;
+        // A type changed in memory since its case mix was read is held to the reader's rules too.
+        if (const std::string Problem = ParameterProblem(*Type->Distribution); !Problem.empty())
+            throw FileLineError(FileNm, LineNumber, Problem + " (" + DistributionTypeToStr(Type->Distribution->DistributionType) + ")");
+        Instance->Surgeries.push_back(std::make_unique<TSurgery>(Type, this));
         return true;
     });
     if (LastLine == 0)

@@ -20,10 +20,12 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "MainWindow.h"
 #include "NumberFormat.h"
@@ -31,6 +33,7 @@
 #include "OverlapShading.h"
 #include "PictureFiles.h"
 #include "Selection.h"
+#include "TableText.h"
 #include "TextUtils.h"
 #include "UiServices.h"
 
@@ -40,7 +43,7 @@ namespace {
 
 constexpr double ChosenValue = 1e-8;
 constexpr int InitialGridSize = 10;
-const char* const AnalyzeCaption = "Analyze overlap";
+const char* const AnalyzeCaption = "&Analyze overlap";
 const char* const StopCaption = "&STOP";
 const char* const SelectCaption = "Select            cases with minimal overlap";
 const char* const ChosenMark = " \u2713";
@@ -50,6 +53,64 @@ constexpr int PictureSize = 800;
 
 // Thrown from the row hook when STOP was pressed.
 struct TAnalysisStopped {};
+
+// The shading from 0 (top) to 1 (bottom), labelled, beside the grid.
+class TOverlapKey : public QWidget {
+public:
+    explicit TOverlapKey(QWidget* Parent) : QWidget(Parent)
+    {
+        setObjectName("OverlapKey");
+        setFixedWidth(fontMetrics().horizontalAdvance("0.5") + 34);
+        setToolTip("Overlap of two instances: the share of their work that can be matched surgery by surgery");
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter Painter(this);
+        const int Text = fontMetrics().height();
+        const QRectF Bar(2, Text, 14, height() - 2 * Text);
+        QLinearGradient Gradient(Bar.topLeft(), Bar.bottomLeft());
+        Gradient.setColorAt(0, OverlapShade(0));
+        Gradient.setColorAt(1, OverlapShade(1));
+        Painter.setPen(QColor(160, 160, 160));
+        Painter.setBrush(Gradient);
+        Painter.drawRect(Bar);
+        Painter.setPen(palette().color(QPalette::WindowText));
+        for (const double Value : {0.0, 0.5, 1.0}) {
+            const double Y = Bar.top() + Value * Bar.height();
+            Painter.drawText(QRectF(Bar.right() + 4, Y - Text / 2.0, width(), Text), Qt::AlignLeft | Qt::AlignVCenter,
+                             Value == 0.5 ? OverlapCellText(0.5).left(3) : QString::number(static_cast<int>(Value)));
+        }
+    }
+};
+
+// Draws a selected cell as usual, then frames it, so that the selection shows on any shading.
+class TFramedSelection : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override
+    {
+        QStyleOptionViewItem Plain = Option;
+        const bool Selected = (Option.state & QStyle::State_Selected) != 0;
+        Plain.state &= ~QStyle::State_Selected;  // the cell keeps its shade
+        QStyledItemDelegate::paint(Painter, Plain, Index);
+        if (!Selected) return;
+        Painter->save();
+        Painter->setPen(QPen(QColor(220, 30, 30), 3));
+        Painter->setBrush(Qt::NoBrush);
+        Painter->drawRect(QRectF(Option.rect).adjusted(1.5, 1.5, -1.5, -1.5));
+        Painter->restore();
+    }
+};
+
+// The name of an instance for the matrix file: its file name without the folder, or its name.
+std::string InstanceLabel(const TInstance& Instance, int Position)
+{
+    if (!Instance.FileName.empty()) return Instance.FileName.substr(Instance.FileName.find_last_of('/') + 1);
+    if (!Instance.Name.empty()) return Instance.Name;
+    return "instance_" + std::to_string(Position);
+}
 
 // The message of the exception being handled.
 QString CurrentErrorText()
@@ -130,6 +191,7 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Mai
     FAnalyzeOverlapB = new QPushButton(AnalyzeCaption, FOptions);
     FAnalyzeOverlapB->setObjectName("AnalyzeOverlapB");
     FAnalyzeOverlapB->setAutoDefault(false);
+    FAnalyzeOverlapB->setDefault(true);  // Enter starts it
     connect(FAnalyzeOverlapB, &QPushButton::clicked, this, [this] { AnalyzeOverlapBClick(); });
     Left->addWidget(FAnalyzeOverlapB);
     FGauge = new QProgressBar(FOptions);
@@ -176,6 +238,11 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Mai
     FEngineCB->setToolTip("exact: combinatorial algorithms (fast); solver: the LP/MIP models solved with CLP and CBC");
     Left->addWidget(EngineLabel);
     Left->addWidget(FEngineCB);
+    FProblemL = new QLabel(FOptions);
+    FProblemL->setObjectName("ProblemL");
+    FProblemL->setWordWrap(true);
+    FProblemL->setStyleSheet("color: #b00020;");
+    Left->addWidget(FProblemL);
     auto* MaxRow = new QHBoxLayout();
     auto* Lbl1 = new QLabel("Max overlap:", FOptions);
     Lbl1->setObjectName("lbl1");
@@ -222,8 +289,14 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Mai
     FGrid->setVerticalHeaderLabels(Blank);
     FGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FGrid->setWordWrap(false);
+    FGrid->setItemDelegate(new TFramedSelection(FGrid));
+    auto* Matching = new QWidget();
+    auto* MatchingLayout = new QHBoxLayout(Matching);
+    MatchingLayout->setContentsMargins(0, 0, 0, 0);
+    MatchingLayout->addWidget(FGrid, 1);
+    MatchingLayout->addWidget(new TOverlapKey(Matching));
     FPageControl1->addTab(FMessagesM, "Messages");
-    FPageControl1->addTab(FGrid, "Matching");
+    FPageControl1->addTab(Matching, "Matching");
     FPageControl1->setCurrentIndex(1);
     Layout->addWidget(FPageControl1, 1);
 
@@ -233,6 +306,37 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Mai
     const QMargins Margins = Layout->contentsMargins();
     resize(std::max(715, Margins.left() + FOptions->width() + Layout->spacing() + GridWidth + Margins.right()), 428);
     setMinimumSize(700, 465);
+    for (QLineEdit* Field : {FSelectNumCasesE, FEpsilonLE})
+        connect(Field, &QLineEdit::textChanged, this, [this] { Validate(); });
+    connect(FSelectCasesCB, &QCheckBox::toggled, this, [this] { Validate(); });
+    Validate();
+}
+
+QString TOverlapWindow::InputProblem() const
+{
+    double Epsilon = 0;
+    if (!TryTextToFloat(NormalizeDecimalSeparator(ToModel(FEpsilonLE->text())), Epsilon) || !std::isfinite(Epsilon) ||
+        Epsilon < 0)
+        return "Epsilon must be a number of at least 0 (it is \"" + FEpsilonLE->text() + "\").";
+    if (!FSelectCasesCB->isChecked()) return "";
+    const TCaseMix* CaseMix = FMain.SelectedCaseMix();
+    const int N = CaseMix != nullptr ? CaseMix->Instances.Count() : 0;
+    if (N < 2) return "There are fewer than two instances to select from.";
+    int K = 0;
+    if (!TryTextToInt(ToModel(FSelectNumCasesE->text()), K) || K < 1 || K > N - 1)
+        return QString("Select a number of cases from 1 to %1 (of the %2 instances), not \"%3\".")
+            .arg(N - 1)
+            .arg(N)
+            .arg(FSelectNumCasesE->text());
+    return "";
+}
+
+void TOverlapWindow::Validate()
+{
+    const QString Problem = InputProblem();
+    FProblemL->setText(Problem);
+    FProblemL->setVisible(!Problem.isEmpty());
+    if (!FRunning) FAnalyzeOverlapB->setEnabled(Problem.isEmpty());
 }
 
 void TOverlapWindow::PlaceSelectNumCasesE()
@@ -307,6 +411,8 @@ void TOverlapWindow::SetRunning(bool Running)
             Control->setEnabled(!Running);
     FGauge->setVisible(Running);
     FSaveMatrixB->setEnabled(!Running && !FOverlap.empty());
+    if (Running) FAnalyzeOverlapB->setEnabled(true);  // STOP
+    else Validate();
 }
 
 void TOverlapWindow::AnalyzeOverlapBClick()
@@ -336,16 +442,21 @@ void TOverlapWindow::Analyze()
         AddMessage("There are insufficient instances to compare. Exiting overlap analysis.");
         return;
     }
-    double Epsilon = 0;
-    const std::string EpsilonText = NormalizeDecimalSeparator(ToModel(FEpsilonLE->text()));
-    if (!TryTextToFloat(EpsilonText, Epsilon)) {
-        ShowMessageBox(this, TBoxKind::Error, "\"" + FEpsilonLE->text() + "\" is not a valid floating point value.");
+    if (const QString Problem = InputProblem(); !Problem.isEmpty()) {
+        ShowMessageBox(this, TBoxKind::Error, Problem);
         return;
     }
+    double Epsilon = 0;
+    TryTextToFloat(NormalizeDecimalSeparator(ToModel(FEpsilonLE->text())), Epsilon);
 
     FMessagesM->clear();
     const int N = CaseMix->Instances.Count();
     FChosen.clear();
+    FNames.clear();
+    for (int i = 0; i < N; ++i) FNames.push_back(InstanceLabel(*CaseMix->Instances[i], i));
+    // What the last analysis showed goes with it.
+    FMaxOverlapL->setText("...");
+    FMaxOverlapL->setToolTip("");
     PrepareGrid(N);
     TOverlapSettings Settings;
     Settings.Engine = FEngineCB->currentIndex() == 1 ? TOverlapEngine::oeSolver : TOverlapEngine::oeExact;
@@ -379,14 +490,11 @@ void TOverlapWindow::Analyze()
         return;
     }
     ShowMatrix(N);
-    FPageControl1->setCurrentWidget(FGrid);
+    FPageControl1->setCurrentWidget(FGrid->parentWidget());
 
     if (!FSelectCasesCB->isChecked()) return;
     int y = 0;
-    if (!TryTextToInt(ToModel(FSelectNumCasesE->text()), y)) {
-        ShowMessageBox(this, TBoxKind::Error, "\"" + FSelectNumCasesE->text() + "\" is not a valid integer value.");
-        return;
-    }
+    TryTextToInt(ToModel(FSelectNumCasesE->text()), y);  // checked above: 1 .. N - 1
     DoubArray X;
     double ObjVal = 0;
     // A long selection (the solver's MIP) can be stopped like the analysis; the gauge then only
@@ -406,7 +514,8 @@ void TOverlapWindow::Analyze()
     }
     SetRunning(false);
     if (!Selected) return;
-    FMaxOverlapL->setText(FromModel(FormatGeneral(X[0])));
+    FMaxOverlapL->setText(OverlapCellText(X[0]));  // as the grid shows it; in full in the tool tip
+    FMaxOverlapL->setToolTip(FormatFull(X[0]));
     const bool Remove = FRemoveInstancesCB->isChecked();
     QStringList Chosen;
     FChosen.assign(static_cast<std::size_t>(N), false);
@@ -420,8 +529,8 @@ void TOverlapWindow::Analyze()
         FGrid->setVerticalHeaderItem(r, new QTableWidgetItem(OverlapHeaderText(r, true)));
         FGrid->setHorizontalHeaderItem(r, new QTableWidgetItem(OverlapHeaderText(r, true)));
     }
-    AddMessage("Selected instances: " + Chosen.join(", ") + " (largest overlap among them: " +
-                   FromModel(FormatGeneral(X[0])) + ")" + (Remove ? "; the other instances were removed." : "."),
+    AddMessage("Selected instances: " + Chosen.join(", ") + " (largest overlap among them: " + OverlapCellText(X[0]) +
+                   ")" + (Remove ? "; the other instances were removed." : "."),
                false);
     if (!Remove) return;
     for (int r = N - 1; r >= 0; --r) {
@@ -431,16 +540,21 @@ void TOverlapWindow::Analyze()
         FGrid->setHorizontalHeaderItem(r, new QTableWidgetItem("X"));
     }
     FMain.RefillInstanceSelector();
+    Validate();  // fewer instances now
 }
 
 QString TOverlapWindow::MatrixCsvText() const
 {
-    QString Text;
+    const auto Name = [this](std::size_t i) {
+        return FromModel(CsvField(i < FNames.size() ? FNames[i] : "instance_" + std::to_string(i)));
+    };
+    QString Text = "instance,chosen";
+    for (std::size_t i = 0; i < FOverlap.size(); ++i) Text += ',' + Name(i);
+    Text += "\r\n";
     for (std::size_t r = 0; r < FOverlap.size(); ++r) {
-        for (std::size_t i = 0; i < FOverlap.size(); ++i) {
-            if (i > 0) Text += ',';
-            Text += FormatShortest(FOverlap[i][r]);
-        }
+        Text += Name(r) + ',';
+        if (!FChosen.empty()) Text += FChosen[r] ? "1" : "0";
+        for (std::size_t i = 0; i < FOverlap.size(); ++i) Text += ',' + FormatShortest(FOverlap[i][r]);
         Text += "\r\n";
     }
     return Text;

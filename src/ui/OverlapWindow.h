@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTableWidget>
+#include <string>
 #include <vector>
 
 #include "Model.h"
@@ -40,9 +41,11 @@ protected:
 };
 
 // "Analyze overlap of instances": the overlap matrix of the instances of the case mix selected
-// in the main window, shaded from white (0) to a strong colour (1); optionally the instances with
-// the smallest largest mutual overlap are selected (marked in the headers and named in Messages)
-// and the others removed from the case mix. While the analysis runs, a gauge shows the rows done
+// in the main window, shaded from white (0) to a strong colour (1), with a key beside it;
+// optionally the instances with the smallest largest mutual overlap are selected (marked in the
+// headers and named in Messages) and the others removed from the case mix. The number of cases
+// and epsilon are checked as they are typed: while they cannot be used, a line under them says
+// why and the button stays disabled. While the analysis runs, a gauge shows the rows done
 // and its button reads "&STOP", which ends the analysis at the next row. "Save matrix..." writes the
 // matrix of the last analysis as CSV or as a picture of the shaded grid.
 class TOverlapWindow : public TRunDialog {
@@ -57,9 +60,14 @@ public:
     // Asks for a file and writes the matrix there: a picture of the shaded grid (chosen instances
     // marked) for a name ending in .svg or .png, else CSV text. Nothing happens without a matrix.
     void SaveMatrixBClick();
-    // The CSV text: one line per grid row, the values at full precision (the shortest text that
-    // reads back as the same number) with '.', separated by ',', each line ended by CR LF.
+    // The CSV text: a header "instance,chosen" and the instances' names, then one line per grid
+    // row: the instance's name, 1 or 0 for chosen or not (empty without a selection) and the values
+    // at full precision (the shortest text that reads back as the same number) with '.', separated
+    // by ',', each line ended by CR LF.
     QString MatrixCsvText() const;
+    // What keeps the analysis from starting, as the window shows it under the fields ("" for
+    // nothing): the number of cases to select (1 .. N - 1 of the N instances) and epsilon.
+    QString InputProblem() const;
 
     TOverlapGrid* Grid() const { return FGrid; }
     const DoubDoubArray& Overlap() const { return FOverlap; }
@@ -70,12 +78,14 @@ protected:
 private:
     void Analyze();
     void AddMessage(const QString& Message, bool ShowMessages = true);
-    // Step 3 of an analysis: N rows and columns numbered 0 .. N - 1, the cells empty.
+    // An analysis begins with N rows and columns numbered 0 .. N - 1, the cells empty.
     void PrepareGrid(int N);
     // The row-number column has room for the numbers of N rows with a mark, even while blank.
     void SetRowNumberWidth(int N);
     void ShowMatrix(int N);
     void SetRunning(bool Running);
+    // Checks the fields where they are typed: the message under them, the button with it.
+    void Validate();
     // Puts the number field on the blanks of "Select            cases ...".
     void PlaceSelectNumCasesE();
 
@@ -92,6 +102,8 @@ private:
     QCheckBox* FDeterministicDistanceCB = nullptr;
     QComboBox* FEngineCB = nullptr;
     QLabel* FMaxOverlapL = nullptr;
+    QLabel* FProblemL = nullptr;
+    std::vector<std::string> FNames;  // of the instances of the last analysis
     QPushButton* FSaveMatrixB = nullptr;
     QTabWidget* FPageControl1 = nullptr;
     QPlainTextEdit* FMessagesM = nullptr;

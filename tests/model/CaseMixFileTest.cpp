@@ -144,6 +144,9 @@ TEST_F(CaseMixFileTest, BadContentThrowsWithFileAndLineAndAddsNothing)
         {{Header, "1\tNormal\t1e10\t6\t0\t1"}, 2, 1e-300},  // X overflows at a tiny capacity
         {{Header, "1\tNormal\t60\t6\t0\t1e308", "2\tNormal\t60\t6\t0\t1e308"}, 3},  // the frequencies' sum
         {{Header, "1\tNormal\t60\t6\t0\t1", std::string(MaxInputLineLength + 1, '7')}, 3},  // over 1 MB
+        {{Header, "1\tNormal\t60\t-1\t0\t1"}, 2},                     // a negative standard deviation
+        {{Header, "1\tThreeParameterLognormal\t3\t-0.5\t10\t1"}, 2},  // the same of ln(duration)
+        {{Header, "1\tWeibull\t-2\t30\t0\t1"}, 2},                    // a shape below 0
     };
     for (const auto& [Lines, LineNumber, Capacity] : Cases) {
         WriteLines(Dir.File("bad.txt"), Lines);

@@ -72,6 +72,8 @@ class OverlapWindowTest : public QObject {
     void Analyze() { Get<QPushButton>(Window.get(), "AnalyzeOverlapB")->click(); }
     QStringList Messages() { return Get<QPlainTextEdit>(Window.get(), "MessagesM")->toPlainText().split('\n', Qt::SkipEmptyParts); }
     QString MaxOverlap() { return Get<QLabel>(Window.get(), "MaxOverlapL")->text(); }
+    // The largest overlap in full, from the label's tool tip.
+    double MaxOverlapValue() { return Number(Get<QLabel>(Window.get(), "MaxOverlapL")->toolTip()); }
     orbench::TCaseMix& CaseMix() { return *Data->CaseMixes.at(0); }
     // k instances of 4 OR-days, made by the main window's "Generate instance(s)".
     void Generate(int k)
@@ -147,7 +149,8 @@ private slots:
         QVERIFY(SameMatrix(Window->Overlap(), Want));
         QTableWidget* Grid = Window->Grid();
         QVERIFY(Grid->rowCount() == 3 && Grid->columnCount() == 3);
-        QCOMPARE(Get<QTabWidget>(Window.get(), "PageControl1")->currentWidget(), Grid);
+        QCOMPARE(Get<QTabWidget>(Window.get(), "PageControl1")->currentWidget(), Grid->parentWidget());
+        QVERIFY(Grid->parentWidget()->findChild<QWidget*>("OverlapKey") != nullptr);  // the key beside it
         QList<QPair<double, double>> Shades;  // (value, lightness)
         for (int r = 0; r < 3; ++r) {
             QCOMPARE(Grid->horizontalHeaderItem(r)->text(), QString::number(r));
@@ -170,14 +173,35 @@ private slots:
         QVERIFY(Messages().isEmpty() && Boxes.isEmpty());
     }
 
+    // A number of cases outside 1 .. N - 1 (none, all, a negative or no number) or an epsilon that is
+    // no number is refused where it is typed: the line under the fields says what is allowed, the
+    // button stays disabled, and nothing is analysed or removed.
+    void numbersThatCannotBeUsedAreRefusedWhereTheyAreTyped()
+    {
+        Generate(3);
+        auto* Button = Get<QPushButton>(Window.get(), "AnalyzeOverlapB");
+        auto* Problem = Get<QLabel>(Window.get(), "ProblemL");
+        for (const char* Count : {"0", "-1", "3", "abc", ""}) {
+            Select(Count, true);
+            QVERIFY2(!Button->isEnabled(), Count);
+            QVERIFY2(Problem->text().startsWith("Select a number of cases from 1 to 2 (of the 3 instances)"),
+                     qPrintable(Problem->text()));
+            Window->AnalyzeOverlapBClick();  // a click that gets through anyway is refused with the message
+        }
+        QCOMPARE(Boxes.size(), 5);
+        QVERIFY(Window->Overlap().empty() && Messages().isEmpty());
+        QCOMPARE(CaseMix().Instances.Count(), 3);
+        Select("2", true);
+        QVERIFY(Button->isEnabled() && Problem->text().isEmpty());
+        Get<QLineEdit>(Window.get(), "EpsilonLE")->setText("-0.1");
+        QVERIFY(!Button->isEnabled() && Problem->text().startsWith("Epsilon must be a number of at least 0"));
+        Get<QLineEdit>(Window.get(), "EpsilonLE")->setText("0.01");
+        QVERIFY(Button->isEnabled());
+    }
+
     void selectingAllOrNotRemovingLeavesTheInstances()
     {
         Generate(3);
-        Select("3", true);  // y = N: refused without a word
-        Analyze();
-        QCOMPARE(Window->Grid()->rowCount(), 3);
-        QVERIFY(Messages().isEmpty() && Boxes.isEmpty());
-        QCOMPARE(MaxOverlap(), QString("..."));
         Get<QCheckBox>(Window.get(), "SelectCasesCB")->setChecked(false);
         Get<QLineEdit>(Window.get(), "SelectNumCasesE")->setText("2");
         Analyze();
@@ -211,7 +235,8 @@ private slots:
         }
         QCOMPARE(Kept.size(), 2);
         QVERIFY(std::fabs(Want[Kept[0]][Kept[1]] - Least) < 1e-9);
-        QVERIFY(std::fabs(Number(MaxOverlap()) - Least) < 1e-9);
+        QVERIFY(std::fabs(MaxOverlapValue() - Least) < 1e-9);
+        QCOMPARE(MaxOverlap(), QString::asprintf("%.3f", Least));  // as the grid shows it
         QCOMPARE(CaseMix().Instances.Count(), 2);
         QVERIFY(CaseMix().Instances[0] == Before[Kept[0]] && CaseMix().Instances[1] == Before[Kept[1]]);
         auto* Selector = Get<QComboBox>(Main.get(), "ShowInstanceNrCB");
@@ -232,14 +257,18 @@ private slots:
             }
         }
         Get<QLineEdit>(Window.get(), "EpsilonLE")->setText("abc");
-        Analyze();
-        QCOMPARE(Boxes.size(), 1);
+        QVERIFY(!Get<QPushButton>(Window.get(), "AnalyzeOverlapB")->isEnabled());
         QVERIFY(SameMatrix(Window->Overlap(), Fifth));
     }
 
-    void escapeClosesTheWindow()
+    void enterStartsTheAnalysisAndEscapeClosesTheWindow()
     {
+        Generate(3);
         Window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Window.get()));
+        Get<QLineEdit>(Window.get(), "EpsilonLE")->setFocus();
+        QTest::keyClick(Get<QLineEdit>(Window.get(), "EpsilonLE"), Qt::Key_Return);
+        QCOMPARE(Window->Overlap().size(), std::size_t(3));
         QTest::keyClick(Window.get(), Qt::Key_Escape);
         QVERIFY(!Window->isVisible());
         QCOMPARE(Window->result(), int(QDialog::Accepted));
@@ -287,13 +316,24 @@ private slots:
         Answer = QString::fromStdString(Dir->File("m.csv"));
         Save->click();
         const QStringList Lines = QString::fromStdString(orbench::testing::ReadAll(Dir->File("m.csv"))).split("\r\n");
-        QCOMPARE(Lines.size(), 4);
+        QCOMPARE(Lines.size(), 5);
         QVERIFY(Lines.last().isEmpty());
+        // A header of the instances' names; each row named, without a selection an empty "chosen".
+        QCOMPARE(Lines[0], "instance,chosen,instance_0,instance_1,instance_2");
         for (int r = 0; r < 3; ++r) {
-            const QStringList Cells = Lines[r].split(',');
-            QCOMPARE(Cells.size(), 3);
-            for (int c = 0; c < 3; ++c) QCOMPARE(Number(Cells[c]), Want[c][r]);
+            const QStringList Cells = Lines[r + 1].split(',');
+            QCOMPARE(Cells.size(), 5);
+            QCOMPARE(Cells[0], QString("instance_%1").arg(r));
+            QCOMPARE(Cells[1], QString());
+            for (int c = 0; c < 3; ++c) QCOMPARE(Number(Cells[c + 2]), Want[c][r]);
         }
+        Select("2", false);
+        Analyze();
+        Save->click();
+        const QStringList Chosen = QString::fromStdString(orbench::testing::ReadAll(Dir->File("m.csv"))).split("\r\n");
+        QCOMPARE(Chosen[1].section(',', 1, 1).toInt() + Chosen[2].section(',', 1, 1).toInt() +
+                     Chosen[3].section(',', 1, 1).toInt(),
+                 2);
         Answer = QString::fromStdString(Dir->File("m.png"));
         Save->click();
         QCOMPARE(QImage(Answer).size(), QSize(800, 800));
@@ -322,7 +362,7 @@ private slots:
         QVERIFY(Done == 1 && Rows == 5);
         QCOMPARE(Messages(), QStringList({"Overlap analysis stopped after 1 of 5 rows."}));
         QVERIFY(Window->Overlap().empty() && !Window->Running() && !Gauge->isVisible());
-        QVERIFY(Button->text() == "Analyze overlap" && Button->geometry() == Box);
+        QVERIFY(Button->text() == "&Analyze overlap" && Button->geometry() == Box);
         Button->click();  // the next analysis runs to its end
         QCOMPARE(Window->Overlap().size(), std::size_t(5));
     }
@@ -342,7 +382,7 @@ private slots:
         QCOMPARE(Chosen.size(), 2);
         QCOMPARE(Messages(), QStringList({"Selected instances: " + Chosen.join(", ") +
                                           " (largest overlap among them: " + MaxOverlap() + ")."}));
-        QCOMPARE(Number(Window->Grid()->item(Chosen[0].toInt(), Chosen[1].toInt())->toolTip()), Number(MaxOverlap()));
+        QCOMPARE(Number(Window->Grid()->item(Chosen[0].toInt(), Chosen[1].toInt())->toolTip()), MaxOverlapValue());
         QCOMPARE(CaseMix().Instances.Count(), 5);
     }
 
