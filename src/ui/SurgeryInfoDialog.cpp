@@ -88,6 +88,16 @@ constexpr int AxisTicksY = 7;
 // The chart takes a range of 1e-12 or less for an empty one and draws nothing.
 constexpr double SmallestSpan = 1e-10;
 
+// Minutes as a reader uses them: one decimal with the locale's separator ("%.1e" beyond the label).
+QString FormatMinutes(double Value)
+{
+    const std::string Fixed = FormatFixedLocale(Value, 1);
+    if (static_cast<int>(Fixed.size()) <= LabelCharacters) return FromModel(Fixed);
+    QString Exponent = QString::asprintf("%.1e", Value);
+    if (DecimalSeparator() != '.') Exponent.replace('.', QChar(DecimalSeparator()));
+    return Exponent;
+}
+
 // "%0.8f" with the locale's separator, or the same digits in exponent notation when the fixed
 // form would not fit the label.
 QString FormatLabel(double Value)
@@ -134,11 +144,18 @@ TSurgeryInfoDialog::TSurgeryInfoDialog(QWidget* Parent) : QDialog(Parent)
         Fields->addWidget(Edit, Row, 1);
         ++Row;
     }
-    Fields->addWidget(new QLabel("Mu:", this), Row, 0);
+    Fields->addWidget(new QLabel("Mu (min):", this), Row, 0);
     Fields->addWidget(FMuL, Row, 1);
     ++Row;
-    Fields->addWidget(new QLabel("Sigma:", this), Row, 0);
+    Fields->addWidget(new QLabel("Sigma (min):", this), Row, 0);
     Fields->addWidget(FSigmaL, Row, 1);
+    ++Row;
+    FProblemL = new QLabel(this);
+    FProblemL->setObjectName("ProblemL");
+    FProblemL->setWordWrap(true);
+    FProblemL->setFixedWidth(LabelWidth + fontMetrics().horizontalAdvance("Sigma (min):") + 12);
+    FProblemL->setStyleSheet("color: #b00020;");
+    Fields->addWidget(FProblemL, Row, 0, 1, 2);
 
     FButton1 = new QPushButton("&Save changes", this);
     FButton2 = new QPushButton("&Cancel", this);
@@ -225,8 +242,10 @@ void TSurgeryInfoDialog::FillFromCaller(double P1, double P2, double P3, double 
     SetParameterTexts(FromModel(FormatGeneral(P1)), FromModel(FormatGeneral(P2)), FromModel(FormatGeneral(P3)));
     Recalculate();
     SetInitialValues(P1, P2, P3, Mu, Sigma);
-    SetMuText(FromModel(FormatGeneral(ShownMu)));
-    SetSigmaText(FromModel(FormatGeneral(ShownSigma)));
+    SetMuText(FormatMinutes(ShownMu));
+    SetSigmaText(FormatMinutes(ShownSigma));
+    FMuL->setToolTip(FormatLabel(ShownMu));
+    FSigmaL->setToolTip(FormatLabel(ShownSigma));
 }
 
 QString TSurgeryInfoDialog::P1Text() const { return FP1LE->text(); }
@@ -266,17 +285,46 @@ bool TSurgeryInfoDialog::ReadParameters()
     return false;
 }
 
+QString TSurgeryInfoDialog::Problem() const
+{
+    const std::pair<const char*, QLineEdit*> Fields[] = {{"P1", FP1LE}, {"P2", FP2LE}, {"P3", FP3LE}};
+    for (const auto& [Name, Edit] : Fields) {
+        double Value = 0;
+        if (!ParseDecimal(Edit->text(), Value) || !std::isfinite(Value))
+            return QString("%1: \"%2\" is not a number.").arg(Name, Edit->text());
+    }
+    double P2 = 0;
+    ParseDecimal(FP2LE->text(), P2);
+    if (!(P2 > 0)) return "P2, the standard deviation of ln(duration), must be greater than 0.";
+    return "";
+}
+
 void TSurgeryInfoDialog::Recalculate()
 {
-    if (!ReadParameters()) {
+    QString Trouble = Problem();
+    if (Trouble.isEmpty() && ReadParameters()) {
+        FMu = std::exp(FP1 + FP2 * FP2 / 2) + FP3;
+        FSigma = std::sqrt((std::exp(FP2 * FP2) - 1) * std::exp(2 * FP1 + FP2 * FP2));
+        if (!std::isfinite(FMu) || !std::isfinite(FSigma)) Trouble = "The mean or the standard deviation overflows.";
+    }
+    FProblemL->setText(Trouble);
+    FButton1->setEnabled(Trouble.isEmpty());
+    if (!Trouble.isEmpty()) {
+        // Nothing of these numbers can be saved: the dialog gives back the values it was opened with.
+        ReadParameters();
+        FP1 = FInitialP1, FP2 = FInitialP2, FP3 = FInitialP3, FMu = FInitialMu, FSigma = FInitialSigma;
         FMuL->clear();
         FSigmaL->clear();
+        FMuL->setToolTip("");
+        FSigmaL->setToolTip("");
+        FSeries1->clear();
+        FSeries2->clear();
         return;
     }
-    FMu = std::exp(FP1 + FP2 * FP2 / 2) + FP3;
-    FSigma = std::sqrt((std::exp(FP2 * FP2) - 1) * std::exp(2 * FP1 + FP2 * FP2));
-    FMuL->setText(FormatLabel(FMu));
-    FSigmaL->setText(FormatLabel(FSigma));
+    FMuL->setText(FormatMinutes(FMu));
+    FSigmaL->setText(FormatMinutes(FSigma));
+    FMuL->setToolTip(FormatLabel(FMu));
+    FSigmaL->setToolTip(FormatLabel(FSigma));
     DrawDensity();
 }
 

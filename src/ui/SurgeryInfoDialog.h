@@ -66,8 +66,13 @@ public:
     // Parses the three fields (',' and '.' both as decimal separator). True: P1..P3 take the
     // numbers. False: P1..P3, Mu and Sigma fall back to the initial values.
     bool ReadParameters();
-    // The change handler of the fields: parse, compute Mu and Sigma, show them, redraw.
+    // The change handler of the fields: parse, compute Mu and Sigma, show them (minutes with one
+    // decimal, in full in their tool tips), redraw. Fields that cannot be used (a text that is no
+    // finite number, P2 of 0 or less) leave Mu, Sigma and the curve empty, say why under the
+    // fields and disable "&Save changes".
     void Recalculate();
+    // Why the fields cannot be used, or "".
+    QString Problem() const;
     // Redraws the density or cumulative curve over P3 (or 0)..P3 + 3 (Mu - P3) with 1000 points.
     // Without a valid range (upper end at or below the lower) the curve stays empty.
     void DrawDensity();
@@ -108,6 +113,7 @@ private:
     QLineEdit* FP3LE;
     QLabel* FMuL;
     QLabel* FSigmaL;
+    QLabel* FProblemL;
     QPushButton* FButton1;
     QPushButton* FButton2;
     QChartView* FChart;

@@ -39,6 +39,7 @@ double Cumulative(double X, double M, double S, double Shift)
 
 QLineEdit* Field(TSurgeryInfoDialog& Dialog, const char* Name) { return Dialog.findChild<QLineEdit*>(Name); }
 QString Label(TSurgeryInfoDialog& Dialog, const char* Name) { return Dialog.findChild<QLabel*>(Name)->text(); }
+QString Tip(TSurgeryInfoDialog& Dialog, const char* Name) { return Dialog.findChild<QLabel*>(Name)->toolTip(); }
 void Enter(TSurgeryInfoDialog& Dialog, const QString& P1, const QString& P2, const QString& P3)
 {
     Field(Dialog, "P1LE")->setText(P1);
@@ -68,20 +69,20 @@ private slots:
     {
         TSurgeryInfoDialog Dialog;
         Enter(Dialog, "0", "0.5", "0");
-        QCOMPARE(Label(Dialog, "MuL"), QString("1.13314845"));
-        QCOMPARE(Label(Dialog, "SigmaL"), QString("0.60390053"));
+        QCOMPARE(Tip(Dialog, "MuL"), QString("1.13314845"));
+        QCOMPARE(Tip(Dialog, "SigmaL"), QString("0.60390053"));
         QCOMPARE(Dialog.AxisMinimum(), 0.0);
         QVERIFY(std::abs(Dialog.AxisMaximum() - 3.39944536) < 1e-8);
 
         orbench::SetDecimalSeparator(',');
         Enter(Dialog, "-2.5", "0.4", "0.02");
-        QCOMPARE(Label(Dialog, "MuL"), QString("0,10892162"));
-        QCOMPARE(Label(Dialog, "SigmaL"), QString("0,03703998"));
+        QCOMPARE(Tip(Dialog, "MuL"), QString("0,10892162"));
+        QCOMPARE(Tip(Dialog, "SigmaL"), QString("0,03703998"));
         QVERIFY(std::abs(Dialog.Mu() - Mean(-2.5, 0.4, 0.02)) < 1e-12);
         QCOMPARE(Dialog.AxisMinimum(), 0.02);
         QVERIFY(std::abs(Dialog.AxisMaximum() - 0.28676485) < 1e-8);
         Enter(Dialog, "0", "0,5", "0");
-        QCOMPARE(Label(Dialog, "MuL"), QString("1,13314845"));
+        QCOMPARE(Tip(Dialog, "MuL"), QString("1,13314845"));
     }
 
     void densityIsTheShiftedLognormalAndZeroWhereUndefined()
@@ -140,7 +141,7 @@ private slots:
         for (const char* Text : {"0,5", "0.5", "  0.5", "5e-1", "5E-1", "+0.5", ".5"}) {
             Enter(Dialog, "0", Text, "0");
             QVERIFY2(Dialog.ReadParameters() && Dialog.P2() == 0.5, Text);
-            QCOMPARE(Label(Dialog, "MuL"), QString("1.13314845"));
+            QCOMPARE(Tip(Dialog, "MuL"), QString("1.13314845"));
         }
         Enter(Dialog, "-1e0", "0.25", "1,5");
         QVERIFY(Dialog.P1() == -1 && Dialog.P3() == 1.5);
@@ -161,14 +162,45 @@ private slots:
         QTest::keyClick(Field(Dialog, "P1LE"), Qt::Key_Backspace);
         QVERIFY(Label(Dialog, "MuL").isEmpty() && Label(Dialog, "SigmaL").isEmpty());
         QVERIFY(Dialog.P1() == 1 && Dialog.P2() == 2 && Dialog.P3() == 3 && Dialog.Mu() == 4 && Dialog.Sigma() == 5);
-        QCOMPARE(Dialog.Curve()->points(), Before);
+        QCOMPARE(Dialog.Curve()->count(), 0);  // no curve of numbers that are not there
         Dialog.findChild<QAction*>("RedrawMI")->trigger();  // now over the initial 3 .. 3 + 3 * (4 - 3)
         QVERIFY(Dialog.AxisMinimum() == 3 && Dialog.AxisMaximum() == 6);
 
         QTest::keyClicks(Field(Dialog, "P1LE"), "-2.5");
-        QVERIFY(Label(Dialog, "MuL") == "0.10892162" && Label(Dialog, "SigmaL") == "0.03703998");
+        QVERIFY(Tip(Dialog, "MuL") == "0.10892162" && Tip(Dialog, "SigmaL") == "0.03703998");
+        QVERIFY(Label(Dialog, "MuL") == "0.1" && Label(Dialog, "SigmaL") == "0.0");  // minutes, one decimal
         QCOMPARE(Dialog.Curve()->points(), Before);
         QCOMPARE(Dialog.AxisMinimum(), 0.02);
+    }
+
+    // Fields that cannot be used are refused where they are typed: the line under them names the
+    // field and what it needs, Mu, Sigma and the curve stay empty, and "Save changes" is disabled,
+    // so that nothing of them is saved.
+    void parametersThatCannotBeUsedAreRefusedAndCannotBeSaved()
+    {
+        TSurgeryInfoDialog Dialog;
+        Dialog.FillFromCaller(4, 0.5, 60, 0.1, 0.05, 144, 72);
+        auto* Save = Dialog.findChild<QPushButton*>("Button1");
+        QVERIFY(Save->isEnabled());
+        const struct {
+            const char *P1, *P2;
+            const char* Problem;
+        } Cases[] = {
+            {"4", "-1", "P2, the standard deviation of ln(duration), must be greater than 0."},
+            {"4", "0", "P2, the standard deviation of ln(duration), must be greater than 0."},
+            {"4", "abc", "P2: \"abc\" is not a number."},
+            {"1e999", "0.5", "P1: \"1e999\" is not a number."},
+            {"800", "1", "The mean or the standard deviation overflows."},
+        };
+        for (const auto& Case : Cases) {
+            Enter(Dialog, Case.P1, Case.P2, "60");
+            QCOMPARE(Dialog.findChild<QLabel*>("ProblemL")->text(), QString(Case.Problem));
+            QVERIFY(!Save->isEnabled() && Label(Dialog, "MuL").isEmpty() && Dialog.Curve()->count() == 0);
+            QVERIFY(Dialog.P1() == 4 && Dialog.P2() == 0.5 && Dialog.P3() == 60);  // what it was opened with
+        }
+        Enter(Dialog, "4", "0.5", "60");
+        QVERIFY(Save->isEnabled() && Dialog.findChild<QLabel*>("ProblemL")->text().isEmpty());
+        QCOMPARE(Label(Dialog, "MuL"), QString("121.9"));  // exp(4 + 0.5^2 / 2) + 60
     }
 
     void callerFillingShowsItsOwnLabelsAndKeepsTheInitialValues()
@@ -176,7 +208,8 @@ private slots:
         TSurgeryInfoDialog Dialog;
         Dialog.FillFromCaller(-2.5, 0.4, 0.02, 0.1, 0.05, 144, 72);
         QCOMPARE(Dialog.P1Text(), QString("-2.5"));
-        QVERIFY(Label(Dialog, "MuL") == "144" && Label(Dialog, "SigmaL") == "72");
+        QVERIFY(Label(Dialog, "MuL") == "144.0" && Label(Dialog, "SigmaL") == "72.0");
+        QVERIFY(Tip(Dialog, "MuL") == "144.00000000" && Tip(Dialog, "SigmaL") == "72.00000000");
         QCOMPARE(Dialog.Curve()->count(), 1000);
         QCOMPARE(Dialog.InitialMu(), 0.1);
         Dialog.SetP3Text("x");
