@@ -39,6 +39,29 @@ bool TryReadDecimalEntry(const std::string& Text, double& Value)
     return TryTextToFloat(NormalizeDecimalSeparator(Text), Value);
 }
 
+std::string IntegerRangeProblem(const std::string& From, const std::string& To, const std::string& By)
+{
+    int F = 0, T = 0, B = 0;
+    if (!TryTextToInt(From, F) || !TryTextToInt(To, T) || !TryTextToInt(By, B))
+        return "From, to and by must be whole numbers.";
+    if (B <= 0) return "The step (by) must be at least 1.";
+    if (F <= T && (static_cast<long long>(T) - F) / B + 1 > static_cast<long long>(MaxRangeEntries))
+        return "The range would add more than " + std::to_string(MaxRangeEntries) + " entries.";
+    return "";
+}
+
+std::string DecimalRangeProblem(const std::string& From, const std::string& To, const std::string& By)
+{
+    double F = 0, T = 0, B = 0;
+    if (!TryReadDecimalEntry(From, F) || !TryReadDecimalEntry(To, T) || !TryReadDecimalEntry(By, B) ||
+        !std::isfinite(F) || !std::isfinite(T) || !std::isfinite(B))
+        return "From, to and by must be numbers.";
+    if (!(B > 0)) return "The step (by) must be greater than 0.";
+    if (F <= T && (T - F) / B + 1 > static_cast<double>(MaxRangeEntries))
+        return "The range would add more than " + std::to_string(MaxRangeEntries) + " entries.";
+    return "";
+}
+
 std::vector<std::string> IntegerRangeEntries(const std::string& From, const std::string& To, const std::string& By)
 {
     int F = 0;

@@ -17,6 +17,12 @@ std::vector<std::string> DecimalRangeEntries(const std::string& From, const std:
 
 constexpr std::size_t MaxRangeEntries = 100000;
 
+// Why a range cannot be added ("" when it can): a field that is no (whole) number, a step of 0 or
+// less, more than MaxRangeEntries entries. A range whose from lies beyond its to is no problem: it
+// adds nothing.
+std::string IntegerRangeProblem(const std::string& From, const std::string& To, const std::string& By);
+std::string DecimalRangeProblem(const std::string& From, const std::string& To, const std::string& By);
+
 // Numeric sort, written back in normal form (integers in decimal, decimals in the general
 // format with the locale's separator); the "double entries" forms also drop entries equal to the
 // one before. Throws EOrbenchError on an entry that is not a number.

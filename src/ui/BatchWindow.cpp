@@ -135,6 +135,7 @@ TBatchWindow::TBatchWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Main)
     BuildWindow();
     for (const auto& CaseMix : Main.Data().CaseMixes) AddCaseMixEntry(*CaseMix);
     LoadFieldSettings();
+    FCheckRanges();
     // The layout needs more room than 794 x 480 with the desktop fonts of today.
     setFixedSize(QSize(880, 500).expandedTo(minimumSizeHint()));
 }
@@ -170,9 +171,10 @@ void TBatchWindow::BuildWindow()
     connect(FCaseMixCLB, &QListWidget::customContextMenuRequested, this,
             [this, CaseMixPUM](const QPoint& Pos) { CaseMixPUM->popup(FCaseMixCLB->viewport()->mapToGlobal(Pos)); });
 
-    // A range row: "Add" in front of from, to and by, with "to:          by:" above.
+    // A range row: "Add" in front of from, to and by, with "to:          by:" above, and the line that
+    // says why the range cannot be added while it cannot.
     auto RangeRow = [](QWidget* Parent, QVBoxLayout* Into, QPushButton* Add, QLineEdit* From, QLineEdit* To,
-                       QLineEdit* By) {
+                       QLineEdit* By, QLabel*& Problem, const char* ProblemName) {
         auto* Caption = new QLabel("to:          by:", Parent);
         Caption->setAlignment(Qt::AlignRight);
         Caption->setContentsMargins(0, 0, By->width() - 14, 0);
@@ -183,6 +185,12 @@ void TBatchWindow::BuildWindow()
         Row->addWidget(To);
         Row->addWidget(By);
         Into->addLayout(Row);
+        Problem = new QLabel(Parent);
+        Problem->setObjectName(ProblemName);
+        Problem->setWordWrap(true);
+        Problem->setStyleSheet("color: #b00020;");
+        Problem->setVisible(false);
+        Into->addWidget(Problem);
     };
 
     // Numbers of OR-days.
@@ -196,7 +204,7 @@ void TBatchWindow::BuildWindow()
     FNumOpFromE = NewEdit(NumOpGB, "NumOpFromE", "1", 30);
     FNumOpToE = NewEdit(NumOpGB, "NumOpToE", "10", 30);
     FNumOpByE = NewEdit(NumOpGB, "NumOpByE", "1", 30);
-    RangeRow(NumOpGB, NumOpLayout, AddNumOpB, FNumOpFromE, FNumOpToE, FNumOpByE);
+    RangeRow(NumOpGB, NumOpLayout, AddNumOpB, FNumOpFromE, FNumOpToE, FNumOpByE, FNumOpProblemL, "NumOpProblemL");
     connect(AddNumOpB, &QPushButton::clicked, this, [this] { AddNumOpBClick(); });
     auto* NumOpButtons = new QHBoxLayout();
     auto* ClearNumOpB = NewButton(NumOpGB, "ClearNumOpB", "Clear");
@@ -235,7 +243,7 @@ void TBatchWindow::BuildWindow()
     FLoadFromE = NewEdit(LoadGB, "LoadFromE", "0.8", 34);
     FLoadToE = NewEdit(LoadGB, "LoadToE", "1.2", 34);
     FLoadByE = NewEdit(LoadGB, "LoadByE", "0.1", 34);
-    RangeRow(LoadGB, LoadLayout, AddLoadB, FLoadFromE, FLoadToE, FLoadByE);
+    RangeRow(LoadGB, LoadLayout, AddLoadB, FLoadFromE, FLoadToE, FLoadByE, FLoadProblemL, "LoadProblemL");
     connect(AddLoadB, &QPushButton::clicked, this, [this] { AddLoadBClick(); });
     auto* LoadButtons = new QHBoxLayout();
     auto* ClearLoadB = NewButton(LoadGB, "ClearLoadB", "Clear");
@@ -351,6 +359,20 @@ void TBatchWindow::BuildWindow()
     connect(FGenTheorInstB, &QPushButton::clicked, this, [this] { GenTheorInstBClick(); });
 
     FColumns = Columns;
+    // The ranges are checked as they are typed.
+    FCheckRanges = [this, AddNumOpB, AddLoadB] {
+        const std::pair<QLabel*, QPushButton*> Rows[] = {{FNumOpProblemL, AddNumOpB}, {FLoadProblemL, AddLoadB}};
+        const std::string Problems[] = {
+            IntegerRangeProblem(ToModel(FNumOpFromE->text()), ToModel(FNumOpToE->text()), ToModel(FNumOpByE->text())),
+            DecimalRangeProblem(ToModel(FLoadFromE->text()), ToModel(FLoadToE->text()), ToModel(FLoadByE->text()))};
+        for (int k = 0; k < 2; ++k) {
+            Rows[k].first->setText(FromModel(Problems[k]));
+            Rows[k].first->setVisible(!Problems[k].empty());
+            Rows[k].second->setEnabled(Problems[k].empty());
+        }
+    };
+    for (QLineEdit* Field : {FNumOpFromE, FNumOpToE, FNumOpByE, FLoadFromE, FLoadToE, FLoadByE})
+        connect(Field, &QLineEdit::textChanged, this, [this] { FCheckRanges(); });
     FIdleControls = {FCaseMixCLB, LoadCaseMixB, FNumOperatingRoomsLB, AddNumOpB, ClearNumOpB, SortNumOpB,
                      FNumOpFromE, FNumOpToE, FNumOpByE, FLoadLB, AddLoadB, ClearLoadB, SortLoadB,
                      FLoadFromE, FLoadToE, FLoadByE, OptionsGB};
@@ -473,6 +495,7 @@ void TBatchWindow::Run(QPushButton* Button, const QString& IdleCaption, bool The
 void TBatchWindow::SetIdleControlsEnabled(bool Enabled)
 {
     for (QWidget* Control : FIdleControls) Control->setEnabled(Enabled);
+    if (Enabled && FCheckRanges) FCheckRanges();  // an "Add" of a range that cannot be added stays off
 }
 
 void TBatchWindow::LoadCaseMixBClick()

@@ -1,6 +1,7 @@
 #pragma once
 
 
+#include <functional>
 #include <vector>
 
 #include "BatchRun.h"
@@ -8,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -90,6 +92,9 @@ private:
     QLineEdit* FLoadFromE = nullptr;
     QLineEdit* FLoadToE = nullptr;
     QLineEdit* FLoadByE = nullptr;
+    QLabel* FNumOpProblemL = nullptr;
+    QLabel* FLoadProblemL = nullptr;
+    std::function<void()> FCheckRanges;  // the ranges' check: each "Add" on only while its range can be added
     QLineEdit* FNumInstancesPerSettingLE = nullptr;
     QCheckBox* FSaveInstancesCB = nullptr;
     QLineEdit* FMaxLoadDeviationLE = nullptr;

@@ -28,6 +28,7 @@
 #include "OrbenchError.h"
 #include "OverlapWindow.h"
 #include "PictureFiles.h"
+#include "ProgramVersion.h"
 #include "SurgeryChart.h"
 #include "SurgeryInfoDialog.h"
 #include "TextUtils.h"
@@ -36,13 +37,16 @@ namespace orbench::ui {
 
 namespace {
 
+// The first line is what the status bar shows: a whole sentence that fits.
 const char* const CaseMixHint =
-    "Select a case mix for which to generate instances. Case mixes are automatically read from \r\n"
-    "the program subdir \"casemixes\". It reads all files with the \".txt\" extension from this directory.\r\n"
+    "Select a case mix for which to generate instances.\r\n"
+    "Case mixes are automatically read from the program subdir \"casemixes\". It reads all files with the\r\n"
+    "\".txt\" extension from this directory.\r\n"
     "\r\n"
     "In addition you may also select a case mix type, using the other dropdown-list on this screen. \r\n"
     "Selecting a case mix type allows you to consider only a subset of the surgery types of the \r\n"
     "case mix.";
+const char* const NoGeneratedLoad = "The generated load is: \u2013";
 const char* const CapacityError = "Error! The closing time of the ORs must lie after the opening time.";
 const char* const InstanceNumberError = "Error. Please indicate an integer instance number (0,1...).";
 
@@ -59,6 +63,22 @@ private:
     QObject* FObject;
     bool FOld;
 };
+
+// The load of every instance of CaseMix with a surgery of Type, added up again as generation adds
+// it: surgery by surgery, (1440 / c) * Expected / NumberOfORs with the case mix's capacity c.
+void RecomputeLoads(TCaseMix& CaseMix, const TSurgeryType& Type)
+{
+    for (TInstance* Instance : CaseMix.Instances) {
+        const auto& Surgeries = Instance->Surgeries;
+        if (std::none_of(Surgeries.begin(), Surgeries.end(), [&Type](const auto& S) { return S->SurgeryType == &Type; }))
+            continue;
+        double Load = 0;
+        for (const auto& Surgery : Surgeries)
+            Load += (1440 / CaseMix.CapacityORinMinutes) * Surgery->SurgeryType->Distribution->Expected /
+                    Instance->NumberOfORs;
+        Instance->Load = Load;
+    }
+}
 
 QPixmap DecorativePicture()
 {
@@ -103,12 +123,13 @@ TMainWindow::TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* 
 
     // FormCreate: the default load, the region of type 0, then the case mixes of "casemixes".
     FLoadLE->setText(FromModel(FormatGeneral(0.8)));
+    ValidateInputFields();
     FCaseMixTypeCB->setCurrentIndex(0);
     FChart->DrawCaseMixImage(0);
     ReadCaseMixDirectory();
 
     adjustSize();
-    setFixedSize(sizeHint());
+    setMinimumSize(sizeHint());  // it can grow, the chart taking the room
     if (const QScreen* Screen = QGuiApplication::primaryScreen())
         move(Screen->availableGeometry().center() - rect().center());
 }
@@ -121,13 +142,14 @@ void TMainWindow::BuildWindow()
     auto* Columns = new QHBoxLayout(Central);
 
     FChart = new TSurgeryChart(Central);
-    FChart->setFixedSize(500, 500);
-    Columns->addWidget(FChart);
+    FChart->setMinimumSize(500, 500);
+    FChart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    Columns->addWidget(FChart, 1);
     connect(FChart, &TSurgeryChart::SurgeryClicked, this, &TMainWindow::SurgeryClicked);
     connect(FChart, &TSurgeryChart::CenterOfMassClicked, this, [this](QPointF Point) {
         ShowMessageBox(this, TBoxKind::Information,
-                       "Center of mass X: " + FromModel(FormatGeneral(Point.x())) + "\rCenter of mass Y: " +
-                           FromModel(FormatGeneral(Point.y())));
+                       "Center of mass X: " + FromModel(FormatFixedLocale(Point.x(), 4)) + "\rCenter of mass Y: " +
+                           FromModel(FormatFixedLocale(Point.y(), 4)));
     });
 
     // The middle panel: the OR-day, the load, the case-mix type and the instance shown.
@@ -162,7 +184,13 @@ void TMainWindow::BuildWindow()
     FLoadLE->setObjectName("LoadLE");
     SetHint(FLoadLE, "Desired load: expected work over the capacity of the OR-days");
     AddLabelled("Load:", FLoadLE);
-    FGenLoadT = new QLabel("The generated load is: 0", Middle);
+    FInputProblemL = new QLabel(Middle);
+    FInputProblemL->setObjectName("InputProblemL");
+    FInputProblemL->setWordWrap(true);
+    FInputProblemL->setStyleSheet("color: #b00020;");
+    FInputProblemL->setVisible(false);
+    MiddleLayout->addWidget(FInputProblemL);
+    FGenLoadT = new QLabel(NoGeneratedLoad, Middle);
     FGenLoadT->setObjectName("GenLoadT");
     // Room for a load with two digits before and four after the separator.
     FGenLoadT->setMinimumWidth(FGenLoadT->fontMetrics().horizontalAdvance("The generated load is: 00.0000") + 2);
@@ -247,6 +275,8 @@ void TMainWindow::BuildWindow()
     Columns->addWidget(Right);
 
     setCentralWidget(Central);
+    for (QLineEdit* Field : {FNumORDaysLE, FLoadLE})
+        connect(Field, &QLineEdit::textChanged, this, [this] { ValidateInputFields(); });
     // A drop-down used with the mouse never gets the leave that would take its hint off the status
     // bar, which would then hide "Case mix: ..." until the mouse enters another control.
     for (QComboBox* Combo : Central->findChildren<QComboBox*>())
@@ -393,30 +423,50 @@ bool TMainWindow::CheckInputFields()
     return AllPass;
 }
 
+QString TMainWindow::InputProblem() const
+{
+    int n = 0;
+    if (!TryTextToInt(ToModel(FNumORDaysLE->text()), n) || n < 1)
+        return "Number of OR-days: a whole number of at least 1, please (it is \"" + FNumORDaysLE->text() + "\").";
+    double L = 0;
+    if (!TryTextToFloat(NormalizeDecimalSeparator(ToModel(FLoadLE->text())), L) || !std::isfinite(L) || !(L > 0))
+        return "Load: a number greater than 0, please (it is \"" + FLoadLE->text() + "\").";
+    return "";
+}
+
+void TMainWindow::ValidateInputFields()
+{
+    const QString Problem = InputProblem();
+    FInputProblemL->setText(Problem);
+    FInputProblemL->setVisible(!Problem.isEmpty());
+    FGenerateInstanceB->setEnabled(Problem.isEmpty());
+    if (QAction* Menu = findChild<QAction*>("GenerateInstanceMI")) Menu->setEnabled(Problem.isEmpty());
+}
+
 void TMainWindow::GenerateInstanceBClick()
 {
     if (FData.CaseMixes.empty()) {
         ShowMessageBox(this, TBoxKind::Error, "You have to open a database first.");
         return;
     }
+    if (const QString Problem = InputProblem(); !Problem.isEmpty()) {
+        ShowMessageBox(this, TBoxKind::Error, Problem);
+        return;
+    }
     FGenerateInstanceB->setEnabled(false);
     struct TEnableAgain {
-        QPushButton* Button;
-        ~TEnableAgain() { Button->setEnabled(true); }
-    } EnableAgain{FGenerateInstanceB};
+        TMainWindow* Window;
+        ~TEnableAgain() { Window->ValidateInputFields(); }
+    } EnableAgain{this};
     if (!CheckInputFields()) return;
     TCaseMix* CaseMix = SelectedCaseMix();
     if (CaseMix == nullptr || !CapacityIsValid()) return;
     RunCommand([&] {
         const double c = CapacityORinMinutes();
         int n = 0;
-        if (!TryTextToInt(ToModel(FNumORDaysLE->text()), n))
-            throw EOrbenchError("\"" + ToModel(FNumORDaysLE->text()) + "\" is not a valid integer value.");
+        TryTextToInt(ToModel(FNumORDaysLE->text()), n);  // checked above
         double L = 0;
-        if (!TryTextToFloat(NormalizeDecimalSeparator(ToModel(FLoadLE->text())), L))
-            throw EOrbenchError("\"" + ToModel(FLoadLE->text()) + "\" is not a valid floating point value.");
-        if (!(L > 0) || !std::isfinite(L))
-            throw EOrbenchError("Error! The desired load must be a number greater than 0.");
+        TryTextToFloat(NormalizeDecimalSeparator(ToModel(FLoadLE->text())), L);
         const int k = FNumInstancesSE->value();
 
         struct TObserver : TFillObserver {
@@ -463,6 +513,7 @@ void TMainWindow::ShowSelectedInstance()
 void TMainWindow::RefillInstanceSelector()
 {
     FChart->ClearSurgeryPoints();
+    FGenLoadT->setText(NoGeneratedLoad);
     const TQuiet Quiet(FShowInstanceNrCB);
     FShowInstanceNrCB->clear();
     if (TCaseMix* CaseMix = SelectedCaseMix())
@@ -484,14 +535,21 @@ void TMainWindow::CaseMixCBChange()
     ShowCaseMixName();
 }
 
-void TMainWindow::CaseMixTypeCBChange() { FChart->DrawCaseMixImage(FCaseMixTypeCB->currentIndex()); }
+void TMainWindow::CaseMixTypeCBChange()
+{
+    // The chart loses the instance's points: no instance is shown any more.
+    FChart->DrawCaseMixImage(FCaseMixTypeCB->currentIndex());
+    const TQuiet Quiet(FShowInstanceNrCB);
+    FShowInstanceNrCB->setCurrentIndex(-1);
+    FGenLoadT->setText(NoGeneratedLoad);
+}
 
 void TMainWindow::GenerateTheoreticalCaseMixBClick()
 {
     if (!CapacityIsValid()) return;
     RunCommand([&] {
         TBusyCursor Busy;
-        const std::string Name = "Theoretical case mix " + std::to_string(FCaseMixCB->count());
+        const std::string Name = "Theoretical case mix " + std::to_string(++FTheoreticalCaseMixes);
         FData.GenerateAndAddTheoreticalCaseMix(Name, 0.01, 1, 0, 1, 0.01, 0.01, CapacityORinMinutes(), 1);
         {
             const TQuiet Quiet(FCaseMixCB);
@@ -632,9 +690,10 @@ void TMainWindow::MinOverlapBClick()
 void TMainWindow::AboutMIClick()
 {
     ShowMessageBox(this, TBoxKind::Information,
-                   "Orbench\n\nBenchmark instances for operating-room scheduling research: case mixes, instance "
-                   "generation, case-mix types, overlap between instances and minimum-overlap selection.\n\n"
-                   "Built with Qt, COIN-OR CLP and CBC.");
+                   QString("Orbench %1\n\nBenchmark instances for operating-room scheduling research: case mixes, "
+                           "instance generation, case-mix types, overlap between instances and minimum-overlap "
+                           "selection.\n\nBuilt with Qt, COIN-OR CLP and CBC.")
+                       .arg(ProgramVersion));
 }
 
 void TMainWindow::SurgeryClicked(int Index)
@@ -657,6 +716,9 @@ void TMainWindow::SurgeryClicked(int Index)
     const double c = CapacityORinMinutes();
     Type.Xvalue = 1440 * D.Expected / c;
     Type.Yvalue = D.CalculateStdDev() / D.Expected;
+    // Every instance of the case mix with a surgery of the type now has another load: computed
+    // again as generation adds it up, so that the label and a saved file say the same.
+    RecomputeLoads(*Instance->CaseMix, Type);
     ShowSelectedInstance();
 }
 

@@ -63,6 +63,11 @@ public:
     void CaseMixTypeCBChange();
     void ShowSelectedInstance();
     bool CheckInputFields();
+    // Why "Generate instance(s)" cannot run with the fields as typed ("" when it can): the number of
+    // OR-days a whole number of at least 1, the load a number greater than 0. Shown under the
+    // fields as they are typed, the button disabled meanwhile.
+    QString InputProblem() const;
+    void ValidateInputFields();
     // Refills the instance selector with 0 .. count - 1, nothing selected, and takes the plotted
     // instance off the chart (no instance is selected any more).
     void RefillInstanceSelector();
@@ -101,6 +106,8 @@ private:
     QLineEdit* FNumORDaysLE = nullptr;
     QLineEdit* FLoadLE = nullptr;
     QLabel* FGenLoadT = nullptr;
+    QLabel* FInputProblemL = nullptr;
+    int FTheoreticalCaseMixes = 0;  // made so far, for their names
     QComboBox* FCaseMixTypeCB = nullptr;
     QComboBox* FShowInstanceNrCB = nullptr;
     QPushButton* FSaveB = nullptr;

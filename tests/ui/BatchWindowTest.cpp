@@ -2,6 +2,7 @@
 // window drives them (refusals, the output tree, the button, the gauge and stopping a run).
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -146,6 +147,20 @@ private slots:
         Set("NumOpFromE", "1"), Set("NumOpByE", "x");
         Click("AddNumOpB");
         QCOMPARE(Texts(List("NumOperatingRoomsLB")), DefaultORdays);
+        // A range that cannot be added is named under its fields, its "Add" off until it can.
+        for (const char* By : {"x", "0", "-1"}) {
+            Set("NumOpByE", By);
+            QVERIFY2(!Get<QPushButton>("AddNumOpB")->isEnabled() && Get<QLabel>("NumOpProblemL")->isVisibleTo(Window.get()), By);
+        }
+        QCOMPARE(Get<QLabel>("NumOpProblemL")->text(), QString("The step (by) must be at least 1."));
+        Set("NumOpByE", "1");
+        QVERIFY(Get<QPushButton>("AddNumOpB")->isEnabled() && !Get<QLabel>("NumOpProblemL")->isVisibleTo(Window.get()));
+        for (const char* By : {"0", "-0.1", "abc"}) {
+            Set("LoadByE", By);
+            QVERIFY2(!Get<QPushButton>("AddLoadB")->isEnabled(), By);
+        }
+        QCOMPARE(Get<QLabel>("LoadProblemL")->text(), QString("From, to and by must be numbers."));
+        Set("LoadByE", "0.1");
 
         Click("ClearLoadB");
         QCOMPARE(List("LoadLB")->count(), 0);

@@ -25,6 +25,7 @@
 
 #include "CaseMixRegions.h"
 #include "MainWindow.h"
+#include "ProgramVersion.h"
 #include "NumberFormat.h"
 #include "SurgeryChart.h"
 #include "SurgeryInfoDialog.h"
@@ -115,7 +116,7 @@ void AnswerSurgeryDialog(QObject* Context, TDialogVisit& Visit, const QStringLis
         }
         Visit.Seen = true;
         Visit.Caption = Dialog->windowTitle();
-        Visit.MuText = Dialog->findChild<QLabel*>("MuL")->text();
+        Visit.MuText = Dialog->findChild<QLabel*>("MuL")->toolTip();  // in full
         for (int i = 0; i < 3; ++i) {
             auto* Edit = Dialog->findChild<QLineEdit*>(QString("P%1LE").arg(i + 1));
             Visit.Fields << Edit->text();
@@ -244,7 +245,7 @@ private slots:
         QVERIFY(Chart().SurgeryPoints().isEmpty() && Chart().CenterOfMassPoints().isEmpty());
         QCOMPARE(Combo("ShowInstanceNrCB")->count(), 0);
         QVERIFY(Get<QLineEdit>("LoadLE")->text() == "0.8" && Get<QLineEdit>("NumORDaysLE")->text() == "10");
-        QCOMPARE(Get<QLabel>("GenLoadT")->text(), QString("The generated load is: 0"));
+        QCOMPARE(Get<QLabel>("GenLoadT")->text(), QString("The generated load is: \u2013"));
     }
 
     void withoutCaseMixDirectoryItIsCreatedAndCommandsRefuse()
@@ -352,8 +353,8 @@ private slots:
         QCOMPARE(Chart().CenterOfMassPoints().size(), qsizetype(1));
         QVERIFY(Near(Chart().CenterOfMassPoints()[0], Center));
         QTest::mouseClick(Chart().viewport(), Qt::LeftButton, {}, Chart().CenterOfMassPosition());
-        QCOMPARE(FTexts, QStringList({"Center of mass X: " + QString::number(Center.x(), 'g', 15) +
-                                      "\rCenter of mass Y: " + QString::number(Center.y(), 'g', 15)}));
+        QCOMPARE(FTexts, QStringList({"Center of mass X: " + QString::asprintf("%.4f", Center.x()) +
+                                      "\rCenter of mass Y: " + QString::asprintf("%.4f", Center.y())}));
     }
 
     void caseMixTypeLimitsTheDrawnSurgeryTypes()
@@ -378,7 +379,13 @@ private slots:
         // The reader refuses a negative mean; an edited type can still have one.
         TDistribution& D = *Selected().SurgeryTypes[0]->Distribution;
         D.P1 = -30, D.CalculateExpected();
-        for (const char* Days : {"0", "10"}) {  // no OR-days; a type that can never fill one
+        // No OR-days: refused where it is typed, the button disabled until it is a number of at least 1.
+        for (const char* Days : {"0", ""}) {
+            Get<QLineEdit>("NumORDaysLE")->setText(Days);
+            QVERIFY(!Get<QPushButton>("GenerateInstanceB")->isEnabled());
+            QVERIFY(Get<QLabel>("InputProblemL")->text().startsWith("Number of OR-days: a whole number of at least 1"));
+        }
+        for (const char* Days : {"10"}) {  // a type that can never fill one
             Get<QLineEdit>("NumORDaysLE")->setText(Days);
             ClearMessages();
             Generate(2);
@@ -434,9 +441,9 @@ private slots:
         QVERIFY(FTexts.isEmpty());
         QCOMPARE(FData->CaseMixes.size(), std::size_t(3));
         const TCaseMix& Theory = *FData->CaseMixes[2];
-        QCOMPARE(Theory.Name, std::string("Theoretical case mix 2"));
+        QCOMPARE(Theory.Name, std::string("Theoretical case mix 1"));  // numbered from 1
         QCOMPARE(Theory.SurgeryTypes.size(), std::size_t(9900));
-        QCOMPARE(Combo("CaseMixCB")->currentText(), QString("Theoretical case mix 2"));
+        QCOMPARE(Combo("CaseMixCB")->currentText(), QString("Theoretical case mix 1"));
         QVERIFY(FWindow->SelectedCaseMix() == &Theory);
         QVERIFY(Combo("ShowInstanceNrCB")->count() == 0 && Chart().SurgeryPoints().isEmpty());
         const TSurgeryType& Last = *Theory.SurgeryTypes.back();  // the grid point (0.99, 0.99), made with c = 510
@@ -449,10 +456,13 @@ private slots:
         Generate(2);
         // types 9, 13 and 2 first (a gray triangle alone; a band; a white rectangle), then the rest
         for (int Type : {9, 13, 2, 0, 1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 14, 15, 16}) {
-            FWindow->ShowSelectedInstance();
+            Combo("ShowInstanceNrCB")->setCurrentIndex(1);
             QVERIFY(!Chart().SurgeryPoints().isEmpty() && !Chart().CenterOfMassPoints().isEmpty());
             Combo("CaseMixTypeCB")->setCurrentIndex(Type);
             QVERIFY(Chart().SurgeryPoints().isEmpty() && Chart().CenterOfMassPoints().isEmpty());
+            // nothing is shown any more, and nothing says otherwise
+            QCOMPARE(Combo("ShowInstanceNrCB")->currentIndex(), -1);
+            QCOMPARE(Get<QLabel>("GenLoadT")->text(), QString("The generated load is: \u2013"));
             for (int Layer = 0; Layer < 4; ++Layer)
                 QVERIFY2(Same(Chart().LayerShape(Layer), CaseMixRegion(Type)[std::size_t(Layer)]),
                          qPrintable(QString("type %1, layer %2").arg(Type).arg(Layer)));
@@ -488,7 +498,7 @@ private slots:
         QVERIFY(Saved.Seen);
         QCOMPARE(Saved.Caption, "Info about surgery, ID = " + QString::number(Second.ID));
         QCOMPARE(Saved.Fields, QStringList({"5", "0.5", "30"}));
-        QVERIFY(Near(Saved.MuText.toDouble(), LogMean(5, 0.5, 30), 1e-9));
+        QVERIFY(Near(Saved.MuText.toDouble(), LogMean(5, 0.5, 30), 1e-8));  // eight decimals
         const TDistribution& D = *Type.Distribution;
         QVERIFY(D.P1 == 4.8 && D.P2 == 0.4 && D.P3 == 25);
         const double Mean = LogMean(4.8, 0.4, 25);
@@ -498,6 +508,10 @@ private slots:
         const QPointF First(LogMean(4.6, 0.3, 20) / 480, LogStdDev(4.6, 0.3) / LogMean(4.6, 0.3, 20));
         QVERIFY(Near(Chart().SurgeryPoints()[0], First));
         QVERIFY(Near(Chart().CenterOfMassPoints()[0], (First + Moved) / 2));
+        // the instance's load follows the new mean, in the label and in a file saved now
+        const double NewLoad = (LogMean(4.6, 0.3, 20) + Mean) / (2 * 480);
+        QVERIFY(Near(Instance.Load, NewLoad, 1e-12));
+        QCOMPARE(Get<QLabel>("GenLoadT")->text(), LoadText(NewLoad));
 
         const TSurgeryType& FirstType = *Instance.Surgeries[0]->SurgeryType;
         const QVector<QPointF> Before = Chart().SurgeryPoints();
@@ -550,13 +564,14 @@ private slots:
         Click("LoadCaseMixB");
         QVERIFY(Combo("ShowInstanceNrCB")->count() == 0 && Chart().SurgeryPoints().isEmpty());
         QVERIFY(Chart().CenterOfMassPoints().isEmpty());
+        QCOMPARE(Get<QLabel>("GenLoadT")->text(), QString("The generated load is: \u2013"));
         QCOMPARE(FWindow->StatusText(), QString("Case mix: extra"));
         QCOMPARE(Combo("CaseMixCB")->itemData(2, Qt::ToolTipRole).toString(), QFileInfo(FAnswer).absoluteFilePath());
         FAnswer = ProgramDir() + "missing.txt";  // nothing read: the status names the selected case mix
         Click("LoadCaseMixB");
         QCOMPARE(FWindow->StatusText(), QString("Case mix: extra"));
         Click("GenerateTheoreticalCaseMixB");
-        QCOMPARE(FWindow->StatusText(), QString("Case mix: Theoretical case mix 3"));
+        QCOMPARE(FWindow->StatusText(), QString("Case mix: Theoretical case mix 1"));
 
         // an instance of another case mix: the selector lists that case mix's instances only
         Combo("CaseMixCB")->setCurrentIndex(0);
@@ -568,6 +583,21 @@ private slots:
         QCOMPARE(Entries("ShowInstanceNrCB"), QStringList({"0"}));
         QCOMPARE(FWindow->StatusText(), QString("Case mix: n"));
         QCOMPARE(Chart().SurgeryPoints().size(), qsizetype(2));
+    }
+
+    // The window grows with its chart; the status-bar hint of the case mix is a whole sentence; the
+    // About box names the version.
+    void windowGrowsWithItsChartAndTheAboutBoxNamesTheVersion()
+    {
+        Open({{"m.txt", Mixed}});
+        FWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(FWindow.get()));
+        const QSize Before = Chart().size();
+        FWindow->resize(FWindow->size() + QSize(300, 200));
+        QTRY_VERIFY(Chart().width() >= Before.width() + 250 && Chart().height() >= Before.height() + 150);
+        QCOMPARE(Combo("CaseMixCB")->statusTip(), QString("Select a case mix for which to generate instances."));
+        FWindow->AboutMIClick();
+        QVERIFY(!FTexts.isEmpty() && FTexts.last().startsWith(QString("Orbench ") + orbench::ProgramVersion + "\n"));
     }
 
     void hintGivesWayToTheCaseMixNameWhenADropDownIsUsed()
@@ -596,6 +626,7 @@ private slots:
         QTest::newRow("point, comma locale") << "0.8" << ',' << true;
         QTest::newRow("zero") << "0" << '.' << false;
         QTest::newRow("negative") << "-0,5" << '.' << false;
+        QTest::newRow("no number") << "abc" << '.' << false;
     }
 
     void loadReadsEitherSeparatorAndRefusesWhatCannotBeALoad()
@@ -611,8 +642,11 @@ private slots:
             QVERIFY(FTexts.isEmpty());
             QCOMPARE(Selected().Instances.Count(), 1);
             QCOMPARE(Selected().Instances[0]->DesiredLoad, 0.8);
-        } else {
-            QCOMPARE(FTexts, QStringList({"Error! The desired load must be a number greater than 0."}));
+        } else {  // refused where it is typed, naming the field
+            QVERIFY(FTexts.isEmpty() && !Get<QPushButton>("GenerateInstanceB")->isEnabled());
+            QCOMPARE(Get<QLabel>("InputProblemL")->text(), "Load: a number greater than 0, please (it is \"" + Text + "\").");
+            FWindow->GenerateInstanceBClick();  // a call that gets through is refused with the same words
+            QCOMPARE(FTexts, QStringList({Get<QLabel>("InputProblemL")->text()}));
             QVERIFY(Selected().Instances.Empty() && Combo("ShowInstanceNrCB")->count() == 0);
         }
     }
