@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots of docs/screenshots/ under a virtual X server: the main window after
-# generating at case-mix type 13, the surgery info dialog after editing, the batch window during
-# and after a run, and the overlap window after a selection without removal.
+# generating at case-mix type 13, the surgery info dialog after editing and refusing P2 = -1, the
+# batch window during and after a run, and the overlap window after a selection without removal.
 #
 #   scripts/screenshots.sh [BIN_DIR] [OUT_DIR]      (defaults: build/bin, docs/screenshots)
 #
@@ -74,6 +74,10 @@ for field in "145 49 0,5" "145 77 60"; do
     xdotool type --delay 120 "$3"
 done
 shot "$dialog" surgery-info-dialog-edited.png
+click "$dialog" 145 49 0.2        # P2 again: a value the dialog refuses
+xdotool key ctrl+a
+xdotool type --delay 120 -- "-1"
+shot "$dialog" surgery-info-dialog-refusing.png
 xdotool key Escape
 sleep 0.5
 
