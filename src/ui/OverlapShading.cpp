@@ -1,5 +1,7 @@
 #include "OverlapShading.h"
 
+#include <cmath>
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -48,7 +50,28 @@ QColor OverlapShade(double Value)
                   static_cast<int>(255 + (Strong.blue() - 255) * t));
 }
 
-QColor OverlapTextColour(double Value) { return Value > 0.55 ? QColor(Qt::white) : QColor(Qt::black); }
+double RelativeLuminance(const QColor& Colour)
+{
+    // WCAG 2: the sRGB channels made linear, weighted.
+    const auto Linear = [](int Channel) {
+        const double C = Channel / 255.0;
+        return C <= 0.03928 ? C / 12.92 : std::pow((C + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * Linear(Colour.red()) + 0.7152 * Linear(Colour.green()) + 0.0722 * Linear(Colour.blue());
+}
+
+double ContrastRatio(const QColor& A, const QColor& B)
+{
+    const double La = RelativeLuminance(A), Lb = RelativeLuminance(B);
+    return (std::max(La, Lb) + 0.05) / (std::min(La, Lb) + 0.05);
+}
+
+QColor OverlapTextColour(double Value)
+{
+    // Of black and white the one that stands out more from the cell: at least 4.58 to 1 on any shade.
+    const QColor Shade = OverlapShade(Value);
+    return ContrastRatio(Shade, Qt::white) > ContrastRatio(Shade, Qt::black) ? QColor(Qt::white) : QColor(Qt::black);
+}
 
 QString OverlapCellText(double Value) { return FromModel(FormatFixedLocale(Value, 3)); }
 

@@ -15,8 +15,12 @@ namespace orbench::ui {
 
 // White for 0 to a strong blue for 1.
 QColor OverlapShade(double Value);
-// The colour of a cell's text: white on the darker cells, else black.
+// The colour of a cell's text: of black and white the one with the higher contrast ratio (WCAG 2)
+// against the cell's shade, at least 4.5 to 1 on every shade.
 QColor OverlapTextColour(double Value);
+// WCAG 2's relative luminance of a colour and the contrast ratio of two (1 to 21).
+double RelativeLuminance(const QColor& Colour);
+double ContrastRatio(const QColor& A, const QColor& B);
 // A cell's text: three decimals with the locale's decimal separator.
 QString OverlapCellText(double Value);
 // The number of instance I in the headers, with a check mark when it was chosen.

@@ -24,6 +24,7 @@
 
 #include "MainWindow.h"
 #include "Overlap.h"
+#include "OverlapShading.h"
 #include "OverlapWindow.h"
 #include "SurgeryChart.h"
 #include "TestHelpers.h"
@@ -162,6 +163,7 @@ private slots:
                 QVERIFY(Value >= 0 && Value <= 1 && Value == Number(Grid->item(i, r)->toolTip()));
                 QCOMPARE(Grid->columnWidth(i), Grid->columnWidth(0));
                 Shades.append({Value, Grid->item(r, i)->background().color().lightnessF()});
+                QVERIFY(ContrastRatio(Grid->item(r, i)->background().color(), Grid->item(r, i)->foreground().color()) >= 4.5);
             }
             QCOMPARE(Grid->item(r, r)->text(), QString("0.000"));
             QCOMPARE(Grid->item(r, r)->background().color(), QColor(Qt::white));
@@ -171,6 +173,11 @@ private slots:
             for (const auto& [Larger, Dark] : Shades)
                 if (Smaller + 0.01 < Larger) QVERIFY(Light > Dark);
         QVERIFY(Messages().isEmpty() && Boxes.isEmpty());
+        // Every shade a cell can take keeps its text readable (4.5 to 1, as for weak sight).
+        QCOMPARE(std::round(ContrastRatio(Qt::white, Qt::black) * 100) / 100, 21.0);
+        QCOMPARE(std::round(ContrastRatio(QColor(0x77, 0x77, 0x77), Qt::white) * 100) / 100, 4.48);
+        for (int k = 0; k <= 100; ++k)
+            QVERIFY2(ContrastRatio(OverlapShade(k / 100.0), OverlapTextColour(k / 100.0)) >= 4.5, qPrintable(QString::number(k)));
     }
 
     // A number of cases outside 1 .. N - 1 (none, all, a negative or no number) or an epsilon that is
