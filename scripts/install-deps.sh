@@ -21,6 +21,7 @@ packages=(
   libssl-dev
   qt6-svg-dev
   libboost-dev
+  poppler-utils
 )
 
 missing=()

@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <cstdio>
 #include <new>
@@ -30,23 +32,52 @@ const char* const PlotProgram = "orbench-plot";
 constexpr int SmallestSide = 100;
 constexpr int LargestSide = 10000;
 
-const std::vector<std::string> PlaneOnly = {"--type"};
+const std::vector<std::string> PlaneOnly = {"--type", "--fit", "--labels"};
 const std::vector<std::string> OverlapOnly = {"--epsilon", "--deterministic", "--select", "--engine"};
 
-// "WxH", each side a whole number of pixels.
-void ParseSize(const std::string& Text, int& Width, int& Height)
+// One side of --size in points: a number with a unit (cm, mm, in, pt) or pixels (px or none),
+// which are points at Dpi dots per inch (so that a PNG has exactly that many pixels).
+double SideInPoints(const std::string& Text, double Dpi, bool& Pixels)
 {
+    const std::size_t End = Text.find_first_not_of("0123456789.");
+    const std::string Number = Text.substr(0, End), Unit = End == std::string::npos ? "" : Text.substr(End);
+    char* Rest = nullptr;
+    const double Value = Number.empty() ? -1 : std::strtod(Number.c_str(), &Rest);
+    if (Number.empty() || Rest == nullptr || *Rest != '\0' || !std::isfinite(Value)) return -1;
+    Pixels = Unit.empty() || Unit == "px";
+    if (Pixels) return Value * 72 / Dpi;
+    if (Unit == "pt") return Value;
+    if (Unit == "in") return Value * 72;
+    if (Unit == "cm") return Value / 2.54 * 72;
+    if (Unit == "mm") return Value / 25.4 * 72;
+    return -1;
+}
+
+// --size: "WxH" in pixels (100 to 10000 each, as before) or with units ("8.5cmx8.5cm", "3.35in"
+// sides, "240pt"), and --dpi for a PNG of a physical size.
+void ParseSize(const TParsedArgs& Args, const std::string& Default, TPlotJob& Job)
+{
+    const std::string Text = Args.Value("--size", Default);
+    const std::string DpiText = Args.Value("--dpi", "");
+    Job.Dpi = DpiText.empty() ? 300 : ParseDouble(DpiText, "--dpi");
+    if (!(Job.Dpi >= 36 && Job.Dpi <= 2400)) Refuse("--dpi", DpiText, "must be from 36 to 2400");
     const std::size_t Cross = Text.find_first_of("xX");
-    const auto Side = [&Text](const std::string& Digits) {
-        if (Digits.empty() || Digits.size() > 5 || Digits.find_first_not_of("0123456789") != std::string::npos)
-            return -1;
-        return std::stoi(Digits);
-    };
-    Width = Cross == std::string::npos ? -1 : Side(Text.substr(0, Cross));
-    Height = Cross == std::string::npos ? -1 : Side(Text.substr(Cross + 1));
-    if (Width < SmallestSide || Width > LargestSide || Height < SmallestSide || Height > LargestSide)
+    bool WidthPixels = false, HeightPixels = false;
+    // Pixels without --dpi are points one to one (a PNG of exactly those pixels, an SVG of those units).
+    const double PixelDpi = DpiText.empty() ? 72 : Job.Dpi;
+    if (Cross != std::string::npos) {
+        Job.WidthPt = SideInPoints(Text.substr(0, Cross), PixelDpi, WidthPixels);
+        Job.HeightPt = SideInPoints(Text.substr(Cross + 1), PixelDpi, HeightPixels);
+    }
+    if (WidthPixels && HeightPixels && DpiText.empty()) Job.Dpi = 72;
+    const double Scale = Job.Dpi / 72;
+    const bool Fits = Cross != std::string::npos && Job.WidthPt > 0 && Job.HeightPt > 0 &&
+                      Job.WidthPt * Scale >= 99.5 && Job.WidthPt * Scale <= 10000.5 && Job.HeightPt * Scale >= 99.5 &&
+                      Job.HeightPt * Scale <= 10000.5;
+    if (!Fits)
         Refuse("--size", Text,
-               "must be WxH with W and H from " + std::to_string(SmallestSide) + " to " + std::to_string(LargestSide));
+               "must be WxH: pixels (100 to 10000 each) or lengths with a unit (cm, mm, in, pt) that make 100 to "
+               "10000 pixels at --dpi");
 }
 
 void ReadInputs(TPlotJob& Job, const std::string& CaseMixFile, const std::vector<std::string>& InstanceFiles)
@@ -58,24 +89,34 @@ void ReadInputs(TPlotJob& Job, const std::string& CaseMixFile, const std::vector
 // Fills the job from the command line; true when a requested selection was refused.
 bool PrepareJob(const TParsedArgs& Args, TPlotJob& Job)
 {
-    if (Args.Positionals.empty()) throw ECliError("plot needs a picture kind: plane or overlap (orbench-cli help plot)");
+    if (Args.Positionals.empty())
+        throw ECliError("plot needs a picture kind: plane, overlap or stats (orbench-cli help plot)");
     const std::string Kind = Args.Positionals.front();
-    if (Kind != "plane" && Kind != "overlap")
-        throw ECliError("plot: unknown picture kind " + ShortenForMessage(Kind) + " (plane or overlap)");
+    if (Kind != "plane" && Kind != "overlap" && Kind != "stats")
+        throw ECliError("plot: unknown picture kind " + ShortenForMessage(Kind) + " (plane, overlap or stats)");
     Job.Overlap = Kind == "overlap";
-    for (const std::string& Option : Job.Overlap ? PlaneOnly : OverlapOnly)
-        if (Args.Has(Option))
-            throw ECliError("plot " + Kind + ": " + Option + " belongs to plot " + (Job.Overlap ? "plane" : "overlap"));
+    Job.Stats = Kind == "stats";
+    for (const std::string& Option : PlaneOnly)
+        if (Kind != "plane" && Args.Has(Option)) throw ECliError("plot " + Kind + ": " + Option + " belongs to plot plane");
+    for (const std::string& Option : OverlapOnly)
+        if (Kind != "overlap" && Args.Has(Option))
+            throw ECliError("plot " + Kind + ": " + Option + " belongs to plot overlap");
     const std::vector<std::string> InstanceFiles(Args.Positionals.begin() + 1, Args.Positionals.end());
-    if (Job.Overlap && InstanceFiles.empty()) throw ECliError("plot overlap needs at least one INSTANCE_FILE");
+    if (Kind != "plane" && InstanceFiles.empty()) throw ECliError("plot " + Kind + " needs at least one INSTANCE_FILE");
+    Job.InstanceFiles = InstanceFiles;
 
     // Every value is checked before anything is read.
     ApplyCommonOptions(Args, *Job.Run);
-    ParseSize(Args.Value("--size", "800x800"), Job.Width, Job.Height);
+    ParseSize(Args, Job.Stats ? "17cmx7cm" : "8.5cmx8.5cm", Job);
+    Job.Title = Args.Value("--title", "");
+    const std::string Labels = Args.Value("--labels", "symbols");
+    if (Labels != "symbols" && Labels != "words") Refuse("--labels", Labels, "must be symbols or words");
+    Job.WordLabels = Labels == "words";
+    Job.Fit = Args.Has("--fit");
     const std::string TypeText = Args.Value("--type", "0");
     Job.CaseMixType = ParseInt(TypeText, "--type");
     if (Job.CaseMixType < 0 || Job.CaseMixType >= NumCaseMixTypes) Refuse("--type", TypeText, "must be from 0 to 16");
-    if (Job.Overlap && !Args.Has("--out")) throw ECliError("plot overlap needs --out (orbench-cli help plot)");
+    if (Kind != "plane" && !Args.Has("--out")) throw ECliError("plot " + Kind + " needs --out (orbench-cli help plot)");
     if (Args.Has("--out")) {
         Job.OutFile = Args.Value("--out");
         if (Job.OutFile.empty()) throw ECliError("--out: the path is empty");
@@ -83,8 +124,9 @@ bool PrepareJob(const TParsedArgs& Args, TPlotJob& Job)
         const auto EndsWith = [&Lower](const std::string& End) {
             return Lower.size() >= End.size() && Lower.compare(Lower.size() - End.size(), End.size(), End) == 0;
         };
-        if (!EndsWith(".svg") && !EndsWith(".png")) Refuse("--out", Job.OutFile, "must end in .svg or .png");
-        Job.Svg = EndsWith(".svg");
+        if (!EndsWith(".svg") && !EndsWith(".png") && !EndsWith(".pdf"))
+            Refuse("--out", Job.OutFile, "must end in .svg, .png or .pdf");
+        Job.Format = Lower.substr(Lower.size() - 3);
     }
     const double Epsilon = NonNegative(Args.Value("--epsilon", "0.01"), "--epsilon");
     const bool Select = Args.Has("--select");
@@ -136,15 +178,24 @@ const TCommandDef& PlotCommandDef()
 {
     static const TCommandDef Def{
         "plot",
-        "plot plane --casemix FILE [--type T] [--out F.svg|F.png] [--size WxH] [INSTANCE_FILE...]\n"
+        "plot plane --casemix FILE [--type T] [--fit] [--labels symbols|words] [--out F] [--size WxH] [--dpi D] "
+        "[--title TEXT] [INSTANCE_FILE...]\n"
         "       orbench-cli plot overlap --casemix FILE [--epsilon E] [--deterministic] [--select K] "
-        "[--engine exact|solver] --out F.svg|F.png [--size WxH] INSTANCE_FILE...",
-        "draw the plane of surgery types or the overlap matrix as an SVG or PNG picture",
+        "[--engine exact|solver] --out F [--size WxH] [--dpi D] [--title TEXT] INSTANCE_FILE...\n"
+        "       orbench-cli plot stats --casemix FILE --out F [--size WxH] [--dpi D] [--title TEXT] INSTANCE_FILE...",
+        "draw the plane of surgery types, the overlap matrix or a set's loads and regions as an SVG, PDF or PNG figure",
         {{"--casemix", "FILE", "the case mix (plane: its surgery types are drawn when no instance file is given)", ""},
          {"--type", "T", "plane: the case-mix type 0..16 whose region is shown white on gray", "0"},
-         {"--out", "F.svg|F.png", "the picture to write; its extension chooses SVG or PNG",
-          "plane: <case mix>_type_<T>.svg in the current folder; overlap: required"},
-         {"--size", "WxH", "width and height of the picture in pixels, each from 100 to 10000", "800x800"},
+         {"--fit", "", "plane: widen the axes to show points beyond the unit square (else arrows at its edge)", "off"},
+         {"--labels", "symbols|words", "plane: axis titles as symbols or as words (mean / capacity, CV)", "symbols"},
+         {"--out", "F.svg|F.pdf|F.png", "the figure to write; its extension chooses SVG, PDF or PNG",
+          "plane: <case mix>_type_<T>.svg in the current folder; overlap and stats: required"},
+         {"--size", "WxH",
+          "the figure's size: lengths with a unit (cm, mm, in, pt) or pixels (no unit: a PNG of exactly those "
+          "pixels, an SVG or PDF of those points); fonts scale with it",
+          "8.5cmx8.5cm (stats: 17cmx7cm), one column"},
+         {"--dpi", "D", "dots per inch of a PNG of a physical size (36 to 2400)", "300"},
+         {"--title", "TEXT", "a title above the figure", "none"},
          {"--epsilon", "E",
           "overlap: surgeries are alike when their points (coefficient of variation, mean in days) lie closer than "
           "E; with --deterministic when their means differ by less than E days",
@@ -154,8 +205,9 @@ const TCommandDef& PlotCommandDef()
           "no selection"},
          {"--engine", "exact|solver", "overlap: how overlap and selection are computed", "exact"}},
         "KIND",
-        "plane or overlap, then the instance files (plane: their surgeries and each one's centre of mass; "
-        "overlap: the rows and columns of the matrix, in the order given)",
+        "plane, overlap or stats, then the instance files (plane: their surgeries and each one's centre of mass, "
+        "each instance in its own colour when there are several; overlap: the rows and columns of the matrix, in "
+        "the order given; stats: the set)",
         true};
     return Def;
 }

@@ -21,11 +21,18 @@ int RunPlotProgram(const TParsedArgs& Args);
 
 // What a plot shows, read from the files and checked.
 struct TPlotJob {
-    bool Overlap = false;  // plot overlap; else plot plane
+    bool Overlap = false;  // plot overlap
+    bool Stats = false;    // plot stats; neither: plot plane
     std::string OutFile;
-    bool Svg = true;  // else PNG
-    int Width = 800;
-    int Height = 800;
+    std::string Format = "svg";  // "svg", "png" or "pdf", by the extension
+    // The figure's size in points (1/72 inch), and the dots per inch of a PNG.
+    double WidthPt = 241;
+    double HeightPt = 241;
+    double Dpi = 300;
+    std::string Title;        // none when empty
+    bool WordLabels = false;  // plane: "mean / capacity" and "CV"
+    bool Fit = false;         // plane: the axes widen to show every point
+    std::vector<std::string> InstanceFiles;  // as given
     std::unique_ptr<TRun> Run;  // the model with the files read
     TCaseMix* CaseMix = nullptr;  // with the instances read, in the order given
     // plane: the case-mix type whose region is shown

@@ -6,9 +6,10 @@
 #include <memory>
 
 #include "CliPlot.h"
+#include "InstanceStats.h"
+#include "PlaneFigure.h"
 #include "OverlapShading.h"
 #include "PictureFiles.h"
-#include "SurgeryChart.h"
 #include "UiServices.h"
 
 namespace {
@@ -24,32 +25,63 @@ void QuietQtMessages(QtMsgType Type, const QMessageLogContext&, const QString& M
         std::fprintf(stderr, "orbench-cli: %s\n", Message.toLocal8Bit().constData());
 }
 
-void DrawPlane(const TPlotJob& Job, const QSize& Size, TPictureFormat Format)
+TPictureFormat FormatOf(const TPlotJob& Job)
 {
-    TSurgeryChart Chart;
-    Chart.setAttribute(Qt::WA_DontShowOnScreen);
-    Chart.setFixedSize(Size);
-    Chart.DrawCaseMixImage(Job.CaseMixType);
-    if (Job.CaseMix->Instances.Empty()) {
-        // Surgery types have no centre of mass: no key for one.
-        Chart.PlotSurgeryTypes(*Job.CaseMix);
-        Chart.ShowKey(false);
-    } else {
-        std::vector<const TInstance*> Instances;
-        for (int i = 0; i < Job.CaseMix->Instances.Count(); ++i) Instances.push_back(Job.CaseMix->Instances[i]);
-        Chart.PlotInstances(Instances);
-    }
-    Chart.show();
-    QCoreApplication::processEvents();
-    WritePicture(FromModel(Job.OutFile), Format, Size, "Generated surgeries",
-                 [&Chart](QPainter& Painter) { Chart.RenderPicture(Painter); });
+    return Job.Format == "png" ? TPictureFormat::pfPng : Job.Format == "pdf" ? TPictureFormat::pfPdf : TPictureFormat::pfSvg;
 }
 
-void DrawOverlap(const TPlotJob& Job, const QSize& Size, TPictureFormat Format)
+std::vector<const TInstance*> InstancesOf(const TPlotJob& Job)
 {
-    WritePicture(FromModel(Job.OutFile), Format, Size, "Overlap between instances", [&Job, &Size](QPainter& Painter) {
-        PaintOverlapMatrix(Painter, QSizeF(Size), Job.Matrix, Job.Chosen);
-    });
+    std::vector<const TInstance*> Instances;
+    for (int i = 0; i < Job.CaseMix->Instances.Count(); ++i) Instances.push_back(Job.CaseMix->Instances[i]);
+    return Instances;
+}
+
+void DrawPlane(const TPlotJob& Job)
+{
+    plot::TPlaneFigure Figure;
+    Figure.CaseMixType = Job.CaseMixType;
+    Figure.CaseMix = Job.CaseMix;
+    Figure.Instances = InstancesOf(Job);
+    for (const std::string& File : Job.InstanceFiles) Figure.Names.push_back(File.substr(File.find_last_of('/') + 1));
+    Figure.Title = FromModel(Job.Title);
+    Figure.WordLabels = Job.WordLabels;
+    Figure.Fit = Job.Fit;
+    plot::TPlaneDrawn Drawn;
+    WriteFigure(FromModel(Job.OutFile), FormatOf(Job), QSizeF(Job.WidthPt, Job.HeightPt), Job.Dpi,
+                Job.Title.empty() ? "Generated surgeries" : FromModel(Job.Title),
+                [&](QPainter& Painter) { Drawn = plot::PaintPlaneFigure(Painter, QSizeF(Job.WidthPt, Job.HeightPt), Figure); });
+    if (Drawn.Outside > 0)
+        std::fprintf(stderr, "orbench-cli: plot plane: %d of %d points lie outside the unit square; %s\n", Drawn.Outside,
+                     Drawn.Points,
+                     Job.Fit ? "the axes are widened to show them" : "they are drawn as arrows at its edge (--fit widens the axes)");
+}
+
+void DrawOverlap(const TPlotJob& Job)
+{
+    const QSizeF Size(Job.WidthPt, Job.HeightPt);
+    WriteFigure(FromModel(Job.OutFile), FormatOf(Job), Size, Job.Dpi,
+                Job.Title.empty() ? "Overlap between instances" : FromModel(Job.Title), [&Job, &Size](QPainter& Painter) {
+                    double Top = 0;
+                    if (!Job.Title.empty()) {  // a line of the title above the matrix
+                        Top = std::min(Size.width(), Size.height()) / 30 * 2.6;
+                        QFont Font;
+                        Font.setPointSizeF(Top / 2.1);
+                        Painter.setFont(Font);
+                        Painter.drawText(QRectF(0, 0, Size.width(), Top), Qt::AlignCenter, FromModel(Job.Title));
+                    }
+                    Painter.translate(0, Top);
+                    PaintOverlapMatrix(Painter, QSizeF(Size.width(), Size.height() - Top), Job.Matrix, Job.Chosen);
+                });
+}
+
+void DrawStats(const TPlotJob& Job)
+{
+    const TInstanceStats Stats = ComputeInstanceStats(InstancesOf(Job));
+    const QSizeF Size(Job.WidthPt, Job.HeightPt);
+    WriteFigure(FromModel(Job.OutFile), FormatOf(Job), Size, Job.Dpi,
+                Job.Title.empty() ? "Statistics of a set of instances" : FromModel(Job.Title),
+                [&](QPainter& Painter) { plot::PaintStatsFigure(Painter, Size, Stats, FromModel(Job.Title)); });
 }
 
 }  // namespace
@@ -65,11 +97,11 @@ int main(int argc, char** argv)
     std::unique_ptr<QApplication> Application;
     return RunPlotCommand(Args, [&](const TPlotJob& Job) {
         if (!Application) Application = std::make_unique<QApplication>(QtArgc, argv);
-        const QSize Size(Job.Width, Job.Height);
-        const TPictureFormat Format = Job.Svg ? TPictureFormat::pfSvg : TPictureFormat::pfPng;
         if (Job.Overlap)
-            DrawOverlap(Job, Size, Format);
+            DrawOverlap(Job);
+        else if (Job.Stats)
+            DrawStats(Job);
         else
-            DrawPlane(Job, Size, Format);
+            DrawPlane(Job);
     });
 }

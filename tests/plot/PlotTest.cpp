@@ -20,6 +20,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
+
+#include <QRegularExpression>
 #include <vector>
 
 #include "Model.h"
@@ -66,7 +69,14 @@ std::vector<TElement> ReadSvg(const std::string& FileName)
         if (Element.Tag == "g") {
             Groups.push_back(Element);
         } else {
-            if (Element.Tag == "text") Element.Text = Reader.readElementText();
+            if (Element.Tag == "text") {
+                Element.Text = Reader.readElementText();
+                // A line of mixed scripts comes in runs, one text element each: joined again.
+                if (!Elements.empty() && Elements.back().Tag == "text" && Elements.back().Number("y") == Element.Number("y")) {
+                    Elements.back().Text += Element.Text;
+                    continue;
+                }
+            }
             Elements.push_back(Element);
         }
     }
@@ -160,8 +170,13 @@ protected:
     }
     TRun Run(const std::string& Args, const std::string& Program = ORBENCH_CLI_PATH) const
     {
-        const std::string Cmd = "cd '" + Work.Path() + "' && LC_ALL=C '" + Program + "' " + Args + " >'" +
-                                Capture.File("out") + "' 2>'" + Capture.File("err") + "'";
+        return Shell("'" + Program + "' " + Args);
+    }
+    // A command line run in the work folder, its output captured.
+    TRun Shell(const std::string& Line) const
+    {
+        const std::string Cmd = "cd '" + Work.Path() + "' && LC_ALL=C " + Line + " >'" + Capture.File("out") + "' 2>'" +
+                                Capture.File("err") + "'";
         const int Status = std::system(Cmd.c_str());
         return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")), ReadAll(Capture.File("err"))};
     }
@@ -179,7 +194,7 @@ TEST_F(Plot, PlaneRegionIsWhiteExactlyOverTheCaseMixTypeAndStaysInTheSquare)
     QRectF Square;  // from type 0's gray rectangle; every picture has the same frame
     for (int Type = 0; Type < NumCaseMixTypes; ++Type) {
         const std::vector<TElement> Picture =
-            Svg("plot plane --casemix plane.txt --type " + std::to_string(Type) + " --out t.svg", "t.svg");
+            Svg("plot plane --casemix plane.txt --size 800x800 --type " + std::to_string(Type) + " --out t.svg", "t.svg");
         if (Type == 0) Square = UnitSquare(Picture);
         ASSERT_GT(Square.width(), 500);
         std::vector<std::pair<std::vector<QPointF>, QString>> Layers;
@@ -201,32 +216,137 @@ TEST_F(Plot, PlaneRegionIsWhiteExactlyOverTheCaseMixTypeAndStaysInTheSquare)
     }
 }
 
+// Every point is drawn: the surgery types, or each instance's surgeries and centre of mass, one
+// instance in blue and orange, two to eight each in a colour of the colour-blind-safe palette with
+// its own marker (its centre larger and outlined), more again in blue and orange; the key names
+// what is drawn (the instances by their file names).
 TEST_F(Plot, PlanePointsAreTheSurgeryTypesOrTheInstancesSurgeriesAndCentres)
 {
+    const QColor First(0, 114, 178), Second(230, 159, 0);
     const struct {
         std::string Files, Out;
-        std::vector<TPoint> Surgeries, Centres;
+        std::vector<TPoint> Squares, Circles;  // markers of surgeries (squares) and of centres or b's surgeries
+        QColor SquareColour, CircleColour;
+        std::vector<QString> KeyTexts;
     } Cases[] = {
-        {"", "plane_type_0.svg", {{0.25, 0.25}, {0.7, 0.2}, {0.3, 0.8}}, {}},
-        {"--out i.svg a.txt b.txt", "i.svg", {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}, {0.3, 0.8}}, {{0.4, 0.7 / 3}, {0.3, 0.8}}},
+        {"", "plane_type_0.svg", {{0.25, 0.25}, {0.7, 0.2}, {0.3, 0.8}}, {}, Surgery, Centre,
+         {"Region of case-mix type 0", "Surgery types"}},
+        {"--out i.svg a.txt", "i.svg", {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}}, {{0.4, 0.7 / 3}}, Surgery, Centre,
+         {"Region of case-mix type 0", "Surgeries", "Center of mass"}},
+        {"--out s.svg a.txt b.txt", "s.svg", {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}}, {{0.3, 0.8}, {0.3, 0.8}},
+         First, Second, {"Region of case-mix type 0", "a.txt", "b.txt", "Center of mass (larger, outlined)"}},
+        // more instances than the palette tells apart: one colour, the centres orange
+        {"--out m.svg a.txt b.txt a.txt b.txt a.txt b.txt a.txt b.txt b.txt", "m.svg",
+         {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}, {0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}, {0.25, 0.25}, {0.25, 0.25},
+          {0.7, 0.2}, {0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}},
+         {{0.4, 0.7 / 3}, {0.4, 0.7 / 3}, {0.4, 0.7 / 3}, {0.4, 0.7 / 3}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}},
+         Surgery, Centre, {"Surgeries of 9 instances", "Centers of mass"}},
     };
     for (const auto& Case : Cases) {
-        const std::vector<TElement> Picture = Svg("plot plane --casemix plane.txt " + Case.Files, Case.Out);
+        const std::vector<TElement> Picture = Svg("plot plane --size 800x800 --casemix plane.txt " + Case.Files, Case.Out);
         const QRectF Square = UnitSquare(Picture);
-        std::vector<TPoint> Surgeries, Centres;
-        int Keys = 0;
+        const QRectF Inside = Square.adjusted(-8, -8, 8, 8);  // the key lies below it
+        std::vector<TPoint> Squares, Circles;
+        std::vector<QString> Texts;
         for (const TElement& E : Picture) {
-            if (E.Tag == "rect" && E.Fill == Surgery.name())
-                Surgeries.push_back(ToPlane(Square, {E.Dx + E.Number("x") + E.Number("width") / 2,
-                                                     E.Dy + E.Number("y") + E.Number("height") / 2}));
-            if (E.Tag == "circle" && E.Fill == Centre.name())
-                (E.Stroke == "none" ? Centres.push_back(ToPlane(Square, {E.Dx + E.Number("cx"), E.Dy + E.Number("cy")}))
-                                    : void(++Keys));
+            if (E.Tag == "text") Texts.push_back(E.Text);
+            if (E.Tag == "rect" && E.Fill == Case.SquareColour.name() && E.Stroke != "#000000") {  // not a centre
+                const QPointF At(E.Dx + E.Number("x") + E.Number("width") / 2, E.Dy + E.Number("y") + E.Number("height") / 2);
+                if (Inside.contains(At)) Squares.push_back(ToPlane(Square, At));
+            }
+            if (E.Tag == "circle" && E.Fill == Case.CircleColour.name()) {
+                const QPointF At(E.Dx + E.Number("cx"), E.Dy + E.Number("cy"));
+                if (Inside.contains(At)) Circles.push_back(ToPlane(Square, At));
+            }
         }
-        ExpectSamePoints(Surgeries, Case.Surgeries, Case.Out + " surgeries");
-        ExpectSamePoints(Centres, Case.Centres, Case.Out + " centres of mass");
-        EXPECT_EQ(Keys, Case.Centres.empty() ? 0 : 1) << Case.Out << ": the key of the centre of mass";
+        ExpectSamePoints(Squares, Case.Squares, Case.Out + " squares");
+        ExpectSamePoints(Circles, Case.Circles, Case.Out + " circles");
+        for (const QString& Key : Case.KeyTexts)
+            EXPECT_NE(std::find(Texts.begin(), Texts.end(), Key), Texts.end()) << Case.Out << ": key " << Key.toStdString();
+        EXPECT_NE(std::find(Texts.begin(), Texts.end(), QString::fromUtf8("\u03bc/c")), Texts.end()) << Case.Out;
     }
+}
+
+// Fonts are in points and scale with the figure; the figure has its physical size.
+TEST_F(Plot, FontsScaleWithThePhysicalSize)
+{
+    std::map<int, std::vector<double>> Sizes;  // width in cm -> font sizes in the SVG
+    for (const int Cm : {8, 16}) {
+        const std::string Side = std::to_string(Cm) + "cm", Out = "f" + Side + ".svg";
+        for (const TElement& E : Svg("plot plane --casemix plane.txt --size " + Side + "x" + Side + " --out " + Out + " a.txt", Out))
+            if (E.Tag == "text") Sizes[Cm].push_back(E.Attributes.value("font-size").toDouble());
+        const std::string Head = ReadAll(Work.File(Out)).substr(0, 600);
+        EXPECT_NE(Head.find("width=\"" + std::to_string(Cm * 10) + "mm\""), std::string::npos) << Head;
+    }
+    ASSERT_EQ(Sizes[8].size(), Sizes[16].size());
+    ASSERT_FALSE(Sizes[8].empty());
+    for (std::size_t i = 0; i < Sizes[8].size(); ++i) EXPECT_NEAR(Sizes[16][i], 2 * Sizes[8][i], 0.02 * Sizes[16][i]);
+    // 8 cm: 8 cm / 2.54 * 72 / 30 = 7.6 points for the ticks
+    EXPECT_NEAR(*std::min_element(Sizes[8].begin(), Sizes[8].end()), 7.56, 0.1);
+}
+
+// Points beyond the unit square are never dropped: arrows at its edge and one line on stderr, or
+// with --fit axes that show them.
+TEST_F(Plot, PointsBeyondTheSquareAreShownAndCounted)
+{
+    testing::WriteLines(Work.File("wide.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t120\t30\t0\t1",
+                                                "2\tNormal\t600\t60\t0\t1"});  // X = 1.25
+    const TRun Arrows = Run("plot plane --casemix wide.txt --size 800x800 --out w.svg");
+    EXPECT_EQ(Arrows.Code, 0);
+    EXPECT_EQ(Arrows.Err, "orbench-cli: plot plane: 1 of 2 points lie outside the unit square; they are drawn as arrows "
+                          "at its edge (--fit widens the axes)\n");
+    int Squares = 0, ArrowHeads = 0;
+    for (const TElement& E : ReadSvg(Work.File("w.svg"))) {
+        if (E.Tag == "rect" && E.Fill == Surgery.name()) ++Squares;
+        if ((E.Tag == "path" || E.Tag == "polygon") && E.Fill == Surgery.name()) ++ArrowHeads;
+    }
+    EXPECT_EQ(Squares, 1 + 1);  // one point and the key's square
+    EXPECT_EQ(ArrowHeads, 1);
+    const TRun Fitted = Run("plot plane --casemix wide.txt --size 800x800 --fit --labels words --out f.svg");
+    EXPECT_EQ(Fitted.Code, 0);
+    EXPECT_NE(Fitted.Err.find("the axes are widened to show them"), std::string::npos) << Fitted.Err;
+    std::vector<QString> Texts;
+    for (const TElement& E : ReadSvg(Work.File("f.svg")))
+        if (E.Tag == "text") Texts.push_back(E.Text);
+    for (const QString Text : {"1.4", "mean / capacity", "CV"})
+        EXPECT_NE(std::find(Texts.begin(), Texts.end(), Text), Texts.end()) << Text.toStdString();
+}
+
+// A PDF of the requested page size with the same text as the SVG of the same figure.
+TEST_F(Plot, PdfHasThePageSizeAndTheTextOfTheSvg)
+{
+    ASSERT_EQ(Run("plot plane --casemix plane.txt --title Clinic --out p.pdf a.txt b.txt").Code, 0);
+    ASSERT_EQ(Run("plot plane --casemix plane.txt --title Clinic --out p.svg a.txt b.txt").Code, 0);
+    ASSERT_EQ(ReadAll(Work.File("p.pdf")).rfind("%PDF-", 0), 0u);
+    const TRun Info = Shell("pdfinfo p.pdf");
+    ASSERT_EQ(Info.Code, 0) << "pdfinfo (poppler-utils) is needed: " << Info.Err;
+    EXPECT_NE(Info.Out.find("Page size:       241 x 241 pts"), std::string::npos) << Info.Out;  // 8.5 cm
+    const TRun Text = Shell("pdftotext p.pdf -");
+    std::multiset<std::string> PdfWords, SvgWords;
+    for (const QString& Word : QString::fromStdString(Text.Out).split(QRegularExpression("\\s+"), Qt::SkipEmptyParts))
+        PdfWords.insert(Word.toStdString());
+    for (const TElement& E : ReadSvg(Work.File("p.svg")))
+        if (E.Tag == "text")
+            for (const QString& Word : E.Text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts)) SvgWords.insert(Word.toStdString());
+    EXPECT_EQ(PdfWords, SvgWords);
+    EXPECT_EQ(SvgWords.count("Clinic"), 1u);
+}
+
+// plot stats: the histogram of the loads and the surgeries per case-mix type region.
+TEST_F(Plot, StatsShowsTheLoadsAndTheRegions)
+{
+    ASSERT_EQ(Run("plot stats --casemix plane.txt --out s.svg a.txt b.txt c.txt").Code, 0);
+    int LoadBars = 0, RegionBars = 0;
+    std::vector<QString> Texts;
+    for (const TElement& E : ReadSvg(Work.File("s.svg"))) {
+        if (E.Tag == "rect" && E.Fill == QColor(0, 114, 178).name()) ++LoadBars;
+        if (E.Tag == "rect" && E.Fill == QColor(0, 158, 115).name()) ++RegionBars;
+        if (E.Tag == "text") Texts.push_back(E.Text);
+    }
+    EXPECT_EQ(LoadBars, 10);
+    EXPECT_EQ(RegionBars, 17);
+    for (const QString Text : {"load of an instance (count of instances)", "case-mix type region (count of surgeries)"})
+        EXPECT_NE(std::find(Texts.begin(), Texts.end(), Text), Texts.end()) << Text.toStdString();
 }
 
 TEST_F(Plot, PngHasTheRequestedSizeAndTheRegionsAndPointsColours)
@@ -247,10 +367,11 @@ TEST_F(Plot, PngHasTheRequestedSizeAndTheRegionsAndPointsColours)
         for (int x = 0; x + 2 < Image.width(); ++x)
             if (IsGray(x, y)) Gray |= QRect(x, y, 3, 3);
     const QRectF Square(Gray.left(), Gray.top(), Gray.width(), Gray.height());
-    ASSERT_GT(Square.height(), 300);
+    ASSERT_GT(Square.height(), 250);
+    const QColor First(0, 114, 178), Second(230, 159, 0);  // the palette: a's, then b's
     const struct { TPoint At; QColor Colour; } Checks[] = {
-        {{0.1, 0.9}, ::orbench::Gray}, {{0.9, 0.9}, White},       {{0.7, 0.2}, Surgery},
-        {{0.25, 0.25}, Surgery},       {{0.4, 0.7 / 3}, Centre}, {{0.3, 0.8}, Centre},  // over type 3's point
+        {{0.1, 0.9}, ::orbench::Gray}, {{0.9, 0.9}, White},      {{0.7, 0.2}, First},
+        {{0.25, 0.25}, First},         {{0.4, 0.7 / 3}, First}, {{0.3, 0.8}, Second},  // centres over the points
     };
     for (const auto& Check : Checks)
         EXPECT_EQ(Image.pixelColor(ToPicture(Square, Check.At).toPoint()), Check.Colour)
@@ -283,13 +404,18 @@ TEST_F(Plot, OverlapPictureShadesEachCellAndMarksTheChosenInstances)
 TEST_F(Plot, RefusesBadInputWritingNothingAndNamesWhatCannotBeWritten)
 {
     const struct { std::string Args; int Code; std::string Message; } Cases[] = {
-        {"plot plane --casemix plane.txt --size 50x800", 1, "--size 50x800: must be WxH with W and H from 100 to 10000"},
-        {"plot plane --casemix plane.txt --out p.pdf", 1, "--out p.pdf: must end in .svg or .png"},
+        {"plot plane --casemix plane.txt --size 50x800", 1, "--size 50x800: must be WxH: pixels (100 to 10000 each)"},
+        {"plot plane --casemix plane.txt --size 8.5kmx1cm", 1, "--size 8.5kmx1cm: must be WxH"},
+        {"plot plane --casemix plane.txt --dpi 10", 1, "--dpi 10: must be from 36 to 2400"},
+        {"plot plane --casemix plane.txt --labels greek", 1, "--labels greek: must be symbols or words"},
+        {"plot overlap --casemix plane.txt --fit --out o.svg a.txt", 1, "plot overlap: --fit belongs to plot plane"},
+        {"plot stats --casemix plane.txt --out s.svg", 1, "plot stats needs at least one INSTANCE_FILE"},
+        {"plot plane --casemix plane.txt --out p.jpg", 1, "--out p.jpg: must end in .svg, .png or .pdf"},
         {"plot plane --casemix plane.txt --out ''", 1, "--out: the path is empty"},
         {"plot plane --casemix plane.txt --select 2", 1, "plot plane: --select belongs to plot overlap"},
         {"plot plane --casemix plane.txt --type 17", 1, "--type 17: must be from 0 to 16"},
         {"plot overlap --casemix plane.txt a.txt", 1, "plot overlap needs --out"},
-        {"plot circle --casemix plane.txt", 1, "plot: unknown picture kind circle (plane or overlap)"},
+        {"plot circle --casemix plane.txt", 1, "plot: unknown picture kind circle (plane, overlap or stats)"},
         {"plot plane --casemix none.txt", 1, "none.txt: File does not exist!"},
         {"plot plane --casemix plane.txt --out no/p.svg", 2, "no/p.svg: "},
     };
