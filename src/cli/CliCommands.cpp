@@ -65,30 +65,6 @@ void NoPositionals(const TParsedArgs& Args)
 
 // ---- Reading files ----
 
-// The instance reader drops a surgery line whose parameters match no surgery type of the case mix,
-// which would shift the numbers of the surgeries after it. Sampling and statistics need every
-// surgery of the file: such a line refuses the file, naming file and line.
-void RequireEverySurgeryRead(const std::string& FileName, const TCaseMix& CaseMix)
-{
-    constexpr int FirstSurgeryLine = 11;
-    std::vector<std::string> Fields;
-    ForEachTextFileLine(FileName, [&](const std::string& Line, int LineNumber) {
-        if (LineNumber < FirstSurgeryLine) return true;
-        Fields.clear();
-        SplitToStringList(Line, '\t', Fields);
-        if (Fields.size() < 4) return true;
-        double P[3] = {0, 0, 0};
-        bool Numbers = true;  // as the reader has read them already
-        for (std::size_t k = 0; k < 3; ++k)
-            Numbers = Numbers && TryTextToFloat(NormalizeDecimalSeparator(Fields[k + 1]), P[k]);
-        if (!Numbers || CaseMix.FindSurgeryTypeByCharacteristics(P[0], P[1], P[2]) == nullptr)
-            throw FileLineError(FileName, LineNumber,
-                                "the surgery's parameters match no surgery type of case mix " +
-                                    ShortenForMessage(CaseMix.Name));
-        return true;
-    });
-}
-
 // The instance files, read in order into CaseMix (the only case mix loaded), each named by its path
 // as given and holding every surgery its file lists.
 std::vector<const TInstance*> ReadWholeInstances(TRun& Run, TCaseMix& CaseMix, const std::vector<std::string>& Files)
@@ -96,7 +72,7 @@ std::vector<const TInstance*> ReadWholeInstances(TRun& Run, TCaseMix& CaseMix, c
     std::vector<const TInstance*> Instances;
     for (const std::string& FileName : Files) {
         ReadInstance(Run, FileName);
-        RequireEverySurgeryRead(FileName, CaseMix);
+        CheckEverySurgeryRead(FileName, CaseMix);
         CaseMix.Instances.Last()->FileName = FileName;
         Instances.push_back(CaseMix.Instances.Last());
     }

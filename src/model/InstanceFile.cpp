@@ -146,4 +146,25 @@ void TData::ReadAndAddInstance(const std::string& FileNm, TCaseMix*& CM)
     CM = CaseMix;
 }
 
+void CheckEverySurgeryRead(const std::string& FileName, const TCaseMix& CaseMix)
+{
+    constexpr int FirstSurgeryLine = 11;
+    std::vector<std::string> Fields;
+    ForEachTextFileLine(FileName, [&](const std::string& Line, int LineNumber) {
+        if (LineNumber < FirstSurgeryLine) return true;
+        Fields.clear();
+        SplitToStringList(Line, '\t', Fields);
+        if (Fields.size() < 4) return true;
+        double P[3] = {0, 0, 0};
+        bool Numbers = true;  // as the reader has read them already
+        for (std::size_t k = 0; k < 3; ++k)
+            Numbers = Numbers && TryTextToFloat(NormalizeDecimalSeparator(Fields[k + 1]), P[k]);
+        if (!Numbers || CaseMix.FindSurgeryTypeByCharacteristics(P[0], P[1], P[2]) == nullptr)
+            throw FileLineError(FileName, LineNumber,
+                                "the surgery's parameters match no surgery type of case mix " +
+                                    ShortenForMessage(CaseMix.Name));
+        return true;
+    });
+}
+
 }  // namespace orbench

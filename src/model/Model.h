@@ -243,6 +243,12 @@ public:
 // Whether the point (X, Y) lies in the region of case-mix type 0..16; false for other numbers.
 bool IsPointOfCaseMixType(int CaseMixType, double X, double Y);
 
+// The instance reader drops a surgery line whose parameters match no surgery type of the case mix,
+// which would shift the numbers of the surgeries after it. Where every surgery of the file is
+// needed (sampling, statistics, exports), such a line refuses the file: throws EOrbenchError
+// naming file and line.
+void CheckEverySurgeryRead(const std::string& FileName, const TCaseMix& CaseMix);
+
 // Number of case-mix types (0..16).
 constexpr int NumCaseMixTypes = 17;
 
