@@ -22,6 +22,13 @@ packages=(
   qt6-svg-dev
   libboost-dev
   poppler-utils
+  pybind11-dev
+  python3-dev
+  python3-numpy
+  python3-pip
+  python3-setuptools
+  python3-venv
+  python3-wheel
 )
 
 missing=()
