@@ -3,6 +3,9 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <filesystem>
 
 #include "BatchSettings.h"
 #include "LpSolver.h"
@@ -17,6 +20,7 @@ namespace {
 
 using namespace orbench;
 using namespace orbench::python;
+using TPath = std::filesystem::path;
 
 std::string Repr(const TTypeInfo& T)
 {
@@ -81,7 +85,8 @@ void BindModel(py::module_& M)
         .def_property_readonly("capacity", [](const TPyCaseMix& C) { return C.CaseMix().CapacityORinMinutes; },
                                "The OR-day capacity in minutes.")
         .def_property_readonly("types", &TPyCaseMix::Types, "The surgery types, in file order.")
-        .def("write", &TPyCaseMix::Write, py::arg("path"), py::arg("case_mix_type") = 0,
+        .def("write", [](const TPyCaseMix& C, const TPath& Path, int Type) { C.Write(Path.string(), Type); },
+             py::arg("path"), py::arg("case_mix_type") = 0,
              "Writes the case mix file (as orbench-cli casemix --write), restricted to the surgery types of "
              "case_mix_type (0: all).")
         .def("__len__", [](const TPyCaseMix& C) { return C.CaseMix().SurgeryTypes.size(); })
@@ -103,7 +108,7 @@ void BindModel(py::module_& M)
         .def_property_readonly("center_of_mass", &TPyInstance::CenterOfMass, "(X, Y) over the surgeries.")
         .def("text", [](const TPyInstance& I) { return I.Instance->FileText(); },
              "The instance file's text (CR LF line ends), as write() writes it.")
-        .def("write", &TPyInstance::Write, py::arg("path"),
+        .def("write", [](TPyInstance& I, const TPath& Path) { I.Write(Path.string()); }, py::arg("path"),
              "Writes the instance file: the same bytes orbench-cli generate writes for it.")
         .def("__len__", [](const TPyInstance& I) { return I.Instance->Surgeries.size(); })
         .def("__repr__", [](const TPyInstance& I) {
@@ -112,12 +117,14 @@ void BindModel(py::module_& M)
                    std::to_string(I.Instance->Surgeries.size()) + ")";
         });
 
-    M.def("read_case_mix", &ReadCaseMix, py::arg("path"), py::arg("capacity") = 480.0,
+    M.def("read_case_mix", [](const TPath& Path, double Capacity) { return ReadCaseMix(Path.string(), Capacity); },
+          py::arg("path"), py::arg("capacity") = 480.0,
           "Reads a case mix file (OR-day capacity in minutes).");
     M.def("theoretical_case_mix", &TheoreticalCaseMix, py::arg("name") = "Theoretical case mix 0",
           py::arg("capacity") = 480.0,
           "The theoretical grid: one Normal surgery type per point X 0.01..0.99, Y 0..0.99 in steps of 0.01.");
-    M.def("read_instance", &ReadInstance, py::arg("path"), py::arg("case_mix"),
+    M.def("read_instance", [](const TPath& Path, const TPyCaseMix& C) { return ReadInstance(Path.string(), C); },
+          py::arg("path"), py::arg("case_mix"),
           "Reads an instance file of case_mix; refuses a surgery line that matches no surgery type.");
     M.def("generate", &Generate, py::arg("case_mix"), py::arg("or_days"), py::arg("loads"), py::kw_only(),
           py::arg("per_load") = 30, py::arg("case_mix_type") = 0, py::arg("deviation") = 0.025,
