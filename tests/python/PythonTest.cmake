@@ -10,3 +10,6 @@ foreach(Case SameAsTheCommandLine Errors Surface)
     WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR})
   set_tests_properties(Python.${Case} PROPERTIES ENVIRONMENT "${ORBENCH_PYTHON_TEST_ENV}")
 endforeach()
+add_test(NAME Python.ExampleStudy COMMAND ${ORBENCH_PYTHON_EXECUTABLE} -m unittest -v test_example
+  WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR})
+set_tests_properties(Python.ExampleStudy PROPERTIES ENVIRONMENT "${ORBENCH_PYTHON_TEST_ENV}")
