@@ -58,6 +58,8 @@ bench: build
 	$(BUILD_DIR)/bin/orbench-bench-verify || status=1; \
 	echo; \
 	$(BUILD_DIR)/bin/orbench-bench-reader || status=1; \
+	echo; \
+	PYTHONPATH=$(BUILD_DIR)/python $$(cat $(BUILD_DIR)/python/interpreter) bench/python_bench.py $(BUILD_DIR)/bin casemixes || status=1; \
 	exit $$status
 
 bench-full:

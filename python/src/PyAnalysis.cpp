@@ -2,7 +2,11 @@
 
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <charconv>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <cmath>
 
 #include "BatchRun.h"
@@ -173,21 +177,54 @@ py::array_t<double> Sample(const std::vector<TPyInstance>& Instances, int Scenar
     CheckSampleable(Set.Pointers);
     for (const std::string& Warning : SamplingWarnings(*Set.Model->CaseMix, Set.Pointers))
         if (PyErr_WarnEx(PyExc_UserWarning, Warning.c_str(), 1) != 0) throw py::error_already_set();
-    double* Out = Result.mutable_data();
+    // Each instance's values depend on it alone (the stream rule): the instances are shared out among
+    // the cores, each written into its own rows; the calling thread works too and is the one that
+    // looks for Ctrl-C.
+    double* const Out = Result.mutable_data();
+    std::vector<std::size_t> FirstRow(Set.Pointers.size(), 0);
+    for (std::size_t i = 1; i < Set.Pointers.size(); ++i)
+        FirstRow[i] = FirstRow[i - 1] + Set.Pointers[i - 1]->Surgeries.size();
+    const double Scale = Decimals ? std::pow(10.0, *Decimals) : 1;
+    std::atomic<std::size_t> Next{0};
+    std::atomic<bool> Abandon{false};
+    std::exception_ptr Failure;
+    std::mutex FailureLock;
+    // One instance's rows; an error is kept (the first) and ends the work.
+    const auto Fill = [&](std::size_t i) {
+        try {
+            double* Cell = Out + FirstRow[i] * static_cast<std::size_t>(Scenarios);
+            for (const std::vector<double>& Row : InstanceScenarios(*Set.Pointers[i], Scenarios, SeedValue))
+                for (const double Value : Row) *Cell++ = Decimals ? AsWritten(Value, *Decimals, Scale) : Value;
+        } catch (...) {
+            const std::lock_guard<std::mutex> Guard(FailureLock);
+            if (!Failure) Failure = std::current_exception();
+            Abandon = true;
+        }
+    };
+    const auto Work = [&] {
+        for (std::size_t i = Next++; i < Set.Pointers.size() && !Abandon; i = Next++) Fill(i);
+    };
     TPythonStop Stop;
     bool Stopped = false;
     {
         const py::gil_scoped_release Released;
-        const double Scale = Decimals ? std::pow(10.0, *Decimals) : 1;
-        for (const TInstance* Instance : Set.Pointers) {
+        const std::size_t Helpers =
+            std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), Set.Pointers.size()) - 1;
+        std::vector<std::thread> Threads;
+        for (std::size_t t = 0; t < Helpers; ++t) Threads.emplace_back(Work);
+        // The calling thread takes one instance at a time and asks for Ctrl-C in between.
+        while (Next < Set.Pointers.size() && !Abandon) {
             if (Stop.StopRequested()) {
                 Stopped = true;
+                Abandon = true;
                 break;
             }
-            for (const std::vector<double>& Row : InstanceScenarios(*Instance, Scenarios, SeedValue))
-                for (const double Value : Row) *Out++ = Decimals ? AsWritten(Value, *Decimals, Scale) : Value;
+            const std::size_t i = Next++;
+            if (i < Set.Pointers.size()) Fill(i);
         }
+        for (std::thread& Thread : Threads) Thread.join();
     }
+    if (Failure) std::rethrow_exception(Failure);
     if (Stopped) Stop.RaiseKept();
     return Result;
 }
