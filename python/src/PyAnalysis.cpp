@@ -104,7 +104,7 @@ py::array_t<double> OverlapMatrix(const std::vector<TPyInstance>& Instances, dou
     DoubDoubArray Overlap;
     bool Stopped = false;
     {
-        const std::lock_guard<std::mutex> Lock(Set.Model->Busy);
+        const std::unique_lock<std::mutex> Lock = LockModel(*Set.Model);
         const py::gil_scoped_release Released;
         try {
             AnalyzeOverlap(Set.List, Epsilon, Overlap, Deterministic, Settings);
@@ -172,7 +172,7 @@ py::array_t<double> Sample(const std::vector<TPyInstance>& Instances, int Scenar
     for (const TInstance* Instance : Set.Pointers) Rows += Instance->Surgeries.size();
     py::array_t<double> Result({Rows, static_cast<std::size_t>(Scenarios)});
     if (Set.Pointers.empty()) return Result;
-    const std::lock_guard<std::mutex> Lock(Set.Model->Busy);
+    const std::unique_lock<std::mutex> Lock = LockModel(*Set.Model);
     // Every surgery type is checked before anything is drawn; the warnings come first.
     CheckSampleable(Set.Pointers);
     for (const std::string& Warning : SamplingWarnings(*Set.Model->CaseMix, Set.Pointers))
@@ -237,7 +237,7 @@ py::list Stats(const std::vector<TPyInstance>& Instances, bool Summary)
     if (Set.Pointers.empty()) return Result;
     TInstanceStats Stats;
     {
-        const std::lock_guard<std::mutex> Lock(Set.Model->Busy);
+        const std::unique_lock<std::mutex> Lock = LockModel(*Set.Model);
         Stats = ComputeInstanceStats(Set.Pointers);
     }
     const auto Row = [](const TInstanceStatsRow& R) {

@@ -36,6 +36,12 @@ void RequireInputFile(const std::string& Path)
     if (!PathExists(Path)) RaiseAs(PyExc_FileNotFoundError, Path + ": File does not exist!");
 }
 
+std::unique_lock<std::mutex> LockModel(TModel& Model)
+{
+    const py::gil_scoped_release Released;
+    return std::unique_lock<std::mutex>(Model.Busy);
+}
+
 void TCollectingNotifier::ShowMessage(TMessageKind Kind, const std::string& Text)
 {
     Messages.emplace_back(Kind, (Subject.empty() ? "" : Subject + ": ") + Text);
@@ -112,6 +118,7 @@ TTypeInfo TypeInfo(const TSurgeryType& Type)
 
 std::vector<TTypeInfo> TPyCaseMix::Types() const
 {
+    const std::unique_lock<std::mutex> Lock = LockModel(*Model);
     std::vector<TTypeInfo> Types;
     for (const auto& Type : CaseMix().SurgeryTypes) Types.push_back(TypeInfo(*Type));
     return Types;
@@ -122,12 +129,13 @@ void TPyCaseMix::Write(const std::string& Path, int CaseMixType) const
     if (Path.empty()) RaiseAs(PyExc_ValueError, "path: the path is empty");
     if (CaseMixType < -1 || CaseMixType >= NumCaseMixTypes)
         Refuse("case_mix_type", std::to_string(CaseMixType), "must be from -1 to 16");
-    const std::lock_guard<std::mutex> Lock(Model->Busy);
+    const std::unique_lock<std::mutex> Lock = LockModel(*Model);
     Model->CaseMix->WriteCaseMix(Path, CaseMixType);
 }
 
 std::vector<TSurgeryInfo> TPyInstance::Surgeries() const
 {
+    const std::unique_lock<std::mutex> Lock = LockModel(*Model);
     std::vector<TSurgeryInfo> Surgeries;
     int Number = 0;
     for (const auto& Surgery : Instance->Surgeries) Surgeries.push_back({++Number, TypeInfo(*Surgery->SurgeryType)});
@@ -178,7 +186,7 @@ TPyInstance ReadInstance(const std::string& Path, const TPyCaseMix& CaseMix)
 {
     RequireInputFile(Path);
     TModel& Model = *CaseMix.Model;
-    const std::lock_guard<std::mutex> Lock(Model.Busy);
+    const std::unique_lock<std::mutex> Lock = LockModel(Model);
     TCaseMix* Target = nullptr;
     Model.Notifier.Subject = Path;
     Model.Data.ReadAndAddInstance(Path, Target);
@@ -215,7 +223,7 @@ py::list Generate(const std::optional<TPyCaseMix>& CaseMix, int OrDays, const st
     } else {
         Model = CaseMix->Model;
     }
-    const std::lock_guard<std::mutex> Lock(Model->Busy);
+    const std::unique_lock<std::mutex> Lock = LockModel(*Model);
     TCaseMix& Target = *Model->CaseMix;
     if (!OnTheFly) {
         // Generation draws only from types of positive frequency.

@@ -40,6 +40,10 @@ struct TModel {
     TModel() { Data.Notifier = &Notifier; }
 };
 
+// The model's lock, waited for without the GIL: a call that holds the lock may take the GIL back
+// (to look for Ctrl-C) while another waits for the lock.
+std::unique_lock<std::mutex> LockModel(TModel& Model);
+
 // A surgery type as plain values: minutes for mean and sd, the plane's X and Y.
 struct TTypeInfo {
     int Id = 0;

@@ -4,7 +4,7 @@ set(ORBENCH_PYTHON_TEST_ENV
   ORBENCH_CLI=$<TARGET_FILE:orbench-cli>
   ORBENCH_CASEMIXES=${CMAKE_SOURCE_DIR}/casemixes
   PYTHONDONTWRITEBYTECODE=1)
-foreach(Case SameAsTheCommandLine Errors Surface)
+foreach(Case SameAsTheCommandLine Errors Threads Surface)
   add_test(NAME Python.${Case}
     COMMAND ${ORBENCH_PYTHON_EXECUTABLE} -m unittest -v test_module.${Case}
     WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR})

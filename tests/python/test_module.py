@@ -10,6 +10,7 @@ import subprocess
 import sys
 import tempfile
 import textwrap
+import threading
 import time
 import unittest
 import warnings
@@ -192,6 +193,26 @@ class Errors(Work):
         word, at = out.split()
         self.assertEqual(word, "interrupted")
         self.assertLess(float(at) - sent, 1.0)
+
+
+class Threads(unittest.TestCase):
+    def test_threads_share_a_case_mix_and_get_what_they_get_alone(self):
+        mix = orbench.read_case_mix(ORTHO)
+        alone = [i.text() for i in orbench.generate(mix, 10, [1.0], per_load=20)]
+        results = {}
+
+        def work(k):
+            made = orbench.generate(mix, 10, [1.0], per_load=20)
+            results[k] = ([i.text() for i in made], orbench.overlap_matrix(made[:8]).sum(), len(mix.types))
+
+        threads = [threading.Thread(target=work, args=(k,)) for k in range(4)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join(timeout=60)
+        self.assertFalse(any(t.is_alive() for t in threads))
+        self.assertEqual([results[k][0] for k in range(4)], [alone] * 4)
+        self.assertEqual(len({results[k][1] for k in range(4)}), 1)
 
 
 class Surface(unittest.TestCase):
