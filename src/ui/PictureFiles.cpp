@@ -27,6 +27,23 @@ constexpr int SvgResolution = 96;
     throw EOutputError(ToModel(FileName) + ": " + ToModel(Reason));
 }
 
+// A white image of Pixels, or the error of a picture too large for the memory.
+QImage WhiteImage(const QString& FileName, QSize Pixels)
+{
+    QImage Image(Pixels, QImage::Format_RGB32);
+    if (Image.isNull())
+        Fail(FileName, QString("not enough memory for a picture of %1 x %2 pixels").arg(Pixels.width()).arg(Pixels.height()));
+    Image.fill(Qt::white);
+    return Image;
+}
+
+void WritePng(const QString& FileName, QImage& Image, const QString& Title, QIODevice& Device)
+{
+    Image.setText("Title", Title);
+    QImageWriter Writer(&Device, "png");
+    if (!Writer.write(Image)) Fail(FileName, Writer.errorString());
+}
+
 }  // namespace
 
 std::optional<TPictureFormat> PictureFormatOf(const QString& FileName)
@@ -87,10 +104,7 @@ void WriteFigure(const QString& FileName, TPictureFormat Format, QSizeF SizePt, 
         const double Scale = Dpi / 72;
         const QSize Pixels(static_cast<int>(std::lround(SizePt.width() * Scale)),
                            static_cast<int>(std::lround(SizePt.height() * Scale)));
-        QImage Image(Pixels, QImage::Format_RGB32);
-        if (Image.isNull())
-            Fail(FileName,
-                 QString("not enough memory for a picture of %1 x %2 pixels").arg(Pixels.width()).arg(Pixels.height()));
+        QImage Image = WhiteImage(FileName, Pixels);
         // Painted at 72 dots per inch, so that a font's points are the painter's units, and scaled to
         // the pixels; the file then says its real resolution.
         const auto SetDpi = [&Image](double Value) {
@@ -98,7 +112,6 @@ void WriteFigure(const QString& FileName, TPictureFormat Format, QSizeF SizePt, 
             Image.setDotsPerMeterY(static_cast<int>(std::lround(Value / 0.0254)));
         };
         SetDpi(72);
-        Image.fill(Qt::white);
         {
             QPainter Painter(&Image);
             Painter.setRenderHint(QPainter::Antialiasing);
@@ -107,9 +120,7 @@ void WriteFigure(const QString& FileName, TPictureFormat Format, QSizeF SizePt, 
             Paint(Painter);
         }
         SetDpi(Dpi);
-        Image.setText("Title", Title);
-        QImageWriter Writer(&Buffer, "png");
-        if (!Writer.write(Image)) Fail(FileName, Writer.errorString());
+        WritePng(FileName, Image, Title, Buffer);
     }
     Buffer.close();
     WriteFileBytes(FileName, Bytes);
@@ -138,20 +149,14 @@ void WritePicture(const QString& FileName, TPictureFormat Format, QSize Size, co
         Paint(Painter);
     } else {
         const QSize Pixels = Size * Scale;
-        QImage Image(Pixels, QImage::Format_RGB32);
-        if (Image.isNull())
-            Fail(FileName,
-                 QString("not enough memory for a picture of %1 x %2 pixels").arg(Pixels.width()).arg(Pixels.height()));
+        QImage Image = WhiteImage(FileName, Pixels);
         Image.setDevicePixelRatio(Scale);
-        Image.fill(Qt::white);
         {
             QPainter Painter(&Image);
             Painter.setRenderHint(QPainter::Antialiasing);
             Paint(Painter);
         }
-        Image.setText("Title", Title);
-        QImageWriter Writer(&Buffer, "png");
-        if (!Writer.write(Image)) Fail(FileName, Writer.errorString());
+        WritePng(FileName, Image, Title, Buffer);
     }
     Buffer.close();
     WriteFileBytes(FileName, Bytes);
