@@ -340,22 +340,29 @@ TFileBelow OpenRegularFileBelow(int RootFd, const std::string& RelativePath)
     return Result;
 }
 
-std::string ReadAllFromFd(int Fd, const std::string& Source)
+int ReadFdInChunks(int Fd, const std::function<void(const char* Bytes, std::size_t Size)>& Take)
 {
-    std::string Content;
     char Buffer[65536];
     for (;;) {
         const ssize_t Read = ::read(Fd, Buffer, sizeof Buffer);
         if (Read == 0) break;
         if (Read < 0) {
             if (errno == EINTR) continue;
-            const std::string Reason = std::strerror(errno);
+            const int Error = errno;
             ::close(Fd);
-            throw EOrbenchError(Source + ": " + Reason);
+            return Error;
         }
-        Content.append(Buffer, static_cast<std::size_t>(Read));
+        Take(Buffer, static_cast<std::size_t>(Read));
     }
     ::close(Fd);
+    return 0;
+}
+
+std::string ReadAllFromFd(int Fd, const std::string& Source)
+{
+    std::string Content;
+    const int Error = ReadFdInChunks(Fd, [&Content](const char* Bytes, std::size_t Size) { Content.append(Bytes, Size); });
+    if (Error != 0) throw EOrbenchError(Source + ": " + std::strerror(Error));
     return Content;
 }
 

@@ -66,6 +66,9 @@ struct TFileBelow {
 TFileBelow OpenRegularFileBelow(int RootFd, const std::string& RelativePath);
 // The whole content of an open file descriptor (closed afterwards); Source names it in errors.
 std::string ReadAllFromFd(int Fd, const std::string& Source);
+// Reads Fd to its end in chunks handed to Take (a read cut short by a signal is retried), then
+// closes it; returns 0, or the errno of a read that failed (Fd is closed then too).
+int ReadFdInChunks(int Fd, const std::function<void(const char* Bytes, std::size_t Size)>& Take);
 
 // What stands at Path when that is neither nothing nor a regular file, such as "a directory" or
 // "a symbolic link" (a link is not followed); empty otherwise.

@@ -9,6 +9,7 @@
 
 #include <openssl/evp.h>
 
+#include "FileUtils.h"
 #include "OrbenchError.h"
 
 namespace orbench {
@@ -60,19 +61,8 @@ std::string Sha256HexOfFile(const std::string& FileName)
 std::string Sha256HexOfFd(int Fd, const std::string& Source)
 {
     TSha256 Digest;
-    char Buffer[65536];
-    for (;;) {
-        const ssize_t Read = ::read(Fd, Buffer, sizeof Buffer);
-        if (Read == 0) break;
-        if (Read < 0) {
-            if (errno == EINTR) continue;
-            const std::string Reason = std::strerror(errno);
-            ::close(Fd);
-            throw EOrbenchError("Cannot read file \"" + Source + "\": " + Reason);
-        }
-        Digest.Add(Buffer, static_cast<std::size_t>(Read));
-    }
-    ::close(Fd);
+    const int Error = ReadFdInChunks(Fd, [&Digest](const char* Bytes, std::size_t Size) { Digest.Add(Bytes, Size); });
+    if (Error != 0) throw EOrbenchError("Cannot read file \"" + Source + "\": " + std::strerror(Error));
     return Digest.Hex();
 }
 
