@@ -315,6 +315,31 @@ void WriteToSink(const TWriteSink& Sink, const std::function<void(std::ostream&)
     Write(Out);
 }
 
+// The text Write hands to its sink goes to OutFile, lines ending CR LF, or without a file name to
+// stdout, lines ending LF. The file appears only when it is complete (also after Ctrl-C or a full
+// disk). Each piece is a check point: after Ctrl-C it throws ECliStopped.
+using TTextWriter = std::function<void(const std::string& LineEnd, const TWriteSink& Put)>;
+void WriteOutput(const std::string& OutFile, const TTextWriter& Write)
+{
+    const TStopRequestScope StopScope;
+    const auto Stoppable = [](const TWriteSink& Put) -> TWriteSink {
+        return [&Put](const char* Bytes, std::size_t Size) {
+            if (CliStopRequested()) throw ECliStopped{};
+            Put(Bytes, Size);
+        };
+    };
+    if (!OutFile.empty()) {
+        WriteFileStreamed(OutFile, [&](const TWriteSink& Put) { Write("\r\n", Stoppable(Put)); });
+        return;
+    }
+    const TWriteSink ToStdout = [](const char* Bytes, std::size_t Size) {
+        if (std::fwrite(Bytes, 1, Size, stdout) != Size)
+            throw EOutputError(std::string("stdout: ") + std::strerror(errno));
+    };
+    Write("\n", Stoppable(ToStdout));
+    if (std::fflush(stdout) != 0) throw EOutputError(std::string("stdout: ") + std::strerror(errno));
+}
+
 int CommandSample(const TParsedArgs& Args, TRun& Run)
 {
     if (Args.Positionals.empty()) throw ECliError("sample needs at least one INSTANCE_FILE");
@@ -332,23 +357,11 @@ int CommandSample(const TParsedArgs& Args, TRun& Run)
     // first.
     CheckSampleable(Instances);
     for (const std::string& Warning : SamplingWarnings(CaseMix, Instances)) PrintError(Prefix + "warning: " + Warning);
-    const TStopRequestScope StopScope;
-    if (!OutFile.empty()) {
-        // A file appears only when it is complete (also after Ctrl-C or a full disk).
-        WriteFileStreamed(OutFile, [&](const TWriteSink& Put) {
-            WriteToSink(Put, [&](std::ostream& Out) {
-                WriteDurationScenarios(Out, Instances, Scenarios, Run.Seed, Format, "\r\n");
-            });
+    WriteOutput(OutFile, [&](const std::string& LineEnd, const TWriteSink& Put) {
+        WriteToSink(Put, [&](std::ostream& Out) {
+            WriteDurationScenarios(Out, Instances, Scenarios, Run.Seed, Format, LineEnd);
         });
-        return ExitSuccess;
-    }
-    const auto ToStdout = [](const char* Bytes, std::size_t Size) {
-        if (std::fwrite(Bytes, 1, Size, stdout) != Size)
-            throw EOutputError(std::string("stdout: ") + std::strerror(errno));
-    };
-    WriteToSink(ToStdout,
-                [&](std::ostream& Out) { WriteDurationScenarios(Out, Instances, Scenarios, Run.Seed, Format, "\n"); });
-    if (std::fflush(stdout) != 0) throw EOutputError(std::string("stdout: ") + std::strerror(errno));
+    });
     return ExitSuccess;
 }
 
