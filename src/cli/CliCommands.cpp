@@ -20,6 +20,7 @@
 #include "CliSupport.h"
 #include "DurationSampling.h"
 #include "FileUtils.h"
+#include "InstanceExport.h"
 #include "InstanceFill.h"
 #include "InstanceStats.h"
 #include "ManifestVerify.h"
@@ -376,6 +377,21 @@ int CommandStats(const TParsedArgs& Args, TRun& Run)
     return ExitSuccess;
 }
 
+int CommandExport(const TParsedArgs& Args, TRun& Run)
+{
+    if (Args.Positionals.empty()) throw ECliError("export needs at least one INSTANCE_FILE");
+    const std::string Format = Args.Required("--format");
+    if (Format != "json" && Format != "csv") Refuse("--format", Format, "must be json or csv");
+    const std::string OutFile = Args.Has("--out") ? Path(Args.Value("--out"), "--out") : "";
+    const std::string CaseMixFile = Path(Args.Required("--casemix"), "--casemix");
+    for (const std::string& FileName : Args.Positionals) Path(FileName, "INSTANCE_FILE");
+    TCaseMix& CaseMix = ReadCaseMix(Run, CaseMixFile);
+    const std::vector<const TInstance*> Instances = ReadWholeInstances(Run, CaseMix, Args.Positionals);
+    const auto Export = Format == "json" ? WriteInstancesJsonLines : WriteInstancesCsv;
+    WriteOutput(OutFile, [&](const std::string& LineEnd, const TWriteSink& Put) { Export(Instances, LineEnd, Put); });
+    return ExitSuccess;
+}
+
 int CommandVerify(const TParsedArgs& Args, TRun&)
 {
     if (Args.Positionals.size() != 1) throw ECliError("verify needs exactly one DIR");
@@ -677,6 +693,22 @@ const std::vector<TCommand>& Commands()
           "instance files, in the order of the rows",
           true},
          CommandStats},
+        {{"export",
+          "export --casemix FILE --format json|csv [--out FILE] INSTANCE_FILE...",
+          "write instance files as JSON or CSV for other languages: each surgery with its type's kind, parameters, "
+          "mean and standard deviation in minutes, X and Y",
+          {{"--casemix", "FILE", "the case mix the instances were drawn from", ""},
+           {"--format", "json|csv",
+            "json: one JSON document per instance, one per line (JSON Lines; docs/instance.schema.json); csv: a "
+            "header and a line per instance and surgery (instance_file, case_mix, or_days, desired_load, load, "
+            "capacity_minutes, number, type_id, kind, p1, p2, p3, mean_minutes, sd_minutes, x, y)",
+            ""},
+           {"--out", "FILE", "write to FILE, lines ending CR LF; FILE appears only when complete",
+            "stdout, lines ending LF"}},
+          "INSTANCE_FILE",
+          "instance files, in the order of the output",
+          true},
+         CommandExport},
         {PlotCommandDef(), [](const TParsedArgs& Args, TRun&) { return RunPlotProgram(Args); }},
     };
     return List;
