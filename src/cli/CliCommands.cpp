@@ -20,6 +20,7 @@
 #include "CliSupport.h"
 #include "DurationSampling.h"
 #include "FileUtils.h"
+#include "InstanceExport.h"
 #include "InstanceFill.h"
 #include "InstanceStats.h"
 #include "ManifestVerify.h"
@@ -315,6 +316,31 @@ void WriteToSink(const TWriteSink& Sink, const std::function<void(std::ostream&)
     Write(Out);
 }
 
+// The text Write hands to its sink goes to OutFile, lines ending CR LF, or without a file name to
+// stdout, lines ending LF. The file appears only when it is complete (also after Ctrl-C or a full
+// disk). Each piece is a check point: after Ctrl-C it throws ECliStopped.
+using TTextWriter = std::function<void(const std::string& LineEnd, const TWriteSink& Put)>;
+void WriteOutput(const std::string& OutFile, const TTextWriter& Write)
+{
+    const TStopRequestScope StopScope;
+    const auto Stoppable = [](const TWriteSink& Put) -> TWriteSink {
+        return [&Put](const char* Bytes, std::size_t Size) {
+            if (CliStopRequested()) throw ECliStopped{};
+            Put(Bytes, Size);
+        };
+    };
+    if (!OutFile.empty()) {
+        WriteFileStreamed(OutFile, [&](const TWriteSink& Put) { Write("\r\n", Stoppable(Put)); });
+        return;
+    }
+    const TWriteSink ToStdout = [](const char* Bytes, std::size_t Size) {
+        if (std::fwrite(Bytes, 1, Size, stdout) != Size)
+            throw EOutputError(std::string("stdout: ") + std::strerror(errno));
+    };
+    Write("\n", Stoppable(ToStdout));
+    if (std::fflush(stdout) != 0) throw EOutputError(std::string("stdout: ") + std::strerror(errno));
+}
+
 int CommandSample(const TParsedArgs& Args, TRun& Run)
 {
     if (Args.Positionals.empty()) throw ECliError("sample needs at least one INSTANCE_FILE");
@@ -332,23 +358,11 @@ int CommandSample(const TParsedArgs& Args, TRun& Run)
     // first.
     CheckSampleable(Instances);
     for (const std::string& Warning : SamplingWarnings(CaseMix, Instances)) PrintError(Prefix + "warning: " + Warning);
-    const TStopRequestScope StopScope;
-    if (!OutFile.empty()) {
-        // A file appears only when it is complete (also after Ctrl-C or a full disk).
-        WriteFileStreamed(OutFile, [&](const TWriteSink& Put) {
-            WriteToSink(Put, [&](std::ostream& Out) {
-                WriteDurationScenarios(Out, Instances, Scenarios, Run.Seed, Format, "\r\n");
-            });
+    WriteOutput(OutFile, [&](const std::string& LineEnd, const TWriteSink& Put) {
+        WriteToSink(Put, [&](std::ostream& Out) {
+            WriteDurationScenarios(Out, Instances, Scenarios, Run.Seed, Format, LineEnd);
         });
-        return ExitSuccess;
-    }
-    const auto ToStdout = [](const char* Bytes, std::size_t Size) {
-        if (std::fwrite(Bytes, 1, Size, stdout) != Size)
-            throw EOutputError(std::string("stdout: ") + std::strerror(errno));
-    };
-    WriteToSink(ToStdout,
-                [&](std::ostream& Out) { WriteDurationScenarios(Out, Instances, Scenarios, Run.Seed, Format, "\n"); });
-    if (std::fflush(stdout) != 0) throw EOutputError(std::string("stdout: ") + std::strerror(errno));
+    });
     return ExitSuccess;
 }
 
@@ -360,6 +374,21 @@ int CommandStats(const TParsedArgs& Args, TRun& Run)
     TCaseMix& CaseMix = ReadCaseMix(Run, CaseMixFile);
     const TInstanceStats Stats = ComputeInstanceStats(ReadWholeInstances(Run, CaseMix, Args.Positionals));
     std::fputs((Args.Has("--csv") ? InstanceStatsCsv(Stats, "\n") : InstanceStatsTable(Stats, "\n")).c_str(), stdout);
+    return ExitSuccess;
+}
+
+int CommandExport(const TParsedArgs& Args, TRun& Run)
+{
+    if (Args.Positionals.empty()) throw ECliError("export needs at least one INSTANCE_FILE");
+    const std::string Format = Args.Required("--format");
+    if (Format != "json" && Format != "csv") Refuse("--format", Format, "must be json or csv");
+    const std::string OutFile = Args.Has("--out") ? Path(Args.Value("--out"), "--out") : "";
+    const std::string CaseMixFile = Path(Args.Required("--casemix"), "--casemix");
+    for (const std::string& FileName : Args.Positionals) Path(FileName, "INSTANCE_FILE");
+    TCaseMix& CaseMix = ReadCaseMix(Run, CaseMixFile);
+    const std::vector<const TInstance*> Instances = ReadWholeInstances(Run, CaseMix, Args.Positionals);
+    const auto Export = Format == "json" ? WriteInstancesJsonLines : WriteInstancesCsv;
+    WriteOutput(OutFile, [&](const std::string& LineEnd, const TWriteSink& Put) { Export(Instances, LineEnd, Put); });
     return ExitSuccess;
 }
 
@@ -664,6 +693,22 @@ const std::vector<TCommand>& Commands()
           "instance files, in the order of the rows",
           true},
          CommandStats},
+        {{"export",
+          "export --casemix FILE --format json|csv [--out FILE] INSTANCE_FILE...",
+          "write instance files as JSON or CSV for other languages: each surgery with its type's kind, parameters, "
+          "mean and standard deviation in minutes, X and Y",
+          {{"--casemix", "FILE", "the case mix the instances were drawn from", ""},
+           {"--format", "json|csv",
+            "json: one JSON document per instance, one per line (JSON Lines; docs/instance.schema.json); csv: a "
+            "header and a line per instance and surgery (instance_file, case_mix, or_days, desired_load, load, "
+            "capacity_minutes, number, type_id, kind, p1, p2, p3, mean_minutes, sd_minutes, x, y)",
+            ""},
+           {"--out", "FILE", "write to FILE, lines ending CR LF; FILE appears only when complete",
+            "stdout, lines ending LF"}},
+          "INSTANCE_FILE",
+          "instance files, in the order of the output",
+          true},
+         CommandExport},
         {PlotCommandDef(), [](const TParsedArgs& Args, TRun&) { return RunPlotProgram(Args); }},
     };
     return List;

@@ -252,6 +252,7 @@ TEST_F(Cli, HelpAndVersion)
         {"verify", {}},
         {"sample", {"--casemix", "--scenarios", "--format", "--out"}},
         {"stats", {"--casemix", "--csv"}},
+        {"export", {"--casemix", "--format", "--out"}},
     };
     for (const auto& [Command, Options] : Commands) {
         EXPECT_NE(Main.Out.find("\n  " + Command + " "), std::string::npos) << Command;
