@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "BatchSettings.h"
+#include "InstanceExport.h"
 #include "LpSolver.h"
 #include "NumberFormat.h"
 #include "OrbenchError.h"
@@ -108,6 +109,13 @@ void BindModel(py::module_& M)
         .def_property_readonly("center_of_mass", &TPyInstance::CenterOfMass, "(X, Y) over the surgeries.")
         .def("text", [](const TPyInstance& I) { return I.Instance->FileText(); },
              "The instance file's text (CR LF line ends), as write() writes it.")
+        .def("to_dict",
+             [](const TPyInstance& I) {
+                 const std::unique_lock<std::mutex> Lock = LockModel(*I.Model);
+                 return py::module_::import("json").attr("loads")(InstancesJsonLines({I.Instance.get()}, ""));
+             },
+             "The instance as orbench-cli export --format json writes it: its fields and, per surgery, its type's "
+             "kind, parameters, mean and sd in minutes, X and Y (docs/instance.schema.json).")
         .def("write", [](TPyInstance& I, const TPath& Path) { I.Write(Path.string()); }, py::arg("path"),
              "Writes the instance file: the same bytes orbench-cli generate writes for it.")
         .def("__len__", [](const TPyInstance& I) { return I.Instance->Surgeries.size(); })

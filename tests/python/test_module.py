@@ -3,6 +3,7 @@
 import csv
 import hashlib
 import io
+import json
 import os
 import pathlib
 import signal
@@ -98,6 +99,9 @@ class SameAsTheCommandLine(Work):
         np.testing.assert_array_equal(durations, np.array([[float(v) for v in row[3:]] for row in rows]))
         full = orbench.sample(made, 5, seed=7, decimals=None)
         self.assertEqual([[f"{v:.9f}" for v in row] for row in full], [row[3:] for row in rows])
+
+        _, out, _ = cli("export", "--casemix", ORTHO, "--format", "json", *files)
+        self.assertEqual([json.loads(line) for line in out.splitlines()], [i.to_dict() for i in read])
 
         _, out, _ = cli("stats", "--csv", "--casemix", ORTHO, *files)
         table = list(csv.DictReader(io.StringIO(out)))
