@@ -13,7 +13,7 @@ CMAKE_OPTIONS = -DCMAKE_BUILD_TYPE=Release
 TEST_ENV =
 endif
 
-.PHONY: all deps configure build test run demo bench bench-full clean
+.PHONY: all deps configure build test run demo bench bench-full package clean
 
 all: build
 
@@ -64,6 +64,10 @@ bench: build
 
 bench-full:
 	@$(MAKE) --no-print-directory bench FULL=1
+
+# The Debian package build/package/orbench_<version>_amd64.deb (apt install ./build/package/orbench_*.deb).
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB >/dev/null && ls -1 $(CURDIR)/$(BUILD_DIR)/package/*.deb
 
 clean:
 	rm -rf $(BUILD_DIR)

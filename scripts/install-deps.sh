@@ -29,6 +29,7 @@ packages=(
   python3-setuptools
   python3-venv
   python3-wheel
+  dpkg-dev
 )
 
 missing=()
