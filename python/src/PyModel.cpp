@@ -217,6 +217,7 @@ py::list Generate(const std::optional<TPyCaseMix>& CaseMix, int OrDays, const st
     std::shared_ptr<TModel> Model;
     if (OnTheFly) {
         Model = NewModel(Capacity);
+        RequireFinitePointTypes(Capacity, SmallestDrawnX);
         Model->Data.CaseMixes.push_back(std::make_unique<TCaseMix>(&Model->Data, CaseMixType, Capacity));
         Model->CaseMix = Model->Data.CaseMixes.back().get();
         Model->CaseMix->Name = "TCM" + std::to_string(CaseMixType);

@@ -62,6 +62,12 @@ void CheckBatchSettings(const TBatchSettings& Settings, bool Theoretical)
     RequireFinite(TBatchField::bfCapacity, Settings.CapacityORinMinutes);
     Require(Settings.CapacityORinMinutes > 0, TBatchField::bfCapacity, Settings.CapacityORinMinutes,
             "must be greater than 0");
+    try {
+        RequireFinitePointTypes(Settings.CapacityORinMinutes, SmallestDrawnX);
+    } catch (const EOrbenchError&) {
+        Require(false, TBatchField::bfCapacity, Settings.CapacityORinMinutes,
+                "gives surgery types whose distribution parameters are not finite numbers (too small or too large)");
+    }
 }
 
 std::string DefaultNumORdaysText()

@@ -143,6 +143,7 @@ int CommandGenerate(const TParsedArgs& Args, TRun& Run)
 
     TCaseMix* CaseMix = nullptr;
     if (OnTheFly) {
+        RequireFinitePointTypes(Run.Capacity, SmallestDrawnX);
         Run.Data.CaseMixes.push_back(std::make_unique<TCaseMix>(&Run.Data, CaseMixType, Run.Capacity));
         CaseMix = Run.Data.CaseMixes.back().get();
         CaseMix->Name = "TCM" + std::to_string(CaseMixType);
@@ -617,7 +618,7 @@ const std::vector<TCommand>& Commands()
          CommandFill},
         {{"theoretical-casemix",
           "theoretical-casemix [--name NAME] --write OUT",
-          "write the theoretical case mix grid (X 0.01..1, Y 0..1, steps 0.01)",
+          "write the theoretical case mix grid (X 0.01..0.99, Y 0..0.99, steps 0.01: 9,900 types)",
           {{"--name", "NAME", "name of the case mix", "Theoretical case mix 0"},
            {"--write", "OUT", "the case mix file to write", ""}},
           "",

@@ -1,6 +1,7 @@
 #include "Distribution.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "TextUtils.h"
 
@@ -44,12 +45,32 @@ bool MayFail(DistributionTp Kind)
 
 TDistribution::TDistribution(int ObjectID) : ID(ObjectID) {}
 
+bool TDistribution::IntermediatesFinite(bool ForVariance) const
+{
+    if (!MayFail(DistributionType)) return true;  // there an overflow reaches the result itself
+    const auto Finite = [](std::initializer_list<double> Values) {
+        for (const double Value : Values)
+            if (!std::isfinite(Value)) return false;
+        return true;
+    };
+    if (DistributionType == dWeibull) {
+        const double Shape = ForVariance ? 1 + 2 / P1 : 1 + 1 / P1;
+        return Finite({Shape, std::tgamma(Shape), ForVariance ? P2 * P2 : P2});
+    }
+    // The lognormal kinds: exp(P1 + P2^2 / 2) and (exp(P2^2) - 1) exp(2 P1 + P2^2).
+    const double S = P2 * P2;
+    return ForVariance ? Finite({S, std::exp(S), 2 * P1, 2 * P1 + S, std::exp(2 * P1 + S)})
+                       : Finite({S, P1 + S / 2, std::exp(P1 + S / 2)});
+}
+
 bool TDistribution::CalculateExpected()
 {
     if (DistributionType == dEmpirical) {
         Expected = ExpectedEmpirical();
         return true;
     }
+    // Every intermediate of the formula must be finite too: exp(-inf) = 0 would hide an overflow.
+    if (!IntermediatesFinite(false)) return false;
     double m = 0;
     switch (DistributionType) {
     case dNoDistribution:
@@ -84,6 +105,7 @@ bool TDistribution::CalculateExpected()
 
 bool TDistribution::CalculateVariance()
 {
+    if (!IntermediatesFinite(true)) return false;
     double v = 0;
     switch (DistributionType) {
     case dNoDistribution:

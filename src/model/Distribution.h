@@ -56,6 +56,8 @@ public:
     bool CalculateVariance();
     // Refreshes Variance and returns its square root (days).
     double CalculateStdDev();
+    // Whether every intermediate of the mean's (or the variance's) formula is a finite number.
+    bool IntermediatesFinite(bool ForVariance) const;
     // Refreshes Expected and Variance and returns the standard deviation over the mean.
     double CalculateCoefVar();
     // The mean of EmpiricalDistrData in days.

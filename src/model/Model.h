@@ -124,6 +124,13 @@ enum class TDrawLimitCause { dcDraws, dcTooManySurgeries, dcSurgeriesTooLong };
 TDrawLimitCause DrawLimitCause(const TCaseMix& CaseMix, int CaseMixType, int NumORdays, const DArray& Loads,
                                double MaxAbsDeviationFromLoad, std::string& Explanation);
 
+// Throws EOrbenchError when surgery types made from points of the plane (the theoretical grid from
+// X = SmallestX, or types made on the fly) would have parameters that are not finite numbers at
+// this capacity: the squares of their means underflow or overflow. The smallest X a draw can give
+// is SmallestDrawnX.
+void RequireFinitePointTypes(double CapacityORinMinutes, double SmallestX);
+inline constexpr double SmallestDrawnX = 1.0 / 4294967296.0;
+
 // Throws the EOrbenchError of an instance of CaseMixName that would pass MaxSurgeriesPerInstance
 // at an OR-day capacity of CapacityORinMinutes.
 [[noreturn]] void TooManySurgeries(const std::string& CaseMixName, double CapacityORinMinutes);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "Model.h"
+#include "NumberFormat.h"
 #include "OrbenchError.h"
 
 namespace orbench {
@@ -26,7 +27,31 @@ void SetDistributionFromPoint(TDistribution& D, double X, double Y, double Capac
     D.CalculateExpected();
 }
 
+// The message of a capacity at which types made from points have parameters that are not finite.
+[[noreturn]] void RefusePointTypeCapacity(double CapacityORinMinutes)
+{
+    throw EOrbenchError("The OR-day capacity of " + FormatGeneral(CapacityORinMinutes) +
+                        " minutes gives surgery types made from points of the plane whose distribution parameters "
+                        "are not finite numbers (the capacity is too small or too large).");
+}
+
 }  // namespace
+
+void RequireFinitePointTypes(double CapacityORinMinutes, double SmallestX)
+{
+    RequirePositiveCapacity(CapacityORinMinutes);
+    // The parameters are finite at every point when they are at the corners: the squares of the
+    // mean and spread are the first to underflow (the smallest X) or overflow (X = 1).
+    for (const double X : {SmallestX, 1.0})
+        for (const double Y : {0.0, 1.0})
+            for (const double u : {0.0, 1.0}) {
+                TDistribution D(-1);
+                SetDistributionFromPoint(D, X, Y, CapacityORinMinutes, u);
+                if (!std::isfinite(D.P1) || !std::isfinite(D.P2) || !std::isfinite(D.P3) || !std::isfinite(D.Expected) ||
+                    !D.CalculateVariance() || !std::isfinite(D.Variance) || !(D.Expected > 0))
+                    RefusePointTypeCapacity(CapacityORinMinutes);
+            }
+}
 
 void TData::GenerateAndAddTheoreticalCaseMix(const std::string& CaseMixName, double MinX, double MaxX, double MinY,
                                              double MaxY, double StepX, double StepY, double CapacityORinMinutes,
@@ -35,6 +60,7 @@ void TData::GenerateAndAddTheoreticalCaseMix(const std::string& CaseMixName, dou
     RequirePositiveCapacity(CapacityORinMinutes);
     if (!(StepX > 0) || !(StepY > 0))
         throw EOrbenchError("The grid steps of a theoretical case mix must be greater than 0.");
+    RequireFinitePointTypes(CapacityORinMinutes, MinX);
     CaseMixes.push_back(std::make_unique<TCaseMix>(this, 0, CapacityORinMinutes));
     TCaseMix* CaseMix = CaseMixes.back().get();
     CaseMix->Name = CaseMixName;
@@ -76,6 +102,7 @@ TDistribution TCaseMix::DrawRandomDistribution()
     const double u = Data->Random.Draw();
     TDistribution Distribution(Data->GenerateObjectID.GetUniqueID());
     SetDistributionFromPoint(Distribution, X, Y, CapacityORinMinutes, u);
+    if (!std::isfinite(Distribution.P1) || !std::isfinite(Distribution.P2)) RefusePointTypeCapacity(CapacityORinMinutes);
     return Distribution;
 }
 

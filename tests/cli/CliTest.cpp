@@ -199,6 +199,10 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
          "fixed_instance.txt: surgery 1 of surgery type 3: a NoDistribution duration cannot be sampled: it states"},
         {"sample --casemix one.txt --scenarios 1 --format tall stray.txt", "--format tall: must be long or wide"},
         {"verify nowhere", "orbench-cli: nowhere: File does not exist!\n"},
+        // Types made from points whose parameters would not be finite at this capacity.
+        {"--capacity 1e-160 theoretical-casemix --write t.txt", "capacity of 1e-160 minutes gives surgery types"},
+        {"--capacity 1e300 generate --on-the-fly --type 3 --ordays 1 --loads 0.9 --out o", "capacity of 1e+300 minutes"},
+        {"--capacity 1e-160 theoretical-batch --ordays 1 --loads 0.9 --out o", "--capacity 1e-160: gives surgery types"},
         // Mean durations far too small: the loop alone would never end.
         {"fill --casemix tiny.txt --ordays 1 --load 0.5 --out o",
          "Case mix tiny: an instance would hold more than 1000000 surgeries; the mean durations"},

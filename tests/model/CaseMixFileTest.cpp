@@ -147,6 +147,7 @@ TEST_F(CaseMixFileTest, BadContentThrowsWithFileAndLineAndAddsNothing)
         {{Header, "1\tNormal\t60\t-1\t0\t1"}, 2},                     // a negative standard deviation
         {{Header, "1\tThreeParameterLognormal\t3\t-0.5\t10\t1"}, 2},  // the same of ln(duration)
         {{Header, "1\tWeibull\t-2\t30\t0\t1"}, 2},                    // a shape below 0
+        {{Header, "1\tThreeParameterLognormal\t-1e308\t1\t60\t1"}, 2},  // 2 P1 overflows: the variance would read 0
     };
     for (const auto& [Lines, LineNumber, Capacity] : Cases) {
         WriteLines(Dir.File("bad.txt"), Lines);
