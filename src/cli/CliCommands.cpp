@@ -729,7 +729,7 @@ int RunCommand(const std::vector<std::string>& Args)
     if (Command == Commands().end()) throw ECliError("unknown command " + Parsed.Command);
     // Start-up: the model root, then the solver environment; at exit (also on an error) the other
     // way round.
-    std::optional<TSolverSession> Solver;
+    std::optional<TSolverEnvironment> Solver;
     auto Run = std::make_unique<TRun>();
     Solver.emplace();
     ApplyCommonOptions(Parsed, *Run);

@@ -163,7 +163,7 @@ int RunPlot(const std::vector<std::string>& Args, const TPlotDrawer& Draw)
         return ExitSuccess;
     }
     // Start-up: the model root, then the solver environment; at exit the other way round.
-    std::optional<TSolverSession> Solver;
+    std::optional<TSolverEnvironment> Solver;
     TPlotJob Job;
     Job.Run = std::make_unique<TRun>();
     Solver.emplace();

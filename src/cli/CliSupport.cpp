@@ -124,12 +124,12 @@ void ReadInstance(TRun& Run, const std::string& FileName)
     if (Target == nullptr) throw ECliError("");
 }
 
-TSolverSession::TSolverSession() : FOpened(OpenSolverEnvironment())
+TSolverEnvironment::TSolverEnvironment() : FOpened(OpenSolverEnvironment())
 {
     if (!FOpened) PrintError(SolverStartFailedMessage);
 }
 
-TSolverSession::~TSolverSession()
+TSolverEnvironment::~TSolverEnvironment()
 {
     if (FOpened) CloseSolverEnvironment();
 }

@@ -66,12 +66,12 @@ TCaseMix& ReadCaseMix(TRun& Run, const std::string& FileName);
 void ReadInstance(TRun& Run, const std::string& FileName);
 
 // Opens the solver environment for its lifetime (saying so when it cannot) and closes it after.
-class TSolverSession {
+class TSolverEnvironment {
 public:
-    TSolverSession();
-    ~TSolverSession();
-    TSolverSession(const TSolverSession&) = delete;
-    TSolverSession& operator=(const TSolverSession&) = delete;
+    TSolverEnvironment();
+    ~TSolverEnvironment();
+    TSolverEnvironment(const TSolverEnvironment&) = delete;
+    TSolverEnvironment& operator=(const TSolverEnvironment&) = delete;
 
 private:
     bool FOpened;
