@@ -15,9 +15,9 @@ using testing::WriteLines;
 
 // Two instance files made from a case mix with the types U at (X, Y) = (0.3, 0.8) and L at
 // (0.7, 0.2) (capacity 480), read back: A = U, U, L on 2 OR-days, B = L, L on 1 OR-day.
-class InstanceStatsTest : public ::testing::Test {
+class InstanceStats : public ::testing::Test {
 protected:
-    InstanceStatsTest()
+    InstanceStats()
     {
         WriteLines(Dir.File("CM.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency",
                                         "1\tNormal\t144.000000000\t115.200000000\t0.000000000\t0.500000000",
@@ -56,7 +56,7 @@ protected:
     std::vector<const TInstance*> Instances;
 };
 
-TEST_F(InstanceStatsTest, RowsAndSummaryMatchTheInstanceFiles)
+TEST_F(InstanceStats, RowsAndSummaryMatchTheInstanceFiles)
 {
     const std::set<int> UpperTypes = {0, 1, 5, 7, 9, 10, 13, 16};  // the regions holding (0.3, 0.8)
     const std::set<int> LowerTypes = {0, 4, 6, 8, 11, 12, 13, 16};  // and (0.7, 0.2)
@@ -97,7 +97,7 @@ TEST_F(InstanceStatsTest, RowsAndSummaryMatchTheInstanceFiles)
     EXPECT_EQ(None.Summary.Load, 0);
 }
 
-TEST_F(InstanceStatsTest, AlignedTableAndCsv)
+TEST_F(InstanceStats, AlignedTableAndCsv)
 {
     testing::TDecimalSeparatorGuard Comma(',');
     Data.CaseMixes.front()->Instances.Last()->FileName = "b, \"the second\".txt";
@@ -133,7 +133,7 @@ TEST_F(InstanceStatsTest, AlignedTableAndCsv)
 
 // Totals are 64-bit: two instances of 2^31 - 1 OR-days add up; a mean load beyond the largest
 // number is refused, naming the file, instead of printed as "inf".
-TEST_F(InstanceStatsTest, LargeTotalsAddUpAndInfiniteLoadsAreRefused)
+TEST_F(InstanceStats, LargeTotalsAddUpAndInfiniteLoadsAreRefused)
 {
     TInstance* A = const_cast<TInstance*>(Instances[0]);
     TInstance* B = const_cast<TInstance*>(Instances[1]);

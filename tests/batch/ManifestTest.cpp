@@ -21,7 +21,7 @@ using testing::ReadAll;
 using testing::TTempDir;
 using testing::WriteLines;
 
-TEST(Sha256Test, KnownDigestsOfTextsAndFiles)
+TEST(Sha256, KnownDigestsOfTextsAndFiles)
 {
     TTempDir Dir;
     const struct {
@@ -42,9 +42,9 @@ TEST(Sha256Test, KnownDigestsOfTextsAndFiles)
 
 // A small run into Root: three instances of the case mix "CM" (one written twice, one renamed to
 // its REMOVE_ form, one whose rename did not take place) and a report.
-class ManifestTest : public ::testing::Test {
+class Manifest : public ::testing::Test {
 protected:
-    ManifestTest()
+    Manifest()
     {
         WriteLines(Inputs.File("CM.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency",
                                            "1\tNormal\t60.000000000\t6.000000000\t0.000000000\t0.500000000",
@@ -107,7 +107,7 @@ protected:
     std::string CaseMixDigest;
 };
 
-TEST_F(ManifestTest, RecordsExactlyTheFilesTheRunLeftWithDigestsAndKinds)
+TEST_F(Manifest, RecordsExactlyTheFilesTheRunLeftWithDigestsAndKinds)
 {
     TManifestSettings Settings;
     Settings.NumORdays = {1};
@@ -162,7 +162,7 @@ TEST_F(ManifestTest, RecordsExactlyTheFilesTheRunLeftWithDigestsAndKinds)
     }
 }
 
-TEST_F(ManifestTest, VerifierFindsChangedMissingAndUnlistedFiles)
+TEST_F(Manifest, VerifierFindsChangedMissingAndUnlistedFiles)
 {
     TManifestRecorder Recorder(Root.Path(), "1.2.3", "batch", {});
     Run(Recorder);
@@ -196,7 +196,7 @@ TEST_F(ManifestTest, VerifierFindsChangedMissingAndUnlistedFiles)
 // Below the root nothing is followed or read that is not a regular file: a fifo (which would make a
 // reader wait forever), a link to a device (which would never end) and a linked case-mix folder
 // (a copy elsewhere, which would pass as the run's files) are reported, not read.
-TEST_F(ManifestTest, VerifierReadsNoFifoLinkOrLinkedFolder)
+TEST_F(Manifest, VerifierReadsNoFifoLinkOrLinkedFolder)
 {
     TManifestRecorder Recorder(Root.Path(), "1.2.3", "batch", {});
     Run(Recorder);
@@ -238,7 +238,7 @@ TEST_F(ManifestTest, VerifierReadsNoFifoLinkOrLinkedFolder)
     }
 }
 
-TEST(ManifestJsonTest, RoundTripKeepsEveryField)
+TEST(ManifestJson, RoundTripKeepsEveryField)
 {
     TManifest M;
     M.ProgramVersion = "0.9.1-rc";
@@ -262,7 +262,7 @@ TEST(ManifestJsonTest, RoundTripKeepsEveryField)
     EXPECT_EQ(ReadManifest(Dir.Path()), M);
 }
 
-TEST(ManifestJsonTest, RefusesWhatIsNotAManifest)
+TEST(ManifestJson, RefusesWhatIsNotAManifest)
 {
     TManifest M;
     M.Files = {{"CM/a.txt", Sha256Hex("a"), TManifestFileKind::fkInstance, "CM", 5, 0.8, 0.8, 3}};

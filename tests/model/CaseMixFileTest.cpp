@@ -17,9 +17,9 @@ using namespace orbench::testing;
 
 const std::string Header = "ID\tDistributionType\tP1\tP2\tP3\tFrequency";
 
-class CaseMixFileTest : public ::testing::Test {
+class CaseMixFile : public ::testing::Test {
 protected:
-    CaseMixFileTest() { Data.Notifier = &Notifier; }
+    CaseMixFile() { Data.Notifier = &Notifier; }
     TCaseMix& Read(const std::vector<std::string>& Lines, double C = 480, const std::string& Name = "cm.txt")
     {
         WriteLines(Dir.File(Name), Lines);
@@ -38,7 +38,7 @@ protected:
     TData Data;
 };
 
-TEST_F(CaseMixFileTest, HeaderOnlyMissingFileAndName)
+TEST_F(CaseMixFile, HeaderOnlyMissingFileAndName)
 {
     Data.ReadAndAddCaseMix(Dir.File("none.txt"), 480);
     EXPECT_EQ(Notifier.Texts(), std::vector<std::string>{"File does not exist!"});
@@ -53,7 +53,7 @@ TEST_F(CaseMixFileTest, HeaderOnlyMissingFileAndName)
     EXPECT_EQ(FileNameWithoutExtension("C:\\data\\casemixes\\general.week.txt"), "C:\\data\\casemixes\\general.week");
 }
 
-TEST_F(CaseMixFileTest, FrequenciesDefaultToOneAndAreNormalisedAlsoWithBareLineFeeds)
+TEST_F(CaseMixFile, FrequenciesDefaultToOneAndAreNormalisedAlsoWithBareLineFeeds)
 {
     std::ofstream(Dir.File("lf.txt"), std::ios::binary)
         << Header << "\n1\tNormal\t60\t6\t0\t2\n\n2\tNormal\t120\t12\t0\t1\n3\tNormal\t30\t3\t0";
@@ -69,7 +69,7 @@ TEST_F(CaseMixFileTest, FrequenciesDefaultToOneAndAreNormalisedAlsoWithBareLineF
     EXPECT_EQ(Frequencies(*Data.CaseMixes.back()), (std::vector<double>{0.5, 0.25, 0.25}));
 }
 
-TEST_F(CaseMixFileTest, NameMustBeUsableAsAFolderName)
+TEST_F(CaseMixFile, NameMustBeUsableAsAFolderName)
 {
     // The name is the file name without directory (only '/' separates) up to its last '.'.
     for (const char* File : {"...txt", "..txt", ".txt", "tab\tname.txt", "esc\x1b.txt"}) {
@@ -88,7 +88,7 @@ TEST_F(CaseMixFileTest, NameMustBeUsableAsAFolderName)
     EXPECT_EQ(Read({Header}, 480, "back\\slash.x.txt").Name, "back\\slash.x");
 }
 
-TEST_F(CaseMixFileTest, CapacityOnlyMovesX)
+TEST_F(CaseMixFile, CapacityOnlyMovesX)
 {
     const std::vector<std::string> Lines{Header, "1\tUniform\t60\t120\t0\t1"};  // mean 90, sd 60 / sqrt(12)
     const TSurgeryType& A = *Read(Lines, 480, "a.txt").SurgeryTypes[0];
@@ -103,7 +103,7 @@ TEST_F(CaseMixFileTest, CapacityOnlyMovesX)
     EXPECT_EQ(Data.CaseMixes.size(), 2u);
 }
 
-TEST_F(CaseMixFileTest, IdentifiersAndKinds)
+TEST_F(CaseMixFile, IdentifiersAndKinds)
 {
     const TCaseMix& CM = Read({Header, "A12\tNormal\t60\t6\t0", "12\tBeta\t60\t6\t0", "12\tgamma\t2\t30\t0"});
     // case mix 0; per line the distribution, then the type: 1, 2 / 3, 4 / 5, 6
@@ -117,7 +117,7 @@ TEST_F(CaseMixFileTest, IdentifiersAndKinds)
     EXPECT_EQ(CM.SurgeryTypes[2]->Distribution->DistributionType, dGamma);
 }
 
-TEST_F(CaseMixFileTest, BadContentThrowsWithFileAndLineAndAddsNothing)
+TEST_F(CaseMixFile, BadContentThrowsWithFileAndLineAndAddsNothing)
 {
     Read({Header, "1\tNormal\t60\t6\t0\t1"}, 480, "good.txt");
     struct TCase {
@@ -164,7 +164,7 @@ TEST_F(CaseMixFileTest, BadContentThrowsWithFileAndLineAndAddsNothing)
     EXPECT_TRUE(Notifier.Messages.empty());
 }
 
-TEST_F(CaseMixFileTest, WriterNormalisesInMemoryAndFiltersByType)
+TEST_F(CaseMixFile, WriterNormalisesInMemoryAndFiltersByType)
 {
     TCaseMix& CM = Read({Header, "1\tNormal\t120\t12\t0\t3", "2\tNormal\t360\t36\t0\t3", "3\tNormal\t240\t24\t0\t6"});
     CM.SurgeryTypes[2]->RelFrequency = 2;  // 0.25, 0.25, 2: not normalised in memory
@@ -180,9 +180,9 @@ TEST_F(CaseMixFileTest, WriterNormalisesInMemoryAndFiltersByType)
     EXPECT_DOUBLE_EQ(Subset[1], 8.0 / 9);
 }
 
-class CaseMixRoundTripTest : public CaseMixFileTest, public ::testing::WithParamInterface<char> {};
+class CaseMixRoundTrip : public CaseMixFile, public ::testing::WithParamInterface<char> {};
 
-TEST_P(CaseMixRoundTripTest, FileHoldsPointsAndReadsBackTheSame)
+TEST_P(CaseMixRoundTrip, FileHoldsPointsAndReadsBackTheSame)
 {
     const TDecimalSeparatorGuard Guard(GetParam());
     const TCaseMix& CM = Read({Header, "7\tThreeParameterLognormal\t4,094344562\t0.3\t15\t1", "8\tNormal\t60\t6\t-1.5\t2,5",
@@ -208,7 +208,7 @@ TEST_P(CaseMixRoundTripTest, FileHoldsPointsAndReadsBackTheSame)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSeparators, CaseMixRoundTripTest, ::testing::Values('.', ','));
+INSTANTIATE_TEST_SUITE_P(BothSeparators, CaseMixRoundTrip, ::testing::Values('.', ','));
 
 }  // namespace
 }  // namespace orbench

@@ -15,7 +15,7 @@ using testing::MakeDistribution;
 
 constexpr double Day = 1440.0;
 
-TEST(DistributionTest, MomentsOfEveryKindInDays)
+TEST(Distribution, MomentsOfEveryKindInDays)
 {
     TDistribution Empirical = MakeDistribution(dEmpirical, 0, 6);
     Empirical.EmpiricalDistrData = {{0.25, 60}, {0.5, 120}};  // probabilities need not add up to 1
@@ -45,7 +45,7 @@ TEST(DistributionTest, MomentsOfEveryKindInDays)
     }
 }
 
-TEST(DistributionTest, StdDevAndCoefVarRefreshTheCache)
+TEST(Distribution, StdDevAndCoefVarRefreshTheCache)
 {
     TDistribution D = MakeDistribution(dUniform, 10, 20);
     EXPECT_DOUBLE_EQ(D.CalculateStdDev(), std::sqrt(100.0 / 12) / Day);
@@ -55,7 +55,7 @@ TEST(DistributionTest, StdDevAndCoefVarRefreshTheCache)
     EXPECT_DOUBLE_EQ(D.Expected, 20 / Day);
 }
 
-TEST(DistributionTest, FailedMomentsReturnFalseAndKeepTheCachedValue)
+TEST(Distribution, FailedMomentsReturnFalseAndKeepTheCachedValue)
 {
     for (TDistribution D : {MakeDistribution(dWeibull, 0, 30), MakeDistribution(dWeibull, -1, 30), MakeDistribution(dLogNormal, 800, 1),
                             MakeDistribution(dThreeParameterLognormal, 800, 1, 15), MakeDistribution(dLogNormal, 0, 40)}) {
@@ -69,7 +69,7 @@ TEST(DistributionTest, FailedMomentsReturnFalseAndKeepTheCachedValue)
     }
 }
 
-TEST(DistributionTest, WeibullVarianceUsesTheStoredMean)
+TEST(Distribution, WeibullVarianceUsesTheStoredMean)
 {
     TDistribution Fresh = MakeDistribution(dWeibull, 1, 30);  // Expected is 0: the mean is computed first
     ASSERT_TRUE(Fresh.CalculateVariance());
@@ -83,7 +83,7 @@ TEST(DistributionTest, WeibullVarianceUsesTheStoredMean)
     EXPECT_DOUBLE_EQ(Stale.Variance, 6300 / (Day * Day));
 }
 
-TEST(DistributionTest, KindTextsBothWays)
+TEST(Distribution, KindTextsBothWays)
 {
     for (const char* Text : {"LogNormal", "LOGNORMAL", "dLogNormal"}) EXPECT_EQ(StrToDistributionType(Text), dLogNormal);
     EXPECT_EQ(StrToDistributionType(" LogNormal"), dNoDistribution);
@@ -100,7 +100,7 @@ TEST(DistributionTest, KindTextsBothWays)
     EXPECT_EQ(DistributionTypeToStr(static_cast<DistributionTp>(9)), "");
 }
 
-TEST(DistributionTest, ConvertDuration)
+TEST(Distribution, ConvertDuration)
 {
     EXPECT_EQ(ConvertDuration(uDays, uMins, 0.0625), 90);
     EXPECT_EQ(ConvertDuration(uMins, uDays, 90), 0.0625);

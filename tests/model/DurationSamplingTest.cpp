@@ -56,7 +56,7 @@ double KsDistance(std::vector<double> Samples, const std::function<double(double
     return Distance;
 }
 
-TEST(DurationSamplingTest, EveryKindMatchesItsMomentsAndDistribution)
+TEST(DurationSampling, EveryKindMatchesItsMomentsAndDistribution)
 {
     constexpr int N = 200000;
     TDistribution Empirical = MakeDistribution(dEmpirical, 0, std::sqrt(1116.0));  // sd of the points below
@@ -116,7 +116,7 @@ TEST(DurationSamplingTest, EveryKindMatchesItsMomentsAndDistribution)
     }
 }
 
-TEST(DurationSamplingTest, RefusesWhatCannotBeSampledWithoutDrawing)
+TEST(DurationSampling, RefusesWhatCannotBeSampledWithoutDrawing)
 {
     TDistribution NoPoints = MakeDistribution(dEmpirical, 0, 0);
     TDistribution ShortSum = MakeDistribution(dEmpirical, 0, 0);
@@ -162,7 +162,7 @@ TEST(DurationSamplingTest, RefusesWhatCannotBeSampledWithoutDrawing)
 
 // A kind that can go below 0 is drawn from its distribution truncated at 0: never a negative
 // duration, the truncated mean, and the share cut off; a fixed duration gives its constant.
-TEST(DurationSamplingTest, TruncatedAtZeroAndFixedDurations)
+TEST(DurationSampling, TruncatedAtZeroAndFixedDurations)
 {
     constexpr int N = 100000;
     const boost::math::normal_distribution<> Standard(0, 1);
@@ -201,9 +201,9 @@ TEST(DurationSamplingTest, TruncatedAtZeroAndFixedDurations)
     }
 }
 
-class DurationScenarioTest : public ::testing::Test {
+class DurationScenario : public ::testing::Test {
 protected:
-    DurationScenarioTest() : CM(&Data, 0, 480)
+    DurationScenario() : CM(&Data, 0, 480)
     {
         CM.Name = "CM";
         Data.GenerateObjectID.LastID = 40;  // model identifiers differ from positions and type IDs
@@ -255,7 +255,7 @@ protected:
     TInstance* C;
 };
 
-TEST_F(DurationScenarioTest, RowsInInstanceScenarioSurgeryOrderFromTheStreamRule)
+TEST_F(DurationScenario, RowsInInstanceScenarioSurgeryOrderFromTheStreamRule)
 {
     const std::string Table = DurationScenarioTable({A, B}, 3, 12345, TScenarioFormat::sfLong, "\r\n");
     EXPECT_NE(Table, DurationScenarioTable({A, B}, 3, 54321, TScenarioFormat::sfLong, "\r\n"));
@@ -288,7 +288,7 @@ TEST_F(DurationScenarioTest, RowsInInstanceScenarioSurgeryOrderFromTheStreamRule
 
 // Every value depends only on (seed, instance content, surgery, scenario): other files, their
 // order, a file given twice and more scenarios leave it as it is.
-TEST_F(DurationScenarioTest, ValuesDoNotDependOnOrderRepetitionOtherFilesOrTheNumberOfScenarios)
+TEST_F(DurationScenario, ValuesDoNotDependOnOrderRepetitionOtherFilesOrTheNumberOfScenarios)
 {
     const auto Table = [this](const std::vector<const TInstance*>& Instances, int Scenarios) {
         return Values(DurationScenarioTable(Instances, Scenarios, 12345, TScenarioFormat::sfLong, "\n"));
@@ -302,7 +302,7 @@ TEST_F(DurationScenarioTest, ValuesDoNotDependOnOrderRepetitionOtherFilesOrTheNu
     EXPECT_EQ(Distinct.size(), 50u * 9);
 }
 
-TEST_F(DurationScenarioTest, RefusalNamesTheSurgeryTypeBeforeAnythingIsWritten)
+TEST_F(DurationScenario, RefusalNamesTheSurgeryTypeBeforeAnythingIsWritten)
 {
     Types[1]->Distribution->DistributionType = dNoDistribution;
     for (const int Scenarios : {1, 0}) {
@@ -321,7 +321,7 @@ TEST_F(DurationScenarioTest, RefusalNamesTheSurgeryTypeBeforeAnythingIsWritten)
     }
 }
 
-TEST_F(DurationScenarioTest, WarningsNameEachTypeThatIsNotDrawnAsItReads)
+TEST_F(DurationScenario, WarningsNameEachTypeThatIsNotDrawnAsItReads)
 {
     TSurgeryType* Truncated = AddType(20, MakeDistribution(dNormal, 30, 40));
     TSurgeryType* BarelyCut = AddType(21, MakeDistribution(dNormal, 60, 25));  // 0.8 % below 0
@@ -348,7 +348,7 @@ TEST_F(DurationScenarioTest, WarningsNameEachTypeThatIsNotDrawnAsItReads)
     EXPECT_EQ(SamplingWarnings(CM, {A}), std::vector<std::string>{Warnings[3]});  // only the instances' types
 }
 
-TEST(TableTextTest, FixedNumbersAndCsvFields)
+TEST(TableText, FixedNumbersAndCsvFields)
 {
     // Exact ties (2^-10 * 10^9 = 976562.5) round to even, as the general conversion does; a value
     // that rounds to zero never keeps its sign.

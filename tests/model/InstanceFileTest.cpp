@@ -12,7 +12,7 @@ namespace {
 
 using namespace orbench::testing;
 
-class InstanceFileTest : public ::testing::Test {
+class InstanceFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -66,9 +66,9 @@ protected:
     int Files = 0;
 };
 
-class InstanceRoundTripTest : public InstanceFileTest, public ::testing::WithParamInterface<char> {};
+class InstanceRoundTrip : public InstanceFile, public ::testing::WithParamInterface<char> {};
 
-TEST_P(InstanceRoundTripTest, SaveAndReadBack)
+TEST_P(InstanceRoundTrip, SaveAndReadBack)
 {
     const TDecimalSeparatorGuard Guard(GetParam());
     TInstance* Saved = CM->CreateAndAddInstance(0.123456789012, 0.85, 3);
@@ -96,7 +96,7 @@ TEST_P(InstanceRoundTripTest, SaveAndReadBack)
     EXPECT_TRUE(Notifier.Messages.empty());
 }
 
-TEST_P(InstanceRoundTripTest, EmptyInstanceHasTheTenHeaderLinesOnly)
+TEST_P(InstanceRoundTrip, EmptyInstanceHasTheTenHeaderLinesOnly)
 {
     const TDecimalSeparatorGuard Guard(GetParam());
     TInstance* Saved = CM->CreateAndAddInstance(0, 0.5, 1);
@@ -107,7 +107,7 @@ TEST_P(InstanceRoundTripTest, EmptyInstanceHasTheTenHeaderLinesOnly)
     EXPECT_TRUE(CM->Instances.Last()->Surgeries.empty());
 }
 
-TEST_P(InstanceRoundTripTest, LoadWithCommaOrPointAndBareLineFeeds)
+TEST_P(InstanceRoundTrip, LoadWithCommaOrPointAndBareLineFeeds)
 {
     const TDecimalSeparatorGuard Guard(GetParam());
     std::ofstream(Dir.File("lf.txt"), std::ios::binary)
@@ -120,9 +120,9 @@ TEST_P(InstanceRoundTripTest, LoadWithCommaOrPointAndBareLineFeeds)
     EXPECT_EQ(Back->Surgeries[0]->SurgeryType, CM->SurgeryTypes[0].get());
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSeparators, InstanceRoundTripTest, ::testing::Values('.', ','));
+INSTANTIATE_TEST_SUITE_P(BothSeparators, InstanceRoundTrip, ::testing::Values('.', ','));
 
-TEST_F(InstanceFileTest, UnknownCaseMixNameGivesAMessageAndNoInstance)
+TEST_F(InstanceFile, UnknownCaseMixNameGivesAMessageAndNoInstance)
 {
     TCaseMix* Out = CM;
     Data.ReadAndAddInstance(Write({"1\t60\t6\t0"}, {{3, "CM\tcase mix name"}}), Out);  // names are case-sensitive
@@ -131,7 +131,7 @@ TEST_F(InstanceFileTest, UnknownCaseMixNameGivesAMessageAndNoInstance)
     EXPECT_TRUE(CM->Instances.Empty());
 }
 
-TEST_F(InstanceFileTest, OtherCapacityWarnsButAddsTheInstance)
+TEST_F(InstanceFile, OtherCapacityWarnsButAddsTheInstance)
 {
     ASSERT_NE(ReadBack(Write({})), nullptr);
     EXPECT_TRUE(Notifier.Messages.empty());
@@ -142,7 +142,7 @@ TEST_F(InstanceFileTest, OtherCapacityWarnsButAddsTheInstance)
     EXPECT_EQ(Back->Surgeries.size(), 1u);
 }
 
-TEST_F(InstanceFileTest, UnmatchedAndShortSurgeryLinesAreDropped)
+TEST_F(InstanceFile, UnmatchedAndShortSurgeryLinesAreDropped)
 {
     TInstance* Back = ReadBack(Write({"1\t60\t6\t0", "2\t60.00000002\t6\t0", "3\t60\t6", "4\t1.5\t90.123456789\t0.000000004"}));
     ASSERT_NE(Back, nullptr);
@@ -152,7 +152,7 @@ TEST_F(InstanceFileTest, UnmatchedAndShortSurgeryLinesAreDropped)
     EXPECT_TRUE(Notifier.Messages.empty());
 }
 
-TEST_F(InstanceFileTest, BadContentThrowsWithFileAndLineAndAddsNothing)
+TEST_F(InstanceFile, BadContentThrowsWithFileAndLineAndAddsNothing)
 {
     const std::pair<std::string, int> Cases[] = {
         {Write({}, {{4, "2.5\tnumber of OR-days"}}), 4}, {Write({}, {{4, "x"}}), 4},

@@ -47,7 +47,7 @@ struct TFreeCounter {
     int Freed() const { return FreedWatched; }
 };
 
-class ModelTest : public ::testing::Test {
+class Model : public ::testing::Test {
 protected:
     TSurgeryType& AddType(double P1, double P2, double P3, double Freq = 1, double X = 0, double Y = 0)
     {
@@ -77,7 +77,7 @@ std::vector<int> OrsOf(const TInstanceList& List)
     return Result;
 }
 
-TEST_F(ModelTest, IdentifiersFollowCreationOrder)
+TEST_F(Model, IdentifiersFollowCreationOrder)
 {
     EXPECT_EQ(CM.ID, 0);
     TSurgeryType& Type = AddType(60, 6, 0);  // distribution 1, type 2
@@ -90,7 +90,7 @@ TEST_F(ModelTest, IdentifiersFollowCreationOrder)
     EXPECT_EQ(Data.GenerateObjectID.GetUniqueID(), 1);
 }
 
-TEST_F(ModelTest, RelativeFrequenciesAreNormalisedUnlessAllZero)
+TEST_F(Model, RelativeFrequenciesAreNormalisedUnlessAllZero)
 {
     AddType(1, 0, 0, 0);
     AddType(2, 0, 0, 0);
@@ -101,7 +101,7 @@ TEST_F(ModelTest, RelativeFrequenciesAreNormalisedUnlessAllZero)
     EXPECT_EQ(Frequencies(), (std::vector<double>{0.5, 0.25, 0.25}));
 }
 
-TEST_F(ModelTest, CenterOfMassCountsEverySurgery)
+TEST_F(Model, CenterOfMassCountsEverySurgery)
 {
     TSurgeryType& A = AddType(1, 0, 0, 1, 0.2, 0.4);
     TSurgeryType& B = AddType(2, 0, 0, 1, 0.5, 0.1);
@@ -116,7 +116,7 @@ TEST_F(ModelTest, CenterOfMassCountsEverySurgery)
     EXPECT_NEAR(Y, 0.3, 1e-12);
 }
 
-TEST_F(ModelTest, SelectCaseMixByNameIsExactAndTakesTheFirst)
+TEST_F(Model, SelectCaseMixByNameIsExactAndTakesTheFirst)
 {
     for (const char* Name : {"General", "General", "Ortho"}) {
         Data.CaseMixes.push_back(std::make_unique<TCaseMix>(&Data, 0, 480));
@@ -127,7 +127,7 @@ TEST_F(ModelTest, SelectCaseMixByNameIsExactAndTakesTheFirst)
     EXPECT_EQ(Data.SelectCaseMixByName("general"), nullptr);
 }
 
-TEST_F(ModelTest, FindSurgeryTypeByCharacteristicsWithin1e8)
+TEST_F(Model, FindSurgeryTypeByCharacteristicsWithin1e8)
 {
     EXPECT_EQ(CM.FindSurgeryTypeByCharacteristics(0, 0, 0), nullptr);
     AddType(1, 2, 3);
@@ -138,7 +138,7 @@ TEST_F(ModelTest, FindSurgeryTypeByCharacteristicsWithin1e8)
     EXPECT_EQ(CM.FindSurgeryTypeByCharacteristics(60, 6, 15 - 2e-8), nullptr);
 }
 
-TEST(InstanceListTest, OwningListFreesWhatLeavesIt)
+TEST(InstanceList, OwningListFreesWhatLeavesIt)
 {
     std::vector<TInstance*> I;
     for (int Ors : {1, 2, 3, 4, 5, 6}) I.push_back(new TInstance(nullptr, nullptr, 0.8, 0.8, Ors));
@@ -164,7 +164,7 @@ TEST(InstanceListTest, OwningListFreesWhatLeavesIt)
     EXPECT_EQ(Counter.Freed(), 6);  // the rest went with the list
 }
 
-TEST(InstanceListTest, NonOwningListNeverFrees)
+TEST(InstanceList, NonOwningListNeverFrees)
 {
     // The instances stay ours: each leaves a list once, so a list that freed one is caught here.
     std::vector<TInstance*> I;
@@ -188,7 +188,7 @@ TEST(InstanceListTest, NonOwningListNeverFrees)
     }
 }
 
-TEST_F(ModelTest, ClearInstancesRemovesOnlyThatNumberOfOrDays)
+TEST_F(Model, ClearInstancesRemovesOnlyThatNumberOfOrDays)
 {
     std::vector<TInstance*> I;
     for (int Ors : {5, 10, 10, 5}) I.push_back(CM.CreateAndAddInstance(0.8, 0.8, Ors));

@@ -11,15 +11,6 @@
 namespace orbench {
 namespace {
 
-// The program starts the solver once, before any solve; so does this test binary.
-class TSolverEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(OpenSolverEnvironment()); }
-    void TearDown() override { CloseSolverEnvironment(); }
-};
-[[maybe_unused]] ::testing::Environment* const SolverEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TSolverEnvironment);
-
 // Whether x satisfies the bounds and every row of the program.
 bool Feasible(const TLinearProgram& P, const DoubArray& x)
 {

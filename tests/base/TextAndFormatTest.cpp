@@ -8,7 +8,6 @@
 #include "NumberFormat.h"
 #include "TestHelpers.h"
 #include "TextUtils.h"
-#include "UniformGenerator.h"
 
 namespace orbench {
 namespace {
@@ -24,7 +23,7 @@ std::string Float(const std::string& Text)
     return Ok ? std::to_string(Value) : (Value == 0 ? "fail" : "fail without 0");
 }
 
-TEST(TextToNumberTest, FloatUsesTheProgramsSeparator)
+TEST(TextToNumber, FloatUsesTheProgramsSeparator)
 {
     {
         const TDecimalSeparatorGuard Guard('.');
@@ -38,7 +37,7 @@ TEST(TextToNumberTest, FloatUsesTheProgramsSeparator)
     for (const char* Text : {"", " ", "abc", "1,2,3", "12a", "-", "1e", "e5", "1 2"}) EXPECT_EQ(Float(Text), "fail") << Text;
 }
 
-TEST(TextToNumberTest, UnderflowReadsAsItsValueOverflowIsNoNumber)
+TEST(TextToNumber, UnderflowReadsAsItsValueOverflowIsNoNumber)
 {
     const TDecimalSeparatorGuard Guard('.');
     double Value = -1;
@@ -49,7 +48,7 @@ TEST(TextToNumberTest, UnderflowReadsAsItsValueOverflowIsNoNumber)
     for (const char* Text : {"1e400", "-1.8e308", "1e99999"}) EXPECT_EQ(Float(Text), "fail") << Text;
 }
 
-TEST(TextToNumberTest, IntParsesTheWholeText)
+TEST(TextToNumber, IntParsesTheWholeText)
 {
     const auto Int = [](const std::string& Text) {
         int Value = 0;
@@ -62,14 +61,14 @@ TEST(TextToNumberTest, IntParsesTheWholeText)
         EXPECT_EQ(Int(Text), "fail") << '"' << Text << '"';
 }
 
-TEST(TextHelpersTest, ReplaceAllTextIgnoresCaseAndNeverRescansInsertedText)
+TEST(TextHelpers, ReplaceAllTextIgnoresCaseAndNeverRescansInsertedText)
 {
     EXPECT_EQ(ReplaceAllText("ab", "X", "aBcAbab"), "XcXX");
     EXPECT_EQ(ReplaceAllText("a", "aa", "aa"), "aaaa");
     EXPECT_EQ(ReplaceAllText("aa", "a", "aaaa"), "aa");
 }
 
-TEST(TextHelpersTest, NormalizeDecimalSeparatorFollowsTheSetting)
+TEST(TextHelpers, NormalizeDecimalSeparatorFollowsTheSetting)
 {
     {
         const TDecimalSeparatorGuard Guard('.');
@@ -79,7 +78,7 @@ TEST(TextHelpersTest, NormalizeDecimalSeparatorFollowsTheSetting)
     EXPECT_EQ(NormalizeDecimalSeparator("1,5 2.5 3.25"), "1,5 2,5 3,25");
 }
 
-TEST(TextHelpersTest, SplitToStringListAppendsEveryPiece)
+TEST(TextHelpers, SplitToStringListAppendsEveryPiece)
 {
     const auto Split = [](const std::string& Text) {
         Strings List{"kept"};
@@ -92,7 +91,7 @@ TEST(TextHelpersTest, SplitToStringListAppendsEveryPiece)
     EXPECT_EQ(Split("a\t\tb c"), (Strings{"kept", "a", "", "b c"}));
 }
 
-TEST(NumberFormatTest, FixedNeverUsesTheSeparatorGeneralDoes)
+TEST(NumberFormat, FixedNeverUsesTheSeparatorGeneralDoes)
 {
     for (const char Sep : {'.', ','}) {
         const TDecimalSeparatorGuard Guard(Sep);
@@ -114,7 +113,7 @@ TEST(NumberFormatTest, FixedNeverUsesTheSeparatorGeneralDoes)
     }
 }
 
-TEST(NumberFormatTest, ZeroNeverPrintsWithASign)
+TEST(NumberFormat, ZeroNeverPrintsWithASign)
 {
     const TDecimalSeparatorGuard Guard(',');
     EXPECT_EQ(FormatFixed(-0.0, 9), "0.000000000");
@@ -126,7 +125,7 @@ TEST(NumberFormatTest, ZeroNeverPrintsWithASign)
     EXPECT_EQ(FormatGeneral(-1e-300), "-1e-300");
 }
 
-TEST(TextHelpersTest, ShortenForMessageEscapesAndCuts)
+TEST(TextHelpers, ShortenForMessageEscapesAndCuts)
 {
     EXPECT_EQ(ShortenForMessage("plain text"), "plain text");
     EXPECT_EQ(ShortenForMessage("a\tb\r\n\x1b[2J\x7f"), "a\\tb\\r\\n\\x1b[2J\\x7f");
@@ -134,29 +133,6 @@ TEST(TextHelpersTest, ShortenForMessageEscapesAndCuts)
     EXPECT_EQ(ShortenForMessage(std::string(61, 'x')), std::string(60, 'x') + "...");
     EXPECT_EQ(ShortenForMessage(std::string(59, 'x') + "\t"), std::string(59, 'x') + "...");  // no half escape
     EXPECT_EQ(ShortenForMessage(std::string(59, 'x') + "\xc3\xa9"), std::string(59, 'x') + "...");  // no half character
-}
-
-TEST(UniformGeneratorTest, SequenceFromTheDefaultSeed)
-{
-    const std::uint64_t S1 = (12345ull * 134775813ull + 1) % (1ull << 32);
-    const std::uint64_t S2 = (S1 * 134775813ull + 1) % (1ull << 32);
-    TUniformGenerator Random;
-    const double First = Random.Draw();
-    EXPECT_EQ(First, static_cast<double>(S1) / 4294967296.0);
-    EXPECT_NEAR(First, 0.38535, 5e-6);
-    EXPECT_EQ(Random.Draw(), static_cast<double>(S2) / 4294967296.0);
-    Random.Seed(12345);  // the same seed restarts the same sequence
-    EXPECT_EQ(Random.Draw(), First);
-}
-
-TEST(UniformGeneratorTest, StateWrapsAroundAndStaysBelowOne)
-{
-    TUniformGenerator Random(4294967295u);
-    const std::uint64_t Next = (1ull << 32) - 134775813ull + 1;  // (2^32 - 1) * a + 1 = 1 - a (mod 2^32)
-    const double U = Random.Draw();
-    EXPECT_EQ(Random.State(), Next);
-    EXPECT_EQ(U, static_cast<double>(Next) / 4294967296.0);
-    EXPECT_LT(U, 1.0);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../batch/RecordingHost.h"
+#include "RecordingHost.h"
 #include "BatchRun.h"
 #include "Sha256.h"
 #include "TestHelpers.h"
@@ -50,7 +50,7 @@ TEST(TheoreticalBatch, WritesTheRecordedFilesByteForByte)
     EXPECT_FALSE(Result.DrawLimitPassed || Result.Interrupted);
     EXPECT_TRUE(Host.Messages.empty());
 
-    std::ifstream Recorded(ORBENCH_SOLVER_TEST_DATA "/theoretical_batch_small.sha256");
+    std::ifstream Recorded(ORBENCH_BATCH_TEST_DATA "/theoretical_batch_small.sha256");
     TLines Expected;
     for (std::string Line; std::getline(Recorded, Line);) Expected.push_back(Line);
     ASSERT_EQ(Expected.size(), 476u);
