@@ -115,7 +115,7 @@ void TManifestRecorder::InstanceMarked(const std::string& OldFileName, const TIn
     const std::string NewPath = RelativePath(Instance.FileName);
     // The entry keeps its place in the list; an entry recorded under the new name before goes.
     Erase(NewPath);
-    const std::size_t Position = &Entry(OldPath) - FManifest.Files.data();
+    const auto Position = static_cast<std::size_t>(&Entry(OldPath) - FManifest.Files.data());
     FPositions.erase(OldPath);
     FPositions[NewPath] = Position;
     FManifest.Files[Position].Path = NewPath;

@@ -152,7 +152,7 @@ void TCaseMix::TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, 
     }
 }
 
-bool TCaseMix::GenerateInstances(const DArray& LoadList, int CaseMixType, int NumInstancesPerLoad, int NumORdays,
+bool TCaseMix::GenerateInstances(const DArray& LoadList, int DrawnCaseMixType, int NumInstancesPerLoad, int NumORdays,
                                  double MaxAbsDeviationFromLoad, bool SaveInstances, const std::string& DirName,
                                  bool GenerateSurgTypesOnTheFly, const TInstanceFinishedEvent& OnInstanceFinished,
                                  int MaxDraws)
@@ -162,7 +162,7 @@ bool TCaseMix::GenerateInstances(const DArray& LoadList, int CaseMixType, int Nu
         throw EOrbenchError("The number of OR-days must be greater than 0 (it is " + std::to_string(NumORdays) + ").");
     bool Result = true;
     if (!GenerateSurgTypesOnTheFly) {
-        FillAuxSurgeryTypeList(CaseMixType);
+        FillAuxSurgeryTypeList(DrawnCaseMixType);
         if (AuxSurgeryTypes.empty()) return true;
     }
 

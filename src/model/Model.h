@@ -168,7 +168,7 @@ public:
     TSurgeryType* DrawSurgeryTypeFromAuxSurgeryTypes();
 
     // False when more than MaxDraws main draws were made (the draw limit was passed).
-    bool GenerateInstances(const DArray& LoadList, int CaseMixType, int NumInstancesPerLoad, int NumORdays,
+    bool GenerateInstances(const DArray& LoadList, int DrawnCaseMixType, int NumInstancesPerLoad, int NumORdays,
                            double MaxAbsDeviationFromLoad, bool SaveInstances, const std::string& DirName,
                            bool GenerateSurgTypesOnTheFly, const TInstanceFinishedEvent& OnInstanceFinished = {},
                            int MaxDraws = DefaultMaxDraws);

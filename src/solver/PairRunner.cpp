@@ -36,9 +36,9 @@ void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone, con
     const long long NumPairs = static_cast<long long>(FN) * (FN - 1) / 2;
     std::vector<long long> RowStart(static_cast<std::size_t>(LastRow) + 1);
     std::vector<std::atomic<int>> Remaining(static_cast<std::size_t>(LastRow) + 1);
-    long long k = 0;
-    for (int a = 0; a <= LastRow; k += FN - 1 - a, ++a) {
-        RowStart[static_cast<std::size_t>(a)] = k;
+    long long RowFirst = 0;
+    for (int a = 0; a <= LastRow; RowFirst += FN - 1 - a, ++a) {
+        RowStart[static_cast<std::size_t>(a)] = RowFirst;
         Remaining[static_cast<std::size_t>(a)] = FN - 1 - a;
     }
 

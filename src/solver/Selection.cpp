@@ -349,13 +349,14 @@ void ImproveSet(const DoubDoubArray& O, int N, std::vector<int>& Set, double& Va
 
 void FillSolution(const DoubDoubArray& Overlap, int N, const std::vector<int>& Chosen, DoubArray& X, double& ObjVal)
 {
-    X.assign(static_cast<std::size_t>(N) * N + N + 1, 0.0);
+    const std::size_t Size = static_cast<std::size_t>(N);
+    X.assign(Size * Size + Size + 1, 0.0);
     double Largest = 0;
     for (int i : Chosen)
         for (int j : Chosen) {
             const double O = Overlap[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
             if (O > Largest) Largest = O;
-            X[1 + static_cast<std::size_t>(N) + static_cast<std::size_t>(i) * N + static_cast<std::size_t>(j)] = 1;
+            X[1 + Size + static_cast<std::size_t>(i) * Size + static_cast<std::size_t>(j)] = 1;
         }
     for (int i : Chosen) X[1 + static_cast<std::size_t>(i)] = 1;
     X[0] = Largest;
