@@ -131,7 +131,7 @@ TBatchWindow::TBatchWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Main)
 {
     setObjectName("InstanceGenerationF");
     setWindowTitle("Generate instances");
-    BaseDirectory = Main.ProgramDirectory() + "instances/";
+    BaseDirectory = Main.Folders().BatchFolder;
     BuildWindow();
     for (const auto& CaseMix : Main.Data().CaseMixes) AddCaseMixEntry(*CaseMix);
     LoadFieldSettings();
@@ -502,7 +502,7 @@ void TBatchWindow::LoadCaseMixBClick()
 {
     TFileDialogRequest Request;
     Request.Caption = "Load case mix from file";
-    Request.Directory = FMain.ProgramDirectory() + "casemixes/";
+    Request.Directory = FMain.Folders().UserCaseMixFolder;
     Request.Filter = TextFileFilter;
     Request.DefaultSuffix = "txt";
     const QString FileName = RunFileDialog(this, Request);

@@ -53,7 +53,7 @@ public:
     bool ReadSettings(TBatchSettings& Settings, bool Theoretical);
     // The case mixes whose entries are checked, in list order.
     std::vector<TCaseMix*> CheckedCaseMixes() const;
-    // The base directory of the output tree (the program's "instances/" unless changed).
+    // The base directory of the output tree (the program folders' batch folder unless changed).
     QString BaseDirectory;
 
 protected:

@@ -103,8 +103,8 @@ QPixmap DecorativePicture()
 }  // namespace
 
 TMainWindow::TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* Parent)
-    : QMainWindow(Parent), FData(Data), FProgramDirectory(ProgramDirectory), FNotifier(this),
-      FOldNotifier(Data.Notifier)
+    : QMainWindow(Parent), FData(Data), FProgramDirectory(ProgramDirectory),
+      FFolders(FindProgramFolders(ProgramDirectory)), FNotifier(this), FOldNotifier(Data.Notifier)
 {
     if (!FProgramDirectory.endsWith('/')) FProgramDirectory += '/';
     FData.Notifier = &FNotifier;
@@ -121,7 +121,7 @@ TMainWindow::TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* 
         Overlap.exec();
     };
 
-    // FormCreate: the default load, the region of type 0, then the case mixes of "casemixes".
+    // FormCreate: the default load, the region of type 0, then the case mixes of the case-mix folders.
     FLoadLE->setText(FromModel(FormatGeneral(0.8)));
     ValidateInputFields();
     FCaseMixTypeCB->setCurrentIndex(0);
@@ -312,16 +312,20 @@ void TMainWindow::BuildMenu()
 
 void TMainWindow::ReadCaseMixDirectory()
 {
-    const QString Dir = FProgramDirectory + "casemixes/";
-    if (!QDir(Dir).exists()) {
+    // Installed, the shared folder is there and the user's own was made when it was found missing.
+    if (!FFolders.Installed && !QDir(FFolders.CaseMixFolders.front()).exists()) {
         ShowMessageBox(this, TBoxKind::Error,
                        "Error: cannot locate the subdirectory \"casemixes\".\r\nDirectory created. No case mix types "
                        "were read.");
-        QDir().mkpath(Dir);
+        QDir().mkpath(FFolders.CaseMixFolders.front());
     }
+    // The folders in order, the files of each in name order; reading stops at the first bad file. A
+    // case mix of the user's with the name of a shared one is listed after it, as two case mixes
+    // of one name always are (their entries' tool tips tell them apart).
     FReadingCaseMixDirectory = true;
     try {
-        for (const std::string& File : ListCaseMixFiles(ToModel(Dir))) AddCaseMixFromFile(FromModel(File));
+        for (const QString& Dir : FFolders.CaseMixFolders)
+            for (const std::string& File : ListCaseMixFiles(ToModel(Dir))) AddCaseMixFromFile(FromModel(File));
     } catch (const std::exception& Error) {
         FReadingCaseMixDirectory = false;
         ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
@@ -565,7 +569,7 @@ void TMainWindow::LoadCaseMixBClick()
     if (!CapacityIsValid()) return;
     TFileDialogRequest Request;
     Request.Caption = "Add case mix from file";
-    Request.Directory = FProgramDirectory + "casemixes/";
+    Request.Directory = FFolders.UserCaseMixFolder;
     Request.Filter = TextFileFilter;
     const QString FileName = RunFileDialog(this, Request);
     if (FileName.isEmpty()) return;
@@ -583,7 +587,7 @@ void TMainWindow::SaveCaseMixBClick()
     TFileDialogRequest Request;
     Request.Save = true;
     Request.Caption = "Save case mix to file";
-    Request.Directory = FProgramDirectory + "casemixes/";
+    Request.Directory = FFolders.UserCaseMixFolder;
     Request.ProposedName = FCaseMixCB->currentText();
     Request.Filter = TextFileFilter;
     Request.DefaultSuffix = "txt";
@@ -600,7 +604,7 @@ void TMainWindow::SaveBClick()
     TFileDialogRequest Request;
     Request.Save = true;
     Request.Caption = "Save instance";
-    Request.Directory = FProgramDirectory;
+    Request.Directory = FFolders.FileFolder;
     Request.ProposedName = FromModel(CaseMix->Name) + "_instance_" + QString::number(Position);
     Request.Filter = TextFileFilter;
     Request.DefaultSuffix = "txt";
@@ -619,7 +623,7 @@ void TMainWindow::SaveChartPictureMIClick()
     TFileDialogRequest Request;
     Request.Save = true;
     Request.Caption = "Save chart as picture";
-    Request.Directory = FProgramDirectory;
+    Request.Directory = FFolders.FileFolder;
     const TCaseMix* CaseMix = SelectedCaseMix();
     Request.ProposedName = (CaseMix != nullptr ? FromModel(CaseMix->Name) + "_" : QString()) + "type_" +
                            QString::number(FCaseMixTypeCB->currentIndex());
@@ -646,7 +650,7 @@ void TMainWindow::LoadInstanceBClick()
     if (SelectedCaseMix() == nullptr) return;
     TFileDialogRequest Request;
     Request.Caption = "Load instance";
-    Request.Directory = FProgramDirectory;
+    Request.Directory = FFolders.FileFolder;
     Request.Filter = TextFileFilter;
     const QString FileName = RunFileDialog(this, Request);
     if (FileName.isEmpty()) return;
