@@ -37,15 +37,26 @@ namespace orbench::ui {
 
 namespace {
 
-// The first line is what the status bar shows: a whole sentence that fits.
-const char* const CaseMixHint =
-    "Select a case mix for which to generate instances.\r\n"
-    "Case mixes are automatically read from the program subdir \"casemixes\". It reads all files with the\r\n"
-    "\".txt\" extension from this directory.\r\n"
-    "\r\n"
-    "In addition you may also select a case mix type, using the other dropdown-list on this screen. \r\n"
-    "Selecting a case mix type allows you to consider only a subset of the surgery types of the \r\n"
-    "case mix.";
+// The case-mix selector's hint, which says where the case mixes come from. The first line is what
+// the status bar shows: a whole sentence that fits.
+QString CaseMixHint(const TProgramFolders& Folders)
+{
+    QString Where =
+        "Case mixes are automatically read from the program subdir \"casemixes\". It reads all files with the\r\n"
+        "\".txt\" extension from this directory.\r\n";
+    if (Folders.Installed && Folders.CaseMixFolders.size() == 2)
+        Where = QString("Case mixes are automatically read from the shared folder \"%1\",\r\n"
+                        "then from your own folder \"%2\",\r\n"
+                        "where \"Save case mix\" proposes to save them. It reads all files with the \".txt\"\r\n"
+                        "extension from these folders; a case mix of yours with the name of a shared one is listed\r\n"
+                        "after it.\r\n")
+                    .arg(QDir::cleanPath(Folders.CaseMixFolders[0]), QDir::cleanPath(Folders.CaseMixFolders[1]));
+    return "Select a case mix for which to generate instances.\r\n" + Where +
+           "\r\n"
+           "In addition you may also select a case mix type, using the other dropdown-list on this screen. \r\n"
+           "Selecting a case mix type allows you to consider only a subset of the surgery types of the \r\n"
+           "case mix.";
+}
 const char* const NoGeneratedLoad = "The generated load is: \u2013";
 const char* const CapacityError = "Error! The closing time of the ORs must lie after the opening time.";
 const char* const InstanceNumberError = "Error. Please indicate an integer instance number (0,1...).";
@@ -222,12 +233,12 @@ void TMainWindow::BuildWindow()
     auto* RightLayout = new QVBoxLayout(Right);
     auto* CaseMixL = new QLabel("Select case mix:", Right);
     CaseMixL->setObjectName("CaseMixL");
-    SetHint(CaseMixL, QString(CaseMixHint).section("\r\n", 0, 0));
+    SetHint(CaseMixL, CaseMixHint(FFolders).section("\r\n", 0, 0));
     RightLayout->addWidget(CaseMixL);
     FCaseMixCB = new QComboBox(Right);
     FCaseMixCB->setObjectName("CaseMixCB");
     FCaseMixCB->setMinimumWidth(190);
-    SetHint(FCaseMixCB, CaseMixHint);
+    SetHint(FCaseMixCB, CaseMixHint(FFolders));
     RightLayout->addWidget(FCaseMixCB);
     connect(FCaseMixCB, &QComboBox::currentIndexChanged, this, [this] { CaseMixCBChange(); });
     auto AddButton = [&](QPushButton*& Button, const char* Name, const QString& Caption, const QString& Hint,

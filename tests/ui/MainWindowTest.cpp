@@ -317,6 +317,10 @@ private slots:
         for (int i = 0; i < 3; ++i) QCOMPARE(Combo("CaseMixCB")->itemData(i, Qt::ToolTipRole).toString(), Files[i]);
         QCOMPARE(FData->CaseMixes[1]->SurgeryTypes.size(), std::size_t(1));
         QVERIFY(!QDir(Layout.ProgramFolder() + "casemixes").exists());
+        const QString Hint = Combo("CaseMixCB")->toolTip();
+        QVERIFY2(Hint.startsWith("Select a case mix for which to generate instances.\n") &&
+                     Hint.contains(QDir::cleanPath(Shared)) && Hint.contains(QDir::cleanPath(User)),
+                 qPrintable(Hint));
         // the case-mix dialogs open in the user's folder, the others in the documents' orbench
         Click("LoadCaseMixB");
         Click("SaveCaseMixB");
