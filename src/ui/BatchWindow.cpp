@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -131,13 +132,15 @@ TBatchWindow::TBatchWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Main)
 {
     setObjectName("InstanceGenerationF");
     setWindowTitle("Generate instances");
-    BaseDirectory = Main.ProgramDirectory() + "instances/";
+    BaseDirectory = Main.Folders().BatchFolder;
     BuildWindow();
     for (const auto& CaseMix : Main.Data().CaseMixes) AddCaseMixEntry(*CaseMix);
     LoadFieldSettings();
+    ShowOutputFolder();
     FCheckRanges();
-    // The layout needs more room than 794 x 480 with the desktop fonts of today.
-    setFixedSize(QSize(880, 500).expandedTo(minimumSizeHint()));
+    // The layout needs more room than 794 x 480 with the desktop fonts of today; the output folder's
+    // row takes 30 more, so that the lists and the messages keep their room.
+    setFixedSize(QSize(880, 530).expandedTo(minimumSizeHint()));
 }
 
 TBatchWindow::~TBatchWindow() { SaveFieldSettings(); }
@@ -332,6 +335,25 @@ void TBatchWindow::BuildWindow()
     MessagesLayout->addWidget(FMessagesM);
     Layout->addWidget(Columns, 1);
 
+    // The output folder takes the window's width, so that a long path can be read.
+    auto* FolderRow = new QHBoxLayout();
+    auto* OutputFolderL = new QLabel("Output folder:", this);
+    FOutputFolderLE = NewEdit(this, "OutputFolderLE", BaseDirectory);
+    FOutputFolderLE->setReadOnly(true);
+    OutputFolderL->setBuddy(FOutputFolderLE);
+    const QString FolderHint = "The folder the runs write into: a folder per case mix with its instances, reports and "
+                               "manifest";
+    SetHint(OutputFolderL, FolderHint);
+    SetHint(FOutputFolderLE, FolderHint);
+    auto* ChangeOutputFolderB = NewButton(this, "ChangeOutputFolderB", "Change...");
+    ChangeOutputFolderB->setAutoDefault(false);
+    SetHint(ChangeOutputFolderB, "Choose another folder for the runs to write into");
+    FolderRow->addWidget(OutputFolderL);
+    FolderRow->addWidget(FOutputFolderLE, 1);
+    FolderRow->addWidget(ChangeOutputFolderB);
+    Layout->addLayout(FolderRow);
+    connect(ChangeOutputFolderB, &QPushButton::clicked, this, [this] { ChangeOutputFolderBClick(); });
+
     auto* Bottom = new QHBoxLayout();
     FGauge1 = new QProgressBar(this);
     FGauge1->setObjectName("Gauge1");
@@ -375,7 +397,7 @@ void TBatchWindow::BuildWindow()
         connect(Field, &QLineEdit::textChanged, this, [this] { FCheckRanges(); });
     FIdleControls = {FCaseMixCLB, LoadCaseMixB, FNumOperatingRoomsLB, AddNumOpB, ClearNumOpB, SortNumOpB,
                      FNumOpFromE, FNumOpToE, FNumOpByE, FLoadLB, AddLoadB, ClearLoadB, SortLoadB,
-                     FLoadFromE, FLoadToE, FLoadByE, OptionsGB};
+                     FLoadFromE, FLoadToE, FLoadByE, OptionsGB, ChangeOutputFolderB};
 }
 
 QStringList TBatchWindow::Entries(const QListWidget* List) const
@@ -414,6 +436,8 @@ bool TBatchWindow::ReadSettings(TBatchSettings& Settings, bool Theoretical)
     Settings.RemoveInstances = FRemoveInstancesCB->isChecked();
     Settings.DeterministicDistance = FDeterministicDistanceCB->isChecked();
     Settings.Engine = FEngineCB->currentIndex() == 1 ? TOverlapEngine::oeSolver : TOverlapEngine::oeExact;
+    if (!BaseDirectory.endsWith('/')) BaseDirectory += '/';
+    ShowOutputFolder();  // the folder the run writes into
     Settings.BaseDirectory = ToModel(BaseDirectory);
     Settings.CapacityORinMinutes = FMain.CapacityORinMinutes();
     return true;
@@ -502,7 +526,7 @@ void TBatchWindow::LoadCaseMixBClick()
 {
     TFileDialogRequest Request;
     Request.Caption = "Load case mix from file";
-    Request.Directory = FMain.ProgramDirectory() + "casemixes/";
+    Request.Directory = FMain.Folders().UserCaseMixFolder;
     Request.Filter = TextFileFilter;
     Request.DefaultSuffix = "txt";
     const QString FileName = RunFileDialog(this, Request);
@@ -514,6 +538,26 @@ void TBatchWindow::LoadCaseMixBClick()
         return;
     }
     AddCaseMixEntry(*FMain.Data().CaseMixes.back());
+}
+
+void TBatchWindow::ChangeOutputFolderBClick()
+{
+    if (FRunning) return;
+    TFileDialogRequest Request;
+    Request.Folder = true;
+    Request.Caption = "Output folder of the runs";
+    Request.Directory = BaseDirectory;
+    const QString Chosen = RunFileDialog(this, Request);
+    if (Chosen.isEmpty()) return;
+    BaseDirectory = QDir::cleanPath(QDir(Chosen).absolutePath());
+    if (!BaseDirectory.endsWith('/')) BaseDirectory += '/';
+    ShowOutputFolder();
+}
+
+void TBatchWindow::ShowOutputFolder()
+{
+    FOutputFolderLE->setText(BaseDirectory);
+    FOutputFolderLE->setCursorPosition(0);
 }
 
 void TBatchWindow::AddCaseMixEntry(const TCaseMix& CaseMix)
@@ -621,6 +665,12 @@ void TBatchWindow::SaveFieldSettings() const
     for (int i = 0; i < FCaseMixCLB->count(); ++i)
         if (FCaseMixCLB->item(i)->checkState() == Qt::Checked) Checked << FCaseMixCLB->item(i)->text();
     SaveList(Store, "CheckedCaseMixes", Checked);
+    // A folder of the user's choice only: the default follows the program's place (a build tree or
+    // an installation).
+    if (BaseDirectory != FMain.Folders().BatchFolder)
+        Store.setValue(FOutputFolderLE->objectName(), BaseDirectory);
+    else
+        Store.remove(FOutputFolderLE->objectName());
 }
 
 void TBatchWindow::LoadFieldSettings()
@@ -642,6 +692,8 @@ void TBatchWindow::LoadFieldSettings()
     const QStringList Checked = Store.value("CheckedCaseMixes").toStringList();
     for (int i = 0; i < FCaseMixCLB->count(); ++i)
         if (Checked.contains(FCaseMixCLB->item(i)->text())) FCaseMixCLB->item(i)->setCheckState(Qt::Checked);
+    if (const QString Folder = Store.value(FOutputFolderLE->objectName()).toString(); !Folder.isEmpty())
+        BaseDirectory = Folder.endsWith('/') ? Folder : Folder + '/';
 }
 
 void TBatchWindow::showEvent(QShowEvent* Event)

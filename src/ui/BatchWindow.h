@@ -22,11 +22,12 @@ namespace orbench::ui {
 class TMainWindow;
 
 // "Generate instances": the batch window. Case mixes (check list), numbers of OR-days and loads
-// (lists with ranges, sorting and clean-up), the options, the message list and the two runs.
-// While a run is in progress its button reads "&STOP" (both run buttons keep their size and place)
-// and stops it at the next check point; the other controls are disabled, and closing the window
-// stops the run first. A run that got going ends with a summary line in Messages. The options and
-// lists are kept between openings (and runs of the program) in the user's settings.
+// (lists with ranges, sorting and clean-up), the options, the message list, the output folder and
+// the two runs. While a run is in progress its button reads "&STOP" (both run buttons keep their
+// size and place) and stops it at the next check point; the other controls are disabled, and
+// closing the window stops the run first. A run that got going ends with a summary line in
+// Messages. The options, lists and a chosen output folder are kept between openings (and runs of
+// the program) in the user's settings.
 class TBatchWindow : public TRunDialog, private TBatchHost {
     Q_OBJECT
 
@@ -46,6 +47,8 @@ public:
     void RemoveDoubleLoad();
     void RemoveThisItem(QListWidget* List);
     void SelectAllCaseMixes(bool Checked);
+    // "Change...": the output folder from a folder chooser.
+    void ChangeOutputFolderBClick();
 
     // The run's settings from the fields, in the run's order of checks: the number of instances
     // (a message line, false), a selected case mix for "&Go!" (a message line, false), then the other
@@ -53,7 +56,9 @@ public:
     bool ReadSettings(TBatchSettings& Settings, bool Theoretical);
     // The case mixes whose entries are checked, in list order.
     std::vector<TCaseMix*> CheckedCaseMixes() const;
-    // The base directory of the output tree (the program's "instances/" unless changed).
+    // The base directory of the output tree, ending with '/': the program folders' batch folder
+    // (FindProgramFolders) until the user chooses another, which is kept in the user's settings.
+    // The field "Output folder" shows it.
     QString BaseDirectory;
 
 protected:
@@ -78,6 +83,7 @@ private:
     void SetIdleControlsEnabled(bool Enabled);
     void BuildWindow();
     void AddCaseMixEntry(const TCaseMix& CaseMix);
+    void ShowOutputFolder();
     QStringList Entries(const QListWidget* List) const;
     void SetEntries(QListWidget* List, const std::vector<std::string>& Entries);
 
@@ -105,6 +111,7 @@ private:
     QCheckBox* FDeterministicDistanceCB = nullptr;
     QCheckBox* FCaseMixTypeCB = nullptr;
     QComboBox* FEngineCB = nullptr;
+    QLineEdit* FOutputFolderLE = nullptr;
     QPlainTextEdit* FMessagesM = nullptr;
     QProgressBar* FGauge1 = nullptr;
     QPushButton* FGoB = nullptr;

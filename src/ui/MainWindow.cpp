@@ -37,15 +37,26 @@ namespace orbench::ui {
 
 namespace {
 
-// The first line is what the status bar shows: a whole sentence that fits.
-const char* const CaseMixHint =
-    "Select a case mix for which to generate instances.\r\n"
-    "Case mixes are automatically read from the program subdir \"casemixes\". It reads all files with the\r\n"
-    "\".txt\" extension from this directory.\r\n"
-    "\r\n"
-    "In addition you may also select a case mix type, using the other dropdown-list on this screen. \r\n"
-    "Selecting a case mix type allows you to consider only a subset of the surgery types of the \r\n"
-    "case mix.";
+// The case-mix selector's hint, which says where the case mixes come from. The first line is what
+// the status bar shows: a whole sentence that fits.
+QString CaseMixHint(const TProgramFolders& Folders)
+{
+    QString Where =
+        "Case mixes are automatically read from the program subdir \"casemixes\". It reads all files with the\r\n"
+        "\".txt\" extension from this directory.\r\n";
+    if (Folders.Installed && Folders.CaseMixFolders.size() == 2)
+        Where = QString("Case mixes are automatically read from the shared folder \"%1\",\r\n"
+                        "then from your own folder \"%2\",\r\n"
+                        "where \"Save case mix\" proposes to save them. It reads all files with the \".txt\"\r\n"
+                        "extension from these folders; a case mix of yours with the name of a shared one is listed\r\n"
+                        "after it.\r\n")
+                    .arg(QDir::cleanPath(Folders.CaseMixFolders[0]), QDir::cleanPath(Folders.CaseMixFolders[1]));
+    return "Select a case mix for which to generate instances.\r\n" + Where +
+           "\r\n"
+           "In addition you may also select a case mix type, using the other dropdown-list on this screen. \r\n"
+           "Selecting a case mix type allows you to consider only a subset of the surgery types of the \r\n"
+           "case mix.";
+}
 const char* const NoGeneratedLoad = "The generated load is: \u2013";
 const char* const CapacityError = "Error! The closing time of the ORs must lie after the opening time.";
 const char* const InstanceNumberError = "Error. Please indicate an integer instance number (0,1...).";
@@ -103,8 +114,8 @@ QPixmap DecorativePicture()
 }  // namespace
 
 TMainWindow::TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* Parent)
-    : QMainWindow(Parent), FData(Data), FProgramDirectory(ProgramDirectory), FNotifier(this),
-      FOldNotifier(Data.Notifier)
+    : QMainWindow(Parent), FData(Data), FProgramDirectory(ProgramDirectory),
+      FFolders(FindProgramFolders(ProgramDirectory)), FNotifier(this), FOldNotifier(Data.Notifier)
 {
     if (!FProgramDirectory.endsWith('/')) FProgramDirectory += '/';
     FData.Notifier = &FNotifier;
@@ -121,7 +132,7 @@ TMainWindow::TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* 
         Overlap.exec();
     };
 
-    // FormCreate: the default load, the region of type 0, then the case mixes of "casemixes".
+    // FormCreate: the default load, the region of type 0, then the case mixes of the case-mix folders.
     FLoadLE->setText(FromModel(FormatGeneral(0.8)));
     ValidateInputFields();
     FCaseMixTypeCB->setCurrentIndex(0);
@@ -222,12 +233,12 @@ void TMainWindow::BuildWindow()
     auto* RightLayout = new QVBoxLayout(Right);
     auto* CaseMixL = new QLabel("Select case mix:", Right);
     CaseMixL->setObjectName("CaseMixL");
-    SetHint(CaseMixL, QString(CaseMixHint).section("\r\n", 0, 0));
+    SetHint(CaseMixL, CaseMixHint(FFolders).section("\r\n", 0, 0));
     RightLayout->addWidget(CaseMixL);
     FCaseMixCB = new QComboBox(Right);
     FCaseMixCB->setObjectName("CaseMixCB");
     FCaseMixCB->setMinimumWidth(190);
-    SetHint(FCaseMixCB, CaseMixHint);
+    SetHint(FCaseMixCB, CaseMixHint(FFolders));
     RightLayout->addWidget(FCaseMixCB);
     connect(FCaseMixCB, &QComboBox::currentIndexChanged, this, [this] { CaseMixCBChange(); });
     auto AddButton = [&](QPushButton*& Button, const char* Name, const QString& Caption, const QString& Hint,
@@ -312,16 +323,20 @@ void TMainWindow::BuildMenu()
 
 void TMainWindow::ReadCaseMixDirectory()
 {
-    const QString Dir = FProgramDirectory + "casemixes/";
-    if (!QDir(Dir).exists()) {
+    // Installed, the shared folder is there and the user's own was made when it was found missing.
+    if (!FFolders.Installed && !QDir(FFolders.CaseMixFolders.front()).exists()) {
         ShowMessageBox(this, TBoxKind::Error,
                        "Error: cannot locate the subdirectory \"casemixes\".\r\nDirectory created. No case mix types "
                        "were read.");
-        QDir().mkpath(Dir);
+        QDir().mkpath(FFolders.CaseMixFolders.front());
     }
+    // The folders in order, the files of each in name order; reading stops at the first bad file. A
+    // case mix of the user's with the name of a shared one is listed after it, as two case mixes
+    // of one name always are (their entries' tool tips tell them apart).
     FReadingCaseMixDirectory = true;
     try {
-        for (const std::string& File : ListCaseMixFiles(ToModel(Dir))) AddCaseMixFromFile(FromModel(File));
+        for (const QString& Dir : FFolders.CaseMixFolders)
+            for (const std::string& File : ListCaseMixFiles(ToModel(Dir))) AddCaseMixFromFile(FromModel(File));
     } catch (const std::exception& Error) {
         FReadingCaseMixDirectory = false;
         ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
@@ -565,7 +580,7 @@ void TMainWindow::LoadCaseMixBClick()
     if (!CapacityIsValid()) return;
     TFileDialogRequest Request;
     Request.Caption = "Add case mix from file";
-    Request.Directory = FProgramDirectory + "casemixes/";
+    Request.Directory = FFolders.UserCaseMixFolder;
     Request.Filter = TextFileFilter;
     const QString FileName = RunFileDialog(this, Request);
     if (FileName.isEmpty()) return;
@@ -583,7 +598,7 @@ void TMainWindow::SaveCaseMixBClick()
     TFileDialogRequest Request;
     Request.Save = true;
     Request.Caption = "Save case mix to file";
-    Request.Directory = FProgramDirectory + "casemixes/";
+    Request.Directory = FFolders.UserCaseMixFolder;
     Request.ProposedName = FCaseMixCB->currentText();
     Request.Filter = TextFileFilter;
     Request.DefaultSuffix = "txt";
@@ -600,7 +615,7 @@ void TMainWindow::SaveBClick()
     TFileDialogRequest Request;
     Request.Save = true;
     Request.Caption = "Save instance";
-    Request.Directory = FProgramDirectory;
+    Request.Directory = FFolders.FileFolder;
     Request.ProposedName = FromModel(CaseMix->Name) + "_instance_" + QString::number(Position);
     Request.Filter = TextFileFilter;
     Request.DefaultSuffix = "txt";
@@ -619,7 +634,7 @@ void TMainWindow::SaveChartPictureMIClick()
     TFileDialogRequest Request;
     Request.Save = true;
     Request.Caption = "Save chart as picture";
-    Request.Directory = FProgramDirectory;
+    Request.Directory = FFolders.FileFolder;
     const TCaseMix* CaseMix = SelectedCaseMix();
     Request.ProposedName = (CaseMix != nullptr ? FromModel(CaseMix->Name) + "_" : QString()) + "type_" +
                            QString::number(FCaseMixTypeCB->currentIndex());
@@ -646,7 +661,7 @@ void TMainWindow::LoadInstanceBClick()
     if (SelectedCaseMix() == nullptr) return;
     TFileDialogRequest Request;
     Request.Caption = "Load instance";
-    Request.Directory = FProgramDirectory;
+    Request.Directory = FFolders.FileFolder;
     Request.Filter = TextFileFilter;
     const QString FileName = RunFileDialog(this, Request);
     if (FileName.isEmpty()) return;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+#include "ProgramFolders.h"
 #include "UiServices.h"
 
 class QAction;
@@ -23,19 +24,23 @@ namespace orbench::ui {
 
 class TSurgeryChart;
 
-// The program's main window: reads the case mixes of "casemixes" beside the program at start,
-// lets the user set the OR-day, pick a case mix and a case-mix type, generate, show, save and
-// load instances, add, generate and save case mixes, and opens the batch and overlap windows.
+// The program's main window: reads the case mixes of its case-mix folders at start (beside the
+// program, or shared and the user's own once installed: FindProgramFolders), lets the user set the
+// OR-day, pick a case mix and a case-mix type, generate, show, save and load instances, add,
+// generate and save case mixes, and opens the batch and overlap windows.
 class TMainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    // ProgramDirectory ends with '/': "casemixes/" and the file dialogs' directories lie there.
+    // ProgramDirectory: the executable's folder; the folders the window reads and writes follow
+    // from it (FindProgramFolders).
     TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* Parent = nullptr);
     ~TMainWindow() override;
 
     TData& Data() { return FData; }
+    // Ends with '/'.
     const QString& ProgramDirectory() const { return FProgramDirectory; }
+    const TProgramFolders& Folders() const { return FFolders; }
 
     // The OR-day capacity in minutes from the two time selectors.
     double CapacityORinMinutes() const;
@@ -97,6 +102,7 @@ private:
 
     TData& FData;
     QString FProgramDirectory;
+    TProgramFolders FFolders;
     TMessageBoxNotifier FNotifier;
     TNotifier* FOldNotifier;
 

@@ -566,7 +566,7 @@ void TOverlapWindow::SaveMatrixBClick()
     TFileDialogRequest Request;
     Request.Save = true;
     Request.Caption = "Save matrix";
-    Request.Directory = FMain.ProgramDirectory();
+    Request.Directory = FMain.Folders().FileFolder;
     Request.ProposedName = "overlap_matrix";
     if (const TCaseMix* CaseMix = FMain.SelectedCaseMix()) Request.ProposedName += "_" + FromModel(CaseMix->Name);
     Request.Filter = "CSV files (*.csv);;SVG pictures (*.svg);;PNG pictures (*.png);;All files (*)";

@@ -1,6 +1,7 @@
 #include "UiServices.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -61,7 +62,23 @@ bool AskYesNo(QWidget* Parent, const QString& Text)
 QString RunFileDialog(QWidget* Parent, const TFileDialogRequest& Request)
 {
     if (FileDialogHandler()) return FileDialogHandler()(Request);
-    QFileDialog Dialog(Parent, Request.Caption, Request.Directory, Request.Filter);
+    // A folder not made yet (that of a first batch run, say): the dialog opens in the nearest one
+    // that exists rather than in the working directory.
+    QString Directory = QDir::cleanPath(Request.Directory);
+    while (!Request.Directory.isEmpty() && !QFileInfo(Directory).isDir()) {
+        const QString Up = QFileInfo(Directory).path();
+        if (Up == Directory) break;
+        Directory = Up;
+    }
+    if (Request.Folder) {
+        QFileDialog Dialog(Parent, Request.Caption, Directory);
+        Dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        Dialog.setFileMode(QFileDialog::Directory);
+        Dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty()) return {};
+        return Dialog.selectedFiles().first();
+    }
+    QFileDialog Dialog(Parent, Request.Caption, Directory, Request.Filter);
     Dialog.setAcceptMode(Request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     Dialog.setFileMode(Request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!Request.DefaultSuffix.isEmpty()) {

@@ -22,6 +22,8 @@ enum class TBoxKind { Information, Warning, Error };
 
 struct TFileDialogRequest {
     bool Save = false;
+    // Choose a folder (an existing one) instead of a file; Filter and DefaultSuffix are not used.
+    bool Folder = false;
     QString Caption;
     QString Directory;
     QString ProposedName;
@@ -30,7 +32,7 @@ struct TFileDialogRequest {
 };
 
 using TMessageBoxHandler = std::function<void(TBoxKind Kind, const QString& Text)>;
-// Returns the chosen file name, or an empty text for "cancel".
+// Returns the chosen file or folder name, or an empty text for "cancel".
 using TFileDialogHandler = std::function<QString(const TFileDialogRequest& Request)>;
 // Returns true for "Yes".
 using TQuestionHandler = std::function<bool(const QString& Text)>;

@@ -17,6 +17,7 @@
 
 #include "BatchWindow.h"
 #include "InstanceFill.h"
+#include "InstalledLayout.h"
 #include "MainWindow.h"
 #include "TestHelpers.h"
 #include "UiTestHelpers.h"
@@ -392,6 +393,54 @@ private slots:
         QVERIFY(Get<QCheckBox>("RemoveInstancesCB")->toolTip().contains("No file is deleted"));
         QVERIFY(!Get<QCheckBox>("CaseMixTypeCB")->isEnabled());
         QVERIFY(Get<QCheckBox>("CaseMixTypeCB")->toolTip().startsWith("Not used"));
+    }
+
+    void outputFolderOfAnInstalledProgramIsShownChosenUsedAndKept()
+    {
+        const orbench::testing::TInstalledLayout Layout;
+        WriteCaseMix((Layout.SharedCaseMixFolder() + "alpha.txt").toStdString());
+        Window.reset(), Main.reset();
+        QSettings().remove("BatchWindow");
+        Data = std::make_unique<orbench::TData>();
+        Main = std::make_unique<TMainWindow>(*Data, Layout.ProgramFolder());
+        Window = std::make_unique<TBatchWindow>(*Main);
+        auto* Field = Get<QLineEdit>("OutputFolderLE");
+        const QString Default = Layout.Documents() + "orbench/instances/";
+        QVERIFY(Field->isReadOnly());
+        QCOMPARE(Field->text(), Default);
+        // the folder chooser opens at the folder; cancelling keeps it
+        QList<TFileDialogRequest> Requests;
+        QString Answer;
+        SetFileDialogHandler([&](const TFileDialogRequest& Request) { return Requests << Request, Answer; });
+        Click("ChangeOutputFolderB");
+        QCOMPARE(Field->text(), Default);
+        const QString Runs = Layout.Root() + "runs";
+        Answer = Runs;
+        Click("ChangeOutputFolderB");
+        QVERIFY(Requests.size() == 2 && Requests[0].Folder && !Requests[0].Save && Requests[0].Directory == Default);
+        QCOMPARE(Field->text(), Runs + "/");
+        // a run of one case mix, one OR-day, one load and two instances writes there
+        List("CaseMixCLB")->item(0)->setCheckState(Qt::Checked);
+        List("CaseMixCLB")->item(0)->setSelected(true);
+        Click("ClearNumOpB");
+        Set("NumOpFromE", "1"), Set("NumOpToE", "1");
+        Click("AddNumOpB");
+        Click("ClearLoadB");
+        Set("LoadFromE", "0.8"), Set("LoadToE", "0.8");
+        Click("AddLoadB");
+        Set("NumInstancesPerSettingLE", "2");
+        Get<QCheckBox>("AnalyzeOverlapCB")->setChecked(false);
+        Window->GoBClick();
+        QVERIFY2(Messages().size() == 1 && Messages()[0].startsWith("Run finished: 2 instances written"),
+                 qPrintable(Messages().join('\n')));
+        for (const char* Name : {"ordays_1_load_0.8_1.txt", "ordays_1_load_0.8_2.txt"})
+            QVERIFY2(QFileInfo::exists(Runs + "/alpha/" + Name), Name);
+        QVERIFY(!QDir(Layout.Documents()).exists() && Boxes.isEmpty());
+        // kept for the next opening
+        Window.reset();
+        Window = std::make_unique<TBatchWindow>(*Main);
+        QCOMPARE(Get<QLineEdit>("OutputFolderLE")->text(), Runs + "/");
+        QCOMPARE(Window->BaseDirectory, Runs + "/");
     }
 
     void settingsTheRunRefusesAreNamedByTheirFields()

@@ -24,7 +24,9 @@
 #include <numeric>
 
 #include "CaseMixRegions.h"
+#include "InstalledLayout.h"
 #include "MainWindow.h"
+#include "ProgramFolders.h"
 #include "ProgramVersion.h"
 #include "NumberFormat.h"
 #include "SurgeryChart.h"
@@ -267,6 +269,66 @@ private slots:
         Click("SaveB");
         FWindow->LoadInstanceBClick();
         QVERIFY(FTexts.isEmpty() && FRequests.isEmpty() && !QFileInfo::exists(FAnswer));
+    }
+
+    void programFoldersFollowThePlaceOfTheProgram()
+    {
+        const orbench::testing::TInstalledLayout Layout;
+        const QString Bin = Layout.ProgramFolder(), User = Layout.UserCaseMixFolder();
+        const auto BesideTheProgram = [&Bin](const TProgramFolders& Folders) {
+            return !Folders.Installed && Folders.CaseMixFolders == QStringList{Bin + "casemixes/"} &&
+                   Folders.UserCaseMixFolder == Bin + "casemixes/" && Folders.BatchFolder == Bin + "instances/" &&
+                   Folders.FileFolder == Bin;
+        };
+        // "casemixes" beside the program wins over an installation's shared folder
+        QVERIFY(QDir().mkpath(Bin + "casemixes"));
+        QVERIFY(BesideTheProgram(FindProgramFolders(Bin)));
+        QVERIFY(!QDir(User).exists());
+        // installed: shared, then the user's own folder (made), documents for the rest
+        QVERIFY(QDir(Bin + "casemixes").removeRecursively());
+        const TProgramFolders Installed = FindProgramFolders(Bin.chopped(1));
+        QVERIFY(Installed.Installed);
+        QCOMPARE(Installed.CaseMixFolders, QStringList({Layout.SharedCaseMixFolder(), User}));
+        QCOMPARE(Installed.UserCaseMixFolder, User);
+        QCOMPARE(Installed.BatchFolder, Layout.Documents() + "orbench/instances/");
+        QCOMPARE(Installed.FileFolder, Layout.Documents() + "orbench/");
+        QVERIFY(QDir(User).exists() && !QDir(Layout.Documents()).exists());
+        // neither: beside the program, nothing made (the main window says so and makes it)
+        QVERIFY(QDir(Layout.SharedCaseMixFolder()).removeRecursively());
+        QVERIFY(BesideTheProgram(FindProgramFolders(Bin)));
+        QVERIFY(!QDir(Bin + "casemixes").exists());
+    }
+
+    void installedProgramReadsTheSharedThenTheUsersCaseMixes()
+    {
+        const orbench::testing::TInstalledLayout Layout;
+        const QString Shared = Layout.SharedCaseMixFolder(), User = Layout.UserCaseMixFolder();
+        QVERIFY(QDir().mkpath(User));
+        WriteLines((Shared + "clinic.txt").toStdString(), Mixed);
+        WriteLines((User + "clinic.txt").toStdString(), {Header, "1\tNormal\t144\t72\t0\t1"});
+        WriteLines((User + "mine.txt").toStdString(), Mixed);
+        FWindow = std::make_unique<TMainWindow>(*FData, Layout.ProgramFolder());
+        FWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(FWindow.get()));
+        QVERIFY(FTexts.isEmpty());
+        // the user's case mix of a shared one's name is listed after it, told apart by its tool tip
+        QCOMPARE(Entries("CaseMixCB"), QStringList({"clinic", "clinic", "mine"}));
+        const QStringList Files = {Shared + "clinic.txt", User + "clinic.txt", User + "mine.txt"};
+        for (int i = 0; i < 3; ++i) QCOMPARE(Combo("CaseMixCB")->itemData(i, Qt::ToolTipRole).toString(), Files[i]);
+        QCOMPARE(FData->CaseMixes[1]->SurgeryTypes.size(), std::size_t(1));
+        QVERIFY(!QDir(Layout.ProgramFolder() + "casemixes").exists());
+        const QString Hint = Combo("CaseMixCB")->toolTip();
+        QVERIFY2(Hint.startsWith("Select a case mix for which to generate instances.\n") &&
+                     Hint.contains(QDir::cleanPath(Shared)) && Hint.contains(QDir::cleanPath(User)),
+                 qPrintable(Hint));
+        // the case-mix dialogs open in the user's folder, the others in the documents' orbench
+        Click("LoadCaseMixB");
+        Click("SaveCaseMixB");
+        FWindow->SaveChartPictureMIClick();
+        QCOMPARE(FRequests.size(), 3);
+        QCOMPARE(FRequests[0].Directory, User);
+        QVERIFY(FRequests[1].Save && FRequests[1].Directory == User && FRequests[1].ProposedName == "mine");
+        QCOMPARE(FRequests[2].Directory, Layout.Documents() + "orbench/");
     }
 
     void startupStopsAtABadFileAndKeepsTheEarlierOnes()
