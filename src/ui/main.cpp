@@ -2,6 +2,7 @@
 // with 12345 and the number format of the user's locale, then the main window; at exit the model
 // goes first, then the solver environment.
 #include <QApplication>
+#include <QIcon>
 #include <memory>
 
 #include "FileUtils.h"
@@ -16,6 +17,8 @@ int main(int argc, char** argv)
     QApplication Application(argc, argv);
     QApplication::setApplicationName("Orbench");
     QApplication::setApplicationDisplayName("Orbench");
+    // The installed icon (share/icons/hicolor); none in the build tree.
+    QApplication::setWindowIcon(QIcon::fromTheme("orbench"));
 
     auto Data = std::make_unique<orbench::TData>();
     if (!orbench::OpenSolverEnvironment())
