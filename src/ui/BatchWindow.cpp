@@ -463,14 +463,14 @@ void TBatchWindow::Run(QPushButton* Button, const QString& IdleCaption, bool The
         return;
     }
     if (Theoretical && FMain.CapacityORinMinutes() <= 0) {
-        ShowMessageBox(this, TBoxKind::Error, "Error! The closing time of the ORs must lie after the opening time.");
+        ShowMessageBox(this, TBoxKind::bkError, "Error! The closing time of the ORs must lie after the opening time.");
         return;
     }
     TBatchSettings Settings;
     try {
         if (!ReadSettings(Settings, Theoretical)) return;
     } catch (const std::exception& Error) {
-        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        ShowMessageBox(this, TBoxKind::bkError, FromModel(Error.what()));
         return;
     }
     SaveFieldSettings();
@@ -502,10 +502,10 @@ void TBatchWindow::Run(QPushButton* Button, const QString& IdleCaption, bool The
             }
         }
     } catch (const EBatchSettingError& Error) {
-        ShowMessageBox(this, TBoxKind::Error, SettingMessage(Error));
+        ShowMessageBox(this, TBoxKind::bkError, SettingMessage(Error));
     } catch (const std::exception& Error) {
         // A stop that reached the overlap engine may end the run with the engine's exception.
-        if (!FStopRequested) ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        if (!FStopRequested) ShowMessageBox(this, TBoxKind::bkError, FromModel(Error.what()));
     }
     FGauge1->setVisible(false);
     Button->setText(IdleCaption);
@@ -534,7 +534,7 @@ void TBatchWindow::LoadCaseMixBClick()
     try {
         if (!FMain.AddCaseMixFromFile(FileName)) return;
     } catch (const std::exception& Error) {
-        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        ShowMessageBox(this, TBoxKind::bkError, FromModel(Error.what()));
         return;
     }
     AddCaseMixEntry(*FMain.Data().CaseMixes.back());

@@ -158,7 +158,7 @@ void TMainWindow::BuildWindow()
     Columns->addWidget(FChart, 1);
     connect(FChart, &TSurgeryChart::SurgeryClicked, this, &TMainWindow::SurgeryClicked);
     connect(FChart, &TSurgeryChart::CenterOfMassClicked, this, [this](QPointF Point) {
-        ShowMessageBox(this, TBoxKind::Information,
+        ShowMessageBox(this, TBoxKind::bkInformation,
                        "Center of mass X: " + FromModel(FormatFixedLocale(Point.x(), 4)) + "\rCenter of mass Y: " +
                            FromModel(FormatFixedLocale(Point.y(), 4)));
     });
@@ -325,7 +325,7 @@ void TMainWindow::ReadCaseMixDirectory()
 {
     // Installed, the shared folder is there and the user's own was made when it was found missing.
     if (!FFolders.Installed && !QDir(FFolders.CaseMixFolders.front()).exists()) {
-        ShowMessageBox(this, TBoxKind::Error,
+        ShowMessageBox(this, TBoxKind::bkError,
                        "Error: cannot locate the subdirectory \"casemixes\".\r\nDirectory created. No case mix types "
                        "were read.");
         QDir().mkpath(FFolders.CaseMixFolders.front());
@@ -339,7 +339,7 @@ void TMainWindow::ReadCaseMixDirectory()
             for (const std::string& File : ListCaseMixFiles(ToModel(Dir))) AddCaseMixFromFile(FromModel(File));
     } catch (const std::exception& Error) {
         FReadingCaseMixDirectory = false;
-        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        ShowMessageBox(this, TBoxKind::bkError, FromModel(Error.what()));
         return;
     }
     FReadingCaseMixDirectory = false;
@@ -362,7 +362,7 @@ double TMainWindow::CapacityORinMinutes() const
 bool TMainWindow::CapacityIsValid()
 {
     if (CapacityORinMinutes() > 0) return true;
-    ShowMessageBox(this, TBoxKind::Error, CapacityError);
+    ShowMessageBox(this, TBoxKind::bkError, CapacityError);
     return false;
 }
 
@@ -386,7 +386,7 @@ void TMainWindow::RunCommand(const std::function<void()>& Command)
     try {
         Command();
     } catch (const std::exception& Error) {
-        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        ShowMessageBox(this, TBoxKind::bkError, FromModel(Error.what()));
     }
 }
 
@@ -428,7 +428,7 @@ bool TMainWindow::CheckInputFields()
         auto* Edit = qobject_cast<QLineEdit*>(Check.Field);
         const bool Empty = Combo != nullptr ? Combo->currentText().isEmpty() : Edit->text().isEmpty();
         if (!Empty) continue;
-        ShowMessageBox(this, TBoxKind::Error, Check.Message);
+        ShowMessageBox(this, TBoxKind::bkError, Check.Message);
         if (Combo != nullptr)
             Combo->setCurrentIndex(Combo->findText(Check.Reset));
         else
@@ -461,11 +461,11 @@ void TMainWindow::ValidateInputFields()
 void TMainWindow::GenerateInstanceBClick()
 {
     if (FData.CaseMixes.empty()) {
-        ShowMessageBox(this, TBoxKind::Error, "You have to open a database first.");
+        ShowMessageBox(this, TBoxKind::bkError, "You have to open a database first.");
         return;
     }
     if (const QString Problem = InputProblem(); !Problem.isEmpty()) {
-        ShowMessageBox(this, TBoxKind::Error, Problem);
+        ShowMessageBox(this, TBoxKind::bkError, Problem);
         return;
     }
     FGenerateInstanceB->setEnabled(false);
@@ -509,7 +509,7 @@ TInstance* TMainWindow::SelectedInstance(bool ShowError)
     TCaseMix* CaseMix = SelectedCaseMix();
     const bool Parsed = TryTextToInt(ToModel(FShowInstanceNrCB->currentText()), n);
     if (!Parsed || CaseMix == nullptr || n < 0 || n >= CaseMix->Instances.Count()) {
-        if (ShowError) ShowMessageBox(this, TBoxKind::Error, InstanceNumberError);
+        if (ShowError) ShowMessageBox(this, TBoxKind::bkError, InstanceNumberError);
         return nullptr;
     }
     return CaseMix->Instances[n];
@@ -646,7 +646,7 @@ void TMainWindow::SaveChartPictureMIClick()
     if (FileName.isEmpty()) return;
     const std::optional<TPictureFormat> Format = PictureFormatOf(FileName);
     if (!Format) {
-        ShowMessageBox(this, TBoxKind::Error, "Error! The name of a picture must end in .svg or .png.");
+        ShowMessageBox(this, TBoxKind::bkError, "Error! The name of a picture must end in .svg or .png.");
         return;
     }
     // A PNG gets twice the pixels of the screen, for print.
@@ -704,7 +704,7 @@ void TMainWindow::MinOverlapBClick()
 
 void TMainWindow::AboutMIClick()
 {
-    ShowMessageBox(this, TBoxKind::Information,
+    ShowMessageBox(this, TBoxKind::bkInformation,
                    QString("Orbench %1\n\nBenchmark instances for operating-room scheduling research: case mixes, "
                            "instance generation, case-mix types, overlap between instances and minimum-overlap "
                            "selection.\n\nBuilt with Qt, COIN-OR CLP and CBC.")

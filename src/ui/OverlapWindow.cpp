@@ -443,7 +443,7 @@ void TOverlapWindow::Analyze()
         return;
     }
     if (const QString Problem = InputProblem(); !Problem.isEmpty()) {
-        ShowMessageBox(this, TBoxKind::Error, Problem);
+        ShowMessageBox(this, TBoxKind::bkError, Problem);
         return;
     }
     double Epsilon = 0;
@@ -479,7 +479,7 @@ void TOverlapWindow::Analyze()
         if (!FStopRequested) {
             FOverlap.clear();
             SetRunning(false);
-            ShowMessageBox(this, TBoxKind::Error, CurrentErrorText());
+            ShowMessageBox(this, TBoxKind::bkError, CurrentErrorText());
             return;
         }
     }
@@ -509,7 +509,7 @@ void TOverlapWindow::Analyze()
         if (FStopRequested)
             AddMessage("Selection stopped: no instance was chosen.");
         else
-            ShowMessageBox(this, TBoxKind::Error, CurrentErrorText());
+            ShowMessageBox(this, TBoxKind::bkError, CurrentErrorText());
         return;
     }
     SetRunning(false);
@@ -584,7 +584,7 @@ void TOverlapWindow::SaveMatrixBClick()
             WriteFileBytes(FileName, MatrixCsvText().toLatin1());
         }
     } catch (const std::exception& Error) {
-        ShowMessageBox(this, TBoxKind::Error, FromModel(Error.what()));
+        ShowMessageBox(this, TBoxKind::bkError, FromModel(Error.what()));
     }
 }
 

@@ -46,9 +46,9 @@ void ShowMessageBox(QWidget* Parent, TBoxKind Kind, const QString& Text)
     }
     const QString Title = QApplication::applicationDisplayName();
     switch (Kind) {
-    case TBoxKind::Information: QMessageBox::information(Parent, Title, Text); break;
-    case TBoxKind::Warning: QMessageBox::warning(Parent, Title, Text); break;
-    case TBoxKind::Error: QMessageBox::critical(Parent, Title, Text); break;
+    case TBoxKind::bkInformation: QMessageBox::information(Parent, Title, Text); break;
+    case TBoxKind::bkWarning: QMessageBox::warning(Parent, Title, Text); break;
+    case TBoxKind::bkError: QMessageBox::critical(Parent, Title, Text); break;
     }
 }
 
@@ -128,9 +128,9 @@ void SetQuestionHandler(TQuestionHandler Handler) { QuestionHandler() = std::mov
 
 void TMessageBoxNotifier::ShowMessage(TMessageKind Kind, const std::string& Text)
 {
-    const TBoxKind Box = Kind == TMessageKind::mError     ? TBoxKind::Error
-                         : Kind == TMessageKind::mWarning ? TBoxKind::Warning
-                                                          : TBoxKind::Information;
+    const TBoxKind Box = Kind == TMessageKind::mError     ? TBoxKind::bkError
+                         : Kind == TMessageKind::mWarning ? TBoxKind::bkWarning
+                                                          : TBoxKind::bkInformation;
     ShowMessageBox(FParent, Box, FromModel(Text));
 }
 

@@ -18,7 +18,7 @@ namespace orbench::ui {
 
 // Every message box and file dialog of the windows goes through these functions, so that tests
 // can answer them instead of a person.
-enum class TBoxKind { Information, Warning, Error };
+enum class TBoxKind { bkInformation, bkWarning, bkError };
 
 struct TFileDialogRequest {
     bool Save = false;

@@ -22,7 +22,7 @@ int main(int argc, char** argv)
 
     auto Data = std::make_unique<orbench::TData>();
     if (!orbench::OpenSolverEnvironment())
-        orbench::ui::ShowMessageBox(nullptr, orbench::ui::TBoxKind::Error, orbench::SolverStartFailedMessage);
+        orbench::ui::ShowMessageBox(nullptr, orbench::ui::TBoxKind::bkError, orbench::SolverStartFailedMessage);
     Data->Random.Seed(orbench::TUniformGenerator::DefaultSeed);
     orbench::SetDecimalSeparator(orbench::DetectLocaleDecimalSeparator());
 

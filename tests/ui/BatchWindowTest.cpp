@@ -344,7 +344,7 @@ private slots:
         Set("NumInstancesPerSettingLE", "4");
         Set("EpsilonLE", "abc");
         Window->GoBClick();
-        QCOMPARE(BoxKinds, QList<TBoxKind>({TBoxKind::Error}));
+        QCOMPARE(BoxKinds, QList<TBoxKind>({TBoxKind::bkError}));
         QVERIFY(!fs::exists(Out("alpha")));
         QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
         QVERIFY(!GaugeShown() && !Window->Running() && List("LoadLB")->isEnabled());
@@ -469,7 +469,7 @@ private slots:
         QVERIFY(PrepareRun("2", "2"));
         fs::create_directories(Out("alpha/overlap_alpha_ordays_2_load_0.8.txt"));  // the report cannot be written
         Window->GoBClick();
-        QCOMPARE(BoxKinds, QList<TBoxKind>({TBoxKind::Error}));
+        QCOMPARE(BoxKinds, QList<TBoxKind>({TBoxKind::bkError}));
         QCOMPARE(Get<QPushButton>("GoB")->text(), QString("&Go!"));
         QVERIFY(!GaugeShown() && !Window->Running());
         QVERIFY(List("CaseMixCLB")->isEnabled() && Get<QPushButton>("GenTheorInstB")->isEnabled());

@@ -255,13 +255,13 @@ private slots:
         Open({}, false);
         QCOMPARE(FTexts, QStringList({"Error: cannot locate the subdirectory \"casemixes\".\r\nDirectory created. "
                                       "No case mix types were read."}));
-        QVERIFY(FKinds[0] == TBoxKind::Error && QDir(ProgramDir() + "casemixes").exists());
+        QVERIFY(FKinds[0] == TBoxKind::bkError && QDir(ProgramDir() + "casemixes").exists());
         QVERIFY(FData->CaseMixes.empty() && Combo("CaseMixCB")->count() == 0);
         QCOMPARE(FWindow->StatusText(), QString("Case mix: "));
         ClearMessages();
         Click("GenerateInstanceB");
         QCOMPARE(FTexts, QStringList({"You have to open a database first."}));
-        QVERIFY(FKinds[0] == TBoxKind::Error && Get<QPushButton>("GenerateInstanceB")->isEnabled());
+        QVERIFY(FKinds[0] == TBoxKind::bkError && Get<QPushButton>("GenerateInstanceB")->isEnabled());
         // the commands that need a selected case mix do nothing
         ClearMessages();
         FAnswer = ProgramDir() + "x.txt";
@@ -334,7 +334,7 @@ private slots:
     void startupStopsAtABadFileAndKeepsTheEarlierOnes()
     {
         Open({{"a.txt", Mixed}, {"b.txt", {Header, "5\tNormal\t100"}}, {"c.txt", Mixed}});
-        QVERIFY(FTexts.size() == 1 && FKinds[0] == TBoxKind::Error && !FTexts[0].isEmpty());
+        QVERIFY(FTexts.size() == 1 && FKinds[0] == TBoxKind::bkError && !FTexts[0].isEmpty());
         QCOMPARE(Entries("CaseMixCB"), QStringList({"a"}));
         QVERIFY(FData->CaseMixes.size() == 1 && FWindow->SelectedCaseMixIndex() == 0);
         QCOMPARE(FWindow->StatusText(), QString());
@@ -452,7 +452,7 @@ private slots:
             ClearMessages();
             Generate(2);
             const QByteArray Case = QByteArray("with ") + Days + " OR-days";
-            QVERIFY2(FTexts.size() == 1 && FKinds[0] == TBoxKind::Error, Case);
+            QVERIFY2(FTexts.size() == 1 && FKinds[0] == TBoxKind::bkError, Case);
             QVERIFY2(Selected().Instances.Count() == 0, Case + ": instances were added");
             QVERIFY2(Combo("ShowInstanceNrCB")->count() == 0, Case + ": instance entries were added");
             QVERIFY(Get<QPushButton>("GenerateInstanceB")->isEnabled());
