@@ -1,5 +1,24 @@
 #pragma once
 
+// The domain: the model root (TData) owning case mixes (TCaseMix) of surgery types
+// (TSurgeryType, each with a TDistribution), and instances (TInstance) of surgeries (TSurgery).
+// Declared here, defined by topic:
+//   Model.cpp               construction, ownership and lookups: TData, TCaseMix, TSurgeryType,
+//                           TSurgery, TInstance, TInstanceList; relative frequencies, centre of mass
+//   CaseMixFile.cpp         reading and writing case mix files (TData::ReadAndAddCaseMix,
+//                           TCaseMix::WriteCaseMix)
+//   InstanceFile.cpp        instance files: FileText, SaveInstance, ReadAndAddInstance,
+//                           CheckEverySurgeryRead
+//   CaseMixTypes.cpp        the 17 regions of the plane (IsPointOfCaseMixType,
+//                           TSurgeryType::IsCaseMixType, FillAuxSurgeryTypeList)
+//   InstanceGeneration.cpp  the batch generator (GenerateInstances, its tuning, the draws,
+//                           DrawLimitCause, TooManySurgeries)
+//   TheoreticalCaseMix.cpp  surgery types made from points: the theoretical grid, types made on the
+//                           fly, RequireFinitePointTypes
+//   InstanceFill.cpp        the main window's fill loop (InstanceFill.h)
+// Distributions, sampling and the generator have their own headers (Distribution.h,
+// DurationSampling.h, UniformGenerator.h); files, text and errors live in src/base.
+
 #include <cstdint>
 #include <functional>
 #include <memory>
