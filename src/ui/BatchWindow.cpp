@@ -119,6 +119,29 @@ QPushButton* NewButton(QWidget* Parent, const char* Name, const QString& Caption
     return Button;
 }
 
+// A range row: "Add" in front of from, to and by, with "to:          by:" above, and the line that
+// says why the range cannot be added while it cannot.
+void AddRangeRow(QWidget* Parent, QVBoxLayout* Into, QPushButton* Add, QLineEdit* From, QLineEdit* To, QLineEdit* By,
+                 QLabel*& Problem, const char* ProblemName)
+{
+    auto* Caption = new QLabel("to:          by:", Parent);
+    Caption->setAlignment(Qt::AlignRight);
+    Caption->setContentsMargins(0, 0, By->width() - 14, 0);
+    Into->addWidget(Caption);
+    auto* Row = new QHBoxLayout();
+    Row->addWidget(Add);
+    Row->addWidget(From);
+    Row->addWidget(To);
+    Row->addWidget(By);
+    Into->addLayout(Row);
+    Problem = new QLabel(Parent);
+    Problem->setObjectName(ProblemName);
+    Problem->setWordWrap(true);
+    Problem->setStyleSheet("color: #b00020;");
+    Problem->setVisible(false);
+    Into->addWidget(Problem);
+}
+
 QAction* AddMenuItem(QMenu* Menu, const char* Name, const QString& Caption)
 {
     QAction* Action = Menu->addAction(Caption);
@@ -149,11 +172,42 @@ void TBatchWindow::BuildWindow()
 {
     const TBatchSettings Defaults;
     auto* Layout = new QVBoxLayout(this);
-    auto* Columns = new QSplitter(Qt::Horizontal, this);
-    Columns->setChildrenCollapsible(false);
+    FColumns = new QSplitter(Qt::Horizontal, this);
+    FColumns->setChildrenCollapsible(false);
+    BuildCaseMixBox(FColumns);
+    BuildNumORdaysBox(FColumns, Defaults);
+    // Loads and options above the messages.
+    auto* Third = new QSplitter(Qt::Vertical, FColumns);
+    Third->setChildrenCollapsible(false);
+    auto* Upper = new QWidget(Third);
+    auto* UpperLayout = new QHBoxLayout(Upper);
+    UpperLayout->setContentsMargins(0, 0, 0, 0);
+    UpperLayout->addWidget(BuildLoadBox(Upper, Defaults));
+    UpperLayout->addWidget(BuildOptionsBox(Upper, Defaults));
+    BuildMessagesBox(Third);
+    Layout->addWidget(FColumns, 1);
+    Layout->addLayout(BuildOutputFolderRow());
+    Layout->addLayout(BuildRunRow());
 
-    // Case mixes.
-    auto* CaseMixGB = new QGroupBox("Case mixes", Columns);
+    // The ranges are checked as they are typed.
+    FCheckRanges = [this] {
+        const std::pair<QLabel*, QPushButton*> Rows[] = {{FNumOpProblemL, FAddNumOpB}, {FLoadProblemL, FAddLoadB}};
+        const std::string Problems[] = {
+            IntegerRangeProblem(ToModel(FNumOpFromE->text()), ToModel(FNumOpToE->text()), ToModel(FNumOpByE->text())),
+            DecimalRangeProblem(ToModel(FLoadFromE->text()), ToModel(FLoadToE->text()), ToModel(FLoadByE->text()))};
+        for (int k = 0; k < 2; ++k) {
+            Rows[k].first->setText(FromModel(Problems[k]));
+            Rows[k].first->setVisible(!Problems[k].empty());
+            Rows[k].second->setEnabled(Problems[k].empty());
+        }
+    };
+    for (QLineEdit* Field : {FNumOpFromE, FNumOpToE, FNumOpByE, FLoadFromE, FLoadToE, FLoadByE})
+        connect(Field, &QLineEdit::textChanged, this, [this] { FCheckRanges(); });
+}
+
+QGroupBox* TBatchWindow::BuildCaseMixBox(QWidget* Parent)
+{
+    auto* CaseMixGB = new QGroupBox("Case mixes", Parent);
     auto* CaseMixLayout = new QVBoxLayout(CaseMixGB);
     FCaseMixCLB = NewList(CaseMixGB, "CaseMixCLB");
     // Room between the check boxes; long names scroll instead of being cut.
@@ -173,42 +227,24 @@ void TBatchWindow::BuildWindow()
             [this] { SelectAllCaseMixes(false); });
     connect(FCaseMixCLB, &QListWidget::customContextMenuRequested, this,
             [this, CaseMixPUM](const QPoint& Pos) { CaseMixPUM->popup(FCaseMixCLB->viewport()->mapToGlobal(Pos)); });
+    FIdleControls << FCaseMixCLB << LoadCaseMixB;
+    return CaseMixGB;
+}
 
-    // A range row: "Add" in front of from, to and by, with "to:          by:" above, and the line that
-    // says why the range cannot be added while it cannot.
-    auto RangeRow = [](QWidget* Parent, QVBoxLayout* Into, QPushButton* Add, QLineEdit* From, QLineEdit* To,
-                       QLineEdit* By, QLabel*& Problem, const char* ProblemName) {
-        auto* Caption = new QLabel("to:          by:", Parent);
-        Caption->setAlignment(Qt::AlignRight);
-        Caption->setContentsMargins(0, 0, By->width() - 14, 0);
-        Into->addWidget(Caption);
-        auto* Row = new QHBoxLayout();
-        Row->addWidget(Add);
-        Row->addWidget(From);
-        Row->addWidget(To);
-        Row->addWidget(By);
-        Into->addLayout(Row);
-        Problem = new QLabel(Parent);
-        Problem->setObjectName(ProblemName);
-        Problem->setWordWrap(true);
-        Problem->setStyleSheet("color: #b00020;");
-        Problem->setVisible(false);
-        Into->addWidget(Problem);
-    };
-
-    // Numbers of OR-days.
-    auto* NumOpGB = new QGroupBox("Number of operating rooms", Columns);
+QGroupBox* TBatchWindow::BuildNumORdaysBox(QWidget* Parent, const TBatchSettings& Defaults)
+{
+    auto* NumOpGB = new QGroupBox("Number of operating rooms", Parent);
     auto* NumOpLayout = new QVBoxLayout(NumOpGB);
     FNumOperatingRoomsLB = NewList(NumOpGB, "NumOperatingRoomsLB");
     for (const int NumORdays : Defaults.NumORdays) FNumOperatingRoomsLB->addItem(QString::number(NumORdays));
     SetHint(FNumOperatingRoomsLB, "The numbers of OR-days of the instances, processed in this order");
     NumOpLayout->addWidget(FNumOperatingRoomsLB);
-    auto* AddNumOpB = NewButton(NumOpGB, "AddNumOpB", "Add");
+    FAddNumOpB = NewButton(NumOpGB, "AddNumOpB", "Add");
     FNumOpFromE = NewEdit(NumOpGB, "NumOpFromE", "1", 30);
     FNumOpToE = NewEdit(NumOpGB, "NumOpToE", "10", 30);
     FNumOpByE = NewEdit(NumOpGB, "NumOpByE", "1", 30);
-    RangeRow(NumOpGB, NumOpLayout, AddNumOpB, FNumOpFromE, FNumOpToE, FNumOpByE, FNumOpProblemL, "NumOpProblemL");
-    connect(AddNumOpB, &QPushButton::clicked, this, [this] { AddNumOpBClick(); });
+    AddRangeRow(NumOpGB, NumOpLayout, FAddNumOpB, FNumOpFromE, FNumOpToE, FNumOpByE, FNumOpProblemL, "NumOpProblemL");
+    connect(FAddNumOpB, &QPushButton::clicked, this, [this] { AddNumOpBClick(); });
     auto* NumOpButtons = new QHBoxLayout();
     auto* ClearNumOpB = NewButton(NumOpGB, "ClearNumOpB", "Clear");
     auto* SortNumOpB = NewButton(NumOpGB, "SortNumOpB", "Sort");
@@ -229,25 +265,25 @@ void TBatchWindow::BuildWindow()
     connect(FNumOperatingRoomsLB, &QListWidget::customContextMenuRequested, this, [this, NumOpPUM](const QPoint& Pos) {
         NumOpPUM->popup(FNumOperatingRoomsLB->viewport()->mapToGlobal(Pos));
     });
+    FIdleControls << FNumOperatingRoomsLB << FAddNumOpB << ClearNumOpB << SortNumOpB << FNumOpFromE << FNumOpToE
+                  << FNumOpByE;
+    return NumOpGB;
+}
 
-    // Loads and options above the messages.
-    auto* Third = new QSplitter(Qt::Vertical, Columns);
-    Third->setChildrenCollapsible(false);
-    auto* Upper = new QWidget(Third);
-    auto* UpperLayout = new QHBoxLayout(Upper);
-    UpperLayout->setContentsMargins(0, 0, 0, 0);
-    auto* LoadGB = new QGroupBox("Load", Upper);
+QGroupBox* TBatchWindow::BuildLoadBox(QWidget* Parent, const TBatchSettings& Defaults)
+{
+    auto* LoadGB = new QGroupBox("Load", Parent);
     auto* LoadLayout = new QVBoxLayout(LoadGB);
     FLoadLB = NewList(LoadGB, "LoadLB");
     for (const double Load : Defaults.Loads) FLoadLB->addItem(FromModel(FormatDefaultLoad(Load)));
     SetHint(FLoadLB, "The target loads of the instances, processed in ascending order");
     LoadLayout->addWidget(FLoadLB);
-    auto* AddLoadB = NewButton(LoadGB, "AddLoadB", "Add");
+    FAddLoadB = NewButton(LoadGB, "AddLoadB", "Add");
     FLoadFromE = NewEdit(LoadGB, "LoadFromE", "0.8", 34);
     FLoadToE = NewEdit(LoadGB, "LoadToE", "1.2", 34);
     FLoadByE = NewEdit(LoadGB, "LoadByE", "0.1", 34);
-    RangeRow(LoadGB, LoadLayout, AddLoadB, FLoadFromE, FLoadToE, FLoadByE, FLoadProblemL, "LoadProblemL");
-    connect(AddLoadB, &QPushButton::clicked, this, [this] { AddLoadBClick(); });
+    AddRangeRow(LoadGB, LoadLayout, FAddLoadB, FLoadFromE, FLoadToE, FLoadByE, FLoadProblemL, "LoadProblemL");
+    connect(FAddLoadB, &QPushButton::clicked, this, [this] { AddLoadBClick(); });
     auto* LoadButtons = new QHBoxLayout();
     auto* ClearLoadB = NewButton(LoadGB, "ClearLoadB", "Clear");
     auto* SortLoadB = NewButton(LoadGB, "SortLoadB", "Sort");
@@ -266,9 +302,13 @@ void TBatchWindow::BuildWindow()
     connect(AddMenuItem(LoadPUM, "SortLoadMI", "&Sort"), &QAction::triggered, this, [this] { SortLoad(); });
     connect(FLoadLB, &QListWidget::customContextMenuRequested, this,
             [this, LoadPUM](const QPoint& Pos) { LoadPUM->popup(FLoadLB->viewport()->mapToGlobal(Pos)); });
-    UpperLayout->addWidget(LoadGB);
+    FIdleControls << FLoadLB << FAddLoadB << ClearLoadB << SortLoadB << FLoadFromE << FLoadToE << FLoadByE;
+    return LoadGB;
+}
 
-    auto* OptionsGB = new QGroupBox("Options", Upper);
+QGroupBox* TBatchWindow::BuildOptionsBox(QWidget* Parent, const TBatchSettings& Defaults)
+{
+    auto* OptionsGB = new QGroupBox("Options", Parent);
     auto* Options = new QFormLayout(OptionsGB);
     auto AddLabelled = [&](QLineEdit* Edit, const QString& Caption, const QString& Hint, const QString& LabelHint) {
         auto* Label = new QLabel(Caption, OptionsGB);
@@ -323,9 +363,13 @@ void TBatchWindow::BuildWindow()
     FEngineCB->setFixedWidth(80);
     SetHint(FEngineCB, "exact: combinatorial algorithms (fast); solver: the LP/MIP models solved with CLP and CBC");
     Options->addRow(new QLabel("Engine:", OptionsGB), FEngineCB);
-    UpperLayout->addWidget(OptionsGB);
+    FIdleControls << OptionsGB;
+    return OptionsGB;
+}
 
-    auto* MessagesGB = new QGroupBox("Messages", Third);
+QGroupBox* TBatchWindow::BuildMessagesBox(QWidget* Parent)
+{
+    auto* MessagesGB = new QGroupBox("Messages", Parent);
     auto* MessagesLayout = new QVBoxLayout(MessagesGB);
     FMessagesM = new QPlainTextEdit(MessagesGB);
     FMessagesM->setObjectName("MessagesM");
@@ -333,8 +377,11 @@ void TBatchWindow::BuildWindow()
     FMessagesM->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     FMessagesM->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MessagesLayout->addWidget(FMessagesM);
-    Layout->addWidget(Columns, 1);
+    return MessagesGB;
+}
 
+QHBoxLayout* TBatchWindow::BuildOutputFolderRow()
+{
     // The output folder takes the window's width, so that a long path can be read.
     auto* FolderRow = new QHBoxLayout();
     auto* OutputFolderL = new QLabel("Output folder:", this);
@@ -351,9 +398,13 @@ void TBatchWindow::BuildWindow()
     FolderRow->addWidget(OutputFolderL);
     FolderRow->addWidget(FOutputFolderLE, 1);
     FolderRow->addWidget(ChangeOutputFolderB);
-    Layout->addLayout(FolderRow);
     connect(ChangeOutputFolderB, &QPushButton::clicked, this, [this] { ChangeOutputFolderBClick(); });
+    FIdleControls << ChangeOutputFolderB;
+    return FolderRow;
+}
 
+QHBoxLayout* TBatchWindow::BuildRunRow()
+{
     auto* Bottom = new QHBoxLayout();
     FGauge1 = new QProgressBar(this);
     FGauge1->setObjectName("Gauge1");
@@ -376,28 +427,9 @@ void TBatchWindow::BuildWindow()
     Bottom->addWidget(FGenTheorInstB);
     FGoB->setAutoDefault(false);
     FGenTheorInstB->setAutoDefault(false);
-    Layout->addLayout(Bottom);
     connect(FGoB, &QPushButton::clicked, this, [this] { GoBClick(); });
     connect(FGenTheorInstB, &QPushButton::clicked, this, [this] { GenTheorInstBClick(); });
-
-    FColumns = Columns;
-    // The ranges are checked as they are typed.
-    FCheckRanges = [this, AddNumOpB, AddLoadB] {
-        const std::pair<QLabel*, QPushButton*> Rows[] = {{FNumOpProblemL, AddNumOpB}, {FLoadProblemL, AddLoadB}};
-        const std::string Problems[] = {
-            IntegerRangeProblem(ToModel(FNumOpFromE->text()), ToModel(FNumOpToE->text()), ToModel(FNumOpByE->text())),
-            DecimalRangeProblem(ToModel(FLoadFromE->text()), ToModel(FLoadToE->text()), ToModel(FLoadByE->text()))};
-        for (int k = 0; k < 2; ++k) {
-            Rows[k].first->setText(FromModel(Problems[k]));
-            Rows[k].first->setVisible(!Problems[k].empty());
-            Rows[k].second->setEnabled(Problems[k].empty());
-        }
-    };
-    for (QLineEdit* Field : {FNumOpFromE, FNumOpToE, FNumOpByE, FLoadFromE, FLoadToE, FLoadByE})
-        connect(Field, &QLineEdit::textChanged, this, [this] { FCheckRanges(); });
-    FIdleControls = {FCaseMixCLB, LoadCaseMixB, FNumOperatingRoomsLB, AddNumOpB, ClearNumOpB, SortNumOpB,
-                     FNumOpFromE, FNumOpToE, FNumOpByE, FLoadLB, AddLoadB, ClearLoadB, SortLoadB,
-                     FLoadFromE, FLoadToE, FLoadByE, OptionsGB, ChangeOutputFolderB};
+    return Bottom;
 }
 
 QStringList TBatchWindow::Entries(const QListWidget* List) const

@@ -9,6 +9,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -81,7 +83,15 @@ private:
     void SaveFieldSettings() const;
     void Run(QPushButton* Button, const QString& IdleCaption, bool Theoretical);
     void SetIdleControlsEnabled(bool Enabled);
+    // The window, built box by box.
     void BuildWindow();
+    QGroupBox* BuildCaseMixBox(QWidget* Parent);
+    QGroupBox* BuildNumORdaysBox(QWidget* Parent, const TBatchSettings& Defaults);
+    QGroupBox* BuildLoadBox(QWidget* Parent, const TBatchSettings& Defaults);
+    QGroupBox* BuildOptionsBox(QWidget* Parent, const TBatchSettings& Defaults);
+    QGroupBox* BuildMessagesBox(QWidget* Parent);
+    QHBoxLayout* BuildOutputFolderRow();
+    QHBoxLayout* BuildRunRow();
     void AddCaseMixEntry(const TCaseMix& CaseMix);
     void ShowOutputFolder();
     QStringList Entries(const QListWidget* List) const;
@@ -98,6 +108,8 @@ private:
     QLineEdit* FLoadFromE = nullptr;
     QLineEdit* FLoadToE = nullptr;
     QLineEdit* FLoadByE = nullptr;
+    QPushButton* FAddNumOpB = nullptr;
+    QPushButton* FAddLoadB = nullptr;
     QLabel* FNumOpProblemL = nullptr;
     QLabel* FLoadProblemL = nullptr;
     std::function<void()> FCheckRanges;  // the ranges' check: each "Add" on only while its range can be added

@@ -151,20 +151,41 @@ void TMainWindow::BuildWindow()
 {
     auto* Central = new QWidget(this);
     auto* Columns = new QHBoxLayout(Central);
+    Columns->addWidget(BuildChart(Central), 1);
+    Columns->addWidget(BuildInstancePanel(Central));
+    Columns->addWidget(BuildCaseMixPanel(Central));
+    setCentralWidget(Central);
+    for (QLineEdit* Field : {FNumORDaysLE, FLoadLE})
+        connect(Field, &QLineEdit::textChanged, this, [this] { ValidateInputFields(); });
+    // A drop-down used with the mouse never gets the leave that would take its hint off the status
+    // bar, which would then hide "Case mix: ..." until the mouse enters another control.
+    for (QComboBox* Combo : Central->findChildren<QComboBox*>())
+        connect(Combo, &QComboBox::activated, statusBar(), &QStatusBar::clearMessage);
+    FStatusL = new QLabel(statusBar());
+    FStatusL->setObjectName("StatusBarPanel");
+    statusBar()->addWidget(FStatusL, 1);
+    statusBar()->setSizeGripEnabled(false);
+}
 
-    FChart = new TSurgeryChart(Central);
+// The chart of the plane, with the surgeries and centre of mass of the instance shown.
+TSurgeryChart* TMainWindow::BuildChart(QWidget* Parent)
+{
+    FChart = new TSurgeryChart(Parent);
     FChart->setMinimumSize(500, 500);
     FChart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    Columns->addWidget(FChart, 1);
     connect(FChart, &TSurgeryChart::SurgeryClicked, this, &TMainWindow::SurgeryClicked);
     connect(FChart, &TSurgeryChart::CenterOfMassClicked, this, [this](QPointF Point) {
         ShowMessageBox(this, TBoxKind::bkInformation,
                        "Center of mass X: " + FromModel(FormatFixedLocale(Point.x(), 4)) + "\rCenter of mass Y: " +
                            FromModel(FormatFixedLocale(Point.y(), 4)));
     });
+    return FChart;
+}
 
-    // The middle panel: the OR-day, the load, the case-mix type and the instance shown.
-    auto* Middle = new QWidget(Central);
+// The middle panel: the OR-day, the load, the case-mix type and the instance shown.
+QWidget* TMainWindow::BuildInstancePanel(QWidget* Parent)
+{
+    auto* Middle = new QWidget(Parent);
     auto* MiddleLayout = new QVBoxLayout(Middle);
     QStringList HalfHours;
     for (int k = 0; k < 48; ++k) HalfHours << QString("%1:%2").arg(k / 2).arg(k % 2 == 0 ? "00" : "30");
@@ -226,10 +247,13 @@ void TMainWindow::BuildWindow()
     connect(FSaveB, &QPushButton::clicked, this, [this] { SaveBClick(); });
     const QMargins Margins = MiddleLayout->contentsMargins();
     Middle->setFixedWidth(std::max(190, FGenLoadT->minimumWidth() + Margins.left() + Margins.right()));
-    Columns->addWidget(Middle);
+    return Middle;
+}
 
-    // The right column: case mixes and generation.
-    auto* Right = new QWidget(Central);
+// The right column: case mixes and generation.
+QWidget* TMainWindow::BuildCaseMixPanel(QWidget* Parent)
+{
+    auto* Right = new QWidget(Parent);
     auto* RightLayout = new QVBoxLayout(Right);
     auto* CaseMixL = new QLabel("Select case mix:", Right);
     CaseMixL->setObjectName("CaseMixL");
@@ -283,19 +307,7 @@ void TMainWindow::BuildWindow()
     Picture->setAlignment(Qt::AlignCenter);
     RightLayout->addWidget(Picture);
     Right->setFixedWidth(220);
-    Columns->addWidget(Right);
-
-    setCentralWidget(Central);
-    for (QLineEdit* Field : {FNumORDaysLE, FLoadLE})
-        connect(Field, &QLineEdit::textChanged, this, [this] { ValidateInputFields(); });
-    // A drop-down used with the mouse never gets the leave that would take its hint off the status
-    // bar, which would then hide "Case mix: ..." until the mouse enters another control.
-    for (QComboBox* Combo : Central->findChildren<QComboBox*>())
-        connect(Combo, &QComboBox::activated, statusBar(), &QStatusBar::clearMessage);
-    FStatusL = new QLabel(statusBar());
-    FStatusL->setObjectName("StatusBarPanel");
-    statusBar()->addWidget(FStatusL, 1);
-    statusBar()->setSizeGripEnabled(false);
+    return Right;
 }
 
 void TMainWindow::BuildMenu()

@@ -87,7 +87,11 @@ public:
     TSurgeryChart* Chart() const { return FChart; }
 
 private:
+    // The window, built panel by panel.
     void BuildWindow();
+    TSurgeryChart* BuildChart(QWidget* Parent);
+    QWidget* BuildInstancePanel(QWidget* Parent);
+    QWidget* BuildCaseMixPanel(QWidget* Parent);
     void BuildMenu();
     void ReadCaseMixDirectory();
     // A case mix was added and selected from code: the instance selector, the chart's points and
