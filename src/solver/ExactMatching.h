@@ -44,6 +44,13 @@ struct TRowEdges {
     std::vector<int> Other, OtherLeft, OtherRight, Order;  // unsorted, and their sorted order
 };
 
+// The working space of TProximityIndex::Build, kept from one analysis to the next with its memory.
+struct TProximityScratch {
+    std::vector<double> Expected, CoefVar, SortedExpected, SortedCoefVar;
+    std::vector<long long> Row, Column;
+    std::vector<int> Next, CellOf, CellStart, Order, From, To, Edges;
+};
+
 // The distinct surgery types of all instances of one analysis, which of them are proximal, and
 // where each occurs: finds the proximal group pairs of a whole row of instance pairs at once, in
 // time proportional to their number. Proximity is decided once per pair of types.
@@ -64,12 +71,7 @@ private:
                            bool DeterministicDistance, double EpsilonDist);
 
     const std::vector<TSurgeryGroups>* FInstances = nullptr;
-    // Working space of Build, kept with its memory.
-    struct {
-        std::vector<double> Expected, CoefVar, SortedExpected, SortedCoefVar;
-        std::vector<long long> Row, Column;
-        std::vector<int> Next, CellOf, CellStart, Order, From, To, Edges;
-    } FScratch;
+    TProximityScratch FScratch;
     std::vector<int> FNeighbourStart, FNeighbours;  // per type: the proximal types (itself included)
     std::vector<int> FPlaceStart, FPlaceInstance, FPlaceGroup;  // per type: its groups, by instance
 };
