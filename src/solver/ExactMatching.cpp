@@ -1,3 +1,25 @@
+// The steps of the exact matching and of the proximity index. What they compute, the algorithms
+// by name and why they are correct are told at the top of ExactMatching.h.
+//
+// Proximity index: Build gathers the moments of the distinct types and the places (instance,
+// group) of each; FindProximalTypes finds the proximal type pairs, by the grid for the stochastic
+// distance (PlaceOnGrid, GridPairs) or by the sorted sweep (SweepPairs), and lists each type's
+// proximal types; RowEdges then gives, for one instance, its proximal group pairs with every later
+// instance, sorted by that instance.
+//
+// Matching of one pair (TExactMatcher::MatchEdges):
+//   1. MatchIsolated: with fixed-point sums and no group on two edges, each edge matches the
+//      smaller of its two groups in full, and that is all.
+//   2. The groups with edges are numbered; an edge that is the only one of both its groups is
+//      settled in the same way.
+//   3. The other edges go to the greedy: their groups numbered anew and ordered by decreasing
+//      expected duration (Localise), the edges listed by either end (Bucket), and Cover run once
+//      for each side.
+//   4. Sums: the durations of the covered surgeries, in fixed point or as an exact sum, each
+//      rounded once.
+//
+// See docs/engines.md, "Exact matching".
+
 #include "ExactMatching.h"
 
 #include <algorithm>
@@ -399,6 +421,11 @@ void TExactMatcher::Localise(const TSurgeryGroups& Instance, TSide& Side)
     }
 }
 
+// The greedy over the transversal matroid of the left side. For each left group t, by decreasing
+// expected duration: first the free surgeries of its neighbours (augmenting paths of one edge),
+// then breadth-first searches for longer augmenting paths (right group reached by an edge, left
+// group reached back along an edge that carries flow), each augmenting by as much as the path
+// allows, until t is covered in full or a search fails.
 void TExactMatcher::Cover(TSide& Left, const TSide& Right, const std::vector<int>& LeftEnd,
                           const std::vector<int>& RightEnd)
 {
