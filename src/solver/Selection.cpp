@@ -1,3 +1,21 @@
+// The steps of the selection; the problem, the algorithms by name and why they are correct are
+// told at the top of Selection.h.
+//
+// Exact engine (SelectExact):
+//   1. GreedySet and ImproveSet: a good set quickly, whose value bounds the optimum from above.
+//   2. The levels: 0 and the distinct entries up to that bound, sorted.
+//   3. The optimal level: TCliqueSearch::Prepare builds the threshold graph of a level (dropping
+//      the vertices outside its core) and Exists searches it for a clique of the size; levels are
+//      probed downwards in growing steps, then by halving.
+//   4. TCliqueSearch::LexFirst at the optimal level: the lexicographically smallest set.
+//   5. FillSolution: the set and its value in the MIP's column order.
+// TWatch polls for a stop and the time limit; on the limit the best set found so far is returned.
+//
+// Solver engine: the MIP of SelectionModel.h solved by CBC on a thread of its own (RunPolled),
+// with the greedy set standing in at the time limit when it is better.
+//
+// See docs/engines.md, "Exact selection" and "Selection MIP".
+
 #include "Selection.h"
 
 #include <algorithm>
@@ -477,7 +495,8 @@ bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubA
     if (Stop) throw EStopRequested();
     if (Status == TSolveStatus::ssNotCreated) return false;
     // A negative y has no solution: nothing is chosen. At the time limit the best set the solver
-    // found is taken, or the exact engine's quick set when that is better or the solver has none.
+    // found is taken, or the greedy set (the exact engine's quick set before its swaps) when that
+    // is better or the solver has none.
     if (Status == TSolveStatus::ssTimeLimit) {
         Proven = false;
         const bool Chosen = std::any_of(Solution.begin() + 1, Solution.begin() + 1 + N, [](double v) { return v > 0.5; });

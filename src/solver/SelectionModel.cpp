@@ -1,3 +1,9 @@
+// The selection MIP of SelectionModel.h, column by column: z with its entries in the last block,
+// then s(i) for each instance with its entries in the row sum s = y and in the three linearisation
+// blocks, then b(i, j) with one entry in each of the four blocks. Rows: 0 the sum, then four
+// blocks of N^2 rows, row 1 + k N^2 + i N + j for block k and pair (i, j). See docs/engines.md,
+// "Selection MIP".
+
 #include "SelectionModel.h"
 
 namespace orbench {
