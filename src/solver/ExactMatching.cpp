@@ -1,3 +1,25 @@
+// The steps of the exact matching and of the proximity index. What they compute, the algorithms
+// by name and why they are correct are told at the top of ExactMatching.h.
+//
+// Proximity index: Build gathers the moments of the distinct types and the places (instance,
+// group) of each; FindProximalTypes finds the proximal type pairs, by the grid for the stochastic
+// distance (PlaceOnGrid, GridPairs) or by the sorted sweep (SweepPairs), and lists each type's
+// proximal types; RowEdges then gives, for one instance, its proximal group pairs with every later
+// instance, sorted by that instance.
+//
+// Matching of one pair (TExactMatcher::MatchEdges):
+//   1. MatchIsolated: with fixed-point sums and no group on two edges, each edge matches the
+//      smaller of its two groups in full, and that is all.
+//   2. The groups with edges are numbered; an edge that is the only one of both its groups is
+//      settled in the same way.
+//   3. The other edges go to the greedy: their groups numbered anew and ordered by decreasing
+//      expected duration (Localise), the edges listed by either end (Bucket), and Cover run once
+//      for each side.
+//   4. Sums: the durations of the covered surgeries, in fixed point or as an exact sum, each
+//      rounded once.
+//
+// See docs/engines.md, "Exact matching".
+
 #include "ExactMatching.h"
 
 #include <algorithm>
@@ -153,36 +175,40 @@ void TProximityIndex::Build(const std::vector<TSurgeryGroups>& Instances, int Nu
     FindProximalTypes(Expected, CoefVar, DeterministicDistance, EpsilonDist);
 }
 
-void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, const std::vector<double>& CoefVar,
-                                        bool DeterministicDistance, double EpsilonDist)
+namespace {
+
+// The proximal type pairs are gathered in Scratch.From and Scratch.To as ordered pairs: two
+// different types both ways, a type with itself once.
+
+// The grid for the stochastic distance: square cells over the plane (expected duration,
+// coefficient of variation) a little wider than the reach, so that two types closer than the
+// reach lie in the same or in neighbouring cells, even after the rounding of the cell numbers.
+// The cells are numbered row by row, a row per band of expected duration, with a spare column at
+// both ends and a spare row at the top: every neighbour of an occupied cell has a number.
+struct TGrid {
+    long long Width = 0;  // cells per row, the spare columns included
+    long long Cells = 0;
+};
+
+// Places the types in the cells of the grid: CellOf per type, and the types sorted by cell (Order,
+// with CellStart per cell and their moments in SortedExpected and SortedCoefVar). False, with
+// nothing sorted, when the grid does not serve: no finite positive reach, no types, a cell number
+// out of range, or many more cells than types.
+bool PlaceOnGrid(const std::vector<double>& Expected, const std::vector<double>& CoefVar, double EpsilonDist,
+                 TProximityScratch& Scratch, TGrid& Grid)
 {
     const std::size_t T = Expected.size();
-    std::vector<int>& From = FScratch.From;  // every ordered proximal pair, a type with itself included
-    std::vector<int>& To = FScratch.To;
-    From.clear();
-    To.clear();
-    const TProximityTest Proximal(DeterministicDistance, EpsilonDist);
-    const auto Test = [&](std::size_t s, std::size_t t) {
-        if (Proximal(Expected[s], CoefVar[s], Expected[t], CoefVar[t])) {
-            From.push_back(static_cast<int>(s));
-            To.push_back(static_cast<int>(t));
-        }
-    };
-    const double Near = Reach(EpsilonDist);
-    // For the stochastic distance a grid of square cells a little wider than the reach: two
-    // moments closer than the reach then lie in the same or neighbouring cells, even after the
-    // rounding of the cell numbers. The grid is used when it is not much larger than the types.
-    const double PerCell = 1 / (Near * (1 + 1e-6));
-    std::vector<long long>& Row = FScratch.Row;
-    std::vector<long long>& Column = FScratch.Column;
+    const double PerCell = 1 / (Reach(EpsilonDist) * (1 + 1e-6));
+    std::vector<long long>& Row = Scratch.Row;
+    std::vector<long long>& Column = Scratch.Column;
     Row.resize(T);
     Column.resize(T);
     long long RowMin = 0, RowMax = -1, ColumnMin = 0, ColumnMax = -1;
-    bool Grid = !DeterministicDistance && EpsilonDist > 0 && std::isfinite(EpsilonDist) && T > 0;
-    for (std::size_t t = 0; t < T && Grid; ++t) {
+    bool Fits = EpsilonDist > 0 && std::isfinite(EpsilonDist) && T > 0;
+    for (std::size_t t = 0; t < T && Fits; ++t) {
         const double r = std::floor(Expected[t] * PerCell);
         const double c = std::floor(CoefVar[t] * PerCell);
-        Grid = std::fabs(r) < MaxCell && std::fabs(c) < MaxCell;
+        Fits = std::fabs(r) < MaxCell && std::fabs(c) < MaxCell;
         Row[t] = static_cast<long long>(r);
         Column[t] = static_cast<long long>(c);
         if (t == 0 || Row[t] < RowMin) RowMin = Row[t];
@@ -190,79 +216,126 @@ void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, con
         if (t == 0 || Column[t] < ColumnMin) ColumnMin = Column[t];
         if (t == 0 || Column[t] > ColumnMax) ColumnMax = Column[t];
     }
-    // Cells numbered row by row, with a spare column at both ends and a spare row at the top.
-    const long long Width = ColumnMax - ColumnMin + 3;
-    const long long Cells = Grid ? (RowMax - RowMin + 2) * Width : 0;
-    Grid = Grid && Cells <= 8 * static_cast<long long>(T) + 4096;
-    if (!(EpsilonDist > 0)) {
-        // no pair is proximal
-    } else if (Grid) {
-        std::vector<int>& CellOf = FScratch.CellOf;
-        std::vector<int>& CellStart = FScratch.CellStart;
-        CellOf.resize(T);
-        CellStart.assign(static_cast<std::size_t>(Cells) + 1, 0);
-        for (std::size_t t = 0; t < T; ++t) {
-            CellOf[t] = static_cast<int>((Row[t] - RowMin) * Width + (Column[t] - ColumnMin + 1));
-            ++CellStart[static_cast<std::size_t>(CellOf[t]) + 1];
-        }
-        for (std::size_t c = 0; c < static_cast<std::size_t>(Cells); ++c) CellStart[c + 1] += CellStart[c];
-        std::vector<int>& Order = FScratch.Order;
-        std::vector<int>& Next = FScratch.Next;
-        Order.resize(T);
-        Next.assign(CellStart.begin(), CellStart.end() - 1);
-        for (std::size_t t = 0; t < T; ++t) Order[static_cast<std::size_t>(Next[static_cast<std::size_t>(CellOf[t])]++)] = static_cast<int>(t);
-        std::vector<double>& SortedExpected = FScratch.SortedExpected;
-        std::vector<double>& SortedCoefVar = FScratch.SortedCoefVar;
-        SortedExpected.resize(T);
-        SortedCoefVar.resize(T);
-        for (std::size_t k = 0; k < T; ++k) {
-            SortedExpected[k] = Expected[static_cast<std::size_t>(Order[k])];
-            SortedCoefVar[k] = CoefVar[static_cast<std::size_t>(Order[k])];
-        }
-        // For each type: the rest of its cell and the next one, then the three cells above.
-        // Each pair is tested once and entered both ways.
-        for (std::size_t k = 0; k < T; ++k) {
-            const std::size_t s = static_cast<std::size_t>(Order[k]);
-            const double E = SortedExpected[k];
-            const double C = SortedCoefVar[k];
-            const auto Pair = [&](std::size_t m) {
-                if (!Proximal(E, C, SortedExpected[m], SortedCoefVar[m])) return;
-                const std::size_t t = static_cast<std::size_t>(Order[m]);
-                From.push_back(static_cast<int>(s));
+    Grid.Width = ColumnMax - ColumnMin + 3;
+    Grid.Cells = Fits ? (RowMax - RowMin + 2) * Grid.Width : 0;
+    // The grid is used when it is not much larger than the types.
+    if (!Fits || Grid.Cells > 8 * static_cast<long long>(T) + 4096) return false;
+
+    // A counting sort of the types by cell.
+    std::vector<int>& CellOf = Scratch.CellOf;
+    std::vector<int>& CellStart = Scratch.CellStart;
+    CellOf.resize(T);
+    CellStart.assign(static_cast<std::size_t>(Grid.Cells) + 1, 0);
+    for (std::size_t t = 0; t < T; ++t) {
+        CellOf[t] = static_cast<int>((Row[t] - RowMin) * Grid.Width + (Column[t] - ColumnMin + 1));
+        ++CellStart[static_cast<std::size_t>(CellOf[t]) + 1];
+    }
+    for (std::size_t c = 0; c < static_cast<std::size_t>(Grid.Cells); ++c) CellStart[c + 1] += CellStart[c];
+    std::vector<int>& Order = Scratch.Order;
+    std::vector<int>& Next = Scratch.Next;
+    Order.resize(T);
+    Next.assign(CellStart.begin(), CellStart.end() - 1);
+    for (std::size_t t = 0; t < T; ++t)
+        Order[static_cast<std::size_t>(Next[static_cast<std::size_t>(CellOf[t])]++)] = static_cast<int>(t);
+    std::vector<double>& SortedExpected = Scratch.SortedExpected;
+    std::vector<double>& SortedCoefVar = Scratch.SortedCoefVar;
+    SortedExpected.resize(T);
+    SortedCoefVar.resize(T);
+    for (std::size_t k = 0; k < T; ++k) {
+        SortedExpected[k] = Expected[static_cast<std::size_t>(Order[k])];
+        SortedCoefVar[k] = CoefVar[static_cast<std::size_t>(Order[k])];
+    }
+    return true;
+}
+
+// The proximal pairs among the types placed on the grid. For each type: the rest of its cell and
+// the next cell of its row, then the three cells of the next row that touch its cell. Each pair
+// of types in neighbouring cells is tested once and entered both ways.
+void GridPairs(const TGrid& Grid, const TProximityTest& Proximal, TProximityScratch& Scratch)
+{
+    const std::vector<int>& Order = Scratch.Order;
+    const std::vector<int>& CellOf = Scratch.CellOf;
+    const std::vector<int>& CellStart = Scratch.CellStart;
+    const std::vector<double>& SortedExpected = Scratch.SortedExpected;
+    const std::vector<double>& SortedCoefVar = Scratch.SortedCoefVar;
+    std::vector<int>& From = Scratch.From;
+    std::vector<int>& To = Scratch.To;
+    const std::size_t T = Order.size();
+    for (std::size_t k = 0; k < T; ++k) {
+        const std::size_t s = static_cast<std::size_t>(Order[k]);
+        const double E = SortedExpected[k];
+        const double C = SortedCoefVar[k];
+        const auto Pair = [&](std::size_t m) {
+            if (!Proximal(E, C, SortedExpected[m], SortedCoefVar[m])) return;
+            const std::size_t t = static_cast<std::size_t>(Order[m]);
+            From.push_back(static_cast<int>(s));
+            To.push_back(static_cast<int>(t));
+            if (t == s) return;
+            From.push_back(static_cast<int>(t));
+            To.push_back(static_cast<int>(s));
+        };
+        const std::size_t x = static_cast<std::size_t>(CellOf[s]);
+        const std::size_t W = static_cast<std::size_t>(Grid.Width);
+        const std::size_t SameRowEnd = static_cast<std::size_t>(CellStart[x + 2]);
+        for (std::size_t m = k; m < SameRowEnd; ++m) Pair(m);
+        const std::size_t NextRowEnd = static_cast<std::size_t>(CellStart[x + W + 2]);
+        for (std::size_t m = static_cast<std::size_t>(CellStart[x + W - 1]); m < NextRowEnd; ++m) Pair(m);
+    }
+}
+
+// The proximal pairs by a sweep over the types in ascending expected duration: every proximal
+// pair lies within the reach in expected duration, so each type is tested, in that order, against
+// the window of types around it (with the stochastic distance, only those also within the reach
+// in coefficient of variation). Each ordered pair is tested on its own. Serves the deterministic
+// distance, and the stochastic one where the grid does not.
+void SweepPairs(const std::vector<double>& Expected, const std::vector<double>& CoefVar, bool DeterministicDistance,
+                double EpsilonDist, const TProximityTest& Proximal, TProximityScratch& Scratch)
+{
+    const std::size_t T = Expected.size();
+    const double Near = Reach(EpsilonDist);
+    std::vector<int>& From = Scratch.From;
+    std::vector<int>& To = Scratch.To;
+    std::vector<int>& Order = Scratch.Order;
+    SortByExpected(Expected, Order);
+    std::size_t First = 0;
+    for (const int s : Order) {
+        const std::size_t ss = static_cast<std::size_t>(s);
+        const double E = Expected[ss];
+        const double Slack = std::fabs(E) * 1e-12;
+        while (First < T && Expected[static_cast<std::size_t>(Order[First])] < E - Near - Slack) ++First;
+        for (std::size_t k = First; k < T; ++k) {
+            const std::size_t t = static_cast<std::size_t>(Order[k]);
+            if (Expected[t] > E + Near + Slack) break;
+            if (!DeterministicDistance && std::fabs(CoefVar[ss] - CoefVar[t]) >= Near) continue;
+            if (Proximal(Expected[ss], CoefVar[ss], Expected[t], CoefVar[t])) {
+                From.push_back(static_cast<int>(ss));
                 To.push_back(static_cast<int>(t));
-                if (t == s) return;
-                From.push_back(static_cast<int>(t));
-                To.push_back(static_cast<int>(s));
-            };
-            const std::size_t x = static_cast<std::size_t>(CellOf[s]);
-            const std::size_t W = static_cast<std::size_t>(Width);
-            for (std::size_t m = k; m < static_cast<std::size_t>(CellStart[x + 2]); ++m) Pair(m);
-            for (std::size_t m = static_cast<std::size_t>(CellStart[x + W - 1]); m < static_cast<std::size_t>(CellStart[x + W + 2]); ++m)
-                Pair(m);
-        }
-    } else {
-        // Every proximal pair lies within the reach in expected duration: a window sliding over
-        // the types by ascending expected duration.
-        std::vector<int>& Order = FScratch.Order;
-        SortByExpected(Expected, Order);
-        std::size_t First = 0;
-        for (const int s : Order) {
-            const std::size_t ss = static_cast<std::size_t>(s);
-            const double E = Expected[ss];
-            const double Slack = std::fabs(E) * 1e-12;
-            while (First < T && Expected[static_cast<std::size_t>(Order[First])] < E - Near - Slack) ++First;
-            for (std::size_t k = First; k < T; ++k) {
-                const std::size_t t = static_cast<std::size_t>(Order[k]);
-                if (Expected[t] > E + Near + Slack) break;
-                if (!DeterministicDistance && std::fabs(CoefVar[ss] - CoefVar[t]) >= Near) continue;
-                Test(ss, t);
             }
         }
     }
+}
+
+}  // namespace
+
+void TProximityIndex::FindProximalTypes(const std::vector<double>& Expected, const std::vector<double>& CoefVar,
+                                        bool DeterministicDistance, double EpsilonDist)
+{
+    FScratch.From.clear();
+    FScratch.To.clear();
+    const TProximityTest Proximal(DeterministicDistance, EpsilonDist);
+    TGrid Grid;
+    if (!(EpsilonDist > 0)) {
+        // no pair is proximal
+    } else if (!DeterministicDistance && PlaceOnGrid(Expected, CoefVar, EpsilonDist, FScratch, Grid)) {
+        GridPairs(Grid, Proximal, FScratch);
+    } else {
+        SweepPairs(Expected, CoefVar, DeterministicDistance, EpsilonDist, Proximal, FScratch);
+    }
+    // Per type, its proximal types in the order found.
     std::vector<int>& Edges = FScratch.Edges;
-    Bucket(From.data(), static_cast<int>(From.size()), T, FNeighbourStart, Edges);
+    Bucket(FScratch.From.data(), static_cast<int>(FScratch.From.size()), Expected.size(), FNeighbourStart, Edges);
     FNeighbours.resize(Edges.size());
-    for (std::size_t k = 0; k < Edges.size(); ++k) FNeighbours[k] = To[static_cast<std::size_t>(Edges[k])];
+    for (std::size_t k = 0; k < Edges.size(); ++k) FNeighbours[k] = FScratch.To[static_cast<std::size_t>(Edges[k])];
 }
 
 void TProximityIndex::RowEdges(int a, TRowEdges& Edges) const
@@ -348,6 +421,11 @@ void TExactMatcher::Localise(const TSurgeryGroups& Instance, TSide& Side)
     }
 }
 
+// The greedy over the transversal matroid of the left side. For each left group t, by decreasing
+// expected duration: first the free surgeries of its neighbours (augmenting paths of one edge),
+// then breadth-first searches for longer augmenting paths (right group reached by an edge, left
+// group reached back along an edge that carries flow), each augmenting by as much as the path
+// allows, until t is covered in full or a search fails.
 void TExactMatcher::Cover(TSide& Left, const TSide& Right, const std::vector<int>& LeftEnd,
                           const std::vector<int>& RightEnd)
 {

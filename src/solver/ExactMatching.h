@@ -1,3 +1,57 @@
+// Exact matching of the surgeries of two instances, and the proximity index that feeds it.
+//
+// Problem. Two instances A and B, each a list of surgeries with an expected duration (days) and a
+// coefficient of variation. A surgery of A and one of B may be paired when they are proximal
+// (IsProximalMoments: expected durations closer than EpsilonDist, or with the stochastic distance
+// the points (coefficient of variation, expected duration) closer than EpsilonDist). Wanted: a
+// matching (each surgery paired at most once) of maximum cardinality and, among those, one of
+// largest matched duration, the sum of the expected durations of the matched surgeries of both
+// sides. Output: that sum, correctly rounded, and the cardinality. The surgeries of one type are
+// interchangeable, so the work is done on groups (TSurgeryGroups): a matching is a flow of whole
+// surgeries along the proximal group pairs.
+//
+// Algorithm (TExactMatcher). The sets of surgeries of one side that some matching covers are the
+// independent sets of a transversal matroid (Edmonds and Fulkerson 1965), whose bases are the sides
+// of the maximum matchings. The greedy algorithm over a matroid (Edmonds 1971, "Matroids and the
+// greedy algorithm"; Lawler, "Combinatorial Optimization: Networks and Matroids", 1976) finds a
+// basis of largest weight: it takes the groups by decreasing expected duration and covers as many
+// surgeries of each as it can, each time by a breadth-first augmenting path search over the groups
+// (Ford and Fulkerson 1956). This is done for A's side and, on its own, for B's side; the matched
+// duration is the sum of both.
+//
+// Why it is correct. An augmenting path reroutes the flow but uncovers nothing, so what the greedy
+// has covered stays covered, and a group is left short only when no augmenting path exists: the
+// greedy's choice is independent at every step and a basis at the end, hence a maximum matching's
+// side of largest weight (the greedy theorem). By the Mendelsohn-Dulmage theorem (1958) one matching
+// covers A's chosen surgeries and B's chosen surgeries at once; it is a maximum matching, and no
+// maximum matching covers heavier sides, so the sum is the optimum. Two shortcuts keep the result:
+// an edge that is the only one of both its groups is a component of its own and matches the smaller
+// group in full; and the right groups reached by a failed search are saturated, fed only by left
+// groups that reach nothing else, so no later augmenting path can pass through them and they are
+// skipped from then on.
+//
+// Cost of one pair, with E proximal group pairs, G <= 2 E groups on them and m matched pairs:
+// O(E) when every edge is isolated; otherwise per side at most m successful and G failed searches
+// of O(G + E) each, so O((m + G) (G + E)) at worst, plus O(E + G^2) at worst to number and order
+// the groups (an insertion sort, used when they are few). The sums take O(G). Memory O(E) plus
+// stamps per group of the instances, kept by the matcher between pairs.
+//
+// Proximity (TProximityIndex): the fixed-radius near-neighbour problem on the distinct surgery
+// types of an analysis, solved by cells and by sorting (Bentley, Stanat and Williams 1977, "The
+// complexity of finding fixed-radius near neighbors"). With the stochastic distance the types are
+// placed on a grid of square cells a little wider than EpsilonDist and each is tested against its
+// own and the neighbouring cells; with the deterministic distance, or when the grid would be much
+// larger than the types, a sweep over the types by ascending expected duration tests each against
+// the window of types within EpsilonDist of it. No proximal pair lies outside the cells or windows
+// searched (they are widened to absorb rounding), and each candidate pair is decided by
+// TProximityTest, which answers as IsProximalMoments does. For T types and P proximal type pairs:
+// O(T + C + the pairs tested) for the grid, with C <= 8 T + 4096 cells, and O(T log T + the pairs
+// tested) for the sweep, O(T^2) at worst when the types crowd together; memory O(T + C + P) and
+// the places of the types. A row's group pairs then cost a binary search per proximal type pair
+// met, plus the pairs found.
+//
+// See docs/engines.md, "Proximity of surgery types" and "Exact matching".
+
 #pragma once
 
 #include <vector>
@@ -44,9 +98,17 @@ struct TRowEdges {
     std::vector<int> Other, OtherLeft, OtherRight, Order;  // unsorted, and their sorted order
 };
 
+// The working space of TProximityIndex::Build, kept from one analysis to the next with its memory.
+struct TProximityScratch {
+    std::vector<double> Expected, CoefVar, SortedExpected, SortedCoefVar;
+    std::vector<long long> Row, Column;
+    std::vector<int> Next, CellOf, CellStart, Order, From, To, Edges;
+};
+
 // The distinct surgery types of all instances of one analysis, which of them are proximal, and
 // where each occurs: finds the proximal group pairs of a whole row of instance pairs at once, in
-// time proportional to their number. Proximity is decided once per pair of types.
+// time about proportional to their number (a binary search per proximal type pair met, plus the
+// pairs found). Proximity is decided once per pair of types.
 class TProximityIndex {
 public:
     // Instances' TypeOfGroup must number the types 0 .. NumTypes - 1; groups of one type must
@@ -64,12 +126,7 @@ private:
                            bool DeterministicDistance, double EpsilonDist);
 
     const std::vector<TSurgeryGroups>* FInstances = nullptr;
-    // Working space of Build, kept with its memory.
-    struct {
-        std::vector<double> Expected, CoefVar, SortedExpected, SortedCoefVar;
-        std::vector<long long> Row, Column;
-        std::vector<int> Next, CellOf, CellStart, Order, From, To, Edges;
-    } FScratch;
+    TProximityScratch FScratch;
     std::vector<int> FNeighbourStart, FNeighbours;  // per type: the proximal types (itself included)
     std::vector<int> FPlaceStart, FPlaceInstance, FPlaceGroup;  // per type: its groups, by instance
 };

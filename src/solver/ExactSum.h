@@ -1,3 +1,37 @@
+// Exact sums of doubles: the sums behind every overlap value.
+//
+// Problem. The sum of a sequence of doubles (expected durations, and products of a duration by a
+// count), rounded once to the nearest double, ties to even: the same value whatever the order of
+// the terms, so that an overlap does not depend on the grouping, the threads or the engine.
+//
+// Algorithm (TExactSum). The running sum is kept exactly as a list of non-overlapping partials of
+// increasing magnitude. A term is added by Shewchuk's Grow-Expansion with zero elimination
+// (Shewchuk 1997, "Adaptive Precision Floating-Point Arithmetic and Fast Robust Geometric
+// Predicates"), in the form of Python's math.fsum: the term is carried up the list by Fast-Two-Sum
+// (Dekker 1971), each step keeping its rounding error as a partial unless it is zero. The value is
+// read as math.fsum reads it: the partials summed from the largest down until a step is inexact,
+// then corrected when that step's error is exactly half an ulp and the partials below point the
+// same way, so that a sum just past a tie rounds away from it. Count * Value is added exactly as
+// the rounded product and its error, the error found by Dekker's product with Veltkamp's split
+// (Dekker 1971, "A floating-point technique for extending the available precision") or, near the
+// ends of the range, by a fused multiply-add.
+//
+// Why it is exact. Fast-Two-Sum of x and y with |x| >= |y| gives Hi + Lo == x + y exactly, so the
+// partials always sum exactly to the terms so far; as they do not overlap, the first inexact step
+// from the top rounds correctly, except at a tie, which the sign of the partials below breaks.
+//
+// Fixed point (FixedExponentFor, ToFixed, FixedToDouble). When all values of an analysis are
+// finite, non-negative and span few enough bits, each is a whole multiple of 2^Exponent (the
+// smallest unit in the last place among them) that fits 127 - HeadroomBits bits: sums of products
+// by counts are then plain 128-bit integer sums, exact as long as the headroom holds, and
+// FixedToDouble rounds the result once, half to even.
+//
+// Cost. TExactSum: Add and Value O(p) for p partials (few for terms within some decades of each
+// other; see FPartials for the limit), memory 48 doubles per sum. Fixed point: O(1) per term
+// and per reading, FixedExponentFor O(n) for n values.
+//
+// See docs/engines.md, "Exact sums".
+
 #pragma once
 
 #include <array>
@@ -29,8 +63,9 @@ public:
     double Value() const;
 
 private:
-    // Non-overlapping partials, each below half an ulp of the next: their exponents lie at least
-    // 53 apart, so the whole range of doubles holds at most about 40 of them.
+    // Non-overlapping partials by increasing magnitude. They are not always 53 bits apart: terms
+    // whose exponents span most of the range of doubles can need more than MaxPartials partials,
+    // which Add does not check. Terms within some decades of each other need few.
     static constexpr int MaxPartials = 48;
     std::array<double, MaxPartials> FPartials;
     int FCount = 0;

@@ -1,3 +1,21 @@
+// The steps of an overlap analysis (AnalyzeOverlap); what it computes and why it is correct is told
+// at the top of Overlap.h.
+//
+//   1. GroupSurgeries: each instance's surgeries grouped by type, the types numbered across the
+//      analysis by TPointerNumbers, each type's coefficient of variation computed once, here, so
+//      that the workers only read.
+//   2. SetFixedScale: one fixed-point scale for the expected durations when they allow it.
+//   3. Exact engine: TProximityIndex::Build finds the proximal type pairs once; the pair runner
+//      hands out whole rows, each begun by RowEdges (the row's proximal group pairs) and each pair
+//      solved by TExactMatcher::MatchEdges on its slice of them. Small analyses run on the
+//      caller's thread alone.
+//   4. Solver engine: SolverMatched per pair, one pair at a time per worker: the surgeries'
+//      proximity matrix, the sparse matching LP, and the matched surgeries' durations summed
+//      exactly.
+//   5. Store: Matched / Total into both (a, b) and (b, a); on any error the matrix is zeroed.
+//
+// See docs/engines.md, "Overlap of two instances".
+
 #include "Overlap.h"
 
 #include <cstdint>

@@ -1,3 +1,37 @@
+// The overlap of instances: what it is, and how an analysis computes it for every pair.
+//
+// Problem. For a list of N instances, the symmetric N x N matrix whose entry (a, b), a != b, is
+// Matched / Total: Total the correctly rounded sum of the expected durations of all surgeries of
+// both instances, Matched that of the surgeries covered by a maximum matching between them, a
+// matching pairing surgeries that are proximal (IsProximal) and each surgery at most once; 0 when
+// Total is 0, and 0 on the diagonal. The exact engine takes, among the maximum matchings, one of
+// largest Matched; the solver engine the one its LP returns.
+//
+// Algorithm. The surgeries of every instance are grouped by surgery type (an open-addressing hash
+// table on the type with linear probing and multiplicative hashing, Knuth, "The Art of Computer
+// Programming", vol. 3, 6.4), the moments of each type computed once, and one fixed-point scale is
+// set for all instances when their durations allow it (ExactSum.h). Exact engine: the proximity
+// index of the types, which gives the proximal group pairs of a whole row of pairs at once, and per
+// pair the greedy over the transversal matroid with augmenting paths (ExactMatching.h). Solver
+// engine: per pair the 0/1 proximity matrix of the surgeries and the matching LP on its nonzero
+// entries (maximise the matched pairs, each surgery at most once, 0 <= x <= 1), solved by CLP's
+// primal simplex (LpSolver.h), the matched surgeries read from the solution. The pairs are spread
+// over threads by TPairRunner (PairRunner.h), the rows handed to the caller in order.
+//
+// Why it is correct. The exact engine: see ExactMatching.h. The solver engine: the constraint
+// matrix of the matching LP is the incidence matrix of a bipartite graph, which is totally
+// unimodular (Hoffman and Kruskal 1956), so the basic optimum the simplex method returns is a 0/1
+// vector, a maximum matching. Both sum Matched and Total exactly and divide once, so the entries
+// lie in [0, 1] and identical instances give exactly 1 when EpsilonDist is positive.
+//
+// Cost, for N instances with S surgeries in all: grouping O(S) expected time. Exact engine: the
+// proximity index and one matching per pair as told in ExactMatching.h, each on the groups and
+// proximal group pairs of its two instances only. Solver engine: per pair of instances with n and
+// m surgeries, O(n m) time and memory for the proximity matrix, and one LP of a column per
+// proximal surgery pair and n + m rows. Memory of the result N^2 doubles.
+//
+// See docs/engines.md, "Overlap of two instances", "Matching LP" and "Running the pairs".
+
 #pragma once
 
 #include <cstddef>
@@ -66,11 +100,12 @@ bool SolveMatchingNxM(const DoubDoubArray& Weights, double& ObjVal, DoubArray& X
 
 // The overlap matrix of the list: for each pair Matched / Total, where Total is the correctly
 // rounded sum of the expected durations of both instances' surgeries and Matched that of the
-// surgeries of a largest set of one-to-one matched proximal surgery pairs (0 when Total is 0).
-// So every entry lies in [0, 1] and identical instances give exactly 1. The exact engine takes,
-// among the largest matchings, one of largest matched duration. Throws EOrbenchError naming the
-// pair when a matching cannot be solved, and EStopRequested when Settings.StopRequested asked to
-// stop. When it throws, Overlap is left as N x N zeros.
+// surgeries of a largest set of one-to-one matched proximal surgery pairs (0 when Total is 0). So
+// every entry lies in [0, 1] and identical instances give exactly 1 (for a positive EpsilonDist:
+// otherwise no surgeries are proximal). The exact engine takes, among the largest matchings, one of
+// largest matched duration. Throws EOrbenchError naming the pair when a matching cannot be solved,
+// and EStopRequested when Settings.StopRequested asked to stop. When it throws, Overlap is left as
+// N x N zeros.
 void AnalyzeOverlap(const TInstanceList& List, double EpsilonDist, DoubDoubArray& Overlap, bool DeterministicDistance,
                     const TOverlapSettings& Settings = {}, const TOverlapRowDone& RowDone = {});
 

@@ -1,3 +1,26 @@
+// Running the pairs of an analysis on several threads.
+//
+// Problem. Call a function once for every pair (a, b), a < b, of N items, spread over worker
+// threads; hand the finished rows a = 0 .. N - 2 to the caller in order while later rows still
+// run; ask the caller about a stop; and end cleanly, every thread joined, on a stop or an error.
+//
+// Algorithm. Self-scheduling (Tang and Yew 1986; by chunks, Kruskal and Weiss 1985): the pairs are
+// numbered in row-major order and a shared atomic counter hands the next chunk of pairs, or the
+// next whole row, to whichever thread asks. Each row counts its unfinished pairs; the caller's
+// thread reports row after row as their counts reach zero, polls StopRequested between its own
+// chunks (it works on pairs too when asked to) and otherwise waits on a condition variable with a
+// 50 ms timeout. RunPolled does the polling alone for one piece of work run on a thread of its own.
+//
+// Why it is correct. Each chunk is taken by one fetch-and-add, so every pair runs exactly once; a
+// row is reported only after all of its pairs have finished, and rows are reported in increasing
+// order. The first error is kept, the other threads stop before their next pair, and it is
+// rethrown once all of them have been joined; a stop is turned into EStopRequested the same way.
+//
+// Cost. N (N - 1) / 2 calls of the pair function, one atomic increment per chunk (or per row) and
+// one per finished pair; memory O(N) for the rows' starts and counters.
+//
+// See docs/engines.md, "Running the pairs".
+
 #pragma once
 
 #include <atomic>

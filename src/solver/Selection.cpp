@@ -1,3 +1,21 @@
+// The steps of the selection; the problem, the algorithms by name and why they are correct are
+// told at the top of Selection.h.
+//
+// Exact engine (SelectExact):
+//   1. GreedySet and ImproveSet: a good set quickly, whose value bounds the optimum from above.
+//   2. The levels: 0 and the distinct entries up to that bound, sorted.
+//   3. The optimal level: TCliqueSearch::Prepare builds the threshold graph of a level (dropping
+//      the vertices outside its core) and Exists searches it for a clique of the size; levels are
+//      probed downwards in growing steps, then by halving.
+//   4. TCliqueSearch::LexFirst at the optimal level: the lexicographically smallest set.
+//   5. FillSolution: the set and its value in the MIP's column order.
+// TWatch polls for a stop and the time limit; on the limit the best set found so far is returned.
+//
+// Solver engine: the MIP of SelectionModel.h solved by CBC on a thread of its own (RunPolled),
+// with the greedy set standing in at the time limit when it is better.
+//
+// See docs/engines.md, "Exact selection" and "Selection MIP".
+
 #include "Selection.h"
 
 #include <algorithm>
@@ -11,6 +29,7 @@
 
 #include "OrbenchError.h"
 #include "PairRunner.h"
+#include "SelectionModel.h"
 
 namespace orbench {
 
@@ -427,59 +446,6 @@ bool SelectExact(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, doubl
 
 }  // namespace
 
-TLinearProgram BuildMinOverlapModel(const DoubDoubArray& Overlap, int N, int y)
-{
-    const int NN = N * N;
-    auto Block = [&](int k, int i, int j) { return 1 + k * NN + i * N + j; };
-    TLinearProgram P;
-    P.Name = "minoverlap.lp";
-    P.NumCols = NN + N + 1;
-    P.NumRows = 4 * NN + 1;
-    P.ObjSense = 1;
-    P.Rhs.assign(static_cast<std::size_t>(P.NumRows), 0.0);
-    P.Sense.assign(static_cast<std::size_t>(P.NumRows), 'L');
-    P.Rhs[0] = y;
-    P.Sense[0] = 'E';
-    for (int r = 0; r < NN; ++r) {
-        P.Sense[static_cast<std::size_t>(1 + 2 * NN + r)] = 'G';
-        P.Rhs[static_cast<std::size_t>(1 + 2 * NN + r)] = -1;
-    }
-    auto StartColumn = [&](double Objective, double Lower, double Upper, char Type) {
-        P.Obj.push_back(Objective);
-        P.Lb.push_back(Lower);
-        P.Ub.push_back(Upper);
-        P.ColType.push_back(Type);
-        P.MatBeg.push_back(static_cast<int>(P.MatInd.size()));
-        P.MatCnt.push_back(0);
-    };
-    auto Entry = [&](int Row, double Value) {
-        P.MatInd.push_back(Row);
-        P.MatVal.push_back(Value);
-        ++P.MatCnt.back();
-    };
-
-    StartColumn(1, 0, 2147483647.0, 'C');  // z
-    for (int r = 0; r < NN; ++r) Entry(1 + 3 * NN + r, -1);
-    for (int i = 0; i < N; ++i) {  // s(i)
-        StartColumn(0, 0, 1, 'B');
-        Entry(0, 1);
-        for (int j = 0; j < N; ++j) Entry(Block(0, i, j), -1);
-        for (int p = 0; p < N; ++p) Entry(Block(1, p, i), -1);
-        for (int p = 0; p < N; ++p)
-            for (int q = 0; q < N; ++q)
-                if (p == i || q == i) Entry(Block(2, p, q), p == q ? -2 : -1);
-    }
-    for (int i = 0; i < N; ++i)  // b(i, j)
-        for (int j = 0; j < N; ++j) {
-            StartColumn(0, 0, 1, 'B');
-            Entry(Block(0, i, j), 1);
-            Entry(Block(1, i, j), 1);
-            Entry(Block(2, i, j), 1);
-            Entry(Block(3, i, j), Overlap[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
-        }
-    return P;
-}
-
 bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubArray& X, double& ObjVal,
                                TOverlapEngine Engine)
 {
@@ -529,7 +495,8 @@ bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubA
     if (Stop) throw EStopRequested();
     if (Status == TSolveStatus::ssNotCreated) return false;
     // A negative y has no solution: nothing is chosen. At the time limit the best set the solver
-    // found is taken, or the exact engine's quick set when that is better or the solver has none.
+    // found is taken, or the greedy set (the exact engine's quick set before its swaps) when that
+    // is better or the solver has none.
     if (Status == TSolveStatus::ssTimeLimit) {
         Proven = false;
         const bool Chosen = std::any_of(Solution.begin() + 1, Solution.begin() + 1 + N, [](double v) { return v > 0.5; });

@@ -180,6 +180,57 @@ TEST(ExactMatching, AgreesWithBruteForceAndTheSolverOnRandomPairs)
     }
 }
 
+// The index must give, for every later instance, exactly the group pairs the proximity test
+// accepts, by whichever route it finds them: the grid (stochastic, wide epsilon), the sweep in
+// place of a grid that would have far more cells than types (stochastic, epsilon 0.002 over the
+// unit square: about 250000 cells for 120 types), and the sweep of the deterministic distance.
+// The types crowd around a few centres, so that many pairs lie near the epsilon boundary.
+TEST(ProximityIndex, RowEdgesAreExactlyTheProximalGroupPairs)
+{
+    std::mt19937 Rng(7);
+    std::uniform_real_distribution<double> Unit(0, 1);
+    for (const auto& [Deterministic, Eps] : {std::pair{false, 0.1}, std::pair{false, 0.002}, std::pair{true, 0.002}}) {
+        SCOPED_TRACE(::testing::Message() << "det " << Deterministic << " eps " << Eps);
+        const int NumTypes = 120;
+        std::vector<double> Expected, CoefVar;
+        for (int t = 0; t < NumTypes; ++t) {
+            const double Centre = 0.2 * static_cast<double>(t % 5);
+            Expected.push_back(Centre + Eps * (2 * Unit(Rng) - 1));
+            CoefVar.push_back(Centre + Eps * (2 * Unit(Rng) - 1));
+        }
+        std::vector<TSurgeryGroups> Instances(6);
+        for (TSurgeryGroups& I : Instances)
+            for (int t = 0; t < NumTypes; ++t)
+                if (Rng() % 3 == 0) {
+                    I.Expected.push_back(Expected[static_cast<std::size_t>(t)]);
+                    I.CoefVar.push_back(CoefVar[static_cast<std::size_t>(t)]);
+                    I.Count.push_back(1);
+                    I.TypeOfGroup.push_back(t);
+                }
+        const TProximityIndex Index(Instances, NumTypes, Deterministic, Eps);
+        TRowEdges Edges;
+        std::size_t Found = 0;
+        for (std::size_t a = 0; a + 1 < Instances.size(); ++a) {
+            Index.RowEdges(static_cast<int>(a), Edges);
+            for (std::size_t b = a + 1; b < Instances.size(); ++b) {
+                const TSurgeryGroups &A = Instances[a], &B = Instances[b];
+                std::vector<std::pair<int, int>> Expect, Got;
+                for (std::size_t g = 0; g < A.Expected.size(); ++g)
+                    for (std::size_t h = 0; h < B.Expected.size(); ++h)
+                        if (IsProximalMoments(A.Expected[g], A.CoefVar[g], B.Expected[h], B.CoefVar[h], Deterministic,
+                                              Eps))
+                            Expect.emplace_back(static_cast<int>(g), static_cast<int>(h));
+                for (int k = Edges.Start[b]; k < Edges.Start[b + 1]; ++k)
+                    Got.emplace_back(Edges.Left[static_cast<std::size_t>(k)], Edges.Right[static_cast<std::size_t>(k)]);
+                std::sort(Got.begin(), Got.end());
+                EXPECT_EQ(Got, Expect) << "instances " << a << " and " << b;
+                Found += Expect.size();
+            }
+        }
+        EXPECT_GT(Found, 100u);  // the cases are not empty
+    }
+}
+
 class OverlapAnalysis : public ::testing::Test {
 protected:
     TData Data;
