@@ -8,7 +8,9 @@ namespace orbench {
 TExactSum& TExactSum::operator=(const TExactSum& Other)
 {
     FCount = Other.FCount;
-    for (int k = 0; k < FCount; ++k) FPartials[static_cast<std::size_t>(k)] = Other.FPartials[static_cast<std::size_t>(k)];
+    FMore = Other.FMore;
+    if (FMore.empty())
+        for (int k = 0; k < FCount; ++k) FPartials[static_cast<std::size_t>(k)] = Other.FPartials[static_cast<std::size_t>(k)];
     FSpecial = Other.FSpecial;
     FHasSpecial = Other.FHasSpecial;
     return *this;
@@ -21,10 +23,14 @@ void TExactSum::Add(double Term)
         FHasSpecial = true;
         return;
     }
+    // Room for one more partial: the list is full, it moves to the growing store.
+    if (FCount == MaxPartials && FMore.empty()) FMore.assign(FPartials.begin(), FPartials.end());
+    if (!FMore.empty() && FMore.size() <= static_cast<std::size_t>(FCount)) FMore.resize(static_cast<std::size_t>(FCount) + 1);
+    double* const P = Partials();
     double x = Term;
     int Kept = 0;
     for (int k = 0; k < FCount; ++k) {
-        double y = FPartials[static_cast<std::size_t>(k)];
+        double y = P[k];
         if (std::fabs(x) < std::fabs(y)) {
             const double t = x;
             x = y;
@@ -32,7 +38,7 @@ void TExactSum::Add(double Term)
         }
         const double Hi = x + y;
         const double Lo = y - (Hi - x);
-        if (Lo != 0) FPartials[static_cast<std::size_t>(Kept++)] = Lo;
+        if (Lo != 0) P[Kept++] = Lo;
         x = Hi;
     }
     if (!std::isfinite(x)) {  // the exact sum left the range of doubles
@@ -41,7 +47,7 @@ void TExactSum::Add(double Term)
         FCount = Kept;
         return;
     }
-    FPartials[static_cast<std::size_t>(Kept++)] = x;
+    P[Kept++] = x;
     FCount = Kept;
 }
 
@@ -76,7 +82,8 @@ void TExactSum::AddMultiple(int Count, double Value)
 
 void TExactSum::Add(const TExactSum& Other)
 {
-    for (int k = 0; k < Other.FCount; ++k) Add(Other.FPartials[static_cast<std::size_t>(k)]);
+    const double* const Q = Other.Partials();
+    for (int k = 0; k < Other.FCount; ++k) Add(Q[k]);
     if (Other.FHasSpecial) {
         FSpecial += Other.FSpecial;
         FHasSpecial = true;
@@ -86,21 +93,21 @@ void TExactSum::Add(const TExactSum& Other)
 double TExactSum::Value() const
 {
     if (FHasSpecial) return FSpecial;
+    const double* const P = Partials();
     int n = FCount;
     if (n == 0) return 0;
-    double Hi = FPartials[static_cast<std::size_t>(--n)];
+    double Hi = P[--n];
     double Lo = 0;
     while (n > 0) {
         const double x = Hi;
-        const double y = FPartials[static_cast<std::size_t>(--n)];
+        const double y = P[--n];
         Hi = x + y;
         Lo = y - (Hi - x);
         if (Lo != 0) break;
     }
     // Rounding half to even across several partials: when the rest below Lo points the same way
     // as Lo, the true sum lies beyond the halfway point that Hi + Lo rounded to.
-    if (n > 0 && ((Lo < 0 && FPartials[static_cast<std::size_t>(n - 1)] < 0) ||
-                  (Lo > 0 && FPartials[static_cast<std::size_t>(n - 1)] > 0))) {
+    if (n > 0 && ((Lo < 0 && P[n - 1] < 0) || (Lo > 0 && P[n - 1] > 0))) {
         const double y = Lo * 2;
         const double x = Hi + y;
         if (y == x - Hi) Hi = x;

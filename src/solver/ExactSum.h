@@ -36,6 +36,7 @@
 
 #include <array>
 #include <cstddef>
+#include <vector>
 
 namespace orbench {
 
@@ -52,6 +53,7 @@ public:
     void Clear()
     {
         FCount = 0;
+        FMore.clear();
         FSpecial = 0;
         FHasSpecial = false;
     }
@@ -63,11 +65,14 @@ public:
     double Value() const;
 
 private:
-    // Non-overlapping partials by increasing magnitude. They are not always 53 bits apart: terms
-    // whose exponents span most of the range of doubles can need more than MaxPartials partials,
-    // which Add does not check. Terms within some decades of each other need few.
+    // Non-overlapping partials by increasing magnitude. Terms within some decades of each other need
+    // few, held in FPartials; terms whose exponents span most of the range of doubles can need more
+    // (up to some two thousand), and then all of them move to FMore for the rest of the sum.
     static constexpr int MaxPartials = 48;
+    double* Partials() { return FMore.empty() ? FPartials.data() : FMore.data(); }
+    const double* Partials() const { return FMore.empty() ? FPartials.data() : FMore.data(); }
     std::array<double, MaxPartials> FPartials;
+    std::vector<double> FMore;
     int FCount = 0;
     double FSpecial = 0;  // plain sum of the non-finite terms
     bool FHasSpecial = false;

@@ -121,6 +121,21 @@ TEST(ExactSum, CorrectlyRoundedWhateverTheOrder)
         } while (std::next_permutation(Order.begin(), Order.end()));
     }
 
+    // Terms over most of the range of doubles need far more partials than terms of one scale: 101
+    // powers of two 20 apart, in either order, copied and added as a sum; the tail below 2^947 (half
+    // an ulp of 2^1000) rounds away.
+    const double Expected = std::ldexp(1.0, 1000) + std::ldexp(1.0, 980) + std::ldexp(1.0, 960);
+    for (const bool Ascending : {true, false}) {
+        TExactSum Sum;
+        for (int e = -1000; e <= 1000; e += 20) Sum.Add(std::ldexp(1.0, Ascending ? e : -e));
+        const TExactSum Copy = Sum;
+        TExactSum Twice;
+        Twice.Add(Copy);
+        Twice.Add(Sum);
+        EXPECT_EQ(Bits(Copy.Value()), Bits(Expected));
+        EXPECT_EQ(Bits(Twice.Value()), Bits(2 * Expected));
+    }
+
     std::mt19937 Rng(5);
     std::uniform_real_distribution<double> Days(1e-4, 1.0);
     for (int Round = 0; Round < 2000; ++Round) {
