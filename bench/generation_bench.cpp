@@ -70,7 +70,8 @@ void BatchGenerator(TReport& Report)
     const DArray Loads = {0.80, 0.85, 0.90, 0.95, 1.00, 1.05, 1.10, 1.15, 1.20};
     for (const bool Save : {false, true}) {
         Report.Step(std::string("batch generator, case mix ") + CaseMix.Name + " (" +
-                    std::to_string(CaseMix.SurgeryTypes.size()) + " types), " + (Save ? "saving to " + OutDir : "not saving"));
+                    std::to_string(CaseMix.SurgeryTypes.size()) + " types), " +
+                    (Save ? "saving to " + OutDir : "not saving"));
         const TClock::time_point Start = TClock::now();
         const double Cpu = CpuSeconds();
         int Total = 0;
@@ -81,8 +82,8 @@ void BatchGenerator(TReport& Report)
             CaseMix.Instances.ClearInstances(NumORdays);
         }
         const double Used = CpuSeconds() - Cpu;
-        Report.Line(std::to_string(Total) + " instances in " + Fixed(SecondsSince(Start), 3) + " s wall, " + Fixed(Used, 3) +
-                    " s CPU" + (Complete ? "" : "; the draw limit was passed"));
+        Report.Line(std::to_string(Total) + " instances in " + Fixed(SecondsSince(Start), 3) + " s wall, " +
+                    Fixed(Used, 3) + " s CPU" + (Complete ? "" : "; the draw limit was passed"));
         if (Save) Report.Target("batch generator with saving, CPU", Used, 0.5, "s");
     }
     std::error_code Ec;
@@ -121,7 +122,8 @@ void TheoreticalBatch(TReport& Report, const TOptions& Options)
         const auto Now = Tree(Scratch + "/now1");
         const auto Earlier = Tree(Out);
         Report.Line(std::to_string(Now.size()) + " files now, " + std::to_string(Earlier.size()) + " before");
-        Report.Check("theoretical batch: the same files, byte for byte, as the earlier build", Child.Finished && Now == Earlier);
+        Report.Check("theoretical batch: the same files, byte for byte, as the earlier build",
+                     Child.Finished && Now == Earlier);
     }
     std::error_code Ec;
     fs::remove_all(Scratch, Ec);

@@ -74,7 +74,8 @@ void SolverEngine(TReport& Report, const TOptions& Options, const std::string& S
     Report.Step("solver engine: " + std::to_string(N) + " instances of 40 OR-days from " + CaseMix.Name + ", " +
                 Fixed(Surgeries / N, 0) + " surgeries each, deterministic distance");
     DoubDoubArray Solver;
-    const double Now = Timed([&] { AnalyzeOverlap(CaseMix.Instances, 0.01, Solver, true, TOverlapSettings(TOverlapEngine::oeSolver)); });
+    const double Now = Timed(
+        [&] { AnalyzeOverlap(CaseMix.Instances, 0.01, Solver, true, TOverlapSettings(TOverlapEngine::oeSolver)); });
     Report.Line("matrix " + std::to_string(N) + "x" + std::to_string(N) + ": " + Fixed(Now, 2) + " s wall");
     Report.Target("solver engine, 30x30 deterministic matrix (20x under the 10 minutes before)", Now,
                   SolverMatrixBefore / 20, "s");
@@ -95,8 +96,8 @@ void SolverEngine(TReport& Report, const TOptions& Options, const std::string& S
         const double TFull = Timed([&] { SolveLinearProgram(BuildMatchingModel(P), X, Full); });
         const double TSparse = Timed([&] { SolveMatchingNxM(P, Sparse, X); });
         Report.Line("pair 0-" + std::to_string(b) + ": " + std::to_string(P.size() * P[0].size()) + " columns full, " +
-                    std::to_string(Proximal) + " sparse; " + Fixed(TFull * 1e3, 1) + " ms full, " + Fixed(TSparse * 1e3, 1) +
-                    " ms sparse; objectives " + Fixed(Full, 0) + " and " + Fixed(Sparse, 0));
+                    std::to_string(Proximal) + " sparse; " + Fixed(TFull * 1e3, 1) + " ms full, " +
+                    Fixed(TSparse * 1e3, 1) + " ms sparse; objectives " + Fixed(Full, 0) + " and " + Fixed(Sparse, 0));
         Report.Check("full and sparse matching LP give the same objective (pair 0-" + std::to_string(b) + ")",
                      Full == Sparse);
     }
@@ -104,8 +105,8 @@ void SolverEngine(TReport& Report, const TOptions& Options, const std::string& S
     for (const bool Deterministic : {true, false}) {
         DoubDoubArray Exact;
         const double T = Timed([&] { AnalyzeOverlap(CaseMix.Instances, 0.01, Exact, Deterministic); });
-        Report.Line(std::string("exact engine, ") + (Deterministic ? "deterministic" : "stochastic") + " distance: " +
-                    Fixed(T * 1e3, 1) + " ms");
+        Report.Line(std::string("exact engine, ") + (Deterministic ? "deterministic" : "stochastic") +
+                    " distance: " + Fixed(T * 1e3, 1) + " ms");
     }
 
     if (!Options.Before.empty()) {
@@ -120,7 +121,8 @@ void SolverEngine(TReport& Report, const TOptions& Options, const std::string& S
                     (Count < N ? ", about " + Fixed(Before, 0) + " s for " + std::to_string(N) : std::string()) +
                     (Run.Finished ? "" : " (did not finish)"));
         Report.Line("now:    " + Fixed(Now, 2) + " s for " + std::to_string(N));
-        Report.Target("solver engine 30x30 deterministic, speed-up over the earlier build", Before / Now, 20, "x", true);
+        Report.Target("solver engine 30x30 deterministic, speed-up over the earlier build", Before / Now, 20, "x",
+                      true);
     }
 }
 
@@ -135,7 +137,8 @@ std::string WriteCaseMix60(const std::string& Dir)
         const double Mean = 60 + 270 * Random.Draw();
         const double Cv = 0.2 + 0.4 * Random.Draw();
         const double Frequency = 0.2 + Random.Draw();
-        Out << t << "\tNormal\t" << Fixed(Mean, 3) << '\t' << Fixed(Mean * Cv, 3) << "\t0\t" << Fixed(Frequency, 6) << "\r\n";
+        Out << t << "\tNormal\t" << Fixed(Mean, 3) << '\t' << Fixed(Mean * Cv, 3) << "\t0\t" << Fixed(Frequency, 6)
+            << "\r\n";
     }
     return File;
 }
@@ -177,7 +180,8 @@ void Scale(TReport& Report, const TOptions& Options, const std::string& Scratch)
     const double Select = Timed([&] { SelectMinOverlapInstances(O, N, y, X, ObjVal, Settings, &Proven); });
     Report.Line(Fixed(Select, 3) + " s, largest overlap " + Fixed(ObjVal, 6) +
                 (Proven ? ", proven optimal" : ", best found within the time limit, not proven optimal"));
-    Report.Target("selection of " + std::to_string(y) + " of " + std::to_string(N), Select, Options.Full ? 10.0 : 2.0, "s");
+    Report.Target("selection of " + std::to_string(y) + " of " + std::to_string(N), Select, Options.Full ? 10.0 : 2.0,
+                  "s");
 
     if (!Options.Before.empty()) {
         Report.Step("the same with the earlier build: overlap, then overlap --select " + std::to_string(y));
@@ -185,10 +189,11 @@ void Scale(TReport& Report, const TOptions& Options, const std::string& Scratch)
         Report.Line("matrix before: " + Fixed(Before.Wall, 2) + " s wall, " + Fixed(Before.User + Before.System, 2) +
                     " s CPU" + (Before.Finished ? "" : " (did not finish)") + "; now " + Fixed(Matrix, 2) + " s");
         const double Timeout = Options.Full ? 120 : 60;
-        const TChildRun BeforeSelect = RunOverlap(Options, CaseMixFile, CaseMix.Instances, N, {"--select", std::to_string(y)},
-                                                  Timeout);
+        const TChildRun BeforeSelect =
+            RunOverlap(Options, CaseMixFile, CaseMix.Instances, N, {"--select", std::to_string(y)}, Timeout);
         Report.Line("matrix and selection before: " +
-                    (BeforeSelect.Finished ? Fixed(BeforeSelect.Wall, 2) + " s" : "did not finish within " + Fixed(Timeout, 0) + " s") +
+                    (BeforeSelect.Finished ? Fixed(BeforeSelect.Wall, 2) + " s"
+                                           : "did not finish within " + Fixed(Timeout, 0) + " s") +
                     "; now " + Fixed(Matrix + Select, 2) + " s");
     }
 }
@@ -228,7 +233,8 @@ void Stops(TReport& Report, const std::string& SampleCaseMix)
 
     std::mt19937 Rng(1);
     std::uniform_real_distribution<double> U(0, 1);
-    for (const auto& [Engine, N, y] : {std::tuple{TOverlapEngine::oeSolver, 60, 20}, std::tuple{TOverlapEngine::oeExact, 200, 40}}) {
+    for (const auto& [Engine, N, y] :
+         {std::tuple{TOverlapEngine::oeSolver, 60, 20}, std::tuple{TOverlapEngine::oeExact, 200, 40}}) {
         DoubDoubArray O(static_cast<std::size_t>(N), DoubArray(static_cast<std::size_t>(N), 0.0));
         for (std::size_t i = 0; i < O.size(); ++i)
             for (std::size_t j = i + 1; j < O.size(); ++j) O[i][j] = O[j][i] = U(Rng);
@@ -240,7 +246,8 @@ void Stops(TReport& Report, const std::string& SampleCaseMix)
             SelectMinOverlapInstances(O, N, y, X, ObjVal, Settings);
         });
         Report.Target(std::string("stop during the selection of ") + std::to_string(y) + " of " + std::to_string(N) +
-                          " random instances, " + (Engine == TOverlapEngine::oeExact ? "exact engine" : "solver engine (MIP)"),
+                          " random instances, " +
+                          (Engine == TOverlapEngine::oeExact ? "exact engine" : "solver engine (MIP)"),
                       Latency, 2.0, "s");
     }
 }

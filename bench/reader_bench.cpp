@@ -27,7 +27,7 @@ constexpr std::size_t FileBytes = 50u << 20;
 
 long PeakKilobytes()
 {
-    rusage Usage {};
+    rusage Usage{};
     getrusage(RUSAGE_SELF, &Usage);
     return Usage.ru_maxrss;
 }
@@ -79,7 +79,11 @@ int main(int argc, char** argv)
     const long FileKilobytes = static_cast<long>(FileBytes >> 10);
     bool Pass = true;
     const std::pair<const char*, std::function<void()>> Readers[] = {
-        {"case mix reader", [&] { TData Data; Data.ReadAndAddCaseMix(CaseMixFile, 480); }},
+        {"case mix reader",
+         [&] {
+             TData Data;
+             Data.ReadAndAddCaseMix(CaseMixFile, 480);
+         }},
         {"manifest reader", [&] { ReadManifest((Dir / "m").string()); }},
     };
     for (const auto& [Name, Read] : Readers) {

@@ -50,12 +50,13 @@ protected:
 int main(int argc, char** argv)
 {
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("usage: %s [CASEMIX_FILE]\n"
-                    "Times %d duration scenarios for %d instances of %d OR-days (load 1.0) generated from\n"
-                    "CASEMIX_FILE (default: the largest case mix in casemixes/ beside the executable):\n"
-                    "the samples alone, then the CSV table written to a counting stream.\n"
-                    "Prints PASS when the table takes under %.0f s of processor time, else FAIL.\n",
-                    argv[0], NumScenarios, NumInstances, NumORdays, TargetSeconds);
+        std::printf(
+            "usage: %s [CASEMIX_FILE]\n"
+            "Times %d duration scenarios for %d instances of %d OR-days (load 1.0) generated from\n"
+            "CASEMIX_FILE (default: the largest case mix in casemixes/ beside the executable):\n"
+            "the samples alone, then the CSV table written to a counting stream.\n"
+            "Prints PASS when the table takes under %.0f s of processor time, else FAIL.\n",
+            argv[0], NumScenarios, NumInstances, NumORdays, TargetSeconds);
         return 0;
     }
     const std::string CaseMixFile = argc > 1 ? argv[1] : LargestCaseMix(ExecutableDirectory() + "casemixes");
@@ -88,11 +89,12 @@ int main(int argc, char** argv)
     std::ostream Out(&Counter);
     Start = Clock::now();
     const std::clock_t CpuStart = std::clock();
-    WriteDurationScenarios(Out, Instances, NumScenarios, TUniformGenerator::DefaultSeed, TScenarioFormat::sfLong, "\r\n");
+    WriteDurationScenarios(Out, Instances, NumScenarios, TUniformGenerator::DefaultSeed, TScenarioFormat::sfLong,
+                           "\r\n");
     const double CpuSeconds = static_cast<double>(std::clock() - CpuStart) / CLOCKS_PER_SEC;
     const double TableSeconds = std::chrono::duration<double>(Clock::now() - Start).count();
-    std::printf("CSV table:      %10.0f rows in %.3f s processor time, %.3f s wall (%.1f MB)\n", NumSamples,
-                CpuSeconds, TableSeconds, static_cast<double>(Counter.Count) / 1e6);
+    std::printf("CSV table:      %10.0f rows in %.3f s processor time, %.3f s wall (%.1f MB)\n", NumSamples, CpuSeconds,
+                TableSeconds, static_cast<double>(Counter.Count) / 1e6);
     std::printf("%s: %d scenarios for %zu instances of %d OR-days in %.3f s (target under %.0f s)\n",
                 CpuSeconds < TargetSeconds ? "PASS" : "FAIL", NumScenarios, Instances.size(), NumORdays, CpuSeconds,
                 TargetSeconds);

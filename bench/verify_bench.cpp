@@ -37,15 +37,17 @@ public:
 int main(int argc, char** argv)
 {
     if (argc > 1) {
-        std::printf("usage: %s\n"
-                    "Generates the default batch of the case mixes in casemixes/ beside the executable into a\n"
-                    "temporary folder, then times the verification of that tree against its manifest.\n"
-                    "Prints PASS when it takes under %.0f s, else FAIL.\n",
-                    argv[0], TargetSeconds);
+        std::printf(
+            "usage: %s\n"
+            "Generates the default batch of the case mixes in casemixes/ beside the executable into a\n"
+            "temporary folder, then times the verification of that tree against its manifest.\n"
+            "Prints PASS when it takes under %.0f s, else FAIL.\n",
+            argv[0], TargetSeconds);
         return std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ? 0 : 1;
     }
     TData Data;
-    for (const std::string& File : ListCaseMixFiles(ExecutableDirectory() + "casemixes")) Data.ReadAndAddCaseMix(File, 480);
+    for (const std::string& File : ListCaseMixFiles(ExecutableDirectory() + "casemixes"))
+        Data.ReadAndAddCaseMix(File, 480);
     if (Data.CaseMixes.empty()) {
         std::fprintf(stderr, "no case mix file found\n");
         return 1;

@@ -50,7 +50,8 @@ void TranslateErrors(std::exception_ptr Error)
 
 void BindModel(py::module_& M)
 {
-    py::class_<TTypeInfo>(M, "SurgeryType", "A surgery type of a case mix: its distribution and its point in the plane.")
+    py::class_<TTypeInfo>(M, "SurgeryType",
+                          "A surgery type of a case mix: its distribution and its point in the plane.")
         .def_readonly("id", &TTypeInfo::Id, "The type's ID (from the case mix file).")
         .def_readonly("kind", &TTypeInfo::Kind, "The distribution's kind, as the case mix file names it.")
         .def_readonly("p1", &TTypeInfo::P1)
@@ -71,8 +72,10 @@ void BindModel(py::module_& M)
         .def_property_readonly("p1", [](const TSurgeryInfo& S) { return S.Type.P1; })
         .def_property_readonly("p2", [](const TSurgeryInfo& S) { return S.Type.P2; })
         .def_property_readonly("p3", [](const TSurgeryInfo& S) { return S.Type.P3; })
-        .def_property_readonly("mean", [](const TSurgeryInfo& S) { return S.Type.Mean; }, "Minutes.")
-        .def_property_readonly("sd", [](const TSurgeryInfo& S) { return S.Type.Sd; }, "Minutes.")
+        .def_property_readonly(
+            "mean", [](const TSurgeryInfo& S) { return S.Type.Mean; }, "Minutes.")
+        .def_property_readonly(
+            "sd", [](const TSurgeryInfo& S) { return S.Type.Sd; }, "Minutes.")
         .def_property_readonly("x", [](const TSurgeryInfo& S) { return S.Type.X; })
         .def_property_readonly("y", [](const TSurgeryInfo& S) { return S.Type.Y; })
         .def("__repr__", [](const TSurgeryInfo& S) {
@@ -81,59 +84,68 @@ void BindModel(py::module_& M)
 
     py::class_<TPyCaseMix>(M, "CaseMix", "A case mix: surgery types with duration distributions and frequencies.")
         .def_property_readonly("name", [](const TPyCaseMix& C) { return C.CaseMix().Name; })
-        .def_property_readonly("file_name", [](const TPyCaseMix& C) { return C.CaseMix().FileName; },
-                               "The file it was read from; empty for a case mix made in memory.")
-        .def_property_readonly("capacity", [](const TPyCaseMix& C) { return C.CaseMix().CapacityORinMinutes; },
-                               "The OR-day capacity in minutes.")
+        .def_property_readonly(
+            "file_name", [](const TPyCaseMix& C) { return C.CaseMix().FileName; },
+            "The file it was read from; empty for a case mix made in memory.")
+        .def_property_readonly(
+            "capacity", [](const TPyCaseMix& C) { return C.CaseMix().CapacityORinMinutes; },
+            "The OR-day capacity in minutes.")
         .def_property_readonly("types", &TPyCaseMix::Types, "The surgery types, in file order.")
-        .def("write", [](const TPyCaseMix& C, const TPath& Path, int Type) { C.Write(Path.string(), Type); },
-             py::arg("path"), py::arg("case_mix_type") = 0,
-             "Writes the case mix file (as orbench-cli casemix --write), restricted to the surgery types of "
-             "case_mix_type (0: all).")
+        .def(
+            "write", [](const TPyCaseMix& C, const TPath& Path, int Type) { C.Write(Path.string(), Type); },
+            py::arg("path"), py::arg("case_mix_type") = 0,
+            "Writes the case mix file (as orbench-cli casemix --write), restricted to the surgery types of "
+            "case_mix_type (0: all).")
         .def("__len__", [](const TPyCaseMix& C) { return C.CaseMix().SurgeryTypes.size(); })
         .def("__repr__", [](const TPyCaseMix& C) {
             return "CaseMix(name='" + C.CaseMix().Name + "', types=" + std::to_string(C.CaseMix().SurgeryTypes.size()) +
                    ", capacity=" + FormatOptionNumber(C.CaseMix().CapacityORinMinutes) + ")";
         });
 
-    py::class_<TPyInstance>(M, "Instance", "An instance: a list of surgeries whose expected work fills OR-days at a load.")
+    py::class_<TPyInstance>(M, "Instance",
+                            "An instance: a list of surgeries whose expected work fills OR-days at a load.")
         .def_property_readonly("name", [](const TPyInstance& I) { return I.Instance->Name; })
-        .def_property_readonly("file_name", [](const TPyInstance& I) { return I.Instance->FileName; },
-                               "The file it was read from or last written to; for a generated instance its name "
-                               "+ '.txt'.")
+        .def_property_readonly(
+            "file_name", [](const TPyInstance& I) { return I.Instance->FileName; },
+            "The file it was read from or last written to; for a generated instance its name "
+            "+ '.txt'.")
         .def_property_readonly("case_mix", [](const TPyInstance& I) { return TPyCaseMix{I.Model}; })
         .def_property_readonly("or_days", [](const TPyInstance& I) { return I.Instance->NumberOfORs; })
         .def_property_readonly("desired_load", [](const TPyInstance& I) { return I.Instance->DesiredLoad; })
         .def_property_readonly("load", [](const TPyInstance& I) { return I.Instance->Load; })
         .def_property_readonly("surgeries", &TPyInstance::Surgeries, "The surgeries, in file order.")
         .def_property_readonly("center_of_mass", &TPyInstance::CenterOfMass, "(X, Y) over the surgeries.")
-        .def("text", [](const TPyInstance& I) { return I.Instance->FileText(); },
-             "The instance file's text (CR LF line ends), as write() writes it.")
-        .def("to_dict",
-             [](const TPyInstance& I) {
-                 const std::unique_lock<std::mutex> Lock = LockModel(*I.Model);
-                 return py::module_::import("json").attr("loads")(InstancesJsonLines({I.Instance.get()}, ""));
-             },
-             "The instance as orbench-cli export --format json writes it: its fields and, per surgery, its type's "
-             "kind, parameters, mean and sd in minutes, X and Y (docs/instance.schema.json).")
-        .def("write", [](TPyInstance& I, const TPath& Path) { I.Write(Path.string()); }, py::arg("path"),
-             "Writes the instance file: the same bytes orbench-cli generate writes for it.")
+        .def(
+            "text", [](const TPyInstance& I) { return I.Instance->FileText(); },
+            "The instance file's text (CR LF line ends), as write() writes it.")
+        .def(
+            "to_dict",
+            [](const TPyInstance& I) {
+                const std::unique_lock<std::mutex> Lock = LockModel(*I.Model);
+                return py::module_::import("json").attr("loads")(InstancesJsonLines({I.Instance.get()}, ""));
+            },
+            "The instance as orbench-cli export --format json writes it: its fields and, per surgery, its type's "
+            "kind, parameters, mean and sd in minutes, X and Y (docs/instance.schema.json).")
+        .def(
+            "write", [](TPyInstance& I, const TPath& Path) { I.Write(Path.string()); }, py::arg("path"),
+            "Writes the instance file: the same bytes orbench-cli generate writes for it.")
         .def("__len__", [](const TPyInstance& I) { return I.Instance->Surgeries.size(); })
         .def("__repr__", [](const TPyInstance& I) {
             return "Instance(name='" + I.Instance->Name + "', or_days=" + std::to_string(I.Instance->NumberOfORs) +
-                   ", load=" + FormatFixed(I.Instance->Load, 6) + ", surgeries=" +
-                   std::to_string(I.Instance->Surgeries.size()) + ")";
+                   ", load=" + FormatFixed(I.Instance->Load, 6) +
+                   ", surgeries=" + std::to_string(I.Instance->Surgeries.size()) + ")";
         });
 
-    M.def("read_case_mix", [](const TPath& Path, double Capacity) { return ReadCaseMix(Path.string(), Capacity); },
-          py::arg("path"), py::arg("capacity") = 480.0,
-          "Reads a case mix file (OR-day capacity in minutes).");
+    M.def(
+        "read_case_mix", [](const TPath& Path, double Capacity) { return ReadCaseMix(Path.string(), Capacity); },
+        py::arg("path"), py::arg("capacity") = 480.0, "Reads a case mix file (OR-day capacity in minutes).");
     M.def("theoretical_case_mix", &TheoreticalCaseMix, py::arg("name") = "Theoretical case mix 0",
           py::arg("capacity") = 480.0,
           "The theoretical grid: one Normal surgery type per point X 0.01..0.99, Y 0..0.99 in steps of 0.01.");
-    M.def("read_instance", [](const TPath& Path, const TPyCaseMix& C) { return ReadInstance(Path.string(), C); },
-          py::arg("path"), py::arg("case_mix"),
-          "Reads an instance file of case_mix; refuses a surgery line that matches no surgery type.");
+    M.def(
+        "read_instance", [](const TPath& Path, const TPyCaseMix& C) { return ReadInstance(Path.string(), C); },
+        py::arg("path"), py::arg("case_mix"),
+        "Reads an instance file of case_mix; refuses a surgery line that matches no surgery type.");
     M.def("generate", &Generate, py::arg("case_mix"), py::arg("or_days"), py::arg("loads"), py::kw_only(),
           py::arg("per_load") = 30, py::arg("case_mix_type") = 0, py::arg("deviation") = 0.025,
           py::arg("seed") = py::int_(TUniformGenerator::DefaultSeed), py::arg("max_draws") = DefaultMaxDraws,
@@ -164,11 +176,12 @@ void BindAnalysis(py::module_& M)
 
     const TBatchSettings Defaults;
     const auto Batch = [](bool Theoretical) {
-        return [Theoretical](const std::vector<py::object>& CaseMixes, const std::string& Out, const std::vector<int>& OrDays,
-                             const std::vector<double>& Loads, int PerCombination, double Deviation, int SelectK,
-                             double Epsilon, bool Deterministic, bool Analyze, bool KeepAll, bool Save,
-                             const std::string& Engine, bool Overwrite, int MaxDraws, const py::int_& Seed,
-                             double Capacity, const std::function<void(const std::string&)>& OnMessage) {
+        return [Theoretical](const std::vector<py::object>& CaseMixes, const std::string& Out,
+                             const std::vector<int>& OrDays, const std::vector<double>& Loads, int PerCombination,
+                             double Deviation, int SelectK, double Epsilon, bool Deterministic, bool Analyze,
+                             bool KeepAll, bool Save, const std::string& Engine, bool Overwrite, int MaxDraws,
+                             const py::int_& Seed, double Capacity,
+                             const std::function<void(const std::string&)>& OnMessage) {
             return RunBatch({CaseMixes, Out, OrDays, Loads, PerCombination, Deviation, SelectK, Epsilon, Deterministic,
                              Analyze, KeepAll, Save, Engine, Overwrite, MaxDraws, Seed, Capacity, OnMessage},
                             Theoretical);
@@ -216,11 +229,15 @@ PYBIND11_MODULE(_orbench, M)
     M.doc() = "Orbench: benchmark instances for operating-room scheduling.";
     M.attr("__version__") = ProgramVersion;
     SetDecimalSeparator(DetectLocaleDecimalSeparator());
-    M.def("set_decimal_separator", [](const std::string& Separator) {
-        if (Separator != "." && Separator != ",") Refuse("decimal_separator", Separator, "must be . or ,");
-        SetDecimalSeparator(Separator[0]);
-    }, py::arg("separator"), "'.' or ',': the separator of names, file names and numbers read from files (the "
-                             "default comes from the locale, as for orbench-cli).");
+    M.def(
+        "set_decimal_separator",
+        [](const std::string& Separator) {
+            if (Separator != "." && Separator != ",") Refuse("decimal_separator", Separator, "must be . or ,");
+            SetDecimalSeparator(Separator[0]);
+        },
+        py::arg("separator"),
+        "'.' or ',': the separator of names, file names and numbers read from files (the "
+        "default comes from the locale, as for orbench-cli).");
     M.def("decimal_separator", [] { return std::string(1, DecimalSeparator()); });
     py::register_exception_translator(&TranslateErrors);
     RegisterDrawLimitError(M);

@@ -51,8 +51,7 @@ class TPythonBatchHost : public TBatchHost {
 public:
     TPythonBatchHost(TPythonStop& AStop, std::function<void(const std::string&)> AOnMessage)
         : FStop(AStop), FOnMessage(std::move(AOnMessage))
-    {
-    }
+    {}
     std::vector<std::string> Messages;
     void AddMessage(const std::string& Message) override
     {
@@ -66,7 +65,10 @@ public:
     void HideProgress() override {}
     bool CheckPoint() override { return FStop.StopRequested(); }
     bool StopRequested() override { return FStop.StopRequested(); }
-    std::string DrawLimitAdvice() const override { return "raise max_draws or widen the window around the loads (deviation)"; }
+    std::string DrawLimitAdvice() const override
+    {
+        return "raise max_draws or widen the window around the loads (deviation)";
+    }
 
 private:
     TPythonStop& FStop;
@@ -148,7 +150,8 @@ py::tuple Select(const py::array_t<double, py::array::c_style | py::array::force
         }
     }
     if (Stopped) Stop.RaiseKept();
-    if (!Applied) throw py::value_error("Cannot select " + std::to_string(K) + " of " + std::to_string(N) + " instances");
+    if (!Applied)
+        throw py::value_error("Cannot select " + std::to_string(K) + " of " + std::to_string(N) + " instances");
     if (!Proven && PyErr_WarnEx(PyExc_UserWarning,
                                 "the selection is not proven optimal: the time limit ended the search first; the best "
                                 "set found is returned",
@@ -164,7 +167,8 @@ py::array_t<double> Sample(const std::vector<TPyInstance>& Instances, int Scenar
                            std::optional<int> Decimals)
 {
     AtLeast(Scenarios, "scenarios", 1);
-    if (Decimals && (*Decimals < 0 || *Decimals > 17)) Refuse("decimals", std::to_string(*Decimals), "must be from 0 to 17");
+    if (Decimals && (*Decimals < 0 || *Decimals > 17))
+        Refuse("decimals", std::to_string(*Decimals), "must be from 0 to 17");
     const std::uint32_t SeedValue = SeedOf(Seed);
     TInstanceSet Set;
     CollectInstances(Instances, Set);

@@ -246,8 +246,9 @@ py::list Generate(const std::optional<TPyCaseMix>& CaseMix, int OrDays, const st
     {
         const py::gil_scoped_release Released;
         try {
-            Complete = Target.GenerateInstances(Loads, CaseMixType, PerLoad, OrDays, Deviation, false, "", OnTheFly,
-                                                [&Stop](const TInstance&) { Stop.CheckPoint(); }, MaxDraws);
+            Complete = Target.GenerateInstances(
+                Loads, CaseMixType, PerLoad, OrDays, Deviation, false, "", OnTheFly,
+                [&Stop](const TInstance&) { Stop.CheckPoint(); }, MaxDraws);
         } catch (const EPythonSignal&) {
             Stopped = true;
         } catch (...) {
@@ -255,19 +256,20 @@ py::list Generate(const std::optional<TPyCaseMix>& CaseMix, int OrDays, const st
             throw;
         }
         TakeMade();
-        if (!Complete && DrawLimitCause(Target, CaseMixType, OrDays, Loads, Deviation, Explanation) == TDrawLimitCause::dcDraws)
-            Explanation = "the draw limit of " + std::to_string(MaxDraws) +
-                          " main draws per generation call was passed; raise it with max_draws or widen the load window "
-                          "with deviation";
+        if (!Complete &&
+            DrawLimitCause(Target, CaseMixType, OrDays, Loads, Deviation, Explanation) == TDrawLimitCause::dcDraws)
+            Explanation =
+                "the draw limit of " + std::to_string(MaxDraws) +
+                " main draws per generation call was passed; raise it with max_draws or widen the load window "
+                "with deviation";
     }
     if (Stopped) Stop.RaiseKept();
     py::list Result;
     for (const auto& Instance : Made) Result.append(TPyInstance{Model, Instance});
     WarnAbout(*Model);
     if (!Complete) {
-        const py::object Error = DrawLimitErrorType(
-            "Could not generate all instances for case mix " + Target.Name + ", #ORdays: " + std::to_string(OrDays) +
-            "\n" + Explanation);
+        const py::object Error = DrawLimitErrorType("Could not generate all instances for case mix " + Target.Name +
+                                                    ", #ORdays: " + std::to_string(OrDays) + "\n" + Explanation);
         Error.attr("instances") = Result;
         PyErr_SetObject(DrawLimitErrorType.ptr(), Error.ptr());
         throw py::error_already_set();
@@ -290,8 +292,9 @@ void CollectInstances(const std::vector<TPyInstance>& Instances, TInstanceSet& S
 void RegisterDrawLimitError(py::module_& Module)
 {
     static py::exception<std::runtime_error> Type(Module, "DrawLimitError", PyExc_RuntimeError);
-    Type.doc() = "Generation passed its draw limit before every instance was found; the instances made before "
-                 "are in the attribute ``instances``.";
+    Type.doc() =
+        "Generation passed its draw limit before every instance was found; the instances made before "
+        "are in the attribute ``instances``.";
     DrawLimitErrorType = Type;
 }
 

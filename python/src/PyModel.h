@@ -70,7 +70,7 @@ public:
 
 class TPyInstance {
 public:
-    std::shared_ptr<TModel> Model;      // declared first: freed after the instance
+    std::shared_ptr<TModel> Model;  // declared first: freed after the instance
     std::shared_ptr<TInstance> Instance;
     std::vector<TSurgeryInfo> Surgeries() const;
     std::pair<double, double> CenterOfMass() const;

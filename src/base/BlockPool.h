@@ -59,7 +59,7 @@ private:
         // Never destroyed: the slabs stay reachable for the whole run.
         static std::mutex* const Lock = new std::mutex;
         static std::vector<void*>* const Slabs = new std::vector<void*>;
-        auto* Slab = static_cast<unsigned char*>(::operator new(BlockSize * BlocksPerSlab));
+        auto* Slab = static_cast<unsigned char*>(::operator new(BlockSize* BlocksPerSlab));
         {
             const std::lock_guard<std::mutex> Guard(*Lock);
             Slabs->push_back(Slab);
@@ -82,8 +82,10 @@ public:
     }
     static void operator delete(void* Block, std::size_t Bytes) noexcept
     {
-        if (Bytes == sizeof(TClass)) TBlockPool<sizeof(TClass)>::Release(Block);
-        else ::operator delete(Block);
+        if (Bytes == sizeof(TClass))
+            TBlockPool<sizeof(TClass)>::Release(Block);
+        else
+            ::operator delete(Block);
     }
 };
 

@@ -193,10 +193,10 @@ void WriteTextFile(const std::string& FileName, const std::string& Content)
     WriteTextFile(FileName, Content, RandomTag);
 }
 
-void WriteTextFile(const std::string& FileName, const std::string& Content,
-                   const std::function<std::string()>& NextTag)
+void WriteTextFile(const std::string& FileName, const std::string& Content, const std::function<std::string()>& NextTag)
 {
-    WriteFileStreamed(FileName, [&Content](const TWriteSink& Put) { Put(Content.data(), Content.size()); }, NextTag);
+    WriteFileStreamed(
+        FileName, [&Content](const TWriteSink& Put) { Put(Content.data(), Content.size()); }, NextTag);
 }
 
 void WriteFileStreamed(const std::string& FileName, const std::function<void(const TWriteSink& Put)>& Write)
@@ -223,8 +223,7 @@ void WriteFileStreamedAt(int Dir, const std::string& Name, const std::string& Sh
     std::string TempName;
     int Fd = -1;
     for (int Attempt = 0; Fd < 0; ++Attempt) {
-        if (Attempt == TemporaryNameAttempts)
-            throw EOutputError(Shown + ": no unused temporary name found beside it");
+        if (Attempt == TemporaryNameAttempts) throw EOutputError(Shown + ": no unused temporary name found beside it");
         TempName = TemporaryFileName(Name, NextTag());
         Fd = ::openat(Dir, TempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (Fd < 0 && errno != EEXIST) throw EOutputError(Shown + ": " + std::strerror(errno));
@@ -249,9 +248,9 @@ void WriteFileStreamedAt(int Dir, const std::string& Name, const std::string& Sh
     std::string Reason;
     if (!RenameOverRegularFileAt(Dir, TempName, Name, Reason)) {
         ::unlinkat(Dir, TempName.c_str(), 0);
-        throw EOutputError(Shown + ": " + (Reason.starts_with("the target is ")
-                                               ? "not a regular file (" + Reason.substr(14) + ")"
-                                               : Reason));
+        throw EOutputError(
+            Shown + ": " +
+            (Reason.starts_with("the target is ") ? "not a regular file (" + Reason.substr(14) + ")" : Reason));
     }
 }
 
@@ -263,8 +262,7 @@ bool RenameOverRegularFile(const std::string& From, const std::string& To, std::
 }
 
 TOutputFolder::TOutputFolder(const std::string& DirName)
-    : FPath(IncludeTrailingPathDelimiter(DirName)),
-      FDir(::open(FPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    : FPath(IncludeTrailingPathDelimiter(DirName)), FDir(::open(FPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
     // A folder that cannot be opened (one without read permission) is written to by its path.
     if (FDir < 0) FPrefix = FPath;
@@ -278,8 +276,10 @@ TOutputFolder::~TOutputFolder()
 void TOutputFolder::WriteTextFile(const std::string& Name, const std::string& Content) const
 {
     const auto Put = [&Content](const TWriteSink& Sink) { Sink(Content.data(), Content.size()); };
-    if (FPrefix.empty()) WriteFileStreamedAt(FDir, Name, FPath, Put, RandomTag);
-    else WriteFileStreamedAt(AT_FDCWD, FPrefix + Name, "", Put, RandomTag);
+    if (FPrefix.empty())
+        WriteFileStreamedAt(FDir, Name, FPath, Put, RandomTag);
+    else
+        WriteFileStreamedAt(AT_FDCWD, FPrefix + Name, "", Put, RandomTag);
 }
 
 bool TOutputFolder::RenameOverRegularFile(const std::string& From, const std::string& To, std::string& Reason) const
@@ -361,7 +361,8 @@ int ReadFdInChunks(int Fd, const std::function<void(const char* Bytes, std::size
 std::string ReadAllFromFd(int Fd, const std::string& Source)
 {
     std::string Content;
-    const int Error = ReadFdInChunks(Fd, [&Content](const char* Bytes, std::size_t Size) { Content.append(Bytes, Size); });
+    const int Error =
+        ReadFdInChunks(Fd, [&Content](const char* Bytes, std::size_t Size) { Content.append(Bytes, Size); });
     if (Error != 0) throw EOrbenchError(Source + ": " + std::strerror(Error));
     return Content;
 }

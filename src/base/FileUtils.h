@@ -56,9 +56,9 @@ std::string TemporaryFileName(const std::string& FileName, const std::string& Ta
 
 // A file below a folder, reached without following a symbolic link at any step.
 struct TFileBelow {
-    int Fd = -1;        // open for reading (the caller closes it) when Kind is empty
-    std::string Kind;   // "" for a regular file; "missing"; else what stands at the path or on the
-                        // way ("a symbolic link", "a fifo", "a symbolic link on the way (one)", ...)
+    int Fd = -1;       // open for reading (the caller closes it) when Kind is empty
+    std::string Kind;  // "" for a regular file; "missing"; else what stands at the path or on the
+                       // way ("a symbolic link", "a fifo", "a symbolic link on the way (one)", ...)
 };
 // Opens RelativePath ('/' between folders) below the folder RootFd when every step is a folder
 // and the last a regular file; a fifo or device is never opened. Throws EOrbenchError on other

@@ -70,9 +70,10 @@ char DetectLocaleDecimalSeparator()
 
 namespace {
 
-constexpr char DigitPairs[] = "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
-                              "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
-                              "888990919293949596979899";
+constexpr char DigitPairs[] =
+    "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+    "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+    "888990919293949596979899";
 
 // Writes the Count lowest decimal digits of Value (leading zeros included) backwards, ending before
 // p; returns where they begin. Four digits at a time, each group split into two pairs that do not
@@ -121,11 +122,11 @@ char* FastFixed(double Value, int Decimals, char* End)
         Mantissa |= 1ULL << 52;
         Exponent = Biased - 1075;
     }
-    static constexpr unsigned long long Powers[] = {1,         10,         100,         1000,        10000,
-                                                    100000,    1000000,    10000000,    100000000,   1000000000};
+    static constexpr unsigned long long Powers[] = {1,      10,      100,      1000,      10000,
+                                                    100000, 1000000, 10000000, 100000000, 1000000000};
     const unsigned long long Scale = Powers[Decimals];
     const TWide Scaled = static_cast<TWide>(Mantissa) * Scale;  // below 2^83
-    TWide Rounded = Scaled;  // round(|Value| * 10^Decimals)
+    TWide Rounded = Scaled;                                     // round(|Value| * 10^Decimals)
     if (Exponent < -100) {
         Rounded = 0;  // below half of the last decimal
     } else if (Exponent < 0) {
@@ -165,8 +166,10 @@ void AppendFixed(std::string& Text, double Value, int Decimals)
 {
     char Buffer[FastFixedLength];
     char* const End = Buffer + sizeof Buffer;
-    if (const char* Begin = FastFixed(Value, Decimals, End)) Text.append(Begin, static_cast<std::size_t>(End - Begin));
-    else Text += ToChars(Value, std::chars_format::fixed, Decimals);
+    if (const char* Begin = FastFixed(Value, Decimals, End))
+        Text.append(Begin, static_cast<std::size_t>(End - Begin));
+    else
+        Text += ToChars(Value, std::chars_format::fixed, Decimals);
 }
 
 void AppendFixedFields(std::string& Text, std::initializer_list<double> Values, int Decimals, char Separator)
@@ -179,8 +182,10 @@ void AppendFixedFields(std::string& Text, std::initializer_list<double> Values, 
     bool Fast = Values.size() <= MaxFields;
     for (auto It = Values.end(); Fast && It != Values.begin();) {
         p = FastFixed(*--It, Decimals, p);
-        if (p == nullptr) Fast = false;
-        else *--p = Separator;
+        if (p == nullptr)
+            Fast = false;
+        else
+            *--p = Separator;
     }
     if (Fast) {
         Text.append(p, End);

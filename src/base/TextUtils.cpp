@@ -153,14 +153,14 @@ std::string ShortenForMessage(const std::string& Text, std::size_t MaxLength)
         const unsigned char Ch = static_cast<unsigned char>(Text[i]);
         std::string Piece;
         switch (Ch) {
-        case '\t': Piece = "\\t"; break;
-        case '\r': Piece = "\\r"; break;
-        case '\n': Piece = "\\n"; break;
-        default:
-            if (Ch < 0x20 || Ch == 0x7f)
-                Piece = std::string("\\x") + Hex[Ch >> 4] + Hex[Ch & 15];
-            else
-                Piece = static_cast<char>(Ch);
+            case '\t': Piece = "\\t"; break;
+            case '\r': Piece = "\\r"; break;
+            case '\n': Piece = "\\n"; break;
+            default:
+                if (Ch < 0x20 || Ch == 0x7f)
+                    Piece = std::string("\\x") + Hex[Ch >> 4] + Hex[Ch & 15];
+                else
+                    Piece = static_cast<char>(Ch);
         }
         if (Result.size() + Piece.size() > MaxLength) {
             // Never end inside a multi-byte (UTF-8) character.

@@ -19,8 +19,7 @@ bool TryTextToInt(const std::string& Text, int& Value);
 
 // Replaces every occurrence of Search (ASCII letters compared case-insensitively) from left to
 // right; inserted text is never searched again.
-std::string ReplaceAllText(const std::string& Search, const std::string& Replacement,
-                           const std::string& Text);
+std::string ReplaceAllText(const std::string& Search, const std::string& Replacement, const std::string& Text);
 
 // With the separator '.', every ',' becomes '.'; with ',', every '.' becomes ','.
 std::string NormalizeDecimalSeparator(const std::string& Text);

@@ -57,7 +57,7 @@ private:
 struct TRun {
     TData& Data;
     const TBatchSettings& Settings;
-    DArray LoadList;  // sorted ascending, duplicates included
+    DArray LoadList;   // sorted ascending, duplicates included
     bool LoadRepeats;  // a load is given twice
     TRunKind Kind;
     TManifestRecorder& Recorder;
@@ -73,8 +73,7 @@ class TPass {
 public:
     TPass(TCaseMix& CaseMix, TInstanceWriter& Writer, bool LoadRepeats)
         : FCaseMix(CaseMix), FWriter(Writer), FLoadRepeats(LoadRepeats)
-    {
-    }
+    {}
     ~TPass() { Free(); }
     TPass(const TPass&) = delete;
     TPass& operator=(const TPass&) = delete;
@@ -147,8 +146,8 @@ void ApplySelection(TRun& Run, TInstanceList& Combination, const DoubArray& X, s
         }
         std::string Reason;
         if (Run.Writer.Unchosen(Instance, Reason)) continue;
-        Run.Host.AddMessage("Could not rename " + Instance.FileName + " to " + FileNamePart(MarkedPath(Instance.FileName)) +
-                            ": " + Reason);
+        Run.Host.AddMessage("Could not rename " + Instance.FileName + " to " +
+                            FileNamePart(MarkedPath(Instance.FileName)) + ": " + Reason);
         Unmarked.push_back(FileNamePart(Instance.FileName));
         Run.Result.MarkingFailed = true;
     }
@@ -200,8 +199,8 @@ void AnalyzeGeneratedInstances(TRun& Run, TCaseMix& CaseMix, int NumORdays, cons
             } else {
                 for (TInstance* Instance : Combination) Run.Writer.NotSelected(*Instance);
                 Run.Host.AddMessage("Cannot select " + std::to_string(K) + " of " + std::to_string(N) +
-                                    " instances for case mix " + CaseMix.Name + ", #ORdays: " +
-                                    std::to_string(NumORdays) + ", load: " + FormatGeneral(Load));
+                                    " instances for case mix " + CaseMix.Name +
+                                    ", #ORdays: " + std::to_string(NumORdays) + ", load: " + FormatGeneral(Load));
             }
         }
         const std::string ReportFile = Folder.Path() + Run.Kind.ReportPrefix + CaseMix.Name + "_ordays_" +
@@ -236,8 +235,8 @@ bool RunCaseMix(TRun& Run, TCaseMix& CaseMix, const std::string& DirName)
                 Run.Host.AddMessage("Could not generate all instances for case mix " + CaseMix.Name +
                                     ", #ORdays: " + std::to_string(NumORdays));
                 std::string Explanation;
-                if (DrawLimitCause(CaseMix, 0, NumORdays, Run.LoadList, Settings.MaxAbsDeviationFromLoad, Explanation) !=
-                    TDrawLimitCause::dcDraws) {
+                if (DrawLimitCause(CaseMix, 0, NumORdays, Run.LoadList, Settings.MaxAbsDeviationFromLoad,
+                                   Explanation) != TDrawLimitCause::dcDraws) {
                     Run.Host.AddMessage("Reason: " + Explanation + ".");
                 } else {
                     const std::string Advice = Run.Host.DrawLimitAdvice();
@@ -475,8 +474,8 @@ std::string RunSummary(const TBatchResult& Result)
     } else {
         Text += ", " + std::to_string(F.Unmarked()) + " kept, " + std::to_string(F.Marked) + " marked REMOVE_";
     }
-    Text += ", " + std::to_string(F.Reports) + " reports written, " + FormatFixedLocale(Result.ElapsedSeconds, 1) +
-            " s.";
+    Text +=
+        ", " + std::to_string(F.Reports) + " reports written, " + FormatFixedLocale(Result.ElapsedSeconds, 1) + " s.";
     return Text;
 }
 

@@ -19,14 +19,14 @@
 namespace orbench {
 
 struct TBatchResult {
-    bool DrawLimitPassed = false;   // some generation call could not make all its instances
+    bool DrawLimitPassed = false;     // some generation call could not make all its instances
     bool MoreDrawsWouldHelp = false;  // for some of them more draws may help (DrawLimitCause)
-    bool Interrupted = false;       // a stop request ended the run
-    bool SelectionRefused = false;  // some combination had no more instances than were to be selected
-    bool MarkingFailed = false;     // the file of some instance not chosen could not be renamed
-    std::string Error;              // the error that ended the run after it had begun writing
-    double ElapsedSeconds = 0;      // as the manifests record it
-    TRunFileCounts Files;           // what the run's files came to
+    bool Interrupted = false;         // a stop request ended the run
+    bool SelectionRefused = false;    // some combination had no more instances than were to be selected
+    bool MarkingFailed = false;       // the file of some instance not chosen could not be renamed
+    std::string Error;                // the error that ended the run after it had begun writing
+    double ElapsedSeconds = 0;        // as the manifests record it
+    TRunFileCounts Files;             // what the run's files came to
 };
 
 // How a run talks to its front end (the batch window or the command line).

@@ -14,9 +14,12 @@ struct TFieldName {
     const char* Name;
 };
 constexpr TFieldName FieldNames[] = {
-    {TBatchField::bfNumORdays, "number of OR-days"},  {TBatchField::bfLoads, "load"},
-    {TBatchField::bfDeviation, "maximum deviation from load"}, {TBatchField::bfEpsilon, "epsilon"},
-    {TBatchField::bfMaxDraws, "draw limit"},          {TBatchField::bfCapacity, "OR-day capacity"},
+    {TBatchField::bfNumORdays, "number of OR-days"},
+    {TBatchField::bfLoads, "load"},
+    {TBatchField::bfDeviation, "maximum deviation from load"},
+    {TBatchField::bfEpsilon, "epsilon"},
+    {TBatchField::bfMaxDraws, "draw limit"},
+    {TBatchField::bfCapacity, "OR-day capacity"},
 };
 
 void Require(bool Condition, TBatchField Field, double Value, const char* Reason)
@@ -24,7 +27,10 @@ void Require(bool Condition, TBatchField Field, double Value, const char* Reason
     if (!Condition) throw EBatchSettingError(Field, Value, Reason);
 }
 
-void RequireFinite(TBatchField Field, double Value) { Require(std::isfinite(Value), Field, Value, "must be a finite number"); }
+void RequireFinite(TBatchField Field, double Value)
+{
+    Require(std::isfinite(Value), Field, Value, "must be a finite number");
+}
 
 }  // namespace
 
@@ -41,8 +47,7 @@ EBatchSettingError::EBatchSettingError(TBatchField AField, double ANumber, std::
       Number(ANumber),
       Value(FormatGeneral(ANumber)),
       Reason(std::move(AReason))
-{
-}
+{}
 
 void CheckBatchSettings(const TBatchSettings& Settings, bool Theoretical)
 {

@@ -82,9 +82,16 @@ TJson Document(const TInstance& Instance, const TTypeTable& Types)
     std::int64_t Number = 0;
     for (const auto& Surgery : Instance.Surgeries) {
         const TTypeFields& T = Types.Of(*Surgery->SurgeryType);
-        Surgeries.push_back(TJson{{"number", ++Number}, {"type_id", T.ID}, {"kind", T.Kind}, {"p1", T.P1},
-                                  {"p2", T.P2}, {"p3", T.P3}, {"mean_minutes", T.MeanMinutes},
-                                  {"sd_minutes", T.SdMinutes}, {"x", T.X}, {"y", T.Y}});
+        Surgeries.push_back(TJson{{"number", ++Number},
+                                  {"type_id", T.ID},
+                                  {"kind", T.Kind},
+                                  {"p1", T.P1},
+                                  {"p2", T.P2},
+                                  {"p3", T.P3},
+                                  {"mean_minutes", T.MeanMinutes},
+                                  {"sd_minutes", T.SdMinutes},
+                                  {"x", T.X},
+                                  {"y", T.Y}});
     }
     // The table has checked the numbers; Exported only takes away a negative zero here.
     return TJson{{"instance_file", Instance.FileName},
@@ -127,8 +134,9 @@ std::string InstancesJsonLines(const std::vector<const TInstance*>& Instances, c
     return Collected([&](const TWriteSink& Put) { WriteInstancesJsonLines(Instances, LineEnd, Put); });
 }
 
-const char* const InstanceCsvHeader = "instance_file,case_mix,or_days,desired_load,load,capacity_minutes,number,"
-                                      "type_id,kind,p1,p2,p3,mean_minutes,sd_minutes,x,y";
+const char* const InstanceCsvHeader =
+    "instance_file,case_mix,or_days,desired_load,load,capacity_minutes,number,"
+    "type_id,kind,p1,p2,p3,mean_minutes,sd_minutes,x,y";
 
 void WriteInstancesCsv(const std::vector<const TInstance*>& Instances, const std::string& LineEnd,
                        const TWriteSink& Put)

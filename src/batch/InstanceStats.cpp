@@ -54,10 +54,18 @@ std::vector<std::string> Cells(const TInstanceStatsRow& Row, bool Csv)
 std::vector<std::string> Header(bool Csv)
 {
     std::vector<std::string> Result =
-        Csv ? std::vector<std::string>{"file", "or_days", "desired_load", "load", "surgeries", "surgery_types",
-                                       "center_x", "center_y", "mean_expected_minutes", "max_expected_minutes"}
-            : std::vector<std::string>{"file", "OR-days", "desired load", "load", "surgeries", "types", "X", "Y",
-                                       "mean min", "max min"};
+        Csv ? std::vector<std::string>{"file",
+                                       "or_days",
+                                       "desired_load",
+                                       "load",
+                                       "surgeries",
+                                       "surgery_types",
+                                       "center_x",
+                                       "center_y",
+                                       "mean_expected_minutes",
+                                       "max_expected_minutes"}
+            : std::vector<std::string>{"file", "OR-days", "desired load", "load",   "surgeries", "types",
+                                       "X",    "Y",       "mean min",     "max min"};
     for (int t = 0; t < NumCaseMixTypes; ++t) Result.push_back((Csv ? "type_" : "T") + std::to_string(t));
     return Result;
 }
@@ -104,7 +112,8 @@ TInstanceStats ComputeInstanceStats(const std::vector<const TInstance*>& Instanc
             for (std::size_t t = 0; t < In.size(); ++t) Row.RegionCounts[t] += In[t] ? 1 : 0;
         }
         Row.NumberOfSurgeryTypes = static_cast<int>(Types.size());
-        if (Row.NumberOfSurgeries > 0) Row.MeanExpectedMinutes = SumMinutes / static_cast<double>(Row.NumberOfSurgeries);
+        if (Row.NumberOfSurgeries > 0)
+            Row.MeanExpectedMinutes = SumMinutes / static_cast<double>(Row.NumberOfSurgeries);
 
         AllTypes.insert(Types.begin(), Types.end());
         All.NumberOfORs += Row.NumberOfORs;
@@ -113,8 +122,9 @@ TInstanceStats ComputeInstanceStats(const std::vector<const TInstance*>& Instanc
         SumLoad += Row.Load;
         SumExpected += SumMinutes;
         if (!std::isfinite(SumDesiredLoad) || !std::isfinite(SumLoad))
-            throw EOrbenchError(Row.FileName + ": with this file the loads of the set add up to more than the largest "
-                                               "number; its mean cannot be given");
+            throw EOrbenchError(Row.FileName +
+                                ": with this file the loads of the set add up to more than the largest "
+                                "number; its mean cannot be given");
         All.MaxExpectedMinutes = std::max(All.MaxExpectedMinutes, Row.MaxExpectedMinutes);
         for (std::size_t t = 0; t < Row.RegionCounts.size(); ++t) All.RegionCounts[t] += Row.RegionCounts[t];
     }

@@ -14,8 +14,7 @@ std::string MarkedPath(const std::string& FileName)
 
 TInstanceWriter::TInstanceWriter(TManifestRecorder* Recorder, bool Save, bool Marking, bool Repeats)
     : FRecorder(Recorder), FSave(Save), FWait(Save && Marking), FTrack(Repeats)
-{
-}
+{}
 
 void TInstanceWriter::StartFolder(const TOutputFolder& Folder)
 {
@@ -64,8 +63,10 @@ void TInstanceWriter::Write(const TInstance& Instance, bool Marked, TState State
     FFolder->WriteTextFile(Name, FText);
     SetState(Instance.FileName, State);
     if (FRecorder == nullptr) return;
-    if (Marked) FRecorder->MarkedInstanceWritten(Instance, FText);
-    else FRecorder->InstanceWritten(Instance, FText);
+    if (Marked)
+        FRecorder->MarkedInstanceWritten(Instance, FText);
+    else
+        FRecorder->InstanceWritten(Instance, FText);
 }
 
 void TInstanceWriter::RemoveEarlier(const std::string& Path)
@@ -91,14 +92,18 @@ void TInstanceWriter::Replaced(const TInstance& Instance) { FWaiting.erase(&Inst
 
 void TInstanceWriter::Chosen(const TInstance& Instance)
 {
-    if (FWaiting.erase(&Instance) != 0) Write(Instance, false, TState::sSelected);
-    else if (FTrack && FFiles.count(Instance.FileName) != 0) SetState(Instance.FileName, TState::sSelected);
+    if (FWaiting.erase(&Instance) != 0)
+        Write(Instance, false, TState::sSelected);
+    else if (FTrack && FFiles.count(Instance.FileName) != 0)
+        SetState(Instance.FileName, TState::sSelected);
 }
 
 void TInstanceWriter::NotSelected(const TInstance& Instance)
 {
-    if (FWaiting.erase(&Instance) != 0) Write(Instance, false, TState::sUnselected);
-    else if (FTrack && FFiles.count(Instance.FileName) != 0) SetState(Instance.FileName, TState::sUnselected);
+    if (FWaiting.erase(&Instance) != 0)
+        Write(Instance, false, TState::sUnselected);
+    else if (FTrack && FFiles.count(Instance.FileName) != 0)
+        SetState(Instance.FileName, TState::sUnselected);
 }
 
 bool TInstanceWriter::Unchosen(TInstance& Instance, std::string& Reason)
@@ -141,8 +146,7 @@ void TInstanceWriter::ReleaseAllQuietly() noexcept
 {
     try {
         ReleaseAll();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void TInstanceWriter::ReportWritten(const std::string& FileName) { FReports.insert(FileName); }

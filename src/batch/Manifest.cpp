@@ -251,9 +251,7 @@ std::vector<const TManifestFile*> FileList(const TManifest& Manifest)
 
 }  // namespace
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 TManifestRecordText ManifestRecordText(const TManifest& Manifest)
 {
@@ -415,6 +413,5 @@ void PrepareRootManifest(const std::string& RootDirectory, const std::vector<std
     if (!fs::remove(FileName, Ec) || Ec)
         throw EOutputError(FileName + ": " + (Ec ? Ec.message() : std::string("cannot be deleted")));
 }
-
 
 }  // namespace orbench

@@ -16,7 +16,8 @@ namespace orbench {
 
 TManifestRecorder::TManifestRecorder(std::string RootDirectory, std::string ProgramVersion, std::string Run,
                                      TManifestSettings Settings)
-    : FRoot(std::move(RootDirectory)), FRootWithSlash(IncludeTrailingPathDelimiter(FRoot)),
+    : FRoot(std::move(RootDirectory)),
+      FRootWithSlash(IncludeTrailingPathDelimiter(FRoot)),
       FStart(std::chrono::steady_clock::now())
 {
     FWorkingDirectory = fs::current_path();
@@ -97,8 +98,7 @@ void TManifestRecorder::InstanceWritten(const TInstance& Instance, const std::st
 
 void TManifestRecorder::MarkedInstanceWritten(const TInstance& Instance, const std::string& FileText)
 {
-    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkMarkedInstance,
-                   Sha256Hex(FileText));
+    RecordInstance(RelativePath(Instance.FileName), Instance, TManifestFileKind::fkMarkedInstance, Sha256Hex(FileText));
 }
 
 void TManifestRecorder::Erase(const std::string& Path)

@@ -60,8 +60,7 @@ private:
     std::string RelativePath(const std::string& FileName) const;
     TManifestFile& Entry(const std::string& RelativePath);
     void Erase(const std::string& RelativePath);
-    void RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind,
-                        std::string Sha256);
+    void RecordInstance(const std::string& Path, const TInstance& Instance, TManifestFileKind Kind, std::string Sha256);
     void RecordReport(const std::string& Path, std::string Sha256);
 
     std::string FRoot;

@@ -69,15 +69,15 @@ TVerification VerifyManifest(const std::string& RootDirectory, const TRunFileTes
     const std::string Root = IncludeTrailingPathDelimiter(RootDirectory);
     if (!DirectoryExists(Root)) throw EOrbenchError(RootDirectory + ": File does not exist!");
     const std::vector<std::string> Folders = ManifestFolders(Root);
-    if (Folders.empty())
-        throw EOrbenchError(RootDirectory + ": no " + ManifestFileName + " in it or in its folders");
+    if (Folders.empty()) throw EOrbenchError(RootDirectory + ": no " + ManifestFileName + " in it or in its folders");
     const TDirectory RootDir(Root);
     TVerification Result;
     std::set<std::string> Listed;
     for (const std::string& Folder : Folders) {
         const std::string Source = Root + Folder + ManifestFileName;
         const TFileBelow ManifestFile = OpenRegularFileBelow(RootDir.Fd(), Folder + ManifestFileName);
-        if (!ManifestFile.Kind.empty()) throw EOrbenchError(Source + ": not a regular file (" + ManifestFile.Kind + ")");
+        if (!ManifestFile.Kind.empty())
+            throw EOrbenchError(Source + ": not a regular file (" + ManifestFile.Kind + ")");
         const TManifest Manifest = ManifestFromJson(ReadAllFromFd(ManifestFile.Fd, Source), Source);
         ++Result.NumManifests;
         for (const TManifestFile& F : Manifest.Files) {
@@ -104,7 +104,8 @@ TVerification VerifyManifest(const std::string& RootDirectory, const TRunFileTes
         const std::string Path = It->path().lexically_normal().lexically_relative(RootPath).generic_string();
         if (It->path().filename() == ManifestFileName || Listed.count(Path) != 0) continue;
         if (fs::is_symlink(Status)) {
-            if (IsRunFile(Path) || fs::is_directory(It->status(EntryEc))) Result.Unlisted.push_back(Path + " (a symbolic link)");
+            if (IsRunFile(Path) || fs::is_directory(It->status(EntryEc)))
+                Result.Unlisted.push_back(Path + " (a symbolic link)");
             continue;
         }
         if (fs::is_regular_file(Status) && IsRunFile(Path)) Result.Unlisted.push_back(Path);

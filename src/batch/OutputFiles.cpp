@@ -73,9 +73,9 @@ TRunFileKind ClassifyRunFile(const std::string& FileName)
     if (!Target.empty()) {
         // A very long name is cut in the temporary name; its beginning tells the kind then.
         const std::string Unmarked = WithoutMarks(Target);
-        const bool Cut = Target.size() == MaxTemporaryBaseLength &&
-                         (StartsWith(Unmarked, "ordays_") || StartsWith(Target, "overlap_") ||
-                          StartsWith(Target, "proximity_"));
+        const bool Cut =
+            Target.size() == MaxTemporaryBaseLength &&
+            (StartsWith(Unmarked, "ordays_") || StartsWith(Target, "overlap_") || StartsWith(Target, "proximity_"));
         const TRunFileKind Kind = ClassifyRunFile(Target);
         return Cut || (Kind != TRunFileKind::rfOther && Kind != TRunFileKind::rfTemporary) ? TRunFileKind::rfTemporary
                                                                                            : TRunFileKind::rfOther;
@@ -128,9 +128,9 @@ std::string EarlierRunListing(const std::vector<TEarlierRunFolder>& Folders)
 {
     std::string Text;
     for (const TEarlierRunFolder& Folder : Folders)
-        Text += (Text.empty() ? "" : "; ") + Folder.Directory + " already holds " + std::to_string(Folder.Files.size()) +
-                " file(s) of an earlier run (such as " + (Folder.Files.empty() ? std::string() : Folder.Files.front()) +
-                ")";
+        Text += (Text.empty() ? "" : "; ") + Folder.Directory + " already holds " +
+                std::to_string(Folder.Files.size()) + " file(s) of an earlier run (such as " +
+                (Folder.Files.empty() ? std::string() : Folder.Files.front()) + ")";
     return Text;
 }
 
@@ -139,8 +139,7 @@ std::string EarlierRunListing(const std::vector<TEarlierRunFolder>& Folders)
 EEarlierRunFiles::EEarlierRunFiles(std::vector<TEarlierRunFolder> AFolders)
     : EOrbenchError(EarlierRunListing(AFolders) + "; a new run would mix its files with them."),
       Folders(std::move(AFolders))
-{
-}
+{}
 
 std::string EEarlierRunFiles::Listing() const { return EarlierRunListing(Folders); }
 
@@ -163,11 +162,11 @@ void PrepareRunDirectories(const std::vector<std::string>& DirNames, bool Overwr
 }
 
 ERunInProgress::ERunInProgress(const std::string& AFolder)
-    : EOrbenchError("The folder " + AFolder + " is being written by another run; wait for it to end (or choose "
+    : EOrbenchError("The folder " + AFolder +
+                    " is being written by another run; wait for it to end (or choose "
                     "another output folder)."),
       Folder(AFolder)
-{
-}
+{}
 
 namespace {
 

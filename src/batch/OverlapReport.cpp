@@ -15,17 +15,20 @@ const char* const UnmarkedLine = "Not chosen, but not marked REMOVE_ (the rename
 
 const TReportTexts& OverlapReportTexts()
 {
-    static const TReportTexts Texts{"Overlap between ", " instances:", "Maximum overlap", false, "",
-                                    "Overlap between remaining ",
-                                    " instances:"};
+    static const TReportTexts Texts{"Overlap between ",           " instances:", "Maximum overlap", false, "",
+                                    "Overlap between remaining ", " instances:"};
     return Texts;
 }
 
 const TReportTexts& ProximityReportTexts()
 {
-    static const TReportTexts Texts{"0.05-proximity quantity between original ", " instances:",
-                                    "Maximum 0.05-proximity quantity between selected ", true, " instances",
-                                    "0.05-proximity quantity between selected ", " instances:"};
+    static const TReportTexts Texts{"0.05-proximity quantity between original ",
+                                    " instances:",
+                                    "Maximum 0.05-proximity quantity between selected ",
+                                    true,
+                                    " instances",
+                                    "0.05-proximity quantity between selected ",
+                                    " instances:"};
     return Texts;
 }
 
@@ -39,8 +42,8 @@ double FindMaximumOverlap(const DoubDoubArray& Overlap)
 }
 
 std::string WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
-                        const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts,
-                        const std::vector<std::string>& Unmarked)
+                               const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts,
+                               const std::vector<std::string>& Unmarked)
 {
     const std::size_t N = Overlap.size();
     std::string Content;

@@ -9,10 +9,10 @@ namespace orbench {
 
 // The texts that tell an overlap report from a proximity report.
 struct TReportTexts {
-    std::string Header;          // "Overlap between " N " instances:"
+    std::string Header;  // "Overlap between " N " instances:"
     std::string HeaderEnd;
-    std::string MaximumLine;     // after the maximum and a TAB
-    bool MaximumLineNamesK;      // followed by K and MaximumLineEnd
+    std::string MaximumLine;  // after the maximum and a TAB
+    bool MaximumLineNamesK;   // followed by K and MaximumLineEnd
     std::string MaximumLineEnd;
     std::string RemainingHeader;  // before K
     std::string RemainingHeaderEnd;
@@ -31,8 +31,9 @@ double FindMaximumOverlap(const DoubDoubArray& Overlap);
 // one last line names them: UnmarkedLine, then TAB and a name for each. Returns the bytes written;
 // throws EOrbenchError when the file cannot be written.
 std::string WriteOverlapReport(const std::string& FileName, const DoubDoubArray& Overlap, double MaxOverlap,
-                        const DoubArray& X, int K, bool SelectionApplied, const TReportTexts& Texts = OverlapReportTexts(),
-                        const std::vector<std::string>& Unmarked = {});
+                               const DoubArray& X, int K, bool SelectionApplied,
+                               const TReportTexts& Texts = OverlapReportTexts(),
+                               const std::vector<std::string>& Unmarked = {});
 
 // The start of the report's last line when files could not be marked.
 extern const char* const UnmarkedLine;

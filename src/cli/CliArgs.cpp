@@ -138,10 +138,11 @@ TParsedArgs ParseCommandLine(const std::vector<std::string>& Args, const std::ve
     App.set_help_flag("-h,--help", "print this help and exit");
     App.set_version_flag("--version", "orbench-cli " + Version, "print the version and exit");
     App.require_subcommand(0, 1);
-    App.footer("orbench-cli help COMMAND (or orbench-cli COMMAND --help) prints the options of a command.\n"
-               "Exit codes: 0 success, 1 bad usage or input, 2 an output could not be written or memory ran out,\n"
-               "3 the run did not do all that was asked (draw limit passed, selection refused; verify: files do not\n"
-               "match the manifest), 130 Ctrl-C.");
+    App.footer(
+        "orbench-cli help COMMAND (or orbench-cli COMMAND --help) prints the options of a command.\n"
+        "Exit codes: 0 success, 1 bad usage or input, 2 an output could not be written or memory ran out,\n"
+        "3 the run did not do all that was asked (draw limit passed, selection refused; verify: files do not\n"
+        "match the manifest), 130 Ctrl-C.");
     for (const TOptionDef& Def : CommonOptions()) AddOption(App, Def, CommonGroup);
 
     std::vector<CLI::App*> Subcommands;

@@ -22,8 +22,8 @@ public:
 
 // One option of a command as its help shows it.
 struct TOptionDef {
-    std::string Name;     // with its leading "--"
-    std::string Value;    // the placeholder of its value (N, FILE, ...); empty for a switch
+    std::string Name;   // with its leading "--"
+    std::string Value;  // the placeholder of its value (N, FILE, ...); empty for a switch
     std::string Meaning;
     std::string Default;  // shown as "(default: ...)"; empty for none
 };

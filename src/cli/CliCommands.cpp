@@ -166,7 +166,8 @@ int CommandGenerate(const TParsedArgs& Args, TRun& Run)
         PrintError("Could not generate all instances for case mix " + CaseMix->Name +
                    ", #ORdays: " + std::to_string(NumORdays));
         std::string Explanation;
-        if (DrawLimitCause(*CaseMix, CaseMixType, NumORdays, LoadList, Deviation, Explanation) != TDrawLimitCause::dcDraws)
+        if (DrawLimitCause(*CaseMix, CaseMixType, NumORdays, LoadList, Deviation, Explanation) !=
+            TDrawLimitCause::dcDraws)
             PrintError(Prefix + Explanation);
         else
             DrawLimitHint(MaxDraws);
@@ -216,8 +217,8 @@ int CommandTheoreticalCaseMix(const TParsedArgs& Args, TRun& Run)
 {
     NoPositionals(Args);
     const std::string OutFile = Path(Args.Required("--write"), "--write");
-    Run.Data.GenerateAndAddTheoreticalCaseMix(Args.Value("--name", "Theoretical case mix 0"), 0.01, 1, 0, 1, 0.01,
-                                              0.01, Run.Capacity, 1);
+    Run.Data.GenerateAndAddTheoreticalCaseMix(Args.Value("--name", "Theoretical case mix 0"), 0.01, 1, 0, 1, 0.01, 0.01,
+                                              Run.Capacity, 1);
     Run.Data.CaseMixes.back()->WriteCaseMix(OutFile, 0);
     return ExitSuccess;
 }
@@ -438,7 +439,8 @@ TBatchSettings BatchSettingsFromArgs(const TParsedArgs& Args, const TRun& Run, b
     PerCombinationText = Args.Value("--per-combination", std::to_string(Settings.NumInstancesPerLoad));
     if (TryTextToInt(PerCombinationText, Settings.NumInstancesPerLoad) && Settings.NumInstancesPerLoad < 1)
         Refuse("--per-combination", PerCombinationText, "must be at least 1");
-    if (Args.Has("--deviation")) Settings.MaxAbsDeviationFromLoad = ParseDouble(Args.Value("--deviation"), "--deviation");
+    if (Args.Has("--deviation"))
+        Settings.MaxAbsDeviationFromLoad = ParseDouble(Args.Value("--deviation"), "--deviation");
     if (Args.Has("--select")) Settings.NumInstancesToSelect = AtLeast(Args.Value("--select"), "--select", 1);
     if (Args.Has("--epsilon")) Settings.EpsilonDist = ParseDouble(Args.Value("--epsilon"), "--epsilon");
     Settings.DeterministicDistance = Args.Has("--deterministic");
@@ -453,7 +455,8 @@ TBatchSettings BatchSettingsFromArgs(const TParsedArgs& Args, const TRun& Run, b
     }
     if (Args.Has("--loads")) {
         Settings.Loads.clear();
-        for (const std::string& Entry : SplitList(Args.Value("--loads"))) Settings.Loads.push_back(ParseDouble(Entry, "--loads"));
+        for (const std::string& Entry : SplitList(Args.Value("--loads")))
+            Settings.Loads.push_back(ParseDouble(Entry, "--loads"));
     }
     Settings.BaseDirectory = IncludeTrailingPathDelimiter(Path(Args.Value("--out", "instances"), "--out"));
     if (Args.Has("--max-draws")) Settings.MaxDraws = ParseInt(Args.Value("--max-draws"), "--max-draws");
@@ -522,17 +525,16 @@ int CommandTheoreticalBatch(const TParsedArgs& Args, TRun& Run)
 
 using TCommandFunction = std::function<int(const TParsedArgs&, TRun&)>;
 
-const TOptionDef TypeOption{"--type", "T", "case-mix type 0..16 whose surgery types are drawn; -1: every type",
-                             "0"};
+const TOptionDef TypeOption{"--type", "T", "case-mix type 0..16 whose surgery types are drawn; -1: every type", "0"};
 const TOptionDef EpsilonOption{"--epsilon", "E",
-                                "surgeries are alike when their points (coefficient of variation, mean in days) lie "
-                                "closer than E; with --deterministic when their means differ by less than E days "
-                                "(0.01 day = 14.4 minutes)",
-                                FormatOptionNumber(TBatchSettings().EpsilonDist)};
+                               "surgeries are alike when their points (coefficient of variation, mean in days) lie "
+                               "closer than E; with --deterministic when their means differ by less than E days "
+                               "(0.01 day = 14.4 minutes)",
+                               FormatOptionNumber(TBatchSettings().EpsilonDist)};
 const TOptionDef DeterministicOption{"--deterministic", "", "surgeries are alike by their mean durations alone", "off"};
 const TOptionDef MaxDrawsOption{"--max-draws", "M",
-                                 "main draws one generation call may make before it gives up (at least 1)",
-                                 std::to_string(DefaultMaxDraws)};
+                                "main draws one generation call may make before it gives up (at least 1)",
+                                std::to_string(DefaultMaxDraws)};
 
 std::vector<TOptionDef> BatchOptionDefs(bool WithCaseMixes)
 {
@@ -644,21 +646,13 @@ const std::vector<TCommand>& Commands()
           "instance files, in the order of the matrix",
           true},
          CommandOverlap},
-        {{"batch",
-          "batch --casemix FILE [--casemix FILE ...] [options]",
-          "the batch window's run: generate, analyse, select and report per combination",
-          BatchOptionDefs(true),
-          "",
-          "",
+        {{"batch", "batch --casemix FILE [--casemix FILE ...] [options]",
+          "the batch window's run: generate, analyse, select and report per combination", BatchOptionDefs(true), "", "",
           false},
          CommandBatch},
-        {{"theoretical-batch",
-          "theoretical-batch [options]",
+        {{"theoretical-batch", "theoretical-batch [options]",
           "the theoretical batch over case-mix types 0..16 (TCM0..TCM16), with proximity reports",
-          BatchOptionDefs(false),
-          "",
-          "",
-          false},
+          BatchOptionDefs(false), "", "", false},
          CommandTheoreticalBatch},
         {{"verify",
           "verify DIR",

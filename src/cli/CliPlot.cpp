@@ -97,7 +97,8 @@ bool PrepareJob(const TParsedArgs& Args, TPlotJob& Job)
     Job.Overlap = Kind == "overlap";
     Job.Stats = Kind == "stats";
     for (const std::string& Option : PlaneOnly)
-        if (Kind != "plane" && Args.Has(Option)) throw ECliError("plot " + Kind + ": " + Option + " belongs to plot plane");
+        if (Kind != "plane" && Args.Has(Option))
+            throw ECliError("plot " + Kind + ": " + Option + " belongs to plot plane");
     for (const std::string& Option : OverlapOnly)
         if (Kind != "overlap" && Args.Has(Option))
             throw ECliError("plot " + Kind + ": " + Option + " belongs to plot overlap");
@@ -135,8 +136,7 @@ bool PrepareJob(const TParsedArgs& Args, TPlotJob& Job)
     Settings.Engine = Engine(Args);
     const std::string CaseMixFile = Path(Args.Required("--casemix"), "--casemix");
     ReadInputs(Job, CaseMixFile, InstanceFiles);
-    if (Job.OutFile.empty())
-        Job.OutFile = Job.CaseMix->Name + "_type_" + std::to_string(Job.CaseMixType) + ".svg";
+    if (Job.OutFile.empty()) Job.OutFile = Job.CaseMix->Name + "_type_" + std::to_string(Job.CaseMixType) + ".svg";
     if (!Job.Overlap) return false;
 
     const TStopRequestScope StopScope;
@@ -302,8 +302,7 @@ int RunPlotProgram(const TParsedArgs& Args)
     // the terminal reaches both); it stops at its next check point, and this waits for it.
     const TForwardedSignals Forward(Child);
     int Status = 0;
-    while (waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(Child, &Status, 0) < 0 && errno == EINTR) {}
     const bool Stopped = Forward.Received();
     if (WIFEXITED(Status) && WEXITSTATUS(Status) == ExitInterrupted) return ExitInterrupted;  // it said so
     if (Stopped) {

@@ -29,12 +29,12 @@ struct TPlotJob {
     double WidthPt = 241;
     double HeightPt = 241;
     double Dpi = 300;
-    std::string Title;        // none when empty
-    bool WordLabels = false;  // plane: "mean / capacity" and "CV"
-    bool Fit = false;         // plane: the axes widen to show every point
+    std::string Title;                       // none when empty
+    bool WordLabels = false;                 // plane: "mean / capacity" and "CV"
+    bool Fit = false;                        // plane: the axes widen to show every point
     std::vector<std::string> InstanceFiles;  // as given
-    std::unique_ptr<TRun> Run;  // the model with the files read
-    TCaseMix* CaseMix = nullptr;  // with the instances read, in the order given
+    std::unique_ptr<TRun> Run;               // the model with the files read
+    TCaseMix* CaseMix = nullptr;             // with the instances read, in the order given
     // plane: the case-mix type whose region is shown
     int CaseMixType = 0;
     // overlap: the matrix, and the chosen instances (empty without a selection)

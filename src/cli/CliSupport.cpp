@@ -78,9 +78,7 @@ double NonNegative(const std::string& Text, const std::string& Option)
 
 std::function<void(double BestFound, double LowerBound)> SelectionProgressOnStderr()
 {
-    return TSelectionReporter([](const std::string& Line) {
-        PrintError(Prefix + Line + SelectionProgressAdvice);
-    });
+    return TSelectionReporter([](const std::string& Line) { PrintError(Prefix + Line + SelectionProgressAdvice); });
 }
 
 std::string Path(const std::string& Text, const std::string& What)

@@ -1,6 +1,3 @@
 #include "CliCommands.h"
 
-int main(int argc, char** argv)
-{
-    return orbench::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc));
-}
+int main(int argc, char** argv) { return orbench::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc)); }

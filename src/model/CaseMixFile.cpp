@@ -20,8 +20,9 @@ double ReadNumberField(const std::vector<std::string>& Fields, std::size_t Index
 {
     double Value = 0;
     if (!TryTextToFloat(NormalizeDecimalSeparator(Fields[Index]), Value))
-        throw FileLineError(FileNm, LineNumber,
-                            std::string(FieldNames[Index]) + " \"" + ShortenForMessage(Fields[Index]) + "\" is not a number");
+        throw FileLineError(
+            FileNm, LineNumber,
+            std::string(FieldNames[Index]) + " \"" + ShortenForMessage(Fields[Index]) + "\" is not a number");
     return Value;
 }
 

@@ -36,10 +36,7 @@ constexpr TKindText KindTexts[] = {
     {"dempirical", dEmpirical},
 };
 
-bool MayFail(DistributionTp Kind)
-{
-    return Kind == dLogNormal || Kind == dThreeParameterLognormal || Kind == dWeibull;
-}
+bool MayFail(DistributionTp Kind) { return Kind == dLogNormal || Kind == dThreeParameterLognormal || Kind == dWeibull; }
 
 }  // namespace
 
@@ -73,28 +70,15 @@ bool TDistribution::CalculateExpected()
     if (!IntermediatesFinite(false)) return false;
     double m = 0;
     switch (DistributionType) {
-    case dNoDistribution:
-    case dNormal:
-    case dPoisson:
-        m = P1;
-        break;
-    case dLogNormal:
-        m = std::exp(P1 + P2 * P2 / 2);
-        break;
-    case dThreeParameterLognormal:
-        m = std::exp(P1 + P2 * P2 / 2) + P3;
-        break;
-    case dWeibull:
-        m = P2 * std::tgamma(1 + 1 / P1);
-        break;
-    case dUniform:
-        m = (P1 + P2) / 2;
-        break;
-    case dGamma:
-        m = P1 * P2;
-        break;
-    case dEmpirical:
-        break;
+        case dNoDistribution:
+        case dNormal:
+        case dPoisson: m = P1; break;
+        case dLogNormal: m = std::exp(P1 + P2 * P2 / 2); break;
+        case dThreeParameterLognormal: m = std::exp(P1 + P2 * P2 / 2) + P3; break;
+        case dWeibull: m = P2 * std::tgamma(1 + 1 / P1); break;
+        case dUniform: m = (P1 + P2) / 2; break;
+        case dGamma: m = P1 * P2; break;
+        case dEmpirical: break;
     }
     // Overflow, division by zero, a pole of the gamma function or an argument outside the domain
     // all end in an infinite or undefined result.
@@ -108,28 +92,20 @@ bool TDistribution::CalculateVariance()
     if (!IntermediatesFinite(true)) return false;
     double v = 0;
     switch (DistributionType) {
-    case dNoDistribution:
-    case dNormal:
-    case dPoisson:
-    case dEmpirical:
-        v = P2 * P2;
-        break;
-    case dLogNormal:
-    case dThreeParameterLognormal:
-        v = (std::exp(P2 * P2) - 1) * std::exp(2 * P1 + P2 * P2);
-        break;
-    case dWeibull: {
-        if (Expected == 0) CalculateExpected();
-        const double m = ConvertDuration(uDays, UnitOfParameters, Expected);
-        v = P2 * P2 * std::tgamma(1 + 2 / P1) - m * m;
-        break;
-    }
-    case dUniform:
-        v = (P2 - P1) * (P2 - P1) / 12;
-        break;
-    case dGamma:
-        v = P1 / (P2 * P2);
-        break;
+        case dNoDistribution:
+        case dNormal:
+        case dPoisson:
+        case dEmpirical: v = P2 * P2; break;
+        case dLogNormal:
+        case dThreeParameterLognormal: v = (std::exp(P2 * P2) - 1) * std::exp(2 * P1 + P2 * P2); break;
+        case dWeibull: {
+            if (Expected == 0) CalculateExpected();
+            const double m = ConvertDuration(uDays, UnitOfParameters, Expected);
+            v = P2 * P2 * std::tgamma(1 + 2 / P1) - m * m;
+            break;
+        }
+        case dUniform: v = (P2 - P1) * (P2 - P1) / 12; break;
+        case dGamma: v = P1 / (P2 * P2); break;
     }
     if (MayFail(DistributionType) && !std::isfinite(v)) return false;
     Variance = ConvertDuration(UnitOfParameters, uDays, ConvertDuration(UnitOfParameters, uDays, v));
@@ -167,15 +143,15 @@ DistributionTp StrToDistributionType(const std::string& Text)
 std::string DistributionTypeToStr(DistributionTp Kind)
 {
     switch (Kind) {
-    case dNoDistribution: return "NoDistribution";
-    case dNormal: return "Normal";
-    case dLogNormal: return "LogNormal";
-    case dThreeParameterLognormal: return "ThreeParameterLognormal";
-    case dWeibull: return "Weibull";
-    case dUniform: return "Uniform";
-    case dGamma: return "Gamma";
-    case dPoisson: return "Poisson";
-    case dEmpirical: return "Empirical";
+        case dNoDistribution: return "NoDistribution";
+        case dNormal: return "Normal";
+        case dLogNormal: return "LogNormal";
+        case dThreeParameterLognormal: return "ThreeParameterLognormal";
+        case dWeibull: return "Weibull";
+        case dUniform: return "Uniform";
+        case dGamma: return "Gamma";
+        case dPoisson: return "Poisson";
+        case dEmpirical: return "Empirical";
     }
     return "";
 }
@@ -190,19 +166,18 @@ double ConvertDuration(TTimeUnitTp FromUnit, TTimeUnitTp ToUnit, double X)
 std::string ParameterProblem(const TDistribution& D)
 {
     switch (D.DistributionType) {
-    case dWeibull:
-        if (!(D.P1 > 0)) return "P1 (the shape) must be greater than 0";
-        if (!(D.P2 > 0)) return "P2 (the scale) must be greater than 0";
-        return "";
-    case dGamma:
-        if (!(D.P1 > 0)) return "P1 (the shape) must be greater than 0";
-        if (!(D.P2 > 0)) return "P2 must be greater than 0";
-        return "";
-    case dUniform:
-        return "";
-    default:
-        if (D.P2 < 0) return "P2 (a standard deviation) must not be negative";
-        return "";
+        case dWeibull:
+            if (!(D.P1 > 0)) return "P1 (the shape) must be greater than 0";
+            if (!(D.P2 > 0)) return "P2 (the scale) must be greater than 0";
+            return "";
+        case dGamma:
+            if (!(D.P1 > 0)) return "P1 (the shape) must be greater than 0";
+            if (!(D.P2 > 0)) return "P2 must be greater than 0";
+            return "";
+        case dUniform: return "";
+        default:
+            if (D.P2 < 0) return "P2 (a standard deviation) must not be negative";
+            return "";
     }
 }
 

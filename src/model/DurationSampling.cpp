@@ -67,49 +67,46 @@ void CheckParameters(const TDistribution& D)
             if (!std::isfinite(V)) Refuse(D, "its parameters are not all finite numbers");
     };
     switch (D.DistributionType) {
-    case dNormal:
-    case dLogNormal:
-    case dUniform:
-        Finite({D.P1, D.P2});
-        return;
-    case dThreeParameterLognormal:
-        Finite({D.P1, D.P2, D.P3});
-        return;
-    case dWeibull:
-        Finite({D.P1, D.P2});
-        if (!(D.P1 > 0 && D.P2 > 0)) Refuse(D, "the shape P1 and the scale P2 must be greater than 0");
-        return;
-    case dGamma: {
-        Finite({D.P1, D.P2});
-        if (!(D.P1 > 0 && D.P2 > 0)) Refuse(D, "P1 and P2 must be greater than 0");
-        const double Mean = D.P1 * D.P2;
-        const double Variance = D.P1 / (D.P2 * D.P2);
-        const double Shape = Mean * Mean / Variance;
-        const double Scale = Variance / Mean;
-        if (!(std::isfinite(Shape) && std::isfinite(Scale) && Shape > 0 && Scale > 0))
-            Refuse(D, "its mean and variance give no gamma distribution");
-        return;
-    }
-    case dPoisson:
-        Finite({D.P1});
-        if (D.P1 < 0) Refuse(D, "the mean P1 must not be negative");
-        if (D.P1 > LargestPoissonMean) Refuse(D, "the mean P1 is too large for a count");
-        return;
-    case dEmpirical: {
-        if (D.EmpiricalDistrData.empty()) Refuse(D, "it has no points");
-        for (const TEmpiricalDistribution& Point : D.EmpiricalDistrData)
-            if (!std::isfinite(Point.Value) || !std::isfinite(Point.Probability) || Point.Probability < 0)
-                Refuse(D, "its points need finite values and probabilities of at least 0");
-        if (!(std::fabs(EmpiricalTotal(D) - 1) <= EmpiricalTolerance))
-            Refuse(D, "the probabilities of its points do not add up to 1");
-        return;
-    }
-    case dNoDistribution:
-        Finite({D.P1, D.P2});
-        if (D.P2 != 0)
-            Refuse(D, "it states a standard deviation P2 but no kind of distribution (only P2 = 0, the fixed "
-                      "duration P1, can be sampled)");
-        return;
+        case dNormal:
+        case dLogNormal:
+        case dUniform: Finite({D.P1, D.P2}); return;
+        case dThreeParameterLognormal: Finite({D.P1, D.P2, D.P3}); return;
+        case dWeibull:
+            Finite({D.P1, D.P2});
+            if (!(D.P1 > 0 && D.P2 > 0)) Refuse(D, "the shape P1 and the scale P2 must be greater than 0");
+            return;
+        case dGamma: {
+            Finite({D.P1, D.P2});
+            if (!(D.P1 > 0 && D.P2 > 0)) Refuse(D, "P1 and P2 must be greater than 0");
+            const double Mean = D.P1 * D.P2;
+            const double Variance = D.P1 / (D.P2 * D.P2);
+            const double Shape = Mean * Mean / Variance;
+            const double Scale = Variance / Mean;
+            if (!(std::isfinite(Shape) && std::isfinite(Scale) && Shape > 0 && Scale > 0))
+                Refuse(D, "its mean and variance give no gamma distribution");
+            return;
+        }
+        case dPoisson:
+            Finite({D.P1});
+            if (D.P1 < 0) Refuse(D, "the mean P1 must not be negative");
+            if (D.P1 > LargestPoissonMean) Refuse(D, "the mean P1 is too large for a count");
+            return;
+        case dEmpirical: {
+            if (D.EmpiricalDistrData.empty()) Refuse(D, "it has no points");
+            for (const TEmpiricalDistribution& Point : D.EmpiricalDistrData)
+                if (!std::isfinite(Point.Value) || !std::isfinite(Point.Probability) || Point.Probability < 0)
+                    Refuse(D, "its points need finite values and probabilities of at least 0");
+            if (!(std::fabs(EmpiricalTotal(D) - 1) <= EmpiricalTolerance))
+                Refuse(D, "the probabilities of its points do not add up to 1");
+            return;
+        }
+        case dNoDistribution:
+            Finite({D.P1, D.P2});
+            if (D.P2 != 0)
+                Refuse(D,
+                       "it states a standard deviation P2 but no kind of distribution (only P2 = 0, the fixed "
+                       "duration P1, can be sampled)");
+            return;
     }
     Refuse(D, "the kind has no distribution");
 }
@@ -160,68 +157,63 @@ TDurationSampler::TDurationSampler(const TDistribution& D) : FD(D)
     double Mean = 0;  // in the unit of the parameters
     try {
         switch (D.DistributionType) {
-        case dNormal:
-            if (Spread == 0) {
+            case dNormal:
+                if (Spread == 0) {
+                    RefuseBelowZero(D.P1);
+                    Mean = D.P1;
+                    break;
+                }
+                TruncateAt(-D.P1 / Spread);
+                Mean = D.P1 + Spread * boost::math::pdf(TNormal(0, 1), FZ0) / FAbove;
+                break;
+            case dLogNormal: Mean = std::exp(D.P1 + Spread * Spread / 2); break;
+            case dThreeParameterLognormal:
+                if (D.P3 >= 0) {
+                    Mean = D.P3 + std::exp(D.P1 + Spread * Spread / 2);
+                } else if (Spread == 0) {
+                    RefuseBelowZero(D.P3 + std::exp(D.P1));
+                    Mean = D.P3 + std::exp(D.P1);
+                } else {
+                    TruncateAt((std::log(-D.P3) - D.P1) / Spread);
+                    Mean = D.P3 + std::exp(D.P1 + Spread * Spread / 2) * UpperNormalTail(FZ0 - Spread) / FAbove;
+                }
+                break;
+            case dWeibull: Mean = D.P2 * std::tgamma(1 + 1 / D.P1); break;
+            case dUniform: {
+                const double Low = std::min(D.P1, D.P2), High = std::max(D.P1, D.P2);
+                if (High < 0 || (High == 0 && Low < 0)) Refuse(D, "it has no durations above 0");
+                if (Low < 0) {
+                    FCut = -Low / (High - Low);
+                    FAbove = High / (High - Low);
+                }
+                Mean = (std::max(Low, 0.0) + High) / 2;
+                break;
+            }
+            case dGamma:
+            case dPoisson: Mean = D.P1 * (D.DistributionType == dGamma ? D.P2 : 1); break;
+            case dEmpirical: {
+                double All = 0, Sum = 0;
+                for (const TEmpiricalDistribution& Point : D.EmpiricalDistrData) {
+                    if (Point.Probability <= 0) continue;
+                    All += Point.Probability;
+                    if (Point.Value < 0) continue;
+                    FPoints.push_back(Point);
+                    FPointsTotal += Point.Probability;
+                    Sum += Point.Probability * Point.Value;
+                }
+                if (FPoints.empty()) Refuse(D, "it has no durations above 0");
+                std::stable_sort(
+                    FPoints.begin(), FPoints.end(),
+                    [](const TEmpiricalDistribution& A, const TEmpiricalDistribution& B) { return A.Value < B.Value; });
+                FCut = (All - FPointsTotal) / All;
+                FAbove = FPointsTotal / All;
+                Mean = Sum / FPointsTotal;
+                break;
+            }
+            case dNoDistribution:
                 RefuseBelowZero(D.P1);
                 Mean = D.P1;
                 break;
-            }
-            TruncateAt(-D.P1 / Spread);
-            Mean = D.P1 + Spread * boost::math::pdf(TNormal(0, 1), FZ0) / FAbove;
-            break;
-        case dLogNormal:
-            Mean = std::exp(D.P1 + Spread * Spread / 2);
-            break;
-        case dThreeParameterLognormal:
-            if (D.P3 >= 0) {
-                Mean = D.P3 + std::exp(D.P1 + Spread * Spread / 2);
-            } else if (Spread == 0) {
-                RefuseBelowZero(D.P3 + std::exp(D.P1));
-                Mean = D.P3 + std::exp(D.P1);
-            } else {
-                TruncateAt((std::log(-D.P3) - D.P1) / Spread);
-                Mean = D.P3 + std::exp(D.P1 + Spread * Spread / 2) * UpperNormalTail(FZ0 - Spread) / FAbove;
-            }
-            break;
-        case dWeibull:
-            Mean = D.P2 * std::tgamma(1 + 1 / D.P1);
-            break;
-        case dUniform: {
-            const double Low = std::min(D.P1, D.P2), High = std::max(D.P1, D.P2);
-            if (High < 0 || (High == 0 && Low < 0)) Refuse(D, "it has no durations above 0");
-            if (Low < 0) {
-                FCut = -Low / (High - Low);
-                FAbove = High / (High - Low);
-            }
-            Mean = (std::max(Low, 0.0) + High) / 2;
-            break;
-        }
-        case dGamma:
-        case dPoisson:
-            Mean = D.P1 * (D.DistributionType == dGamma ? D.P2 : 1);
-            break;
-        case dEmpirical: {
-            double All = 0, Sum = 0;
-            for (const TEmpiricalDistribution& Point : D.EmpiricalDistrData) {
-                if (Point.Probability <= 0) continue;
-                All += Point.Probability;
-                if (Point.Value < 0) continue;
-                FPoints.push_back(Point);
-                FPointsTotal += Point.Probability;
-                Sum += Point.Probability * Point.Value;
-            }
-            if (FPoints.empty()) Refuse(D, "it has no durations above 0");
-            std::stable_sort(FPoints.begin(), FPoints.end(),
-                             [](const TEmpiricalDistribution& A, const TEmpiricalDistribution& B) { return A.Value < B.Value; });
-            FCut = (All - FPointsTotal) / All;
-            FAbove = FPointsTotal / All;
-            Mean = Sum / FPointsTotal;
-            break;
-        }
-        case dNoDistribution:
-            RefuseBelowZero(D.P1);
-            Mean = D.P1;
-            break;
         }
     } catch (const EOrbenchError&) {
         throw;
@@ -238,43 +230,40 @@ double TDurationSampler::Raw(double U) const
 {
     const double Spread = std::fabs(FD.P2);
     switch (FD.DistributionType) {
-    case dNormal:
-        if (Spread == 0) return FD.P1;
-        if (FCut == 0) return FD.P1 + Spread * StandardNormalQuantile(U);
-        return FD.P1 + Spread * UpperNormalQuantile((1 - U) * FAbove);
-    case dLogNormal:
-        return std::exp(FD.P1 + Spread * StandardNormalQuantile(U));
-    case dThreeParameterLognormal:
-        if (Spread == 0) return FD.P3 + std::exp(FD.P1);
-        if (FCut == 0) return FD.P3 + std::exp(FD.P1 + Spread * StandardNormalQuantile(U));
-        return FD.P3 + std::exp(FD.P1 + Spread * UpperNormalQuantile((1 - U) * FAbove));
-    case dWeibull:
-        return boost::math::quantile(boost::math::weibull_distribution<double, TPolicy>(FD.P1, FD.P2), U);
-    case dUniform: {
-        const double Low = std::min(FD.P1, FD.P2), High = std::max(FD.P1, FD.P2);
-        return Low >= 0 ? Low + (High - Low) * U : High * U;
-    }
-    case dGamma: {
-        const double Mean = FD.P1 * FD.P2;
-        const double Variance = FD.P1 / (FD.P2 * FD.P2);
-        const boost::math::gamma_distribution<double, TPolicy> Gamma(Mean * Mean / Variance, Variance / Mean);
-        return boost::math::quantile(Gamma, U);
-    }
-    case dPoisson:
-        return PoissonQuantile(FD.P1, U);
-    case dEmpirical: {
-        // The value whose cumulated probability (points in ascending order of value) first
-        // exceeds U.
-        const double Target = U * FPointsTotal;
-        double Cumulated = 0;
-        for (const TEmpiricalDistribution& Point : FPoints) {
-            Cumulated += Point.Probability;
-            if (Target < Cumulated) return Point.Value;
+        case dNormal:
+            if (Spread == 0) return FD.P1;
+            if (FCut == 0) return FD.P1 + Spread * StandardNormalQuantile(U);
+            return FD.P1 + Spread * UpperNormalQuantile((1 - U) * FAbove);
+        case dLogNormal: return std::exp(FD.P1 + Spread * StandardNormalQuantile(U));
+        case dThreeParameterLognormal:
+            if (Spread == 0) return FD.P3 + std::exp(FD.P1);
+            if (FCut == 0) return FD.P3 + std::exp(FD.P1 + Spread * StandardNormalQuantile(U));
+            return FD.P3 + std::exp(FD.P1 + Spread * UpperNormalQuantile((1 - U) * FAbove));
+        case dWeibull:
+            return boost::math::quantile(boost::math::weibull_distribution<double, TPolicy>(FD.P1, FD.P2), U);
+        case dUniform: {
+            const double Low = std::min(FD.P1, FD.P2), High = std::max(FD.P1, FD.P2);
+            return Low >= 0 ? Low + (High - Low) * U : High * U;
         }
-        return FPoints.back().Value;  // rounding left the target at the very top
-    }
-    case dNoDistribution:
-        return FD.P1;
+        case dGamma: {
+            const double Mean = FD.P1 * FD.P2;
+            const double Variance = FD.P1 / (FD.P2 * FD.P2);
+            const boost::math::gamma_distribution<double, TPolicy> Gamma(Mean * Mean / Variance, Variance / Mean);
+            return boost::math::quantile(Gamma, U);
+        }
+        case dPoisson: return PoissonQuantile(FD.P1, U);
+        case dEmpirical: {
+            // The value whose cumulated probability (points in ascending order of value) first
+            // exceeds U.
+            const double Target = U * FPointsTotal;
+            double Cumulated = 0;
+            for (const TEmpiricalDistribution& Point : FPoints) {
+                Cumulated += Point.Probability;
+                if (Target < Cumulated) return Point.Value;
+            }
+            return FPoints.back().Value;  // rounding left the target at the very top
+        }
+        case dNoDistribution: return FD.P1;
     }
     Refuse(FD, "the kind has no distribution");
 }
@@ -390,10 +379,12 @@ std::vector<std::vector<double>> InstanceScenarios(const TInstance& Instance, in
     RequireScenarios(NumScenarios);
     const TSamplers Samplers = PrepareSamplers({&Instance});
     const TInstanceStreams S = Streams(Instance, Samplers, Seed);
-    std::vector<std::vector<double>> Values(S.Lanes.size(), std::vector<double>(static_cast<std::size_t>(NumScenarios)));
+    std::vector<std::vector<double>> Values(S.Lanes.size(),
+                                            std::vector<double>(static_cast<std::size_t>(NumScenarios)));
     for (std::size_t i = 0; i < S.Lanes.size(); ++i)
         for (int k = 1; k <= NumScenarios; ++k)
-            Values[i][static_cast<std::size_t>(k - 1)] = S.Samplers[i]->At(LaneUniform(S.Lanes[i], static_cast<std::uint64_t>(k)));
+            Values[i][static_cast<std::size_t>(k - 1)] =
+                S.Samplers[i]->At(LaneUniform(S.Lanes[i], static_cast<std::uint64_t>(k)));
     return Values;
 }
 
@@ -455,8 +446,8 @@ void WriteDurationScenarios(std::ostream& Out, const std::vector<const TInstance
     Flush();
 }
 
-std::string DurationScenarioTable(const std::vector<const TInstance*>& Instances, int NumScenarios,
-                                  std::uint32_t Seed, TScenarioFormat Format, const std::string& LineEnd)
+std::string DurationScenarioTable(const std::vector<const TInstance*>& Instances, int NumScenarios, std::uint32_t Seed,
+                                  TScenarioFormat Format, const std::string& LineEnd)
 {
     std::ostringstream Out;
     WriteDurationScenarios(Out, Instances, NumScenarios, Seed, Format, LineEnd);
@@ -485,21 +476,25 @@ std::vector<std::string> SamplingWarnings(const TCaseMix& CaseMix, const std::ve
                 std::snprintf(Share, sizeof Share, "%.2f %%", 100 * Sampler.CutShare());
                 Warnings.push_back(Named(*Type) + ": " + Share +
                                    " of its distribution lies below 0 and is cut off; the durations drawn have the "
-                                   "mean " + Number(Sampler.DrawnMean()) + " minutes, not the stated " +
+                                   "mean " +
+                                   Number(Sampler.DrawnMean()) + " minutes, not the stated " +
                                    Number(Type->Distribution->Expected * 1440) + " minutes");
             }
         } catch (const EOrbenchError&) {
             continue;  // refused, naming the surgery, when the scenarios are written
         }
         if (D.DistributionType == dGamma && D.P2 != 1)
-            Warnings.push_back(Named(*Type) + ": no gamma distribution has both its mean P1*P2 (P2 a scale) and its "
+            Warnings.push_back(Named(*Type) +
+                               ": no gamma distribution has both its mean P1*P2 (P2 a scale) and its "
                                "variance P1/P2^2 (P2 a rate); the durations drawn have the stated mean " +
                                Minutes(D.P1 * D.P2) + " and standard deviation " + Minutes(std::sqrt(D.P1) / D.P2) +
                                " minutes (shape P1 and scale P2 would give the standard deviation " +
                                Minutes(std::sqrt(D.P1) * D.P2) + " minutes)");
         if (D.DistributionType == dPoisson && !(std::fabs(D.P2 * D.P2 - D.P1) <= 1e-9 * std::max(1.0, D.P1)))
-            Warnings.push_back(Named(*Type) + ": a Poisson count's variance is its mean; the durations drawn have the "
-                               "mean " + Minutes(D.P1) + " and standard deviation " + Minutes(std::sqrt(D.P1)) +
+            Warnings.push_back(Named(*Type) +
+                               ": a Poisson count's variance is its mean; the durations drawn have the "
+                               "mean " +
+                               Minutes(D.P1) + " and standard deviation " + Minutes(std::sqrt(D.P1)) +
                                " minutes, not the stated standard deviation " + Minutes(D.P2) + " minutes");
     }
     // Types of different kinds with the same parameters: the instance reader finds the first.
@@ -510,10 +505,10 @@ std::vector<std::string> SamplingWarnings(const TCaseMix& CaseMix, const std::ve
         if (New || Found->second->Distribution->DistributionType == D.DistributionType) continue;
         const TSurgeryType& Earlier = *Found->second;
         Warnings.push_back("surgery types " + std::to_string(Earlier.ID) + " (" + KindName(*Earlier.Distribution) +
-                           ") and " + std::to_string(Type->ID) + " (" + KindName(D) + ") have the same P1, P2 and P3 (" +
-                           Number(D.P1) + ", " + Number(D.P2) + ", " + Number(D.P3) + "): surgeries of type " +
-                           std::to_string(Type->ID) + " in an instance file are read as type " +
-                           std::to_string(Earlier.ID));
+                           ") and " + std::to_string(Type->ID) + " (" + KindName(D) +
+                           ") have the same P1, P2 and P3 (" + Number(D.P1) + ", " + Number(D.P2) + ", " +
+                           Number(D.P3) + "): surgeries of type " + std::to_string(Type->ID) +
+                           " in an instance file are read as type " + std::to_string(Earlier.ID));
     }
     return Warnings;
 }

@@ -119,8 +119,8 @@ extern const char* const DurationScenarioHeader;
 // below 1 is refused the same way.
 void WriteDurationScenarios(std::ostream& Out, const std::vector<const TInstance*>& Instances, int NumScenarios,
                             std::uint32_t Seed, TScenarioFormat Format, const std::string& LineEnd);
-std::string DurationScenarioTable(const std::vector<const TInstance*>& Instances, int NumScenarios,
-                                  std::uint32_t Seed, TScenarioFormat Format, const std::string& LineEnd);
+std::string DurationScenarioTable(const std::vector<const TInstance*>& Instances, int NumScenarios, std::uint32_t Seed,
+                                  TScenarioFormat Format, const std::string& LineEnd);
 
 // What a user of the scenarios should know, one line per surgery type (without a line end): a
 // type of the instances that loses more than 1 % of its mass to the truncation at 0 (the share

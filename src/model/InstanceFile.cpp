@@ -87,7 +87,8 @@ void TData::ReadAndAddInstance(const std::string& FileNm, TCaseMix*& CM)
         if (Head[3].empty()) throw FileLineError(FileNm, 3, "the case mix name is missing");
         int NumberOfORs = 0;
         if (!TryTextToInt(Head[4], NumberOfORs))
-            throw FileLineError(FileNm, 4, "number of OR-days \"" + ShortenForMessage(Head[4]) + "\" is not an integer");
+            throw FileLineError(FileNm, 4,
+                                "number of OR-days \"" + ShortenForMessage(Head[4]) + "\" is not an integer");
         if (NumberOfORs < 1)
             throw FileLineError(FileNm, 4, "number of OR-days " + std::to_string(NumberOfORs) + " is less than 1");
         const double DesiredLoad = ReadNumber(Head[5], "desired load", FileNm, 5);
@@ -130,12 +131,14 @@ void TData::ReadAndAddInstance(const std::string& FileNm, TCaseMix*& CM)
         if (Type == nullptr) return true;
         // A type changed in memory since its case mix was read is held to the reader's rules too.
         if (const std::string Problem = ParameterProblem(*Type->Distribution); !Problem.empty())
-            throw FileLineError(FileNm, LineNumber, Problem + " (" + DistributionTypeToStr(Type->Distribution->DistributionType) + ")");
+            throw FileLineError(FileNm, LineNumber,
+                                Problem + " (" + DistributionTypeToStr(Type->Distribution->DistributionType) + ")");
         Instance->Surgeries.push_back(std::make_unique<TSurgery>(Type, this));
         return true;
     });
     if (LastLine == 0)
-        throw FileLineError(FileNm, 1, "not an instance file: the first line is \"\", not \"" + std::string(FirstLine) + "\"");
+        throw FileLineError(FileNm, 1,
+                            "not an instance file: the first line is \"\", not \"" + std::string(FirstLine) + "\"");
     if (LastLine < 7)
         throw FileLineError(FileNm, LastLine + 1, "the file ends before the instance characteristics are complete");
     if (NoCaseMix) {
@@ -160,9 +163,9 @@ void CheckEverySurgeryRead(const std::string& FileName, const TCaseMix& CaseMix)
         for (std::size_t k = 0; k < 3; ++k)
             Numbers = Numbers && TryTextToFloat(NormalizeDecimalSeparator(Fields[k + 1]), P[k]);
         if (!Numbers || CaseMix.FindSurgeryTypeByCharacteristics(P[0], P[1], P[2]) == nullptr)
-            throw FileLineError(FileName, LineNumber,
-                                "the surgery's parameters match no surgery type of case mix " +
-                                    ShortenForMessage(CaseMix.Name));
+            throw FileLineError(
+                FileName, LineNumber,
+                "the surgery's parameters match no surgery type of case mix " + ShortenForMessage(CaseMix.Name));
         return true;
     });
 }

@@ -35,10 +35,10 @@ TSurgeryType* Roulette(const TList& List, TFrequency Frequency, TUniformGenerato
 
 void TooManySurgeries(const std::string& CaseMixName, double CapacityORinMinutes)
 {
-    throw EOrbenchError("Case mix " + CaseMixName + ": an instance would hold more than " +
-                        std::to_string(MaxSurgeriesPerInstance) +
-                        " surgeries; the mean durations of its surgery types are too small for the OR-day capacity of " +
-                        FormatGeneral(CapacityORinMinutes) + " minutes.");
+    throw EOrbenchError(
+        "Case mix " + CaseMixName + ": an instance would hold more than " + std::to_string(MaxSurgeriesPerInstance) +
+        " surgeries; the mean durations of its surgery types are too small for the OR-day capacity of " +
+        FormatGeneral(CapacityORinMinutes) + " minutes.");
 }
 
 TDrawLimitCause DrawLimitCause(const TCaseMix& CaseMix, int CaseMixType, int NumORdays, const DArray& Loads,
@@ -71,9 +71,9 @@ TDrawLimitCause DrawLimitCause(const TCaseMix& CaseMix, int CaseMixType, int Num
     if (Needed > static_cast<double>(MaxSurgeriesPerInstance)) {
         Explanation = "the mean durations of case mix " + CaseMix.Name + " are too small for the OR-day capacity of " +
                       FormatGeneral(Capacity) + " minutes: an instance of " + std::to_string(NumORdays) +
-                      " OR-days at load " + FormatGeneral(Lowest) + " needs about " + FormatGeneral(std::round(Needed)) +
-                      " surgeries, more than the " + std::to_string(MaxSurgeriesPerInstance) +
-                      " an instance may hold, so more draws would not help";
+                      " OR-days at load " + FormatGeneral(Lowest) + " needs about " +
+                      FormatGeneral(std::round(Needed)) + " surgeries, more than the " +
+                      std::to_string(MaxSurgeriesPerInstance) + " an instance may hold, so more draws would not help";
         return TDrawLimitCause::dcTooManySurgeries;
     }
     return TDrawLimitCause::dcDraws;
@@ -81,12 +81,14 @@ TDrawLimitCause DrawLimitCause(const TCaseMix& CaseMix, int CaseMixType, int Num
 
 TSurgeryType* TCaseMix::DrawSurgeryType()
 {
-    return Roulette(SurgeryTypes, [](const TSurgeryType& T) { return T.RelFrequency; }, Data->Random);
+    return Roulette(
+        SurgeryTypes, [](const TSurgeryType& T) { return T.RelFrequency; }, Data->Random);
 }
 
 TSurgeryType* TCaseMix::DrawSurgeryTypeFromAuxSurgeryTypes()
 {
-    return Roulette(AuxSurgeryTypes, [](const TSurgeryType& T) { return T.AuxRelFrequency; }, Data->Random);
+    return Roulette(
+        AuxSurgeryTypes, [](const TSurgeryType& T) { return T.AuxRelFrequency; }, Data->Random);
 }
 
 TSurgery* TInstance::DrawSurgeryTypeAndAddSurgery(bool UseAuxSurgeryTypes, bool AddSurgery,
@@ -141,7 +143,8 @@ void TCaseMix::TuneLoad(TInstance& Candidate, double TargetLoad, int NumORdays, 
             k = 0;
             continue;
         }
-        std::unique_ptr<TSurgery> Surgery(Candidate.DrawSurgeryTypeAndAddSurgery(true, false, GenerateSurgTypesOnTheFly));
+        std::unique_ptr<TSurgery> Surgery(
+            Candidate.DrawSurgeryTypeAndAddSurgery(true, false, GenerateSurgTypesOnTheFly));
         const double d = (1440 / CapacityORinMinutes) * Surgery->SurgeryType->Distribution->Expected / NumORdays;
         if (Closer(d)) {
             Keep(std::move(Surgery), d);
@@ -183,7 +186,7 @@ bool TCaseMix::GenerateInstances(const DArray& LoadList, int DrawnCaseMixType, i
 
         std::size_t j = 0;
         while (j < LoadList.size() && !(Counter[j] < NumInstancesPerLoad &&
-                                         std::fabs(Candidate->Load - LoadList[j]) < MaxAbsDeviationFromLoad))
+                                        std::fabs(Candidate->Load - LoadList[j]) < MaxAbsDeviationFromLoad))
             ++j;
         if (j < LoadList.size()) {
             TuneLoad(*Candidate, LoadList[j], NumORdays, GenerateSurgTypesOnTheFly);

@@ -24,7 +24,8 @@ int TInstanceList::Add(TInstance* Instance)
 
 void TInstanceList::Insert(int Index, TInstance* Instance)
 {
-    if (Index < 0 || Index > Count()) throw EOrbenchError("Instance list index out of bounds (" + std::to_string(Index) + ")");
+    if (Index < 0 || Index > Count())
+        throw EOrbenchError("Instance list index out of bounds (" + std::to_string(Index) + ")");
     FItems.insert(FItems.begin() + Index, Instance);
 }
 
@@ -55,7 +56,8 @@ TInstance* TInstanceList::Extract(TInstance* Instance)
 
 TInstance* TInstanceList::ExtractAt(int Index)
 {
-    if (Index < 0 || Index >= Count()) throw EOrbenchError("Instance list index out of bounds (" + std::to_string(Index) + ")");
+    if (Index < 0 || Index >= Count())
+        throw EOrbenchError("Instance list index out of bounds (" + std::to_string(Index) + ")");
     TInstance* Instance = FItems[static_cast<std::size_t>(Index)];
     FItems.erase(FItems.begin() + Index);
     return Instance;
@@ -116,8 +118,7 @@ TCaseMix::TCaseMix(TData* AData, int ACaseMixType, double ACapacityORinMinutes)
       CaseMixType(ACaseMixType),
       CapacityORinMinutes(ACapacityORinMinutes),
       Data(AData)
-{
-}
+{}
 
 TCaseMix::~TCaseMix()
 {
@@ -156,8 +157,7 @@ TSurgeryType* TCaseMix::FindSurgeryTypeByCharacteristics(double P1, double P2, d
 
 TSurgeryType::TSurgeryType(TData* AData, TCaseMix* ACaseMix, std::unique_ptr<TDistribution> ADistribution)
     : ID(AData->GenerateObjectID.GetUniqueID()), Distribution(std::move(ADistribution)), CaseMix(ACaseMix), Data(AData)
-{
-}
+{}
 
 TSurgeryType::~TSurgeryType()
 {
@@ -169,15 +169,13 @@ TSurgeryType::~TSurgeryType()
 
 TSurgery::TSurgery(TSurgeryType* ASurgeryType, TData* AData)
     : ID(AData != nullptr ? AData->GenerateObjectID.GetUniqueID() : -1), SurgeryType(ASurgeryType), Data(AData)
-{
-}
+{}
 
 // ---- TInstance ----
 
 TInstance::TInstance(TData* AData, TCaseMix* ACaseMix, double ALoad, double ADesiredLoad, int ANumberOfORs)
     : Load(ALoad), DesiredLoad(ADesiredLoad), NumberOfORs(ANumberOfORs), Data(AData), CaseMix(ACaseMix)
-{
-}
+{}
 
 void TInstance::CenterOfMass(double& X, double& Y) const
 {

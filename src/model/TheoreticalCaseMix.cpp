@@ -47,8 +47,9 @@ void RequireFinitePointTypes(double CapacityORinMinutes, double SmallestX)
             for (const double u : {0.0, 1.0}) {
                 TDistribution D(-1);
                 SetDistributionFromPoint(D, X, Y, CapacityORinMinutes, u);
-                if (!std::isfinite(D.P1) || !std::isfinite(D.P2) || !std::isfinite(D.P3) || !std::isfinite(D.Expected) ||
-                    !D.CalculateVariance() || !std::isfinite(D.Variance) || !(D.Expected > 0))
+                if (!std::isfinite(D.P1) || !std::isfinite(D.P2) || !std::isfinite(D.P3) ||
+                    !std::isfinite(D.Expected) || !D.CalculateVariance() || !std::isfinite(D.Variance) ||
+                    !(D.Expected > 0))
                     RefusePointTypeCapacity(CapacityORinMinutes);
             }
 }
@@ -102,7 +103,8 @@ TDistribution TCaseMix::DrawRandomDistribution()
     const double u = Data->Random.Draw();
     TDistribution Distribution(Data->GenerateObjectID.GetUniqueID());
     SetDistributionFromPoint(Distribution, X, Y, CapacityORinMinutes, u);
-    if (!std::isfinite(Distribution.P1) || !std::isfinite(Distribution.P2)) RefusePointTypeCapacity(CapacityORinMinutes);
+    if (!std::isfinite(Distribution.P1) || !std::isfinite(Distribution.P2))
+        RefusePointTypeCapacity(CapacityORinMinutes);
     return Distribution;
 }
 
@@ -111,7 +113,7 @@ void TCaseMix::SkipGeneratedDraw()
     double X = 0;
     double Y = 0;
     DrawRandomCoordinate(X, Y);
-    Data->Random.Draw();  // the shift
+    Data->Random.Draw();                                                              // the shift
     for (int Object = 0; Object < 3; ++Object) Data->GenerateObjectID.GetUniqueID();  // distribution, type, surgery
 }
 

@@ -33,14 +33,15 @@ void DrawMarker(QPainter& Painter, TMarker Marker, QPointF At, double Size, cons
     Painter.setBrush(Fill);
     const double h = Size / 2;
     switch (Marker) {
-    case TMarker::mkSquare: Painter.drawRect(QRectF(At.x() - h, At.y() - h, Size, Size)); break;
-    case TMarker::mkCircle: Painter.drawEllipse(At, h, h); break;
-    case TMarker::mkTriangle:
-        Painter.drawPolygon(QPolygonF({At + QPointF(0, -h), At + QPointF(h, h), At + QPointF(-h, h)}));
-        break;
-    case TMarker::mkDiamond:
-        Painter.drawPolygon(QPolygonF({At + QPointF(0, -h), At + QPointF(h, 0), At + QPointF(0, h), At + QPointF(-h, 0)}));
-        break;
+        case TMarker::mkSquare: Painter.drawRect(QRectF(At.x() - h, At.y() - h, Size, Size)); break;
+        case TMarker::mkCircle: Painter.drawEllipse(At, h, h); break;
+        case TMarker::mkTriangle:
+            Painter.drawPolygon(QPolygonF({At + QPointF(0, -h), At + QPointF(h, h), At + QPointF(-h, h)}));
+            break;
+        case TMarker::mkDiamond:
+            Painter.drawPolygon(
+                QPolygonF({At + QPointF(0, -h), At + QPointF(h, 0), At + QPointF(0, h), At + QPointF(-h, 0)}));
+            break;
     }
 }
 
@@ -51,7 +52,8 @@ void DrawArrow(QPainter& Painter, QPointF At, QPointF Direction, double Size, co
     const QPointF D = Direction / (Length > 0 ? Length : 1), N(-D.y(), D.x());
     Painter.setPen(Qt::NoPen);
     Painter.setBrush(Fill);
-    Painter.drawPolygon(QPolygonF({At + D * Size * 0.6, At - D * Size * 0.6 + N * Size * 0.5, At - D * Size * 0.6 - N * Size * 0.5}));
+    Painter.drawPolygon(
+        QPolygonF({At + D * Size * 0.6, At - D * Size * 0.6 + N * Size * 0.5, At - D * Size * 0.6 - N * Size * 0.5}));
 }
 
 QString Decimal(double Value, int Decimals) { return QString::fromStdString(FormatFixedLocale(Value, Decimals)); }
@@ -74,17 +76,20 @@ struct TKeyEntry {
 
 // Key entries in a grid of as many equal columns as fit within Left .. Right, filled row by row
 // from Top; returns the height used.
-double PaintKey(QPainter* Painter, const std::vector<TKeyEntry>& Entries, double Left, double Right, double Top, double U)
+double PaintKey(QPainter* Painter, const std::vector<TKeyEntry>& Entries, double Left, double Right, double Top,
+                double U)
 {
     const QFont Font = FontOf(U);
     const QFontMetricsF Metrics(Font);
     const double Row = 1.6 * U, SymbolWidth = 1.6 * U, Gap = 1.2 * U;
     double Column = 0;
-    for (const TKeyEntry& Entry : Entries) Column = std::max(Column, SymbolWidth + Metrics.horizontalAdvance(Entry.Text));
-    const std::size_t Columns =
-        std::clamp<std::size_t>(static_cast<std::size_t>((Right - Left + Gap) / (Column + Gap)), 1, std::max<std::size_t>(1, Entries.size()));
+    for (const TKeyEntry& Entry : Entries)
+        Column = std::max(Column, SymbolWidth + Metrics.horizontalAdvance(Entry.Text));
+    const std::size_t Columns = std::clamp<std::size_t>(static_cast<std::size_t>((Right - Left + Gap) / (Column + Gap)),
+                                                        1, std::max<std::size_t>(1, Entries.size()));
     for (std::size_t k = 0; Painter != nullptr && k < Entries.size(); ++k) {
-        const double X = Left + static_cast<double>(k % Columns) * (Column + Gap), Y = Top + static_cast<double>(k / Columns) * Row;
+        const double X = Left + static_cast<double>(k % Columns) * (Column + Gap),
+                     Y = Top + static_cast<double>(k / Columns) * Row;
         Entries[k].Symbol(*Painter, QPointF(X + SymbolWidth / 2 - 0.2 * U, Y + Row / 2));
         Painter->setPen(Qt::black);
         Painter->setFont(Font);
@@ -97,9 +102,9 @@ double PaintKey(QPainter* Painter, const std::vector<TKeyEntry>& Entries, double
 
 QColor PaletteColour(int Index)
 {
-    static const QColor Colours[] = {QColor(0, 114, 178),  QColor(230, 159, 0), QColor(0, 158, 115),
+    static const QColor Colours[] = {QColor(0, 114, 178),   QColor(230, 159, 0),  QColor(0, 158, 115),
                                      QColor(204, 121, 167), QColor(86, 180, 233), QColor(213, 94, 0),
-                                     QColor(0, 0, 0),      QColor(240, 228, 66)};
+                                     QColor(0, 0, 0),       QColor(240, 228, 66)};
     return Colours[static_cast<std::size_t>(Index) % std::size(Colours)];
 }
 
@@ -131,8 +136,11 @@ TPlaneDrawn PaintPlaneFigure(QPainter& Painter, QSizeF Size, const TPlaneFigure&
     }
     for (std::size_t i = 0; i < Figure.Instances.size(); ++i) {
         const TInstance& Instance = *Figure.Instances[i];
-        TSeries S{{}, Several ? PaletteColour(static_cast<int>(i)) : SurgeryBlue,
-                  Several ? static_cast<TMarker>(i % 4) : TMarker::mkSquare, !Instance.Surgeries.empty(), {},
+        TSeries S{{},
+                  Several ? PaletteColour(static_cast<int>(i)) : SurgeryBlue,
+                  Several ? static_cast<TMarker>(i % 4) : TMarker::mkSquare,
+                  !Instance.Surgeries.empty(),
+                  {},
                   Several ? QString::fromStdString(Figure.Names[i])
                   : Many  ? QString("Surgeries of %1 instances").arg(Figure.Instances.size())
                           : QString("Surgeries")};
@@ -160,8 +168,9 @@ TPlaneDrawn PaintPlaneFigure(QPainter& Painter, QSizeF Size, const TPlaneFigure&
                    QString("Region of case-mix type %1").arg(Figure.CaseMixType)});
     for (const TSeries& S : Series) {
         if (Many && &S != &Series.front()) break;
-        Key.push_back({[&S, Marker](QPainter& P, QPointF At) { DrawMarker(P, S.Shape, At, Marker, S.Colour, Qt::NoPen); },
-                       S.Name});
+        Key.push_back(
+            {[&S, Marker](QPainter& P, QPointF At) { DrawMarker(P, S.Shape, At, Marker, S.Colour, Qt::NoPen); },
+             S.Name});
         if (S.HasCentre && !Several)
             Key.push_back({[Marker](QPainter& P, QPointF At) {
                                DrawMarker(P, TMarker::mkCircle, At, 1.7 * Marker, CentreOrange, Qt::NoPen);
@@ -174,7 +183,8 @@ TPlaneDrawn PaintPlaneFigure(QPainter& Painter, QSizeF Size, const TPlaneFigure&
                        },
                        "Center of mass (larger, outlined)"});
     const bool Arrows = !Figure.Fit && std::any_of(Series.begin(), Series.end(), [](const TSeries& S) {
-        return std::any_of(S.Points.begin(), S.Points.end(), [](QPointF P) { return P.x() > 1 || P.y() > 1 || P.x() < 0 || P.y() < 0; });
+        return std::any_of(S.Points.begin(), S.Points.end(),
+                           [](QPointF P) { return P.x() > 1 || P.y() > 1 || P.x() < 0 || P.y() < 0; });
     });
     if (Arrows)
         Key.push_back({[Marker](QPainter& P, QPointF At) { DrawArrow(P, At, QPointF(1, 0), 1.4 * Marker, Qt::black); },
@@ -198,7 +208,8 @@ TPlaneDrawn PaintPlaneFigure(QPainter& Painter, QSizeF Size, const TPlaneFigure&
     Painter.setPen(Qt::NoPen);
     for (int Layer = 0; Layer < 4; ++Layer) {
         QPolygonF Outline;
-        for (const ui::TPlanePoint& P : ui::ClipToBox(ui::ShapeOutline(Layer, Region[static_cast<std::size_t>(Layer)]), 0, 0, 1, 1))
+        for (const ui::TPlanePoint& P :
+             ui::ClipToBox(ui::ShapeOutline(Layer, Region[static_cast<std::size_t>(Layer)]), 0, 0, 1, 1))
             Outline << ToFigure(QPointF(P.X, P.Y));
         if (Outline.isEmpty()) continue;
         Painter.setBrush(Layer == ui::rlGrayRectangle || Layer == ui::rlGrayTriangle ? Gray : QColor(Qt::white));
@@ -216,21 +227,25 @@ TPlaneDrawn PaintPlaneFigure(QPainter& Painter, QSizeF Size, const TPlaneFigure&
             const QString Text = Decimal(T, 1);
             if (Horizontal) {
                 Painter.drawLine(At, At + QPointF(0, 0.4 * U));
-                Painter.drawText(QRectF(At.x() - 2 * U, At.y() + 0.5 * U, 4 * U, 1.3 * U), Qt::AlignHCenter | Qt::AlignTop, Text);
+                Painter.drawText(QRectF(At.x() - 2 * U, At.y() + 0.5 * U, 4 * U, 1.3 * U),
+                                 Qt::AlignHCenter | Qt::AlignTop, Text);
             } else {
                 Painter.drawLine(At, At - QPointF(0.4 * U, 0));
-                Painter.drawText(QRectF(At.x() - 4.6 * U, At.y() - 0.7 * U, 4 * U, 1.4 * U), Qt::AlignRight | Qt::AlignVCenter, Text);
+                Painter.drawText(QRectF(At.x() - 4.6 * U, At.y() - 0.7 * U, 4 * U, 1.4 * U),
+                                 Qt::AlignRight | Qt::AlignVCenter, Text);
             }
         }
     }
     Painter.setFont(FontOf(1.1 * U));
     const QString XTitle = Figure.WordLabels ? "mean / capacity" : QString::fromUtf8("\u03bc/c");
     const QString YTitle = Figure.WordLabels ? "CV" : QString::fromUtf8("\u03c3/\u03bc");
-    Painter.drawText(QRectF(Plot.left(), Plot.bottom() + 1.8 * U, Plot.width(), 1.6 * U), Qt::AlignHCenter | Qt::AlignVCenter, XTitle);
+    Painter.drawText(QRectF(Plot.left(), Plot.bottom() + 1.8 * U, Plot.width(), 1.6 * U),
+                     Qt::AlignHCenter | Qt::AlignVCenter, XTitle);
     Painter.save();
     Painter.translate(Plot.left() - 3.4 * U, Plot.center().y());
     Painter.rotate(-90);
-    Painter.drawText(QRectF(-Plot.height() / 2, -0.8 * U, Plot.height(), 1.6 * U), Qt::AlignHCenter | Qt::AlignVCenter, YTitle);
+    Painter.drawText(QRectF(-Plot.height() / 2, -0.8 * U, Plot.height(), 1.6 * U), Qt::AlignHCenter | Qt::AlignVCenter,
+                     YTitle);
     Painter.restore();
 
     // The points, then the centres of mass over them; beyond the axes an arrow at the edge.
@@ -295,8 +310,9 @@ void PaintStatsFigure(QPainter& Painter, QSizeF Size, const TInstanceStats& Stat
         for (const double Share : {0.0, 0.5, 1.0}) {
             const double Y = Plot.bottom() - Share * Plot.height();
             Painter.drawLine(QPointF(Plot.left() - 0.3 * U, Y), QPointF(Plot.left(), Y));
-            Painter.drawText(QRectF(Plot.left() - 4 * U, Y - 0.7 * U, 3.5 * U, 1.4 * U), Qt::AlignRight | Qt::AlignVCenter,
-                             QString::number(static_cast<long long>(std::llround(Share * static_cast<double>(Largest)))));
+            Painter.drawText(
+                QRectF(Plot.left() - 4 * U, Y - 0.7 * U, 3.5 * U, 1.4 * U), Qt::AlignRight | Qt::AlignVCenter,
+                QString::number(static_cast<long long>(std::llround(Share * static_cast<double>(Largest)))));
         }
         Painter.setFont(FontOf(1.1 * U));
         Painter.drawText(QRectF(Plot.left(), Plot.bottom() + 1.8 * U, Plot.width(), 1.6 * U),
@@ -312,7 +328,8 @@ void PaintStatsFigure(QPainter& Painter, QSizeF Size, const TInstanceStats& Stat
     constexpr int Bins = 10;
     std::vector<std::int64_t> LoadCounts(Bins, 0);
     for (const TInstanceStatsRow& Row : Stats.Rows)
-        ++LoadCounts[static_cast<std::size_t>(std::clamp(static_cast<int>((Row.Load - Low) / (High - Low) * Bins), 0, Bins - 1))];
+        ++LoadCounts[static_cast<std::size_t>(
+            std::clamp(static_cast<int>((Row.Load - Low) / (High - Low) * Bins), 0, Bins - 1))];
     QStringList LoadLabels;
     for (int k = 0; k < Bins; ++k) LoadLabels << Decimal(Low + (k + 0.5) * (High - Low) / Bins, 3);
     const double Half = Size.width() / 2;
@@ -321,8 +338,8 @@ void PaintStatsFigure(QPainter& Painter, QSizeF Size, const TInstanceStats& Stat
     std::vector<std::int64_t> Regions(Stats.Summary.RegionCounts.begin(), Stats.Summary.RegionCounts.end());
     QStringList TypeLabels;
     for (int t = 0; t < NumCaseMixTypes; ++t) TypeLabels << QString::number(t);
-    Bars(QRectF(Half, Top, Half, Size.height() - Top), Regions, TypeLabels,
-         "case-mix type region (count of surgeries)", PaletteColour(2));
+    Bars(QRectF(Half, Top, Half, Size.height() - Top), Regions, TypeLabels, "case-mix type region (count of surgeries)",
+         PaletteColour(2));
 }
 
 }  // namespace orbench::plot

@@ -18,15 +18,15 @@ namespace orbench::plot {
 
 // The plane of X = mean / capacity against Y = coefficient of variation.
 struct TPlaneFigure {
-    int CaseMixType = 0;         // whose region is white
+    int CaseMixType = 0;  // whose region is white
     const TCaseMix* CaseMix = nullptr;
     // The instances to show, each with the name the key gives it (its file name); none: the case
     // mix's surgery types are shown.
     std::vector<const TInstance*> Instances;
     std::vector<std::string> Names;
-    QString Title;               // none when empty
-    bool WordLabels = false;     // "mean / capacity" and "CV" instead of the symbols
-    bool Fit = false;            // widen the axes to show every point, instead of arrows at the edge
+    QString Title;            // none when empty
+    bool WordLabels = false;  // "mean / capacity" and "CV" instead of the symbols
+    bool Fit = false;         // widen the axes to show every point, instead of arrows at the edge
 };
 
 // What a plane figure drew, for the messages and the tests.

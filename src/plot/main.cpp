@@ -27,7 +27,9 @@ void QuietQtMessages(QtMsgType Type, const QMessageLogContext&, const QString& M
 
 TPictureFormat FormatOf(const TPlotJob& Job)
 {
-    return Job.Format == "png" ? TPictureFormat::pfPng : Job.Format == "pdf" ? TPictureFormat::pfPdf : TPictureFormat::pfSvg;
+    return Job.Format == "png"   ? TPictureFormat::pfPng
+           : Job.Format == "pdf" ? TPictureFormat::pfPdf
+                                 : TPictureFormat::pfSvg;
 }
 
 std::vector<const TInstance*> InstancesOf(const TPlotJob& Job)
@@ -49,19 +51,22 @@ void DrawPlane(const TPlotJob& Job)
     Figure.Fit = Job.Fit;
     plot::TPlaneDrawn Drawn;
     WriteFigure(FromModel(Job.OutFile), FormatOf(Job), QSizeF(Job.WidthPt, Job.HeightPt), Job.Dpi,
-                Job.Title.empty() ? "Generated surgeries" : FromModel(Job.Title),
-                [&](QPainter& Painter) { Drawn = plot::PaintPlaneFigure(Painter, QSizeF(Job.WidthPt, Job.HeightPt), Figure); });
+                Job.Title.empty() ? "Generated surgeries" : FromModel(Job.Title), [&](QPainter& Painter) {
+                    Drawn = plot::PaintPlaneFigure(Painter, QSizeF(Job.WidthPt, Job.HeightPt), Figure);
+                });
     if (Drawn.Outside > 0)
-        std::fprintf(stderr, "orbench-cli: plot plane: %d of %d points lie outside the unit square; %s\n", Drawn.Outside,
-                     Drawn.Points,
-                     Job.Fit ? "the axes are widened to show them" : "they are drawn as arrows at its edge (--fit widens the axes)");
+        std::fprintf(stderr, "orbench-cli: plot plane: %d of %d points lie outside the unit square; %s\n",
+                     Drawn.Outside, Drawn.Points,
+                     Job.Fit ? "the axes are widened to show them"
+                             : "they are drawn as arrows at its edge (--fit widens the axes)");
 }
 
 void DrawOverlap(const TPlotJob& Job)
 {
     const QSizeF Size(Job.WidthPt, Job.HeightPt);
     WriteFigure(FromModel(Job.OutFile), FormatOf(Job), Size, Job.Dpi,
-                Job.Title.empty() ? "Overlap between instances" : FromModel(Job.Title), [&Job, &Size](QPainter& Painter) {
+                Job.Title.empty() ? "Overlap between instances" : FromModel(Job.Title),
+                [&Job, &Size](QPainter& Painter) {
                     double Top = 0;
                     if (!Job.Title.empty()) {  // a line of the title above the matrix
                         Top = std::min(Size.width(), Size.height()) / 30 * 2.6;

@@ -51,7 +51,8 @@ void Bucket(const int* EndOfEdge, int NumEdges, std::size_t Groups, std::vector<
     for (std::size_t g = 0; g < Groups; ++g) Start[g + 1] += Start[g];
     Edges.resize(static_cast<std::size_t>(NumEdges));
     // Each group's start runs on while its edges are placed, and is moved back afterwards.
-    for (int e = 0; e < NumEdges; ++e) Edges[static_cast<std::size_t>(Start[static_cast<std::size_t>(EndOfEdge[e])]++)] = e;
+    for (int e = 0; e < NumEdges; ++e)
+        Edges[static_cast<std::size_t>(Start[static_cast<std::size_t>(EndOfEdge[e])]++)] = e;
     for (std::size_t g = Groups; g > 0; --g) Start[g] = Start[g - 1];
     Start[0] = 0;
 }
@@ -113,8 +114,8 @@ double PairTotal(const TSurgeryGroups& A, const TSurgeryGroups& B)
     return Total.Value();
 }
 
-bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, double CoefVarB,
-                       bool DeterministicDistance, double EpsilonDist)
+bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, double CoefVarB, bool DeterministicDistance,
+                       double EpsilonDist)
 {
     if (DeterministicDistance) return std::fabs(ExpectedA - ExpectedB) < EpsilonDist;
     const double dCV = CoefVarA - CoefVarB;
@@ -123,7 +124,9 @@ bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, doub
 }
 
 TProximityTest::TProximityTest(bool DeterministicDistance, double EpsilonDist)
-    : FDeterministic(DeterministicDistance), FEpsilon(EpsilonDist), FSureIn(-1),
+    : FDeterministic(DeterministicDistance),
+      FEpsilon(EpsilonDist),
+      FSureIn(-1),
       FSureOut(std::numeric_limits<double>::infinity())
 {
     // sqrt is correctly rounded: a square below (0.999999999999 eps)^2 has a root below eps by far
@@ -138,8 +141,8 @@ TProximityTest::TProximityTest(bool DeterministicDistance, double EpsilonDist)
 
 // ---- TProximityIndex ----
 
-TProximityIndex::TProximityIndex(const std::vector<TSurgeryGroups>& Instances, int NumTypes,
-                                 bool DeterministicDistance, double EpsilonDist)
+TProximityIndex::TProximityIndex(const std::vector<TSurgeryGroups>& Instances, int NumTypes, bool DeterministicDistance,
+                                 double EpsilonDist)
 {
     Build(Instances, NumTypes, DeterministicDistance, EpsilonDist);
 }
@@ -168,7 +171,8 @@ void TProximityIndex::Build(const std::vector<TSurgeryGroups>& Instances, int Nu
     Next.assign(FPlaceStart.begin(), FPlaceStart.end() - 1);
     for (std::size_t i = 0; i < Instances.size(); ++i)
         for (std::size_t g = 0; g < Instances[i].TypeOfGroup.size(); ++g) {
-            const std::size_t p = static_cast<std::size_t>(Next[static_cast<std::size_t>(Instances[i].TypeOfGroup[g])]++);
+            const std::size_t p =
+                static_cast<std::size_t>(Next[static_cast<std::size_t>(Instances[i].TypeOfGroup[g])]++);
             FPlaceInstance[p] = static_cast<int>(i);
             FPlaceGroup[p] = static_cast<int>(g);
         }
@@ -349,7 +353,8 @@ void TProximityIndex::RowEdges(int a, TRowEdges& Edges) const
         const std::size_t t = static_cast<std::size_t>(A.TypeOfGroup[g]);
         for (int n = FNeighbourStart[t]; n < FNeighbourStart[t + 1]; ++n) {
             const std::size_t u = static_cast<std::size_t>(FNeighbours[static_cast<std::size_t>(n)]);
-            if (FPlaceStart[u + 1] - FPlaceStart[u] == 1 && FPlaceInstance[static_cast<std::size_t>(FPlaceStart[u])] <= a)
+            if (FPlaceStart[u + 1] - FPlaceStart[u] == 1 &&
+                FPlaceInstance[static_cast<std::size_t>(FPlaceStart[u])] <= a)
                 continue;  // its only place is no later instance (a type made on the fly, itself)
             // The places of a type ascend by instance: those of the later instances.
             const auto Begin = FPlaceInstance.begin() + FPlaceStart[u];
@@ -409,7 +414,9 @@ void TExactMatcher::Localise(const TSurgeryGroups& Instance, TSide& Side)
             const int Rank = Instance.RankOfGroup[static_cast<std::size_t>(Side.Global[i])];
             std::size_t k = Side.Order.size();
             Side.Order.push_back(static_cast<int>(i));
-            for (; k > 0 && Instance.RankOfGroup[static_cast<std::size_t>(Side.Global[static_cast<std::size_t>(Side.Order[k - 1])])] < Rank; --k)
+            for (; k > 0 && Instance.RankOfGroup[static_cast<std::size_t>(
+                                Side.Global[static_cast<std::size_t>(Side.Order[k - 1])])] < Rank;
+                 --k)
                 Side.Order[k] = Side.Order[k - 1];
             Side.Order[k] = static_cast<int>(i);
         }
@@ -587,8 +594,8 @@ void TExactMatcher::MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B,
         const std::size_t i = static_cast<std::size_t>(FA.Local[static_cast<std::size_t>(Left[e])]);
         const std::size_t j = static_cast<std::size_t>(FB.Local[static_cast<std::size_t>(Right[e])]);
         if (FA.Covered[i] == 1 && FB.Covered[j] == 1) {
-            FA.Covered[i] = FB.Covered[j] = -std::min(A.Count[static_cast<std::size_t>(Left[e])],
-                                                      B.Count[static_cast<std::size_t>(Right[e])]);
+            FA.Covered[i] = FB.Covered[j] =
+                -std::min(A.Count[static_cast<std::size_t>(Left[e])], B.Count[static_cast<std::size_t>(Right[e])]);
         } else {
             FEndA.push_back(FSubA.Number(Left[e]));
             FEndB.push_back(FSubB.Number(Right[e]));
@@ -606,9 +613,11 @@ void TExactMatcher::MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B,
         Cover(FSubA, FSubB, FEndA, FEndB);
         Cover(FSubB, FSubA, FEndB, FEndA);
         for (std::size_t i = 0; i < FSubA.Global.size(); ++i)
-            FA.Covered[static_cast<std::size_t>(FA.Local[static_cast<std::size_t>(FSubA.Global[i])])] = FSubA.Covered[i];
+            FA.Covered[static_cast<std::size_t>(FA.Local[static_cast<std::size_t>(FSubA.Global[i])])] =
+                FSubA.Covered[i];
         for (std::size_t i = 0; i < FSubB.Global.size(); ++i)
-            FB.Covered[static_cast<std::size_t>(FB.Local[static_cast<std::size_t>(FSubB.Global[i])])] = FSubB.Covered[i];
+            FB.Covered[static_cast<std::size_t>(FB.Local[static_cast<std::size_t>(FSubB.Global[i])])] =
+                FSubB.Covered[i];
     }
     if (Cardinality != nullptr) *Cardinality = std::accumulate(FA.Covered.begin(), FA.Covered.end(), 0);
     Sums(A, B, Matched, Total);
@@ -628,9 +637,11 @@ void TExactMatcher::Sums(const TSurgeryGroups& A, const TSurgeryGroups& B, doubl
     }
     FMatchedSum.Clear();
     for (std::size_t i = 0; i < FA.Global.size(); ++i)
-        if (FA.Covered[i] > 0) FMatchedSum.AddMultiple(FA.Covered[i], A.Expected[static_cast<std::size_t>(FA.Global[i])]);
+        if (FA.Covered[i] > 0)
+            FMatchedSum.AddMultiple(FA.Covered[i], A.Expected[static_cast<std::size_t>(FA.Global[i])]);
     for (std::size_t i = 0; i < FB.Global.size(); ++i)
-        if (FB.Covered[i] > 0) FMatchedSum.AddMultiple(FB.Covered[i], B.Expected[static_cast<std::size_t>(FB.Global[i])]);
+        if (FB.Covered[i] > 0)
+            FMatchedSum.AddMultiple(FB.Covered[i], B.Expected[static_cast<std::size_t>(FB.Global[i])]);
     Matched = FMatchedSum.Value();
 }
 

@@ -62,11 +62,11 @@ namespace orbench {
 
 // The surgeries of one instance grouped by surgery type, in order of first occurrence.
 struct TSurgeryGroups {
-    std::vector<double> Expected;   // per group, days
-    std::vector<double> CoefVar;    // per group
-    std::vector<int> Count;         // per group
+    std::vector<double> Expected;     // per group, days
+    std::vector<double> CoefVar;      // per group
+    std::vector<int> Count;           // per group
     std::vector<int> GroupOfSurgery;  // per surgery, in the instance's order
-    double TotalExpected = 0;       // sum over the surgeries in order
+    double TotalExpected = 0;         // sum over the surgeries in order
     // Optional, made by SortGroups: the groups by ascending Expected (ties by group number), each
     // group's position in that order, and the exact sum of Expected over all surgeries.
     std::vector<int> ByExpected;
@@ -127,7 +127,7 @@ private:
 
     const std::vector<TSurgeryGroups>* FInstances = nullptr;
     TProximityScratch FScratch;
-    std::vector<int> FNeighbourStart, FNeighbours;  // per type: the proximal types (itself included)
+    std::vector<int> FNeighbourStart, FNeighbours;              // per type: the proximal types (itself included)
     std::vector<int> FPlaceStart, FPlaceInstance, FPlaceGroup;  // per type: its groups, by instance
 };
 
@@ -144,8 +144,8 @@ public:
     // The same on given proximal group pairs (Left[k] of A, Right[k] of B, each pair once),
     // giving the matched sum and the total of both instances, each correctly rounded. A and B need
     // SortGroups.
-    void MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right,
-                    int NumEdges, double& Matched, double& Total, int* Cardinality = nullptr);
+    void MatchEdges(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right, int NumEdges,
+                    double& Matched, double& Total, int* Cardinality = nullptr);
 
 private:
     // The groups of one side that have edges, numbered locally.
@@ -155,7 +155,7 @@ private:
         std::vector<int> Order;   // local groups by decreasing expected duration
         std::vector<int> Start;   // per local group: its edges at Start[i] .. Start[i + 1] - 1 of Edges
         std::vector<int> Edges;
-        std::vector<int> Covered;  // per local group: surgeries a chosen matching covers
+        std::vector<int> Covered;            // per local group: surgeries a chosen matching covers
         std::vector<int> Local, LocalStamp;  // per group of the instance: its local number, valid at Stamp
         int Stamp = 0;
         // The local number of group g, numbering it when it is new.
@@ -172,25 +172,25 @@ private:
     bool MatchIsolated(const TSurgeryGroups& A, const TSurgeryGroups& B, const int* Left, const int* Right,
                        int NumEdges, double& Matched, double& Total, int* Cardinality);
 
-    TSide FA, FB;                                    // the groups with edges
-    TSide FSubA, FSubB;                              // those with edges that are not isolated
-    std::vector<int> FEndA, FEndB;                   // per such edge: its group in FSubA and FSubB
-    std::vector<int> FFlow;                          // per edge
-    std::vector<int> FFree;                          // per right group: unmatched surgeries
-    std::vector<int> FSeenLeft, FSeenRight;          // search stamps
-    std::vector<int> FDeadRight;                     // right groups no augmenting path can reach
-    std::vector<int> FParentLeft, FParentRight;      // the edge a node was reached by
+    TSide FA, FB;                                // the groups with edges
+    TSide FSubA, FSubB;                          // those with edges that are not isolated
+    std::vector<int> FEndA, FEndB;               // per such edge: its group in FSubA and FSubB
+    std::vector<int> FFlow;                      // per edge
+    std::vector<int> FFree;                      // per right group: unmatched surgeries
+    std::vector<int> FSeenLeft, FSeenRight;      // search stamps
+    std::vector<int> FDeadRight;                 // right groups no augmenting path can reach
+    std::vector<int> FParentLeft, FParentRight;  // the edge a node was reached by
     std::vector<int> FQueue, FVisitedRight;
     std::vector<int> FLeftBuffer, FRightBuffer;
-    std::vector<int> FSeenA, FSeenB;                 // groups met, valid at FSeenStamp
+    std::vector<int> FSeenA, FSeenB;  // groups met, valid at FSeenStamp
     int FSeenStamp = 0;
     int FStamp = 0;
     TExactSum FMatchedSum;
 };
 
 // The proximity test on the precomputed moments, exactly as IsProximal computes it.
-bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, double CoefVarB,
-                       bool DeterministicDistance, double EpsilonDist);
+bool IsProximalMoments(double ExpectedA, double CoefVarA, double ExpectedB, double CoefVarB, bool DeterministicDistance,
+                       double EpsilonDist);
 
 // The same test for many pairs under one threshold: the square root of the stochastic distance is
 // taken only where the squared distance lies too close to the threshold's square to decide.

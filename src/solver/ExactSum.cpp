@@ -10,7 +10,8 @@ TExactSum& TExactSum::operator=(const TExactSum& Other)
     FCount = Other.FCount;
     FMore = Other.FMore;
     if (FMore.empty())
-        for (int k = 0; k < FCount; ++k) FPartials[static_cast<std::size_t>(k)] = Other.FPartials[static_cast<std::size_t>(k)];
+        for (int k = 0; k < FCount; ++k)
+            FPartials[static_cast<std::size_t>(k)] = Other.FPartials[static_cast<std::size_t>(k)];
     FSpecial = Other.FSpecial;
     FHasSpecial = Other.FHasSpecial;
     return *this;
@@ -25,7 +26,8 @@ void TExactSum::Add(double Term)
     }
     // Room for one more partial: the list is full, it moves to the growing store.
     if (FCount == MaxPartials && FMore.empty()) FMore.assign(FPartials.begin(), FPartials.end());
-    if (!FMore.empty() && FMore.size() <= static_cast<std::size_t>(FCount)) FMore.resize(static_cast<std::size_t>(FCount) + 1);
+    if (!FMore.empty() && FMore.size() <= static_cast<std::size_t>(FCount))
+        FMore.resize(static_cast<std::size_t>(FCount) + 1);
     double* const P = Partials();
     double x = Term;
     int Kept = 0;

@@ -31,10 +31,10 @@ void RowBounds(const TLinearProgram& P, DoubArray& Lower, DoubArray& Upper)
     for (int r = 0; r < P.NumRows; ++r) {
         const std::size_t i = static_cast<std::size_t>(r);
         switch (P.Sense[i]) {
-        case 'L': Upper[i] = P.Rhs[i]; break;
-        case 'G': Lower[i] = P.Rhs[i]; break;
-        case 'E': Lower[i] = Upper[i] = P.Rhs[i]; break;
-        default: throw EOrbenchError(std::string("Unknown row sense '") + P.Sense[i] + "' in " + P.Name);
+            case 'L': Upper[i] = P.Rhs[i]; break;
+            case 'G': Lower[i] = P.Rhs[i]; break;
+            case 'E': Lower[i] = Upper[i] = P.Rhs[i]; break;
+            default: throw EOrbenchError(std::string("Unknown row sense '") + P.Sense[i] + "' in " + P.Name);
         }
     }
 }
@@ -204,7 +204,8 @@ void CloseSolverEnvironment() { EnvironmentOpen = false; }
 
 bool SolverEnvironmentIsOpen() { return EnvironmentOpen; }
 
-TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, double& ObjVal, const TSolveControl& Control)
+TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, double& ObjVal,
+                                const TSolveControl& Control)
 {
     if (!EnvironmentOpen) return TSolveStatus::ssNotCreated;
     CheckShape(Program);
@@ -223,12 +224,12 @@ TSolveStatus SolveLinearProgram(const TLinearProgram& Program, DoubArray& X, dou
 std::string SolveStatusText(TSolveStatus Status)
 {
     switch (Status) {
-    case TSolveStatus::ssOptimal: return "solved to optimality";
-    case TSolveStatus::ssNotCreated: return "the LP/MIP solver is not started";
-    case TSolveStatus::ssInfeasible: return "the problem has no feasible solution";
-    case TSolveStatus::ssFailed: return "the LP/MIP solver stopped without an optimal solution";
-    case TSolveStatus::ssStopped: return "stopped on request";
-    case TSolveStatus::ssTimeLimit: return "the time limit was reached before optimality was proven";
+        case TSolveStatus::ssOptimal: return "solved to optimality";
+        case TSolveStatus::ssNotCreated: return "the LP/MIP solver is not started";
+        case TSolveStatus::ssInfeasible: return "the problem has no feasible solution";
+        case TSolveStatus::ssFailed: return "the LP/MIP solver stopped without an optimal solution";
+        case TSolveStatus::ssStopped: return "stopped on request";
+        case TSolveStatus::ssTimeLimit: return "the time limit was reached before optimality was proven";
     }
     return "";
 }

@@ -59,12 +59,12 @@ struct TLinearProgram {
 };
 
 enum class TSolveStatus {
-    ssOptimal,      // solved; X and ObjVal hold the optimum
-    ssNotCreated,   // the solver is not started: nothing was built, X and ObjVal untouched
-    ssInfeasible,   // solved, no feasible point: X zero-filled
-    ssFailed,       // the solver stopped without an optimum: X zero-filled
-    ssStopped,      // the stop flag was raised during the solve: X zero-filled
-    ssTimeLimit,    // a MIP reached its time limit: X holds the best solution found (zero-filled when none)
+    ssOptimal,     // solved; X and ObjVal hold the optimum
+    ssNotCreated,  // the solver is not started: nothing was built, X and ObjVal untouched
+    ssInfeasible,  // solved, no feasible point: X zero-filled
+    ssFailed,      // the solver stopped without an optimum: X zero-filled
+    ssStopped,     // the stop flag was raised during the solve: X zero-filled
+    ssTimeLimit,   // a MIP reached its time limit: X holds the best solution found (zero-filled when none)
 };
 
 // How a solve may be cut short. The stop flag is read by the solvers at every simplex

@@ -212,8 +212,7 @@ void SolverMatched(const TSurgeryGroups& A, const TSurgeryGroups& B, bool Determ
     double Objective = 0;
     const TSolveStatus Status = SolveLinearProgram(P, X, Objective, Control);
     if (Status == TSolveStatus::ssStopped) throw EStopRequested();
-    if (Status == TSolveStatus::ssNotCreated)
-        throw EOrbenchError(PairError(a, b, SolveStatusText(Status) + "."));
+    if (Status == TSolveStatus::ssNotCreated) throw EOrbenchError(PairError(a, b, SolveStatusText(Status) + "."));
     if (Status != TSolveStatus::ssOptimal)
         throw EOrbenchError(PairError(a, b, "the matching problem was not solved (" + SolveStatusText(Status) + ")."));
     for (std::size_t c = 0; c < ColumnOf.size(); ++c) {
@@ -227,9 +226,12 @@ void SolverMatched(const TSurgeryGroups& A, const TSurgeryGroups& B, bool Determ
 
 bool TryTextToOverlapEngine(const std::string& Text, TOverlapEngine& Engine)
 {
-    if (Text == "exact") Engine = TOverlapEngine::oeExact;
-    else if (Text == "solver") Engine = TOverlapEngine::oeSolver;
-    else return false;
+    if (Text == "exact")
+        Engine = TOverlapEngine::oeExact;
+    else if (Text == "solver")
+        Engine = TOverlapEngine::oeSolver;
+    else
+        return false;
     return true;
 }
 

@@ -53,8 +53,7 @@ bool TryTextToOverlapEngine(const std::string& Text, TOverlapEngine& Engine);
 struct TOverlapSettings {
     TOverlapSettings(TOverlapEngine AEngine = TOverlapEngine::oeExact, int AThreads = 0)
         : Engine(AEngine), Threads(AThreads)
-    {
-    }
+    {}
 
     TOverlapEngine Engine = TOverlapEngine::oeExact;
     // Worker threads for the pairs; 0 means one per core.

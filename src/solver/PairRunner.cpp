@@ -86,7 +86,8 @@ void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone, con
         const long long Begin = Next.fetch_add(FChunk);
         if (Begin >= NumPairs) return false;
         const long long End = std::min(Begin + FChunk, NumPairs);
-        const int a = static_cast<int>(std::upper_bound(RowStart.begin(), RowStart.end(), Begin) - RowStart.begin()) - 1;
+        const int a =
+            static_cast<int>(std::upper_bound(RowStart.begin(), RowStart.end(), Begin) - RowStart.begin()) - 1;
         return WorkPairs(Slot, Begin, End, a, a + 1 + static_cast<int>(Begin - RowStart[static_cast<std::size_t>(a)]));
     };
 
@@ -102,8 +103,7 @@ void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone, con
     try {
         for (int w = 0; w < Threads; ++w)
             Workers.emplace_back([&, Slot = FirstThreadSlot + w] {
-                while (WorkChunk(Slot)) {
-                }
+                while (WorkChunk(Slot)) {}
             });
 
         TClock::time_point LastPoll = TClock::now();
@@ -111,9 +111,8 @@ void TPairRunner::Run(const TPairWork& Pair, const TOverlapRowDone& RowDone, con
         while (NextRow <= LastRow && !Abort && !FStop) {
             if (!(CallerWorks && WorkChunk(0))) {
                 std::unique_lock<std::mutex> Guard(Lock);
-                Changed.wait_for(Guard, PollInterval, [&] {
-                    return Remaining[static_cast<std::size_t>(NextRow)] == 0 || Abort;
-                });
+                Changed.wait_for(Guard, PollInterval,
+                                 [&] { return Remaining[static_cast<std::size_t>(NextRow)] == 0 || Abort; });
             }
             while (NextRow <= LastRow && Remaining[static_cast<std::size_t>(NextRow)] == 0) {
                 if (RowDone) RowDone(NextRow, LastRow);

@@ -46,10 +46,12 @@ struct TTimeUp {};
 class TWatch {
 public:
     explicit TWatch(const TOverlapSettings& Settings)
-        : FStopRequested(Settings.StopRequested), FProgress(Settings.SelectionProgress),
-          FLimit(Settings.SelectionTimeLimitSeconds), FStart(std::chrono::steady_clock::now()), FLastPoll(FStart)
-    {
-    }
+        : FStopRequested(Settings.StopRequested),
+          FProgress(Settings.SelectionProgress),
+          FLimit(Settings.SelectionTimeLimitSeconds),
+          FStart(std::chrono::steady_clock::now()),
+          FLastPoll(FStart)
+    {}
     // Where the search stands, for SelectionProgress.
     double BestFound = std::numeric_limits<double>::infinity();
     double LowerBound = 0;
@@ -94,8 +96,17 @@ double Diagonal(const DoubDoubArray& O, int i) { return O[static_cast<std::size_
 class TCliqueSearch {
 public:
     TCliqueSearch(const DoubDoubArray& O, int N, int Size, TWatch& Watch)
-        : FN(N), FSize(Size), FWatch(Watch), FValue(Pos(N) * Pos(N)), FDiagonal(Pos(N)), FInternal(Pos(N), -1),
-          FAlive(Pos(N)), FDegree(Pos(N)), FOrder(Pos(Size) + 2), FColour(Pos(Size) + 2), FPath(Pos(Size) + 1, -1)
+        : FN(N),
+          FSize(Size),
+          FWatch(Watch),
+          FValue(Pos(N) * Pos(N)),
+          FDiagonal(Pos(N)),
+          FInternal(Pos(N), -1),
+          FAlive(Pos(N)),
+          FDegree(Pos(N)),
+          FOrder(Pos(Size) + 2),
+          FColour(Pos(Size) + 2),
+          FPath(Pos(Size) + 1, -1)
     {
         for (int i = 0; i < N; ++i) {
             FDiagonal[Pos(i)] = Diagonal(O, i);
@@ -307,13 +318,15 @@ std::pair<double, std::vector<int>> GreedySet(const DoubDoubArray& O, int N, int
         while (static_cast<int>(Set.size()) < y) {
             int Pick = -1;
             for (int c = 0; c < N; ++c)
-                if (!In[static_cast<std::size_t>(c)] && (Pick < 0 || Raise[static_cast<std::size_t>(c)] < Raise[static_cast<std::size_t>(Pick)]))
+                if (!In[static_cast<std::size_t>(c)] &&
+                    (Pick < 0 || Raise[static_cast<std::size_t>(c)] < Raise[static_cast<std::size_t>(Pick)]))
                     Pick = c;
             Value = std::max(Value, Raise[static_cast<std::size_t>(Pick)]);
             In[static_cast<std::size_t>(Pick)] = 1;
             Set.push_back(Pick);
             for (int c = 0; c < N; ++c)
-                Raise[static_cast<std::size_t>(c)] = std::max(Raise[static_cast<std::size_t>(c)], PairValue(O, c, Pick));
+                Raise[static_cast<std::size_t>(c)] =
+                    std::max(Raise[static_cast<std::size_t>(c)], PairValue(O, c, Pick));
         }
         if (Value < Best.first) {
             std::sort(Set.begin(), Set.end());
@@ -488,7 +501,8 @@ bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubA
     if (Settings.SelectionProgress)
         Poll = [&Settings, &BestFound, &BestPossible] {
             const double Found = BestFound.load(std::memory_order_relaxed);
-            if (Found < 1e49) Settings.SelectionProgress(Found, std::max(0.0, BestPossible.load(std::memory_order_relaxed)));
+            if (Found < 1e49)
+                Settings.SelectionProgress(Found, std::max(0.0, BestPossible.load(std::memory_order_relaxed)));
             return Settings.StopRequested && Settings.StopRequested();
         };
     RunPolled([&] { Status = SolveLinearProgram(Program, Solution, Objective, Control); }, Poll, Stop);
@@ -499,7 +513,8 @@ bool SelectMinOverlapInstances(const DoubDoubArray& Overlap, int N, int y, DoubA
     // is better or the solver has none.
     if (Status == TSolveStatus::ssTimeLimit) {
         Proven = false;
-        const bool Chosen = std::any_of(Solution.begin() + 1, Solution.begin() + 1 + N, [](double v) { return v > 0.5; });
+        const bool Chosen =
+            std::any_of(Solution.begin() + 1, Solution.begin() + 1 + N, [](double v) { return v > 0.5; });
         TWatch Watch{TOverlapSettings()};
         const auto [Value, Set] = GreedySet(Overlap, N, y, Watch);
         if (y > 0 && (!Chosen || Value < Solution[0])) FillSolution(Overlap, N, Set, Solution, Objective);
@@ -519,7 +534,9 @@ TSelectionReporter::TSelectionReporter(std::function<void(const std::string& Lin
     : FPrint(std::move(Print)), FClock(std::move(Clock)), FEvery(Every)
 {
     if (!FClock)
-        FClock = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
+        FClock = [] {
+            return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        };
     FStart = FClock();
     FNext = FStart + FirstAfter;
 }

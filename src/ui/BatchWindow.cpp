@@ -47,8 +47,9 @@ QString EarlierRunQuestion(const EEarlierRunFiles& Earlier)
                        .arg(Count == 1 ? QString("1 file") : QString("%1 files").arg(Count));
     }
     const bool One = Earlier.Folders.size() == 1;
-    return QString("%1\n%2hold%3 files of an earlier run (instance files, REMOVE_ files, reports, manifest).\n\n"
-                   "Delete %4 and start the run? Nothing else is touched.")
+    return QString(
+               "%1\n%2hold%3 files of an earlier run (instance files, REMOVE_ files, reports, manifest).\n\n"
+               "Delete %4 and start the run? Nothing else is touched.")
         .arg(One ? "The folder" : "The folders")
         .arg(Folders)
         .arg(One ? "s" : "")
@@ -66,8 +67,7 @@ QString SettingMessage(const EBatchSettingError& Error)
         case TBatchField::bfDeviation:
             return QString("\"Maximum deviation from load:\" %1 (it is %2).").arg(Reason, Value);
         case TBatchField::bfEpsilon: return QString("\"Epsilon (from [0,1])\" %1 (it is %2).").arg(Reason, Value);
-        case TBatchField::bfCapacity:
-            return "Error! The closing time of the ORs must lie after the opening time.";
+        case TBatchField::bfCapacity: return "Error! The closing time of the ORs must lie after the opening time.";
         case TBatchField::bfMaxDraws: break;
     }
     return FromModel(Error.what());
@@ -92,7 +92,6 @@ int ReadIntegerField(const QString& Text, const QString& Label)
 const char* const GoCaption = "&Go!";
 const char* const TheoreticalCaption = "Generate Theor. Inst.";
 const char* const StopCaption = "&STOP";
-
 
 QListWidget* NewList(QWidget* Parent, const char* Name)
 {
@@ -325,10 +324,12 @@ QGroupBox* TBatchWindow::BuildOptionsBox(QWidget* Parent, const TBatchSettings& 
         if (!Hint.isEmpty()) SetHint(Box, Hint);
         Options->addRow(Box);
     };
-    const QString EpsilonHint = "Surgeries are considered proximal iff their expected duration differs no more than "
-                                "epsilon (from [0,1], where 1 is the total OR opening time)";
-    const QString SelectHint = "Indicate the number of instances that have minimal overlap.\nThis number must be "
-                               "smaller than the number of generated instances!";
+    const QString EpsilonHint =
+        "Surgeries are considered proximal iff their expected duration differs no more than "
+        "epsilon (from [0,1], where 1 is the total OR opening time)";
+    const QString SelectHint =
+        "Indicate the number of instances that have minimal overlap.\nThis number must be "
+        "smaller than the number of generated instances!";
     FNumInstancesPerSettingLE =
         NewEdit(OptionsGB, "NumInstancesPerSettingLE", QString::number(Defaults.NumInstancesPerLoad));
     AddLabelled(FNumInstancesPerSettingLE, "# instances per combination:",
@@ -388,8 +389,9 @@ QHBoxLayout* TBatchWindow::BuildOutputFolderRow()
     FOutputFolderLE = NewEdit(this, "OutputFolderLE", BaseDirectory);
     FOutputFolderLE->setReadOnly(true);
     OutputFolderL->setBuddy(FOutputFolderLE);
-    const QString FolderHint = "The folder the runs write into: a folder per case mix with its instances, reports and "
-                               "manifest";
+    const QString FolderHint =
+        "The folder the runs write into: a folder per case mix with its instances, reports and "
+        "manifest";
     SetHint(OutputFolderL, FolderHint);
     SetHint(FOutputFolderLE, FolderHint);
     auto* ChangeOutputFolderB = NewButton(this, "ChangeOutputFolderB", "Change...");
@@ -480,7 +482,8 @@ std::vector<TCaseMix*> TBatchWindow::CheckedCaseMixes() const
     std::vector<TCaseMix*> CaseMixes;
     const auto& All = FMain.Data().CaseMixes;
     for (int i = 0; i < FCaseMixCLB->count() && static_cast<std::size_t>(i) < All.size(); ++i)
-        if (FCaseMixCLB->item(i)->checkState() == Qt::Checked) CaseMixes.push_back(All[static_cast<std::size_t>(i)].get());
+        if (FCaseMixCLB->item(i)->checkState() == Qt::Checked)
+            CaseMixes.push_back(All[static_cast<std::size_t>(i)].get());
     return CaseMixes;
 }
 
@@ -625,7 +628,10 @@ std::vector<std::string> ModelEntries(const QStringList& Texts)
 
 }  // namespace
 
-void TBatchWindow::SortNumOp() { SetEntries(FNumOperatingRoomsLB, SortIntegerEntries(ModelEntries(Entries(FNumOperatingRoomsLB)))); }
+void TBatchWindow::SortNumOp()
+{
+    SetEntries(FNumOperatingRoomsLB, SortIntegerEntries(ModelEntries(Entries(FNumOperatingRoomsLB))));
+}
 
 void TBatchWindow::SortLoad() { SetEntries(FLoadLB, SortDecimalEntries(ModelEntries(Entries(FLoadLB)))); }
 
@@ -634,7 +640,10 @@ void TBatchWindow::RemoveDoubleNumOp()
     SetEntries(FNumOperatingRoomsLB, RemoveDoubleIntegerEntries(ModelEntries(Entries(FNumOperatingRoomsLB))));
 }
 
-void TBatchWindow::RemoveDoubleLoad() { SetEntries(FLoadLB, RemoveDoubleDecimalEntries(ModelEntries(Entries(FLoadLB)))); }
+void TBatchWindow::RemoveDoubleLoad()
+{
+    SetEntries(FLoadLB, RemoveDoubleDecimalEntries(ModelEntries(Entries(FLoadLB))));
+}
 
 void TBatchWindow::RemoveThisItem(QListWidget* List)
 {
@@ -685,8 +694,8 @@ void TBatchWindow::SaveFieldSettings() const
 {
     QSettings Store;
     Store.beginGroup(SettingsGroup);
-    for (const QLineEdit* Edit : {FNumInstancesPerSettingLE, FMaxLoadDeviationLE, FNumInstancesToSelectFromLE, FEpsilonLE,
-                                  FNumOpFromE, FNumOpToE, FNumOpByE, FLoadFromE, FLoadToE, FLoadByE})
+    for (const QLineEdit* Edit : {FNumInstancesPerSettingLE, FMaxLoadDeviationLE, FNumInstancesToSelectFromLE,
+                                  FEpsilonLE, FNumOpFromE, FNumOpToE, FNumOpByE, FLoadFromE, FLoadToE, FLoadByE})
         Store.setValue(Edit->objectName(), Edit->text());
     for (const QCheckBox* Box : {FSaveInstancesCB, FAnalyzeOverlapCB, FRemoveInstancesCB, FDeterministicDistanceCB})
         Store.setValue(Box->objectName(), Box->isChecked());

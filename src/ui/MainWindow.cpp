@@ -45,11 +45,12 @@ QString CaseMixHint(const TProgramFolders& Folders)
         "Case mixes are automatically read from the program subdir \"casemixes\". It reads all files with the\r\n"
         "\".txt\" extension from this directory.\r\n";
     if (Folders.Installed && Folders.CaseMixFolders.size() == 2)
-        Where = QString("Case mixes are automatically read from the shared folder \"%1\",\r\n"
-                        "then from your own folder \"%2\",\r\n"
-                        "where \"Save case mix\" proposes to save them. It reads all files with the \".txt\"\r\n"
-                        "extension from these folders; a case mix of yours with the name of a shared one is listed\r\n"
-                        "after it.\r\n")
+        Where = QString(
+                    "Case mixes are automatically read from the shared folder \"%1\",\r\n"
+                    "then from your own folder \"%2\",\r\n"
+                    "where \"Save case mix\" proposes to save them. It reads all files with the \".txt\"\r\n"
+                    "extension from these folders; a case mix of yours with the name of a shared one is listed\r\n"
+                    "after it.\r\n")
                     .arg(QDir::cleanPath(Folders.CaseMixFolders[0]), QDir::cleanPath(Folders.CaseMixFolders[1]));
     return "Select a case mix for which to generate instances.\r\n" + Where +
            "\r\n"
@@ -60,7 +61,6 @@ QString CaseMixHint(const TProgramFolders& Folders)
 const char* const NoGeneratedLoad = "The generated load is: \u2013";
 const char* const CapacityError = "Error! The closing time of the ORs must lie after the opening time.";
 const char* const InstanceNumberError = "Error. Please indicate an integer instance number (0,1...).";
-
 
 // Signals of a selector are held while it is changed from code, which runs no change handler.
 class TQuiet {
@@ -81,7 +81,8 @@ void RecomputeLoads(TCaseMix& CaseMix, const TSurgeryType& Type)
 {
     for (TInstance* Instance : CaseMix.Instances) {
         const auto& Surgeries = Instance->Surgeries;
-        if (std::none_of(Surgeries.begin(), Surgeries.end(), [&Type](const auto& S) { return S->SurgeryType == &Type; }))
+        if (std::none_of(Surgeries.begin(), Surgeries.end(),
+                         [&Type](const auto& S) { return S->SurgeryType == &Type; }))
             continue;
         double Load = 0;
         for (const auto& Surgery : Surgeries)
@@ -114,8 +115,12 @@ QPixmap DecorativePicture()
 }  // namespace
 
 TMainWindow::TMainWindow(TData& Data, const QString& ProgramDirectory, QWidget* Parent)
-    : QMainWindow(Parent), FData(Data), FProgramDirectory(ProgramDirectory),
-      FFolders(FindProgramFolders(ProgramDirectory)), FNotifier(this), FOldNotifier(Data.Notifier)
+    : QMainWindow(Parent),
+      FData(Data),
+      FProgramDirectory(ProgramDirectory),
+      FFolders(FindProgramFolders(ProgramDirectory)),
+      FNotifier(this),
+      FOldNotifier(Data.Notifier)
 {
     if (!FProgramDirectory.endsWith('/')) FProgramDirectory += '/';
     FData.Notifier = &FNotifier;
@@ -176,8 +181,8 @@ TSurgeryChart* TMainWindow::BuildChart(QWidget* Parent)
     connect(FChart, &TSurgeryChart::SurgeryClicked, this, &TMainWindow::SurgeryClicked);
     connect(FChart, &TSurgeryChart::CenterOfMassClicked, this, [this](QPointF Point) {
         ShowMessageBox(this, TBoxKind::bkInformation,
-                       "Center of mass X: " + FromModel(FormatFixedLocale(Point.x(), 4)) + "\rCenter of mass Y: " +
-                           FromModel(FormatFixedLocale(Point.y(), 4)));
+                       "Center of mass X: " + FromModel(FormatFixedLocale(Point.x(), 4)) +
+                           "\rCenter of mass Y: " + FromModel(FormatFixedLocale(Point.y(), 4)));
     });
     return FChart;
 }
@@ -553,9 +558,8 @@ void TMainWindow::CaseMixCBChange()
     RefillInstanceSelector();
     if (TCaseMix* CaseMix = SelectedCaseMix()) {
         const TQuiet Quiet(FCaseMixTypeCB);
-        FCaseMixTypeCB->setCurrentIndex(CaseMix->CaseMixType >= 0 && CaseMix->CaseMixType < NumCaseMixTypes
-                                            ? CaseMix->CaseMixType
-                                            : 0);
+        FCaseMixTypeCB->setCurrentIndex(
+            CaseMix->CaseMixType >= 0 && CaseMix->CaseMixType < NumCaseMixTypes ? CaseMix->CaseMixType : 0);
     }
     // The chart shows the region of the type the selector now shows.
     FChart->DrawCaseMixImage(FCaseMixTypeCB->currentIndex());
@@ -663,8 +667,9 @@ void TMainWindow::SaveChartPictureMIClick()
     }
     // A PNG gets twice the pixels of the screen, for print.
     RunCommand([&] {
-        WritePicture(FileName, *Format, FChart->size(), "Generated surgeries",
-                     [this](QPainter& Painter) { FChart->RenderPicture(Painter); }, 2);
+        WritePicture(
+            FileName, *Format, FChart->size(), "Generated surgeries",
+            [this](QPainter& Painter) { FChart->RenderPicture(Painter); }, 2);
     });
 }
 

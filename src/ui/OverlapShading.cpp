@@ -84,8 +84,8 @@ void PaintOverlapMatrix(QPainter& Painter, QSizeF Size, const DoubDoubArray& Ove
     const double Margin = 0.03 * std::min(Size.width(), Size.height());
     const double KeyHeight = 0.1 * Size.height();
     // Square cells; the headers are one cell wide.
-    const double Cell = std::max(1.0, std::min((Size.width() - 2 * Margin) / (N + 1),
-                                               (Size.height() - 2 * Margin - KeyHeight) / (N + 1)));
+    const double Cell = std::max(
+        1.0, std::min((Size.width() - 2 * Margin) / (N + 1), (Size.height() - 2 * Margin - KeyHeight) / (N + 1)));
     const double Left = (Size.width() - (N + 1) * Cell) / 2;
     const double Top = Margin;
     const auto CellRect = [&](int Row, int Column) {  // -1: the header

@@ -216,8 +216,9 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Mai
     FRemoveInstancesCB->setObjectName("RemoveInstancesCB");
     Left->addWidget(FRemoveInstancesCB);
 
-    const QString EpsilonHint = "Surgeries are considered proximal iff their expected duration differs no more than "
-                                "epsilon (from [0,1], where 1 is the total OR opening time)";
+    const QString EpsilonHint =
+        "Surgeries are considered proximal iff their expected duration differs no more than "
+        "epsilon (from [0,1], where 1 is the total OR opening time)";
     auto* EpsilonLabel = new QLabel("Epsilon (from [0,1])", FOptions);
     FEpsilonLE = new QLineEdit("0,01", FOptions);
     FEpsilonLE->setObjectName("EpsilonLE");
@@ -228,8 +229,9 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Mai
     Left->addWidget(FEpsilonLE);
     FDeterministicDistanceCB = new QCheckBox("Deterministic distance", FOptions);
     FDeterministicDistanceCB->setObjectName("DeterministicDistanceCB");
-    FDeterministicDistanceCB->setToolTip("deterministic: distance based on expected value. Stochastic: based on "
-                                         "euclidean distance in case mix classification");
+    FDeterministicDistanceCB->setToolTip(
+        "deterministic: distance based on expected value. Stochastic: based on "
+        "euclidean distance in case mix classification");
     Left->addWidget(FDeterministicDistanceCB);
     auto* EngineLabel = new QLabel("Engine:", FOptions);
     FEngineCB = new QComboBox(FOptions);
@@ -254,8 +256,9 @@ TOverlapWindow::TOverlapWindow(TMainWindow& Main) : TRunDialog(&Main), FMain(Mai
     FSaveMatrixB = new QPushButton("Save &matrix...", FOptions);
     FSaveMatrixB->setObjectName("SaveMatrixB");
     FSaveMatrixB->setAutoDefault(false);
-    FSaveMatrixB->setToolTip("Save the overlap matrix as a CSV file (every value in full) or as a picture of the "
-                             "shaded grid (.svg, .png)");
+    FSaveMatrixB->setToolTip(
+        "Save the overlap matrix as a CSV file (every value in full) or as a picture of the "
+        "shaded grid (.svg, .png)");
     FSaveMatrixB->setEnabled(false);
     connect(FSaveMatrixB, &QPushButton::clicked, this, [this] { SaveMatrixBClick(); });
     Left->addWidget(FSaveMatrixB);
@@ -345,7 +348,8 @@ void TOverlapWindow::PlaceSelectNumCasesE()
     QStyleOptionButton Option;
     Option.initFrom(FSelectCasesCB);
     Option.text = FSelectCasesCB->text();
-    const QRect Contents = FSelectCasesCB->style()->subElementRect(QStyle::SE_CheckBoxContents, &Option, FSelectCasesCB);
+    const QRect Contents =
+        FSelectCasesCB->style()->subElementRect(QStyle::SE_CheckBoxContents, &Option, FSelectCasesCB);
     const QFontMetrics Metrics(FSelectCasesCB->font());
     const QString Caption = FSelectCasesCB->text();
     const int Blanks = static_cast<int>(Caption.indexOf("cases") - Caption.indexOf(' '));
@@ -356,9 +360,8 @@ void TOverlapWindow::PlaceSelectNumCasesE()
 
 bool TOverlapWindow::eventFilter(QObject* Watched, QEvent* Event)
 {
-    if (Watched == FSelectCasesCB &&
-        (Event->type() == QEvent::Resize || Event->type() == QEvent::Show || Event->type() == QEvent::FontChange ||
-         Event->type() == QEvent::StyleChange))
+    if (Watched == FSelectCasesCB && (Event->type() == QEvent::Resize || Event->type() == QEvent::Show ||
+                                      Event->type() == QEvent::FontChange || Event->type() == QEvent::StyleChange))
         PlaceSelectNumCasesE();
     return QDialog::eventFilter(Watched, Event);
 }
@@ -411,8 +414,10 @@ void TOverlapWindow::SetRunning(bool Running)
             Control->setEnabled(!Running);
     FGauge->setVisible(Running);
     FSaveMatrixB->setEnabled(!Running && !FOverlap.empty());
-    if (Running) FAnalyzeOverlapB->setEnabled(true);  // STOP
-    else Validate();
+    if (Running)
+        FAnalyzeOverlapB->setEnabled(true);  // STOP
+    else
+        Validate();
 }
 
 void TOverlapWindow::AnalyzeOverlapBClick()

@@ -32,7 +32,8 @@ QImage WhiteImage(const QString& FileName, QSize Pixels)
 {
     QImage Image(Pixels, QImage::Format_RGB32);
     if (Image.isNull())
-        Fail(FileName, QString("not enough memory for a picture of %1 x %2 pixels").arg(Pixels.width()).arg(Pixels.height()));
+        Fail(FileName,
+             QString("not enough memory for a picture of %1 x %2 pixels").arg(Pixels.width()).arg(Pixels.height()));
     Image.fill(Qt::white);
     return Image;
 }
@@ -85,11 +86,13 @@ void WriteFigure(const QString& FileName, TPictureFormat Format, QSizeF SizePt, 
         // in millimetres to a hundredth.
         Buffer.close();
         const auto Mm = [](double Points) { return QString::number(std::round(Points / 72 * 2540) / 100, 'g', 10); };
-        const QString Given =
-            QRegularExpression("<svg width=\"[^\"]*\" height=\"[^\"]*\"").match(QString::fromUtf8(Bytes.left(200))).captured(0);
+        const QString Given = QRegularExpression("<svg width=\"[^\"]*\" height=\"[^\"]*\"")
+                                  .match(QString::fromUtf8(Bytes.left(200)))
+                                  .captured(0);
         if (!Given.isEmpty())
-            Bytes.replace(Given.toUtf8(),
-                          QString("<svg width=\"%1mm\" height=\"%2mm\"").arg(Mm(SizePt.width()), Mm(SizePt.height())).toUtf8());
+            Bytes.replace(
+                Given.toUtf8(),
+                QString("<svg width=\"%1mm\" height=\"%2mm\"").arg(Mm(SizePt.width()), Mm(SizePt.height())).toUtf8());
     } else if (Format == TPictureFormat::pfPdf) {
         QPdfWriter Writer(&Buffer);
         Writer.setPageSize(QPageSize(SizePt, QPageSize::Point, QString(), QPageSize::ExactMatch));

@@ -181,8 +181,8 @@ void TSurgeryChart::PlaceCenterOfMassMarkers()
             continue;
         }
         const QPointF Point = FCenterOfMass->at(static_cast<int>(k));
-        const bool Shown = Point.x() >= FAxisX->min() && Point.x() <= FAxisX->max() &&
-                           Point.y() >= FAxisY->min() && Point.y() <= FAxisY->max();
+        const bool Shown = Point.x() >= FAxisX->min() && Point.x() <= FAxisX->max() && Point.y() >= FAxisY->min() &&
+                           Point.y() <= FAxisY->max();
         Marker->setPos(chart()->mapToScene(chart()->mapToPosition(Point, FCenterOfMass)));
         Marker->setVisible(Shown);
     }
@@ -199,9 +199,9 @@ void TSurgeryChart::ShowShapeInView(int Layer)
     if (FUpper[Layer] == nullptr) return;
     std::vector<TPlanePoint> Upper;
     std::vector<TPlanePoint> Lower;
-    OutlineToBounds(ClipToBox(ShapeOutline(Layer, FShapes[Layer]), FAxisX->min(), FAxisY->min(), FAxisX->max(),
-                              FAxisY->max()),
-                    Upper, Lower);
+    OutlineToBounds(
+        ClipToBox(ShapeOutline(Layer, FShapes[Layer]), FAxisX->min(), FAxisY->min(), FAxisX->max(), FAxisY->max()),
+        Upper, Lower);
     const auto ToList = [](const std::vector<TPlanePoint>& Points) {
         QList<QPointF> List;
         for (const TPlanePoint& P : Points) List.append(QPointF(P.X, P.Y));

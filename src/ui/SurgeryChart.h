@@ -20,7 +20,7 @@ class QValueAxis;
 namespace orbench {
 class TCaseMix;
 class TInstance;
-}
+}  // namespace orbench
 
 namespace orbench::ui {
 

@@ -236,8 +236,8 @@ void TSurgeryInfoDialog::SetInitialValues(double P1, double P2, double P3, doubl
     FInitialSigma = Sigma;
 }
 
-void TSurgeryInfoDialog::FillFromCaller(double P1, double P2, double P3, double Mu, double Sigma,
-                                        double ShownMu, double ShownSigma)
+void TSurgeryInfoDialog::FillFromCaller(double P1, double P2, double P3, double Mu, double Sigma, double ShownMu,
+                                        double ShownSigma)
 {
     SetParameterTexts(FromModel(FormatGeneral(P1)), FromModel(FormatGeneral(P2)), FromModel(FormatGeneral(P3)));
     Recalculate();

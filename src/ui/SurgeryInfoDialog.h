@@ -45,8 +45,7 @@ public:
     // The whole filling by the surgery chart: the three fields in general format (each runs
     // Recalculate), Recalculate once more, the initial values, and the labels showing
     // ShownMu / ShownSigma (mean and standard deviation in minutes) in general format.
-    void FillFromCaller(double P1, double P2, double P3, double Mu, double Sigma, double ShownMu,
-                        double ShownSigma);
+    void FillFromCaller(double P1, double P2, double P3, double Mu, double Sigma, double ShownMu, double ShownSigma);
 
     // The field texts; setting one runs Recalculate as typing does.
     QString P1Text() const;

@@ -46,9 +46,9 @@ void ShowMessageBox(QWidget* Parent, TBoxKind Kind, const QString& Text)
     }
     const QString Title = QApplication::applicationDisplayName();
     switch (Kind) {
-    case TBoxKind::bkInformation: QMessageBox::information(Parent, Title, Text); break;
-    case TBoxKind::bkWarning: QMessageBox::warning(Parent, Title, Text); break;
-    case TBoxKind::bkError: QMessageBox::critical(Parent, Title, Text); break;
+        case TBoxKind::bkInformation: QMessageBox::information(Parent, Title, Text); break;
+        case TBoxKind::bkWarning: QMessageBox::warning(Parent, Title, Text); break;
+        case TBoxKind::bkError: QMessageBox::critical(Parent, Title, Text); break;
     }
 }
 

@@ -75,7 +75,8 @@ private:
 // Hands a window's stop poll (process pending window messages, answer whether STOP was pressed)
 // to engine settings that can take one as their member StopRequested; settings without that
 // member are left as they are, and the window then stops at its own check points only.
-template <class TSettings, class TPoll> void ConnectStopPoll(TSettings& Settings, TPoll Poll)
+template <class TSettings, class TPoll>
+void ConnectStopPoll(TSettings& Settings, TPoll Poll)
 {
     if constexpr (requires { Settings.StopRequested = Poll; }) Settings.StopRequested = std::move(Poll);
 }

@@ -88,8 +88,10 @@ TEST(WriteTextFile, RefusesANonRegularTargetAndLeavesItAsItWas)
             const std::string Path = Dir.File(Name);
             const fs::file_status Status = fs::symlink_status(Path);
             try {
-                if (ByName) Folder.WriteTextFile(Name, "new\r\n");
-                else WriteTextFile(Path, "new\r\n");
+                if (ByName)
+                    Folder.WriteTextFile(Name, "new\r\n");
+                else
+                    WriteTextFile(Path, "new\r\n");
                 ADD_FAILURE() << Name << ": no error";
             } catch (const EOutputError& Error) {
                 EXPECT_EQ(std::string(Error.what()), Path + ": not a regular file (" + Kind + ")");

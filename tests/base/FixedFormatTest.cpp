@@ -25,9 +25,27 @@ std::string Reference(double Value, int Decimals)
 // signs stay except on a value that prints as zero, and values beyond the fast path's range take the general one.
 TEST(FixedFormat, SameDigitsAsToChars)
 {
-    const double Cases[] = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.0009765625, 0.125, 0.375, 1e-10, -1e-10, 0.1,
-                            5e-10, 15e-10, 123.4567890125, 4503599627370495.5, 9007199254740991.0,
-                            9007199254740992.0, 1e300, std::ldexp(1.0, -1074), 1.0 / 3};
+    const double Cases[] = {0.0,
+                            -0.0,
+                            0.5,
+                            1.5,
+                            2.5,
+                            -2.5,
+                            0.0009765625,
+                            0.125,
+                            0.375,
+                            1e-10,
+                            -1e-10,
+                            0.1,
+                            5e-10,
+                            15e-10,
+                            123.4567890125,
+                            4503599627370495.5,
+                            9007199254740991.0,
+                            9007199254740992.0,
+                            1e300,
+                            std::ldexp(1.0, -1074),
+                            1.0 / 3};
     for (const double Value : Cases)
         for (int Decimals = 0; Decimals <= 11; ++Decimals)
             EXPECT_EQ(FormatFixed(Value, Decimals), Reference(Value, Decimals)) << Value << " " << Decimals;

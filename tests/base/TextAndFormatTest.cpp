@@ -27,14 +27,16 @@ TEST(TextToNumber, FloatUsesTheProgramsSeparator)
 {
     {
         const TDecimalSeparatorGuard Guard('.');
-        for (const char* Text : {"12.5", "  12.5 ", "+12.5", "1.25e1", "125E-1"}) EXPECT_EQ(Float(Text), "12.500000") << Text;
+        for (const char* Text : {"12.5", "  12.5 ", "+12.5", "1.25e1", "125E-1"})
+            EXPECT_EQ(Float(Text), "12.500000") << Text;
         EXPECT_EQ(Float("-0.75"), "-0.750000");
         EXPECT_EQ(Float("12,5"), "fail");  // no ',' / '.' exchange here
     }
     const TDecimalSeparatorGuard Guard(',');
     EXPECT_EQ(Float(" -0,75"), "-0.750000");
     EXPECT_EQ(Float("12.5"), "fail");
-    for (const char* Text : {"", " ", "abc", "1,2,3", "12a", "-", "1e", "e5", "1 2"}) EXPECT_EQ(Float(Text), "fail") << Text;
+    for (const char* Text : {"", " ", "abc", "1,2,3", "12a", "-", "1e", "e5", "1 2"})
+        EXPECT_EQ(Float(Text), "fail") << Text;
 }
 
 TEST(TextToNumber, UnderflowReadsAsItsValueOverflowIsNoNumber)
@@ -131,7 +133,7 @@ TEST(TextHelpers, ShortenForMessageEscapesAndCuts)
     EXPECT_EQ(ShortenForMessage("a\tb\r\n\x1b[2J\x7f"), "a\\tb\\r\\n\\x1b[2J\\x7f");
     EXPECT_EQ(ShortenForMessage(std::string(60, 'x')), std::string(60, 'x'));
     EXPECT_EQ(ShortenForMessage(std::string(61, 'x')), std::string(60, 'x') + "...");
-    EXPECT_EQ(ShortenForMessage(std::string(59, 'x') + "\t"), std::string(59, 'x') + "...");  // no half escape
+    EXPECT_EQ(ShortenForMessage(std::string(59, 'x') + "\t"), std::string(59, 'x') + "...");        // no half escape
     EXPECT_EQ(ShortenForMessage(std::string(59, 'x') + "\xc3\xa9"), std::string(59, 'x') + "...");  // no half character
 }
 

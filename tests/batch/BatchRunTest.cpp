@@ -45,7 +45,8 @@ double SameTypeOverlap(const std::string& FileA, const std::string& FileB)
     double Total = 0, Matched = 0;
     for (int Side = 0; Side < 2; ++Side) {
         const TLines Lines = Split(ReadAll(Side == 0 ? FileA : FileB), "\r\n");
-        for (auto Line = std::find(Lines.begin(), Lines.end(), "SurgNr\tP1\tP2\tP3") + 1; Line < Lines.end() - 1; ++Line) {
+        for (auto Line = std::find(Lines.begin(), Lines.end(), "SurgNr\tP1\tP2\tP3") + 1; Line < Lines.end() - 1;
+             ++Line) {
             const double Mean = std::stod(Split(*Line, "\t").at(1));
             ++Counts[Side][Mean], Total += Mean;
         }
@@ -68,9 +69,9 @@ protected:
     }
     void AddCaseMix(const std::string& Name)
     {
-        testing::WriteLines(Dir.File(Name + ".txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1",
-                                                      "2\tNormal\t70\t14\t0\t1", "3\tNormal\t100\t10\t0\t1",
-                                                      "4\tNormal\t240\t24\t0\t1"});
+        testing::WriteLines(Dir.File(Name + ".txt"),
+                            {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1",
+                             "2\tNormal\t70\t14\t0\t1", "3\tNormal\t100\t10\t0\t1", "4\tNormal\t240\t24\t0\t1"});
         Data.ReadAndAddCaseMix(Dir.File(Name + ".txt"), 480);
         CaseMixes.push_back(Data.CaseMixes.back().get());
     }
@@ -91,7 +92,8 @@ protected:
     // The file of the i-th instance (0-based) of cm at 2 OR-days and load 0.5, marked or not.
     std::string InstanceFile(int i, bool Marked) const
     {
-        return Out(std::string("cm/") + (Marked ? "REMOVE_" : "") + "ordays_2_load_0.5_" + std::to_string(i + 1) + ".txt");
+        return Out(std::string("cm/") + (Marked ? "REMOVE_" : "") + "ordays_2_load_0.5_" + std::to_string(i + 1) +
+                   ".txt");
     }
     // The file of the i-th instance as it is now: the unmarked one when there is one.
     std::string Current(std::size_t i) const
@@ -116,8 +118,14 @@ TEST_F(BatchRun, SettingsThatCannotMeanAnythingAreRefusedBeforeAnythingIsWritten
         TBatchField Field;
         bool TheoreticalOnly;
     } Refused[] = {
-        {[](TBatchSettings& S) { S.NumORdays = {2, 0}; }, TBatchField::bfNumORdays, false},
-        {[](TBatchSettings& S) { S.Loads = {0.8, 0}; }, TBatchField::bfLoads, false},
+        {[](TBatchSettings& S) {
+             S.NumORdays = {2, 0};
+         },
+         TBatchField::bfNumORdays, false},
+        {[](TBatchSettings& S) {
+             S.Loads = {0.8, 0};
+         },
+         TBatchField::bfLoads, false},
         {[](TBatchSettings& S) { S.Loads = {-0.5}; }, TBatchField::bfLoads, false},
         {[](TBatchSettings& S) { S.Loads = {std::nan("")}; }, TBatchField::bfLoads, false},
         {[](TBatchSettings& S) { S.MaxAbsDeviationFromLoad = 0; }, TBatchField::bfDeviation, false},
@@ -143,7 +151,8 @@ TEST_F(BatchRun, SettingsThatCannotMeanAnythingAreRefusedBeforeAnythingIsWritten
 
     // Two case mixes of one name would share a folder; a name made in memory is checked too.
     fs::create_directories(Dir.File("sub"));
-    testing::WriteLines(Dir.File("sub/cm.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1"});
+    testing::WriteLines(Dir.File("sub/cm.txt"),
+                        {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1"});
     Data.ReadAndAddCaseMix(Dir.File("sub/cm.txt"), 480);
     CaseMixes.push_back(Data.CaseMixes.back().get());
     EXPECT_THROW(Generate(Host), EOrbenchError);
@@ -162,8 +171,9 @@ TEST_F(BatchRun, NoCaseMixGeneratesNothing)
     EXPECT_FALSE(R.DrawLimitPassed || R.Interrupted);
     EXPECT_EQ(Host.Progress, (TLines{"show 0", "hide"}));
     EXPECT_TRUE(Host.Messages.empty());
-    EXPECT_EQ(Host.Summaries, TLines{"Run finished: 0 instances written, 0 kept, 0 marked REMOVE_, 0 reports written, " +
-                                     FormatFixedLocale(R.ElapsedSeconds, 1) + " s."});
+    EXPECT_EQ(Host.Summaries,
+              TLines{"Run finished: 0 instances written, 0 kept, 0 marked REMOVE_, 0 reports written, " +
+                     FormatFixedLocale(R.ElapsedSeconds, 1) + " s."});
     EXPECT_TRUE(fs::is_directory(Dir.File("out")));
     EXPECT_FALSE(fs::exists(Out("cm")));
 }
@@ -181,7 +191,8 @@ TEST_F(BatchRun, ORdaysInListOrderLoadsAscendingAndInstancesFreedAfterEachStep)
         for (const std::string& Name : Files("cm"))
             if (Name.rfind("overlap_cm_ordays_", 0) == 0) S += Name.substr(18, Name.size() - 22) + " ";
         S += "|";
-        for (const TInstance* Instance : CaseMix().Instances) S.append(" ").append(std::to_string(Instance->NumberOfORs));
+        for (const TInstance* Instance : CaseMix().Instances)
+            S.append(" ").append(std::to_string(Instance->NumberOfORs));
         Snapshots.push_back(S);
     };
     const TBatchResult R = Generate(Host);
@@ -193,7 +204,7 @@ TEST_F(BatchRun, ORdaysInListOrderLoadsAscendingAndInstancesFreedAfterEachStep)
     EXPECT_EQ(Host.Progress, (TLines{"show 3", "advance", "advance", "advance", "hide"}));
     EXPECT_TRUE(Host.Messages.empty());
     EXPECT_EQ(CaseMix().Instances.Count(), 1);  // the run frees its own instances, never one it did not make
-    EXPECT_EQ(Files("cm").size(), 8u);  // the second pass over 2 OR-days replaced the files of the first
+    EXPECT_EQ(Files("cm").size(), 8u);          // the second pass over 2 OR-days replaced the files of the first
 }
 
 TEST_F(BatchRun, DrawLimitIsReportedAndTheRunGoesOn)
@@ -203,8 +214,9 @@ TEST_F(BatchRun, DrawLimitIsReportedAndTheRunGoesOn)
     Settings.MaxDraws = 1;  // two draws reach a load of at most 0.5 (one OR-day: 1)
     const TBatchResult R = Generate(Host);
     EXPECT_TRUE(R.DrawLimitPassed && !R.Interrupted);
-    const std::string Reason = "Reason: the draw limit of 1 main draws was passed before every instance was found; "
-                               "allow more draws or widen the window around the loads.";
+    const std::string Reason =
+        "Reason: the draw limit of 1 main draws was passed before every instance was found; "
+        "allow more draws or widen the window around the loads.";
     EXPECT_EQ(Host.Messages, (TLines{"Could not generate all instances for case mix cm, #ORdays: 2", Reason,
                                      "Could not generate all instances for case mix cm, #ORdays: 1", Reason}));
     EXPECT_EQ(Host.Progress, (TLines{"show 2", "advance", "advance", "hide"}));
@@ -245,8 +257,8 @@ TEST_F(BatchRun, ReportOfARealRunAndMarksOfTheUnchosenInstances)
     EXPECT_NEAR(std::stod(Best), Smallest, 1e-12);  // the pair with the smallest overlap
     EXPECT_EQ(Lines[0], "Overlap between 4 instances:");
     EXPECT_EQ(TLines(Lines.begin() + 5, Lines.end()),
-              (TLines{"", Best + "\tMaximum overlap", "", "", "Overlap between remaining 2 instances:",
-                      "0.00000\t" + Best + "\t", Best + "\t0.00000\t", ""}));
+              (TLines{"", Best + "\tMaximum overlap", "", "",
+                      "Overlap between remaining 2 instances:", "0.00000\t" + Best + "\t", Best + "\t0.00000\t", ""}));
 }
 
 TEST_F(BatchRun, SingleInstanceOrNoneChosen)
@@ -263,7 +275,8 @@ TEST_F(BatchRun, SingleInstanceOrNoneChosen)
     Settings.NumInstancesToSelect = 0;
     Settings.Overwrite = true;
     Generate(Host);
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(fs::exists(InstanceFile(i, true)) && !fs::exists(InstanceFile(i, false))) << i;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(fs::exists(InstanceFile(i, true)) && !fs::exists(InstanceFile(i, false))) << i;
     const TLines Lines = Split(ReadAll(Out("cm/overlap_cm_ordays_2_load_0.5.txt")), "\r\n");
     EXPECT_EQ(TLines(Lines.begin() + 4, Lines.end()),
               (TLines{"", "0.00000\tMaximum overlap", "", "", "Overlap between remaining 0 instances:", ""}));
@@ -293,9 +306,11 @@ TEST_F(BatchRun, UnwritableReportEndsTheRunKeepingTheRenames)
         Generate(Host);
         ADD_FAILURE() << "no error";
     } catch (const EOrbenchError& Error) {
-        EXPECT_NE(std::string(Error.what()).find("overlap_cm_ordays_2_load_0.5.txt"), std::string::npos) << Error.what();
+        EXPECT_NE(std::string(Error.what()).find("overlap_cm_ordays_2_load_0.5.txt"), std::string::npos)
+            << Error.what();
     }
-    EXPECT_EQ(fs::exists(InstanceFile(0, true)) + fs::exists(InstanceFile(1, true)) + fs::exists(InstanceFile(2, true)), 1);
+    EXPECT_EQ(fs::exists(InstanceFile(0, true)) + fs::exists(InstanceFile(1, true)) + fs::exists(InstanceFile(2, true)),
+              1);
     ASSERT_FALSE(Host.Progress.empty());
     EXPECT_EQ(Host.Progress.back(), "hide");
 }
@@ -327,7 +342,8 @@ TEST_F(BatchRun, FailedMarkIsAMessageTheReportSaysSoAndTheRunGoesOn)
         EXPECT_EQ(Name.rfind("ordays_2_load_" + Load + "_", 0), 0u) << Name;
         const bool Folder = Load == "0.5";
         const std::string Reason = Folder ? "the target is a directory" : "the target is a symbolic link";
-        EXPECT_EQ(Host.Messages[Folder ? 0 : 1], "Could not rename " + Out("cm/" + Name) + " to REMOVE_" + Name + ": " + Reason);
+        EXPECT_EQ(Host.Messages[Folder ? 0 : 1],
+                  "Could not rename " + Out("cm/" + Name) + " to REMOVE_" + Name + ": " + Reason);
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(Out("cm/" + Name))));  // kept its name
         EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(Out("cm/REMOVE_" + Name))));
     }
@@ -348,7 +364,7 @@ TEST_F(BatchRun, StopDuringOrAfterAnAnalysedLoad)
 {
     Settings.NumORdays = {2, 1};
     Settings.Loads = {0.75, 0.5};
-    Settings.NumInstancesToSelect = 0;  // a selection that is possible with one instance, too
+    Settings.NumInstancesToSelect = 0;              // a selection that is possible with one instance, too
     for (const std::string PerLoad : {"1", "3"}) {  // with 3 the first check point lies inside the analysis
         TRecordingHost H;
         H.StopAt = 1;
@@ -398,8 +414,10 @@ TEST_F(BatchRun, StopAfterAnORdaysStepOrAfterACaseMix)
 TEST(OutputFiles, ClassifiesTheFilesOfARunByName)
 {
     const std::pair<std::string, TRunFileKind> Cases[] = {
-        {"ordays_5_load_0.8_1.txt", TRunFileKind::rfInstance},    {"ordays__load_.txt", TRunFileKind::rfInstance},
-        {"ordays_5_load_0,85_12.txt", TRunFileKind::rfInstance},  {"REMOVE_ordays_5_load_1_3.txt", TRunFileKind::rfMarkedInstance},
+        {"ordays_5_load_0.8_1.txt", TRunFileKind::rfInstance},
+        {"ordays__load_.txt", TRunFileKind::rfInstance},
+        {"ordays_5_load_0,85_12.txt", TRunFileKind::rfInstance},
+        {"REMOVE_ordays_5_load_1_3.txt", TRunFileKind::rfMarkedInstance},
         {"REMOVE_REMOVE_REMOVE_ordays_5_load_1_3.txt", TRunFileKind::rfMarkedInstance},
         {".REMOVE_REMOVE_ordays_5_load_1_3.txt.q.part~", TRunFileKind::rfTemporary},
         {"REMOVE_REMOVE_notes.txt", TRunFileKind::rfOther},
@@ -412,12 +430,17 @@ TEST(OutputFiles, ClassifiesTheFilesOfARunByName)
         {".overlap_cm_ordays_5_load_1.txt.k9.part~", TRunFileKind::rfTemporary},
         {".proximity_" + std::string(190, 'x') + ".7.part~", TRunFileKind::rfTemporary},  // cut
         {"ordays_5_load_0.8_1.txt.part~", TRunFileKind::rfTemporary},
-        {".ordays_5_load_0.8_1.txt..part~", TRunFileKind::rfOther},    {".ordays_5_load_0.8_1.txt.a-b.part~", TRunFileKind::rfOther},
-        {".notes.txt.abc.part~", TRunFileKind::rfOther},               {"ordays_5_load_0.8_1.txt.part", TRunFileKind::rfOther},
+        {".ordays_5_load_0.8_1.txt..part~", TRunFileKind::rfOther},
+        {".ordays_5_load_0.8_1.txt.a-b.part~", TRunFileKind::rfOther},
+        {".notes.txt.abc.part~", TRunFileKind::rfOther},
+        {"ordays_5_load_0.8_1.txt.part", TRunFileKind::rfOther},
         {".proximity_x.7.part~", TRunFileKind::rfOther},
-        {"ordays_load_1.txt", TRunFileKind::rfOther},             {"REMOVE_notes.txt", TRunFileKind::rfOther},
-        {"overlap_cm.csv", TRunFileKind::rfOther},                {"cm.txt", TRunFileKind::rfOther},
-        {"Ordays_5_load_1_1.txt", TRunFileKind::rfOther},         {"REMOVE_overlap_cm.txt", TRunFileKind::rfOther},
+        {"ordays_load_1.txt", TRunFileKind::rfOther},
+        {"REMOVE_notes.txt", TRunFileKind::rfOther},
+        {"overlap_cm.csv", TRunFileKind::rfOther},
+        {"cm.txt", TRunFileKind::rfOther},
+        {"Ordays_5_load_1_1.txt", TRunFileKind::rfOther},
+        {"REMOVE_overlap_cm.txt", TRunFileKind::rfOther},
     };
     for (const auto& [Name, Kind] : Cases) EXPECT_EQ(ClassifyRunFile(Name), Kind) << Name;
 }
@@ -499,9 +522,10 @@ TEST_F(BatchRun, TheoreticalBatchWritesProximityReportsAndFreesItsCaseMixes)
         const TLines Lines = Split(ReadAll(Out(Name + "/proximity_" + Name + "_ordays_2_load_1.txt")), "\r\n");
         ASSERT_GE(Lines.size(), 2u) << Name;
         const std::string v = Split(Lines[1], "\t").back();
-        EXPECT_EQ(Lines, (TLines{"0.05-proximity quantity between original 2 instances:", "0.00000\t" + v, v + "\t0.00000",
-                                 "", "0.00000\tMaximum 0.05-proximity quantity between selected 1 instances", "", "",
-                                 "0.05-proximity quantity between selected 1 instances:", "0.00000\t", ""}));
+        EXPECT_EQ(Lines,
+                  (TLines{"0.05-proximity quantity between original 2 instances:", "0.00000\t" + v, v + "\t0.00000", "",
+                          "0.00000\tMaximum 0.05-proximity quantity between selected 1 instances", "", "",
+                          "0.05-proximity quantity between selected 1 instances:", "0.00000\t", ""}));
     }
 }
 
@@ -510,12 +534,13 @@ TEST_F(BatchRun, TheoreticalBatchStoppedDuringATypeEndsAfterIt)
     Settings.AnalyzeOverlap = false;
     Settings.NumInstancesPerLoad = 1;
     Settings.Loads = {1};
-    Host.StopAt = 11;  // TCM0 to TCM4 pass two checks each, TCM5 stops at its first
+    Host.StopAt = 11;      // TCM0 to TCM4 pass two checks each, TCM5 stops at its first
     std::size_t Held = 0;  // the most case mixes in memory at a check point: the loaded one and the current one
     Host.OnCheckPoint = [&] { Held = std::max(Held, Data.CaseMixes.size()); };
     EXPECT_TRUE(GenerateTheoreticalBatch(Data, Settings, Host).Interrupted);
     EXPECT_EQ(Host.Messages, TLines{"Instance generation interrupted after case mix TCM5, #ORdays: 2"});
-    EXPECT_EQ(Host.Progress, (TLines{"show 17", "advance", "advance", "advance", "advance", "advance", "advance", "hide"}));
+    EXPECT_EQ(Host.Progress,
+              (TLines{"show 17", "advance", "advance", "advance", "advance", "advance", "advance", "hide"}));
     for (int t = 0; t < 17; ++t)
         EXPECT_EQ(Files("TCM" + std::to_string(t)), t <= 5 ? TLines{"ordays_2_load_1_1.txt"} : TLines{}) << t;
     EXPECT_EQ(Held, 2u);
@@ -568,7 +593,8 @@ TEST_F(BatchRun, EntriesGivenTwiceGiveTheRecordedTrees)
         const TBatchResult R = Generate(H);
         EXPECT_FALSE(R.MarkingFailed || R.SelectionRefused || R.DrawLimitPassed);
         EXPECT_TRUE(H.Messages.empty());
-        EXPECT_EQ(RecordedTree(Dir.File(Case.Name)), ReadLines(std::string(ORBENCH_BATCH_TEST_DATA "/") + Case.Name + ".sha256"));
+        EXPECT_EQ(RecordedTree(Dir.File(Case.Name)),
+                  ReadLines(std::string(ORBENCH_BATCH_TEST_DATA "/") + Case.Name + ".sha256"));
         EXPECT_EQ(R.Files.Selected, Case.Combinations);
         EXPECT_TRUE(VerifyManifest(Settings.BaseDirectory, IsRunFilePath).Passed());
     }
@@ -589,7 +615,8 @@ TEST_F(BatchRun, SummaryAfterAStopSeparatesSelectedMarkedAndNotAnalysed)
     EXPECT_EQ(R.Files.NotAnalysed, 3);
     EXPECT_EQ(R.Files.Reports, 1);
     EXPECT_EQ(Host.Summaries, TLines{"Run stopped: 6 instances written (1 selected, 2 marked REMOVE_, 3 not analysed), "
-                                     "1 reports written, " + FormatFixedLocale(R.ElapsedSeconds, 1) + " s."});
+                                     "1 reports written, " +
+                                     FormatFixedLocale(R.ElapsedSeconds, 1) + " s."});
     EXPECT_EQ(Files("cm").size(), 7u);
     EXPECT_EQ(ReadManifest(Out("cm")).ElapsedSeconds, R.ElapsedSeconds);
 }

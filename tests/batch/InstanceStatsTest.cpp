@@ -58,7 +58,7 @@ protected:
 
 TEST_F(InstanceStats, RowsAndSummaryMatchTheInstanceFiles)
 {
-    const std::set<int> UpperTypes = {0, 1, 5, 7, 9, 10, 13, 16};  // the regions holding (0.3, 0.8)
+    const std::set<int> UpperTypes = {0, 1, 5, 7, 9, 10, 13, 16};   // the regions holding (0.3, 0.8)
     const std::set<int> LowerTypes = {0, 4, 6, 8, 11, 12, 13, 16};  // and (0.7, 0.2)
     const TInstanceStats Stats = ComputeInstanceStats(Instances);
     const struct {
@@ -108,9 +108,10 @@ TEST_F(InstanceStats, AlignedTableAndCsv)
     for (std::size_t Start = 0, End; (End = Csv.find("\r\n", Start)) != std::string::npos; Start = End + 2)
         Lines.push_back(Csv.substr(Start, End - Start));
     ASSERT_EQ(Lines.size(), 4u);
-    EXPECT_EQ(Lines[0], "file,or_days,desired_load,load,surgeries,surgery_types,center_x,center_y,"
-                        "mean_expected_minutes,max_expected_minutes,type_0,type_1,type_2,type_3,type_4,type_5,"
-                        "type_6,type_7,type_8,type_9,type_10,type_11,type_12,type_13,type_14,type_15,type_16");
+    EXPECT_EQ(Lines[0],
+              "file,or_days,desired_load,load,surgeries,surgery_types,center_x,center_y,"
+              "mean_expected_minutes,max_expected_minutes,type_0,type_1,type_2,type_3,type_4,type_5,"
+              "type_6,type_7,type_8,type_9,type_10,type_11,type_12,type_13,type_14,type_15,type_16");
     const auto StartsWith = [](const std::string& Line, const std::string& Start) { return Line.rfind(Start, 0) == 0; };
     EXPECT_PRED2(StartsWith, Lines[1], "a.txt,2,0.800000000,0.650000000,3,2,0.433333333,0.600000000,208.000000000,");
     EXPECT_PRED2(StartsWith, Lines[2], "\"b, \"\"the second\"\".txt\",1,0.900000000,1.400000000,2,1,");

@@ -211,8 +211,9 @@ TEST_F(Manifest, VerifierReadsNoFifoLinkOrLinkedFolder)
     const TVerification Found = VerifyManifest(Root.Path(), IsRunFile);
     EXPECT_EQ(Found.NotRegular, (std::vector<std::string>{"CM/ordays_1_load_0.8_0.txt (a fifo)",
                                                           "CM/ordays_1_load_0.8_2.txt (a symbolic link)"}));
-    EXPECT_EQ(Found.Unlisted, (std::vector<std::string>{"CM/ordays_1_load_0.8_7.txt (a symbolic link)",
-                                                        "elsewhere/ordays_1_load_0.8_5.txt", "linked (a symbolic link)"}));
+    EXPECT_EQ(Found.Unlisted,
+              (std::vector<std::string>{"CM/ordays_1_load_0.8_7.txt (a symbolic link)",
+                                        "elsewhere/ordays_1_load_0.8_5.txt", "linked (a symbolic link)"}));
     EXPECT_TRUE(Found.Missing.empty() && Found.Changed.empty());
 
     // A whole case-mix folder that is a link to a copy: its manifest is not taken, the link is reported.
@@ -243,8 +244,8 @@ TEST(ManifestJson, RoundTripKeepsEveryField)
     TManifest M;
     M.ProgramVersion = "0.9.1-rc";
     M.Run = "theoretical-batch";
-    M.Settings = {4294967295u, 450.5, ",", {40, 5, 40}, {0.1 + 0.2, 1e-5, 1.2}, 7, 0.0125, 3, 0.3, true, false, false,
-                  false, "solver", 5000000000};
+    M.Settings = {4294967295u, 450.5, ",",      {40, 5, 40}, {0.1 + 0.2, 1e-5, 1.2}, 7, 0.0125, 3, 0.3, true, false,
+                  false,       false, "solver", 5000000000};
     M.CaseMixes = {{"/data/a b.txt", "a b", 19, Sha256Hex("a")}, {"", "TCM3", 0, ""}};
     using K = TManifestFileKind;
     M.Files = {{"TCM3/ordays_5_load_0.85_0.txt", Sha256Hex("x"), K::fkInstance, "TCM3", 5, 0.85, 0.851234567890123, 17},
@@ -273,12 +274,12 @@ TEST(ManifestJson, RefusesWhatIsNotAManifest)
         EXPECT_NE(At, std::string::npos) << From;
         return std::string(Good).replace(At, From.size(), To);
     };
-    for (const std::string& Bad : {Good.substr(0, Good.size() / 2), Replaced("\"settings\"", "\"setting\""),
-                                   Replaced("\"CM/a.txt\"", "\"../a.txt\""), Replaced("\"CM/a.txt\"", "\"/etc/a.txt\""),
-                                   Replaced("\"instance\"", "\"picture\""), Replaced("\"seed\": 12345", "\"seed\": -1"),
-                                   Replaced("\"format_version\": 2", "\"format_version\": 3"),
-                                   Replaced("\"stopped\": false", "\"stopped\": 0"),
-                                   Replaced("\"surgeries\": 3", "\"surgeries\": \"3\"")}) {
+    for (const std::string& Bad :
+         {Good.substr(0, Good.size() / 2), Replaced("\"settings\"", "\"setting\""),
+          Replaced("\"CM/a.txt\"", "\"../a.txt\""), Replaced("\"CM/a.txt\"", "\"/etc/a.txt\""),
+          Replaced("\"instance\"", "\"picture\""), Replaced("\"seed\": 12345", "\"seed\": -1"),
+          Replaced("\"format_version\": 2", "\"format_version\": 3"), Replaced("\"stopped\": false", "\"stopped\": 0"),
+          Replaced("\"surgeries\": 3", "\"surgeries\": \"3\"")}) {
         SCOPED_TRACE(Bad);
         EXPECT_THROW(ManifestFromJson(Bad), EOrbenchError);
     }

@@ -14,7 +14,8 @@ using testing::ReadAll;
 class OverlapReport : public ::testing::Test {
 protected:
     const DoubDoubArray O = {{0, 0.25, 0.1}, {0.25, 0, 0.4}, {0.1, 0.4, 0}};
-    const std::string Matrix = "0.00000\t0.25000\t0.10000\r\n0.25000\t0.00000\t0.40000\r\n0.10000\t0.40000\t0.00000\r\n\r\n";
+    const std::string Matrix =
+        "0.00000\t0.25000\t0.10000\r\n0.25000\t0.00000\t0.40000\r\n0.10000\t0.40000\t0.00000\r\n\r\n";
     testing::TTempDir Dir;
     const std::string File = Dir.File("overlap_CM1_ordays_10_load_0.85.txt");
 };

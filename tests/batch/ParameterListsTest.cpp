@@ -20,8 +20,13 @@ TEST_F(ParameterLists, IntegerRangesAreInclusiveAndNeedAPositiveStep)
     EXPECT_EQ(IntegerRangeEntries("5", "40", "5"), (TList{"5", "10", "15", "20", "25", "30", "35", "40"}));
     EXPECT_EQ(IntegerRangeEntries("-2", "3", "2"), (TList{"-2", "0", "2"}));
     EXPECT_EQ(IntegerRangeEntries("7", "7", "3"), TList{"7"});
-    for (const TList& F : std::vector<TList>{{"10", "1", "1"}, {"1", "10", "0"}, {"1", "10", "-1"}, {"10", "1", "-1"},
-                                             {"1.5", "10", "1"}, {"1", "x", "1"}, {"1", "10", ""}})
+    for (const TList& F : std::vector<TList>{{"10", "1", "1"},
+                                             {"1", "10", "0"},
+                                             {"1", "10", "-1"},
+                                             {"10", "1", "-1"},
+                                             {"1.5", "10", "1"},
+                                             {"1", "x", "1"},
+                                             {"1", "10", ""}})
         EXPECT_TRUE(IntegerRangeEntries(F[0], F[1], F[2]).empty()) << F[0] << " " << F[1] << " " << F[2];
 
     // At most 100000 entries; a longer range adds nothing.
@@ -39,8 +44,11 @@ TEST_F(ParameterLists, DecimalRangesReachTheirEndDespiteRounding)
               (TList{"0.8", "0.85", "0.9", "0.95", "1", "1.05", "1.1", "1.15", "1.2"}));
     EXPECT_EQ(DecimalRangeEntries("0", "1", "0.3"), (TList{"0", "0.3", "0.6", "0.9"}));  // 1 is no step of 0.3 away
     EXPECT_EQ(DecimalRangeEntries("0,8", "1.0", "0,1"), (TList{"0.8", "0.9", "1"}));     // either separator reads
-    for (const TList& F : std::vector<TList>{{"1.2", "0.8", "0.1"}, {"0.8", "1.2", "0"}, {"0.8", "1.2", "-0.1"},
-                                             {"0.8", "abc", "0.1"}, {"", "1.2", "0.1"}})
+    for (const TList& F : std::vector<TList>{{"1.2", "0.8", "0.1"},
+                                             {"0.8", "1.2", "0"},
+                                             {"0.8", "1.2", "-0.1"},
+                                             {"0.8", "abc", "0.1"},
+                                             {"", "1.2", "0.1"}})
         EXPECT_TRUE(DecimalRangeEntries(F[0], F[1], F[2]).empty()) << F[0] << " " << F[1] << " " << F[2];
 
     const TList Longest = DecimalRangeEntries("0", "0.99999", "0.00001");

@@ -20,7 +20,10 @@ namespace fs = std::filesystem;
 using testing::ReadAll;
 using TNames = std::vector<std::string>;
 
-struct TRun { int Code; std::string Out, Err; };
+struct TRun {
+    int Code;
+    std::string Out, Err;
+};
 
 // Two case mixes of one type, Normal 60 (sd 6) minutes. At 2 OR-days of 480 minutes every surgery
 // adds 0.0625 to the load (0.125 at one OR-day), so loads 0.5 and 0.75 are met exactly, no tuning
@@ -30,7 +33,8 @@ protected:
     void SetUp() override
     {
         for (const char* Name : {"one.txt", "other.txt"})
-            testing::WriteLines(Work.File(Name), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1"});
+            testing::WriteLines(Work.File(Name),
+                                {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1"});
     }
     // Runs the program in the working directory under the C locale.
     TRun Run(const std::string& Args) const
@@ -38,7 +42,8 @@ protected:
         const std::string Cmd = "cd '" + Work.Path() + "' && LC_ALL=C '" ORBENCH_CLI_PATH "' " + Args + " >'" +
                                 Capture.File("out") + "' 2>'" + Capture.File("err") + "'";
         const int Status = std::system(Cmd.c_str());
-        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")), ReadAll(Capture.File("err"))};
+        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")),
+                ReadAll(Capture.File("err"))};
     }
     // The sorted file names of a directory, a manifest and the runs' lock file aside; none when it
     // is missing.
@@ -66,11 +71,13 @@ TEST_F(CliBatch, RefusedInputsExitWithOneAndWriteNothing)
     testing::WriteLines(Work.File("...txt"), {Header, "1\tNormal\t60\t6\t0\t1"});
     const std::pair<const char*, const char*> Refused[] = {
         {"batch --ordays 2 --loads 0.5 --out o", "No case mix selected. Aborting.\n"},
-        {"batch --casemix one.txt --per-combination 30.5 --out o", "The number of instances has to be integer. Aborting.\n"},
+        {"batch --casemix one.txt --per-combination 30.5 --out o",
+         "The number of instances has to be integer. Aborting.\n"},
         {"theoretical-batch --per-combination abc --out o", "The number of instances has to be integer. Aborting.\n"},
         {"batch --casemix one.txt --ordays 2,0 --loads 0.5 --out o", "orbench-cli: --ordays 0: must be at least 1\n"},
         {"theoretical-batch --ordays 0 --out o", nullptr},
-        {"batch --casemix one.txt --per-combination 0 --out o", "orbench-cli: --per-combination 0: must be at least 1\n"},
+        {"batch --casemix one.txt --per-combination 0 --out o",
+         "orbench-cli: --per-combination 0: must be at least 1\n"},
         {"theoretical-batch --select 0 --out o", "orbench-cli: --select 0: must be at least 1\n"},
         {"batch --casemix one.txt --epsilon -1 --out o", "orbench-cli: --epsilon -1: must not be negative\n"},
         {"batch --casemix one.txt --loads 0.5,0 --out o", "orbench-cli: --loads 0: must be greater than 0\n"},
@@ -80,7 +87,8 @@ TEST_F(CliBatch, RefusedInputsExitWithOneAndWriteNothing)
         {"batch --casemix one.txt --casemix zero.txt --out o",
          "orbench-cli: case mix zero has no surgery type with a positive frequency\n"},
         {"batch --casemix one.txt --casemix sub/one.txt --out o",
-         "orbench-cli: Two case mixes of the run have the name one (one.txt and sub/one.txt); their files would go into "
+         "orbench-cli: Two case mixes of the run have the name one (one.txt and sub/one.txt); their files would go "
+         "into "
          "one folder.\n"},
         {"batch --casemix ...txt --out o",
          "orbench-cli: ...txt: the case mix name \"..\" (the file name without its extension) cannot be used as a "
@@ -99,8 +107,9 @@ TEST_F(CliBatch, RefusedInputsExitWithOneAndWriteNothing)
 
 TEST_F(CliBatch, WritesOneDirectoryPerCaseMixWithReportsAndMarks)
 {
-    const TRun R = Run("batch --casemix one.txt --casemix other.txt --ordays 2 --loads 0.75,0.5 --per-combination 3 "
-                       "--select 2 --deviation 0.01 --out out");
+    const TRun R =
+        Run("batch --casemix one.txt --casemix other.txt --ordays 2 --loads 0.75,0.5 --per-combination 3 "
+            "--select 2 --deviation 0.01 --out out");
     ASSERT_EQ(R.Code, 0) << R.Err;
     EXPECT_EQ(R.Err, "");
     EXPECT_EQ(Files("out"), (TNames{"one", "other"}));
@@ -142,18 +151,21 @@ TEST_F(CliBatch, KeepAllRenamesNothingAndNoAnalyzeWritesNoReport)
 TEST_F(CliBatch, DrawLimitExitsWithThreeAfterTheWholeRun)
 {
     // 0.55 lies 0.05 from 0.5 and 0.075 from 0.625 (one OR-day), 0.0125 from 0.5625 (two): never within 0.01.
-    const TRun R = Run("batch --casemix one.txt --ordays 1,2 --loads 0.55,0.5 --per-combination 2 --select 1 "
-                       "--deviation 0.01 --out d");
+    const TRun R =
+        Run("batch --casemix one.txt --ordays 1,2 --loads 0.55,0.5 --per-combination 2 --select 1 "
+            "--deviation 0.01 --out d");
     EXPECT_EQ(R.Code, 3);
-    const std::string Reason = "Reason: the draw limit of 100000 main draws was passed before every instance was found.\n";
+    const std::string Reason =
+        "Reason: the draw limit of 100000 main draws was passed before every instance was found.\n";
     EXPECT_EQ(R.Err, "Could not generate all instances for case mix one, #ORdays: 1\n" + Reason +
-                     "Could not generate all instances for case mix one, #ORdays: 2\n" + Reason +
-                     "orbench-cli: the draw limit of 100000 main draws per generation call was passed; raise it "
-                     "with --max-draws or widen the load window with --deviation\n");
+                         "Could not generate all instances for case mix one, #ORdays: 2\n" + Reason +
+                         "orbench-cli: the draw limit of 100000 main draws per generation call was passed; raise it "
+                         "with --max-draws or widen the load window with --deviation\n");
     EXPECT_EQ(R.Out.find("Could not"), std::string::npos);
     for (const std::string ORdays : {"1", "2"}) {
-        EXPECT_EQ(ReadAll(Work.File("d/one/overlap_one_ordays_" + ORdays + "_load_0.5.txt")),
-                  Alike2 + "0.00000\tMaximum overlap\r\n\r\n\r\nOverlap between remaining 1 instances:\r\n0.00000\t\r\n");
+        EXPECT_EQ(
+            ReadAll(Work.File("d/one/overlap_one_ordays_" + ORdays + "_load_0.5.txt")),
+            Alike2 + "0.00000\tMaximum overlap\r\n\r\n\r\nOverlap between remaining 1 instances:\r\n0.00000\t\r\n");
         EXPECT_FALSE(fs::exists(Work.File("d/one/overlap_one_ordays_" + ORdays + "_load_0.55.txt"))) << ORdays;
     }
     EXPECT_EQ(Files("d/one").size(), 6u);
@@ -176,11 +188,13 @@ TEST_F(CliBatch, DirectoriesAreCreatedEvenWithoutORdays)
 
 TEST_F(CliBatch, RefusedSelectionExitsWithThreeAfterTheRun)
 {
-    const TRun R = Run("batch --casemix one.txt --casemix other.txt --ordays 2 --loads 0.5 --per-combination 2 "
-                       "--select 2 --deviation 0.01 --out s");
+    const TRun R =
+        Run("batch --casemix one.txt --casemix other.txt --ordays 2 --loads 0.5 --per-combination 2 "
+            "--select 2 --deviation 0.01 --out s");
     EXPECT_EQ(R.Code, 3);
-    EXPECT_EQ(R.Err, "Cannot select 2 of 2 instances for case mix one, #ORdays: 2, load: 0.5\n"
-                     "Cannot select 2 of 2 instances for case mix other, #ORdays: 2, load: 0.5\n");
+    EXPECT_EQ(R.Err,
+              "Cannot select 2 of 2 instances for case mix one, #ORdays: 2, load: 0.5\n"
+              "Cannot select 2 of 2 instances for case mix other, #ORdays: 2, load: 0.5\n");
     EXPECT_EQ(Files("s/other"),
               (TNames{"ordays_2_load_0.5_1.txt", "ordays_2_load_0.5_2.txt", "overlap_other_ordays_2_load_0.5.txt"}));
 }
@@ -189,14 +203,17 @@ TEST_F(CliBatch, FailedMarkExitsWithThreeAfterTheRun)
 {
     // All instances are alike: the exact engine keeps the first two and marks the third.
     fs::create_directories(Work.File("m/one/REMOVE_ordays_2_load_0.5_3.txt"));
-    const TRun R = Run("batch --casemix one.txt --casemix other.txt --ordays 2 --loads 0.5 --per-combination 3 "
-                       "--select 2 --deviation 0.01 --out m");
+    const TRun R =
+        Run("batch --casemix one.txt --casemix other.txt --ordays 2 --loads 0.5 --per-combination 3 "
+            "--select 2 --deviation 0.01 --out m");
     EXPECT_EQ(R.Code, 3);
-    EXPECT_EQ(R.Err, "Could not rename m/one/ordays_2_load_0.5_3.txt to REMOVE_ordays_2_load_0.5_3.txt: the target is "
-                     "a directory\n");
-    const std::string Report = "Overlap between 3 instances:\r\n0.00000\t1.00000\t1.00000\r\n1.00000\t0.00000\t1.00000\r\n"
-                               "1.00000\t1.00000\t0.00000\r\n\r\n1.00000\tMaximum overlap\r\n\r\n\r\n"
-                               "Overlap between remaining 2 instances:\r\n0.00000\t1.00000\t\r\n1.00000\t0.00000\t\r\n";
+    EXPECT_EQ(R.Err,
+              "Could not rename m/one/ordays_2_load_0.5_3.txt to REMOVE_ordays_2_load_0.5_3.txt: the target is "
+              "a directory\n");
+    const std::string Report =
+        "Overlap between 3 instances:\r\n0.00000\t1.00000\t1.00000\r\n1.00000\t0.00000\t1.00000\r\n"
+        "1.00000\t1.00000\t0.00000\r\n\r\n1.00000\tMaximum overlap\r\n\r\n\r\n"
+        "Overlap between remaining 2 instances:\r\n0.00000\t1.00000\t\r\n1.00000\t0.00000\t\r\n";
     EXPECT_EQ(ReadAll(Work.File("m/one/overlap_one_ordays_2_load_0.5.txt")),
               Report + "Not chosen, but not marked REMOVE_ (the rename failed):\tordays_2_load_0.5_3.txt\r\n");
     EXPECT_EQ(ReadAll(Work.File("m/other/overlap_other_ordays_2_load_0.5.txt")), Report);  // the run went on
@@ -214,8 +231,9 @@ TEST_F(CliBatch, AnEarlierRunIsRefusedUnlessOverwrite)
 
     const TRun Refused = Run(Args + "--per-combination 2 --select 1 --seed 9");
     EXPECT_EQ(Refused.Code, 1);
-    EXPECT_EQ(Refused.Err, "orbench-cli: r/one/ already holds 5 file(s) of an earlier run (such as "
-                           "REMOVE_ordays_2_load_0.5_3.txt); use --overwrite to delete them first\n");
+    EXPECT_EQ(Refused.Err,
+              "orbench-cli: r/one/ already holds 5 file(s) of an earlier run (such as "
+              "REMOVE_ordays_2_load_0.5_3.txt); use --overwrite to delete them first\n");
     EXPECT_EQ(Files("r/one"), First);
 
     const TRun Again = Run(Args + "--per-combination 2 --select 1 --seed 9 --overwrite");
@@ -224,14 +242,17 @@ TEST_F(CliBatch, AnEarlierRunIsRefusedUnlessOverwrite)
     EXPECT_EQ(Names.size(), 4u);  // one kept, one marked, the report and notes.txt: nothing of the first run
     EXPECT_EQ(std::count(Names.begin(), Names.end(), "REMOVE_ordays_2_load_0.5_3.txt"), 0);
     EXPECT_EQ(ReadAll(Work.File("r/one/notes.txt")), "mine\r\n");
-    EXPECT_NE(ReadAll(Work.File("r/one/overlap_one_ordays_2_load_0.5.txt")).find("remaining 1 instances"), std::string::npos);
+    EXPECT_NE(ReadAll(Work.File("r/one/overlap_one_ordays_2_load_0.5.txt")).find("remaining 1 instances"),
+              std::string::npos);
 }
 
 // verify: every file the manifest lists, as it was written, and no other file of a run's kinds.
 TEST_F(CliBatch, VerifyFindsChangedMissingAndUnlistedFiles)
 {
     ASSERT_EQ(Run("batch --casemix one.txt --ordays 2 --loads 0.5 --per-combination 3 --select 2 --deviation 0.01 "
-                  "--out r").Code, 0);
+                  "--out r")
+                  .Code,
+              0);
     const TRun Clean = Run("verify r");
     EXPECT_EQ(Clean.Code, 0) << Clean.Err;
     EXPECT_EQ(Clean.Out, "4 file(s) listed: all match\n");
@@ -276,9 +297,10 @@ TEST_F(CliBatch, RunsOfDifferentCaseMixesShareABaseFolder)
     const TNames OtherFiles = Files("r/other");
     const TRun Refused = Run("batch --casemix one.txt --casemix other.txt" + Common);
     EXPECT_EQ(Refused.Code, 1);
-    EXPECT_EQ(Refused.Err, "orbench-cli: r/one/ already holds 5 file(s) of an earlier run (such as "
-                           "REMOVE_ordays_2_load_0.5_3.txt); r/other/ already holds 5 file(s) of an earlier run (such as "
-                           "REMOVE_ordays_2_load_0.5_3.txt); use --overwrite to delete them first\n");
+    EXPECT_EQ(Refused.Err,
+              "orbench-cli: r/one/ already holds 5 file(s) of an earlier run (such as "
+              "REMOVE_ordays_2_load_0.5_3.txt); r/other/ already holds 5 file(s) of an earlier run (such as "
+              "REMOVE_ordays_2_load_0.5_3.txt); use --overwrite to delete them first\n");
     ASSERT_EQ(Run("batch --casemix one.txt --seed 9 --overwrite" + Common).Code, 0);
     EXPECT_EQ(ReadAll(Work.File("r/other/manifest.json")), OtherManifest);
     EXPECT_EQ(Files("r/other"), OtherFiles);
@@ -321,14 +343,16 @@ TEST_F(CliBatch, ASecondRunIntoAFolderBeingWrittenIsRefused)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     fs::copy_file(ORBENCH_CASEMIX_DIR "/orthopaedics.txt", Work.File("orthopaedics.txt"));
     const TRun Same = Run("batch --casemix orthopaedics.txt --ordays 2 --overwrite --out r");
-    const TRun Other = Run("batch --casemix one.txt --ordays 2 --loads 0.5 --per-combination 3 --select 2 "
-                           "--deviation 0.01 --out r");
+    const TRun Other =
+        Run("batch --casemix one.txt --ordays 2 --loads 0.5 --per-combination 3 --select 2 "
+            "--deviation 0.01 --out r");
     kill(Child, SIGINT);
     int Status = 0;
     waitpid(Child, &Status, 0);
     EXPECT_EQ(Same.Code, 1);
-    EXPECT_EQ(Same.Err, "orbench-cli: The folder r/orthopaedics/ is being written by another run; wait for it to end "
-                        "(or choose another output folder).\n");
+    EXPECT_EQ(Same.Err,
+              "orbench-cli: The folder r/orthopaedics/ is being written by another run; wait for it to end "
+              "(or choose another output folder).\n");
     EXPECT_EQ(Other.Code, 0) << Other.Err;
     ASSERT_TRUE(WIFEXITED(Status));
     EXPECT_TRUE(WEXITSTATUS(Status) == 130 || WEXITSTATUS(Status) == 0) << ReadAll(Capture.File("long"));
@@ -336,7 +360,9 @@ TEST_F(CliBatch, ASecondRunIntoAFolderBeingWrittenIsRefused)
     EXPECT_EQ(Verified.Code, 0) << Verified.Out;
     // Once the first run has ended, the folder is free again.
     EXPECT_EQ(Run("batch --casemix orthopaedics.txt --ordays 2 --loads 0.8 --per-combination 2 --select 1 --overwrite "
-                  "--out r").Code, 0);
+                  "--out r")
+                  .Code,
+              0);
 }
 
 // Ctrl-C stops a run with exit code 130, leaving only complete files; with either engine it acts
@@ -363,7 +389,8 @@ TEST_F(CliBatch, CtrlCStopsWithinTwoSecondsWith130)
         const auto Elapsed = [&Start] { return std::chrono::steady_clock::now() - Start; };
         while (Files("out/general_surgery").empty() && Elapsed() < std::chrono::seconds(30))
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        if (std::string(Engine) == "solver") std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the LPs
+        if (std::string(Engine) == "solver")
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the LPs
         ASSERT_EQ(kill(Child, SIGINT), 0);
         const auto Signalled = std::chrono::steady_clock::now();
         int Status = 0;

@@ -21,7 +21,10 @@ using testing::ReadAll;
 using TJson = nlohmann::ordered_json;
 using TNames = std::vector<std::string>;
 
-struct TRun { int Code; std::string Out, Err; };
+struct TRun {
+    int Code;
+    std::string Out, Err;
+};
 
 // A surgery type of the case mix below, with its mean and standard deviation in minutes worked out
 // here from the kind's formulas.
@@ -34,8 +37,14 @@ struct TType {
 const TType Normal{7, "Normal", 144, 115.2, 0, 144, 115.2, "144\t115.2\t0"};
 // P3 is written as -0 in the case mix: it goes out as 0.
 const TType Uniform{9, "Uniform", 30, 90, 0, 60, 60 / std::sqrt(12.0), "30\t90\t0"};
-const TType Lognormal{5, "ThreeParameterLognormal", 4, 0.5, 20, std::exp(4.125) + 20,
-                      std::sqrt((std::exp(0.25) - 1) * std::exp(8.25)), "4\t0.5\t20"};
+const TType Lognormal{5,
+                      "ThreeParameterLognormal",
+                      4,
+                      0.5,
+                      20,
+                      std::exp(4.125) + 20,
+                      std::sqrt((std::exp(0.25) - 1) * std::exp(8.25)),
+                      "4\t0.5\t20"};
 const std::vector<TType> InstanceA = {Normal, Uniform, Lognormal, Normal};
 constexpr double Capacity = 400;
 
@@ -79,18 +88,25 @@ class CliExport : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testing::WriteLines(Work.File("mix.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency",
-                                                   "7\tNormal\t144\t115.2\t0\t3", "9\tUniform\t30\t90\t-0\t1",
-                                                   "5\tThreeParameterLognormal\t4\t0.5\t20\t1"});
+        testing::WriteLines(Work.File("mix.txt"),
+                            {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "7\tNormal\t144\t115.2\t0\t3",
+                             "9\tUniform\t30\t90\t-0\t1", "5\tThreeParameterLognormal\t4\t0.5\t20\t1"});
         WriteInstance("a.txt", "mix", "2", "0.5", "0.4", InstanceA);
         WriteInstance("b,c.txt", "mix", "1", "0.25", "0.2", {Lognormal});
     }
     void WriteInstance(const std::string& Name, const std::string& CaseMix, const std::string& ORdays,
                        const std::string& DesiredLoad, const std::string& Load, const std::vector<TType>& Types) const
     {
-        TNames Lines = {"# INSTANCE CHARACTERISTICS", "999999\tInstance number", CaseMix + "\tcase mix name",
-                        ORdays + "\tnumber of OR-days", DesiredLoad + "\tdesired load", Load + "\tload",
-                        "400\tCapacity OR-days in minutes", "", "# SURGERIES", "SurgNr\tP1\tP2\tP3"};
+        TNames Lines = {"# INSTANCE CHARACTERISTICS",
+                        "999999\tInstance number",
+                        CaseMix + "\tcase mix name",
+                        ORdays + "\tnumber of OR-days",
+                        DesiredLoad + "\tdesired load",
+                        Load + "\tload",
+                        "400\tCapacity OR-days in minutes",
+                        "",
+                        "# SURGERIES",
+                        "SurgNr\tP1\tP2\tP3"};
         for (std::size_t i = 0; i < Types.size(); ++i)
             Lines.push_back(std::to_string(i + 1) + "\t" + Types[i].Parameters);
         testing::WriteLines(Work.File(Name), Lines);
@@ -157,14 +173,17 @@ TEST_F(CliExport, CsvHasTheHeaderAndARowPerSurgery)
     ASSERT_EQ(R.Code, 0) << R.Err;
     const TNames Lines = Split(R.Out, '\n');
     ASSERT_EQ(Lines.size(), 1 + InstanceA.size());
-    EXPECT_EQ(Lines[0], "instance_file,case_mix,or_days,desired_load,load,capacity_minutes,number,type_id,kind,p1,p2,"
-                        "p3,mean_minutes,sd_minutes,x,y");
+    EXPECT_EQ(Lines[0],
+              "instance_file,case_mix,or_days,desired_load,load,capacity_minutes,number,type_id,kind,p1,p2,"
+              "p3,mean_minutes,sd_minutes,x,y");
     const std::string Head = "a.txt,mix,2,0.500000000,0.400000000,400.000000000,";
     // Normal: X = 144 / 400, Y = 115.2 / 144; Uniform: sd 60 / sqrt(12), X = 60 / 400, Y = sd / 60.
-    EXPECT_EQ(Lines[1], Head + "1,7,Normal,144.000000000,115.200000000,0.000000000,144.000000000,115.200000000,"
-                               "0.360000000,0.800000000");
-    EXPECT_EQ(Lines[2], Head + "2,9,Uniform,30.000000000,90.000000000,0.000000000,60.000000000,17.320508076,"
-                               "0.150000000,0.288675135");
+    EXPECT_EQ(Lines[1], Head +
+                            "1,7,Normal,144.000000000,115.200000000,0.000000000,144.000000000,115.200000000,"
+                            "0.360000000,0.800000000");
+    EXPECT_EQ(Lines[2], Head +
+                            "2,9,Uniform,30.000000000,90.000000000,0.000000000,60.000000000,17.320508076,"
+                            "0.150000000,0.288675135");
     const TNames Third = Split(Lines[3], ',');
     ASSERT_EQ(Third.size(), 16u);
     EXPECT_EQ(TNames(Third.begin() + 6, Third.begin() + 12),

@@ -17,7 +17,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadAll;
 
-struct TRun { int Code; std::string Out, Err; };
+struct TRun {
+    int Code;
+    std::string Out, Err;
+};
 using TLines = std::vector<std::string>;
 
 TLines Split(const std::string& Text, char Separator)
@@ -68,9 +71,9 @@ class CliOverlap : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testing::WriteLines(Work.File("cm.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1",
-                                                  "2\tNormal\t70\t14\t0\t1", "3\tNormal\t100\t10\t0\t1",
-                                                  "4\tNormal\t240\t24\t0\t1"});
+        testing::WriteLines(Work.File("cm.txt"),
+                            {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1",
+                             "2\tNormal\t70\t14\t0\t1", "3\tNormal\t100\t10\t0\t1", "4\tNormal\t240\t24\t0\t1"});
         const TRun R = Run("generate --casemix cm.txt --ordays 2 --loads 0.5,0.75 --per-load 2 --out inst");
         ASSERT_EQ(R.Code, 0) << R.Err;
         for (const char* Name : {"0.5_1", "0.5_2", "0.75_1", "0.75_2"}) {
@@ -84,7 +87,8 @@ protected:
         const std::string Cmd = "cd '" + Work.Path() + "' && LC_ALL=C '" ORBENCH_CLI_PATH "' " + Args + " >'" +
                                 Capture.File("out") + "' 2>'" + Capture.File("err") + "'";
         const int Status = std::system(Cmd.c_str());
-        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")), ReadAll(Capture.File("err"))};
+        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")),
+                ReadAll(Capture.File("err"))};
     }
     // The printed matrix (the first N lines): %.5f entries, symmetric, zero diagonal.
     static std::vector<TLines> Matrix(const TLines& Lines, std::size_t N)

@@ -23,13 +23,17 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadAll;
 
-struct TRun { int Code; std::string Out, Err; };
+struct TRun {
+    int Code;
+    std::string Out, Err;
+};
 
 class Cli : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testing::WriteLines(Work.File("one.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1"});
+        testing::WriteLines(Work.File("one.txt"),
+                            {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1"});
     }
     // Runs the program in the working directory under the C locale.
     TRun Run(const std::string& Args) const
@@ -37,7 +41,8 @@ protected:
         const std::string Cmd = "cd '" + Work.Path() + "' && LC_ALL=C '" ORBENCH_CLI_PATH "' " + Args + " >'" +
                                 Capture.File("out") + "' 2>'" + Capture.File("err") + "'";
         const int Status = std::system(Cmd.c_str());
-        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")), ReadAll(Capture.File("err"))};
+        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")),
+                ReadAll(Capture.File("err"))};
     }
     std::vector<std::string> Files(const std::string& Sub = "") const
     {
@@ -57,9 +62,16 @@ using TNames = std::vector<std::string>;
 void WriteInstance(const std::string& FileName, const std::string& CaseMix, const std::string& ORdays,
                    const std::string& DesiredLoad, const std::string& Load, const TNames& Surgeries)
 {
-    TNames Lines = {"# INSTANCE CHARACTERISTICS", "999999\tInstance number", CaseMix + "\tcase mix name",
-                    ORdays + "\tnumber of OR-days", DesiredLoad + "\tdesired load", Load + "\tload",
-                    "480.000000000\tCapacity OR-days in minutes", "", "# SURGERIES", "SurgNr\tP1\tP2\tP3"};
+    TNames Lines = {"# INSTANCE CHARACTERISTICS",
+                    "999999\tInstance number",
+                    CaseMix + "\tcase mix name",
+                    ORdays + "\tnumber of OR-days",
+                    DesiredLoad + "\tdesired load",
+                    Load + "\tload",
+                    "480.000000000\tCapacity OR-days in minutes",
+                    "",
+                    "# SURGERIES",
+                    "SurgNr\tP1\tP2\tP3"};
     for (std::size_t i = 0; i < Surgeries.size(); ++i) Lines.push_back(std::to_string(i + 1) + "\t" + Surgeries[i]);
     testing::WriteLines(FileName, Lines);
 }
@@ -78,15 +90,16 @@ const std::string Normal = "60\t6\t0", Uniform = "30\t90\t0";
 
 TEST_F(Cli, CasemixPrintsTypesAndWritesSubset)
 {
-    testing::WriteLines(Work.File("small.txt"),
-                        {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "7\tNormal\t144\t115.2\t0\t3", "8\tNormal\t336\t67.2\t0\t1"});
+    testing::WriteLines(Work.File("small.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency",
+                                                 "7\tNormal\t144\t115.2\t0\t3", "8\tNormal\t336\t67.2\t0\t1"});
     const TRun R = Run("casemix small.txt --type 5 --write out.txt");
     EXPECT_EQ(R.Code, 0) << R.Err;
     EXPECT_EQ(R.Out,
               "7\tNormal\t144.000000000\t115.200000000\t0.300000000\t0.800000000\t0.750000000\t0,1,5,7,9,10,13,16\n"
               "8\tNormal\t336.000000000\t67.200000000\t0.700000000\t0.200000000\t0.250000000\t0,4,6,8,11,12,13,16\n");
     EXPECT_EQ(ReadAll(Work.File("out.txt")),
-              "ID\tDistributionType\tP1\tP2\tP3\tFrequency\r\n7\tNormal\t144.000000000\t115.200000000\t0.000000000\t0.750000000\r\n");
+              "ID\tDistributionType\tP1\tP2\tP3\tFrequency\r\n7\tNormal\t144.000000000\t115.200000000\t0.000000000\t0."
+              "750000000\r\n");
 }
 
 TEST_F(Cli, GeneratePrintsEachInstanceAndWritesItsFile)
@@ -94,14 +107,16 @@ TEST_F(Cli, GeneratePrintsEachInstanceAndWritesItsFile)
     const std::string Args = " --casemix one.txt --ordays 2 --loads 0.5,0.75 --per-load 2 --deviation 0.01";
     const TRun R = Run("generate" + Args + " --out sub/dir");
     ASSERT_EQ(R.Code, 0) << R.Err;
-    const std::string Lines = "ordays_2_load_0.5_1\t0.500000000\t8\nordays_2_load_0.5_2\t0.500000000\t8\n"
-                              "ordays_2_load_0.75_1\t0.750000000\t12\nordays_2_load_0.75_2\t0.750000000\t12\n";
+    const std::string Lines =
+        "ordays_2_load_0.5_1\t0.500000000\t8\nordays_2_load_0.5_2\t0.500000000\t8\n"
+        "ordays_2_load_0.75_1\t0.750000000\t12\nordays_2_load_0.75_2\t0.750000000\t12\n";
     EXPECT_EQ(R.Out, Lines);
     EXPECT_EQ(Files("sub/dir"), (TNames{"ordays_2_load_0.5_1.txt", "ordays_2_load_0.5_2.txt",
                                         "ordays_2_load_0.75_1.txt", "ordays_2_load_0.75_2.txt"}));
-    std::string Expected = "# INSTANCE CHARACTERISTICS\r\n999999\tInstance number\r\none\tcase mix name\r\n"
-                           "2\tnumber of OR-days\r\n0.500000000\tdesired load\r\n0.500000000\tload\r\n"
-                           "480.000000000\tCapacity OR-days in minutes\r\n\r\n# SURGERIES\r\nSurgNr\tP1\tP2\tP3\r\n";
+    std::string Expected =
+        "# INSTANCE CHARACTERISTICS\r\n999999\tInstance number\r\none\tcase mix name\r\n"
+        "2\tnumber of OR-days\r\n0.500000000\tdesired load\r\n0.500000000\tload\r\n"
+        "480.000000000\tCapacity OR-days in minutes\r\n\r\n# SURGERIES\r\nSurgNr\tP1\tP2\tP3\r\n";
     for (int I = 1; I <= 8; ++I) Expected += std::to_string(I) + "\t60.000000000\t6.000000000\t0.000000000\r\n";
     EXPECT_EQ(ReadAll(Work.File("sub/dir/ordays_2_load_0.5_2.txt")), Expected);
 
@@ -117,13 +132,15 @@ TEST_F(Cli, DrawLimitEndsWithExitCode3)
     // Loads go up by 0.0625: 0.5625 is the nearest to 0.55, and not within 0.01.
     const TRun R = Run("generate --casemix one.txt --ordays 2 --loads 0.55 --deviation 0.01 --max-draws 500 --out o");
     EXPECT_EQ(R.Code, 3);
-    EXPECT_EQ(R.Err, "Could not generate all instances for case mix one, #ORdays: 2\n"
-                     "orbench-cli: the draw limit of 500 main draws per generation call was passed; raise it with "
-                     "--max-draws or widen the load window with --deviation\n");
+    EXPECT_EQ(R.Err,
+              "Could not generate all instances for case mix one, #ORdays: 2\n"
+              "orbench-cli: the draw limit of 500 main draws per generation call was passed; raise it with "
+              "--max-draws or widen the load window with --deviation\n");
     EXPECT_EQ(R.Out, "");
 
     // When more draws cannot help, the last line says why instead of pointing at --max-draws.
-    testing::WriteLines(Work.File("tiny.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t0.001\t0\t0\t1"});
+    testing::WriteLines(Work.File("tiny.txt"),
+                        {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t0.001\t0\t0\t1"});
     const std::pair<std::string, std::string> Cases[] = {
         {"generate --casemix tiny.txt --ordays 10 --loads 0.8 --out o",
          "the mean durations of case mix tiny are too small for the OR-day capacity of 480 minutes: an instance of 10 "
@@ -183,8 +200,10 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
         {Gen + "--loads 0.5 --per-load 2147483648", "--per-load 2147483648: out of range"},
         // The case mix: no types of the type, none at all, only frequencies 0; not a file; bad content.
         {Gen + "--loads 0.5 --type 2", "orbench-cli: case mix one has no surgery types of case-mix type 2\n"},
-        {"generate --casemix empty.txt --ordays 2 --loads 0.5 --out o", "case mix empty has no surgery types of case-mix type 0"},
-        {"fill --casemix zero.txt --ordays 1 --load 0.5 --out o", "case mix zero has no surgery types of case-mix type 0"},
+        {"generate --casemix empty.txt --ordays 2 --loads 0.5 --out o",
+         "case mix empty has no surgery types of case-mix type 0"},
+        {"fill --casemix zero.txt --ordays 1 --load 0.5 --out o",
+         "case mix zero has no surgery types of case-mix type 0"},
         {"generate --casemix /dev/null --ordays 2 --loads 0.5 --out o", "orbench-cli: /dev/null: not a regular file"},
         {"generate --casemix nope.txt --ordays 2 --loads 0.5 --out o", "orbench-cli: nope.txt: File does not exist!\n"},
         {"casemix bad.txt", "orbench-cli: bad.txt, line 2: Frequency \"-1\" is negative\n"},
@@ -201,8 +220,10 @@ TEST_F(Cli, RefusedArgumentsWriteNothing)
         {"verify nowhere", "orbench-cli: nowhere: File does not exist!\n"},
         // Types made from points whose parameters would not be finite at this capacity.
         {"--capacity 1e-160 theoretical-casemix --write t.txt", "capacity of 1e-160 minutes gives surgery types"},
-        {"--capacity 1e300 generate --on-the-fly --type 3 --ordays 1 --loads 0.9 --out o", "capacity of 1e+300 minutes"},
-        {"--capacity 1e-160 theoretical-batch --ordays 1 --loads 0.9 --out o", "--capacity 1e-160: gives surgery types"},
+        {"--capacity 1e300 generate --on-the-fly --type 3 --ordays 1 --loads 0.9 --out o",
+         "capacity of 1e+300 minutes"},
+        {"--capacity 1e-160 theoretical-batch --ordays 1 --loads 0.9 --out o",
+         "--capacity 1e-160: gives surgery types"},
         // Mean durations far too small: the loop alone would never end.
         {"fill --casemix tiny.txt --ordays 1 --load 0.5 --out o",
          "Case mix tiny: an instance would hold more than 1000000 surgeries; the mean durations"},
@@ -244,14 +265,16 @@ TEST_F(Cli, HelpAndVersion)
     EXPECT_EQ(Main.Code, 0);
     const std::vector<std::pair<std::string, TNames>> Commands = {
         {"casemix", {"--type", "--write"}},
-        {"generate", {"--casemix", "--on-the-fly", "--ordays", "--loads", "--per-load", "--deviation", "--type", "--out",
-                      "--no-save", "--max-draws"}},
+        {"generate",
+         {"--casemix", "--on-the-fly", "--ordays", "--loads", "--per-load", "--deviation", "--type", "--out",
+          "--no-save", "--max-draws"}},
         {"fill", {"--casemix", "--ordays", "--load", "--count", "--type", "--out"}},
         {"theoretical-casemix", {"--name", "--write"}},
         {"overlap", {"--casemix", "--epsilon", "--deterministic", "--select", "--engine", "--report"}},
-        {"batch", {"--casemix", "--ordays", "--loads", "--per-combination", "--deviation", "--select", "--epsilon",
-                   "--deterministic", "--no-analyze", "--keep-all", "--no-save", "--out", "--engine", "--overwrite",
-                   "--max-draws"}},
+        {"batch",
+         {"--casemix", "--ordays", "--loads", "--per-combination", "--deviation", "--select", "--epsilon",
+          "--deterministic", "--no-analyze", "--keep-all", "--no-save", "--out", "--engine", "--overwrite",
+          "--max-draws"}},
         {"theoretical-batch", {"--ordays", "--loads", "--per-combination", "--out", "--overwrite", "--max-draws"}},
         {"verify", {}},
         {"sample", {"--casemix", "--scenarios", "--format", "--out"}},
@@ -302,12 +325,14 @@ TEST_F(Cli, SeedAndCommonOptionsInAnyPosition)
 
 TEST_F(Cli, DecimalSeparatorGovernsFileNames)
 {
-    const TRun R = Run("--decimal-separator , generate --casemix one.txt --ordays 5 --loads 0.9 --per-load 1 "
-                       "--deviation 0.01 --out d");
+    const TRun R =
+        Run("--decimal-separator , generate --casemix one.txt --ordays 5 --loads 0.9 --per-load 1 "
+            "--deviation 0.01 --out d");
     ASSERT_EQ(R.Code, 0) << R.Err;
     EXPECT_EQ(R.Out, "ordays_5_load_0,9_1\t0.900000000\t36\n");
     ASSERT_EQ(Files("d"), TNames{"ordays_5_load_0,9_1.txt"});
-    EXPECT_NE(ReadAll(Work.File("d/ordays_5_load_0,9_1.txt")).find("\r\n0.900000000\tdesired load\r\n"), std::string::npos);
+    EXPECT_NE(ReadAll(Work.File("d/ordays_5_load_0,9_1.txt")).find("\r\n0.900000000\tdesired load\r\n"),
+              std::string::npos);
 }
 
 TEST_F(Cli, FillSavesEachInstanceOrRefusesAnEmptyType)
@@ -317,7 +342,9 @@ TEST_F(Cli, FillSavesEachInstanceOrRefusesAnEmptyType)
     ASSERT_EQ(R.Code, 0) << R.Err;
     EXPECT_EQ(R.Out, "0\t0.400000000\t3\n1\t0.400000000\t3\n2\t0.400000000\t3\n");
     ASSERT_EQ(Files("f"), (TNames{"one_instance_0.txt", "one_instance_1.txt", "one_instance_2.txt"}));
-    EXPECT_NE(ReadAll(Work.File("f/one_instance_2.txt")).find("\r\n0.500000000\tdesired load\r\n0.400000000\tload\r\n450.000000000\t"), std::string::npos);
+    EXPECT_NE(ReadAll(Work.File("f/one_instance_2.txt"))
+                  .find("\r\n0.500000000\tdesired load\r\n0.400000000\tload\r\n450.000000000\t"),
+              std::string::npos);
 
     const TRun Empty = Run("fill --casemix one.txt --ordays 1 --load 0.5 --type 2 --out e");  // X = 0.125, Y = 0.1
     EXPECT_EQ(Empty.Code, 1);
@@ -335,7 +362,8 @@ TEST_F(Cli, TheoreticalCasemixWritesTheWholeGrid)
     EXPECT_EQ(std::count(Content.begin(), Content.end(), '\r'), 9901);
     // Every type has the frequency 1/9900.
     std::size_t Frequencies = 0;
-    for (std::size_t P = Content.find("\t0.000101010\r\n"); P != std::string::npos; P = Content.find("\t0.000101010\r\n", P + 1))
+    for (std::size_t P = Content.find("\t0.000101010\r\n"); P != std::string::npos;
+         P = Content.find("\t0.000101010\r\n", P + 1))
         ++Frequencies;
     EXPECT_EQ(Frequencies, 9900u);
 }
@@ -354,7 +382,8 @@ TEST_F(Cli, SampleGivesTheSameScenarioTableEveryTime)
 
     TNames Keys = {"instance_file,surgery_id,surgery_type_id,scenario"};
     for (int Scenario = 1; Scenario <= 3; ++Scenario)
-        for (const char* Key : {"a.txt,1,9,", "a.txt,2,7,", "a.txt,3,9,"}) Keys.push_back(Key + std::to_string(Scenario));
+        for (const char* Key : {"a.txt,1,9,", "a.txt,2,7,", "a.txt,3,9,"})
+            Keys.push_back(Key + std::to_string(Scenario));
     for (int Scenario = 1; Scenario <= 3; ++Scenario) Keys.push_back("b.txt,1,7," + std::to_string(Scenario));
     for (const TRun* R : {&First, &Seeded}) {
         const TNames Lines = SplitText(R->Out, '\n');
@@ -422,7 +451,8 @@ TEST_F(Cli, StatsMatchTheInstanceFiles)
     ASSERT_EQ(Table.Code, 0) << Table.Err;
     const TNames TableLines = SplitText(Table.Out, '\n');
     ASSERT_EQ(TableLines.size(), 4u);
-    EXPECT_TRUE(std::regex_match(TableLines[1], std::regex("a\\.txt +1 +0\\.5000 +0\\.4000 +3 +2 .*"))) << TableLines[1];
+    EXPECT_TRUE(std::regex_match(TableLines[1], std::regex("a\\.txt +1 +0\\.5000 +0\\.4000 +3 +2 .*")))
+        << TableLines[1];
 }
 
 TEST_F(Cli, CtrlCStopsSampleWithoutLeavingAFile)

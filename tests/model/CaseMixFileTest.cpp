@@ -133,20 +133,20 @@ TEST_F(CaseMixFile, BadContentThrowsWithFileAndLineAndAddsNothing)
         {{Header, "1\tNormal\t60\tsix\t0"}, 2},
         {{Header, "1\tNormal\t60\t6\t?"}, 2},
         {{Header, "1\tNormal\t60\t6\t0\tmany"}, 2},
-        {{Header, "1\tNormal\t0\t6\t0\t1"}, 2},    // mean 0
-        {{Header, "1\tWeibull\t0\t30\t0\t1"}, 2},  // the failed mean stays 0
+        {{Header, "1\tNormal\t0\t6\t0\t1"}, 2},                              // mean 0
+        {{Header, "1\tWeibull\t0\t30\t0\t1"}, 2},                            // the failed mean stays 0
         {{Header, "1\tNormal\t60\t6\t0\t1", "2\tNormal\t60\t6\t0\t-1"}, 3},  // negative frequency
-        {{Header, "1\tNormal\t-60\t6\t0\t1"}, 2},                          // mean below 0
+        {{Header, "1\tNormal\t-60\t6\t0\t1"}, 2},                            // mean below 0
         {{Header, "1\tGamma\t1e-150\t1e160\t0\t1"}, 2},     // P2 * P2 overflows: the variance would read 0
         {{Header, "1\tLogNormal\t800\t1\t0\t1"}, 2},        // the mean overflows
         {{Header, "1\tNormal\t1e200\t1e200\t0\t1"}, 2},     // the variance overflows
         {{Header, "1\tNormal\t1e999\t6\t0\t1"}, 2},         // a number that overflows is no number
         {{Header, "1\tNormal\t1e10\t6\t0\t1"}, 2, 1e-300},  // X overflows at a tiny capacity
-        {{Header, "1\tNormal\t60\t6\t0\t1e308", "2\tNormal\t60\t6\t0\t1e308"}, 3},  // the frequencies' sum
+        {{Header, "1\tNormal\t60\t6\t0\t1e308", "2\tNormal\t60\t6\t0\t1e308"}, 3},          // the frequencies' sum
         {{Header, "1\tNormal\t60\t6\t0\t1", std::string(MaxInputLineLength + 1, '7')}, 3},  // over 1 MB
-        {{Header, "1\tNormal\t60\t-1\t0\t1"}, 2},                     // a negative standard deviation
-        {{Header, "1\tThreeParameterLognormal\t3\t-0.5\t10\t1"}, 2},  // the same of ln(duration)
-        {{Header, "1\tWeibull\t-2\t30\t0\t1"}, 2},                    // a shape below 0
+        {{Header, "1\tNormal\t60\t-1\t0\t1"}, 2},                       // a negative standard deviation
+        {{Header, "1\tThreeParameterLognormal\t3\t-0.5\t10\t1"}, 2},    // the same of ln(duration)
+        {{Header, "1\tWeibull\t-2\t30\t0\t1"}, 2},                      // a shape below 0
         {{Header, "1\tThreeParameterLognormal\t-1e308\t1\t60\t1"}, 2},  // 2 P1 overflows: the variance would read 0
     };
     for (const auto& [Lines, LineNumber, Capacity] : Cases) {
@@ -167,12 +167,13 @@ TEST_F(CaseMixFile, BadContentThrowsWithFileAndLineAndAddsNothing)
 TEST_F(CaseMixFile, WriterNormalisesInMemoryAndFiltersByType)
 {
     TCaseMix& CM = Read({Header, "1\tNormal\t120\t12\t0\t3", "2\tNormal\t360\t36\t0\t3", "3\tNormal\t240\t24\t0\t6"});
-    CM.SurgeryTypes[2]->RelFrequency = 2;  // 0.25, 0.25, 2: not normalised in memory
+    CM.SurgeryTypes[2]->RelFrequency = 2;      // 0.25, 0.25, 2: not normalised in memory
     CM.WriteCaseMix(Dir.File("half.txt"), 5);  // X = 0.25, 0.75, 0.5: the first and the third
     EXPECT_EQ(Frequencies(CM), (std::vector<double>{0.1, 0.1, 0.8}));
     EXPECT_EQ(ReadAll(Dir.File("half.txt")),
-              Header + "\r\n1\tNormal\t120.000000000\t12.000000000\t0.000000000\t0.100000000\r\n"
-                       "3\tNormal\t240.000000000\t24.000000000\t0.000000000\t0.800000000\r\n");
+              Header +
+                  "\r\n1\tNormal\t120.000000000\t12.000000000\t0.000000000\t0.100000000\r\n"
+                  "3\tNormal\t240.000000000\t24.000000000\t0.000000000\t0.800000000\r\n");
     Data.ReadAndAddCaseMix(Dir.File("half.txt"), 480);
     const std::vector<double> Subset = Frequencies(*Data.CaseMixes.back());  // normalised again over the subset
     ASSERT_EQ(Subset.size(), 2u);
@@ -185,15 +186,16 @@ class CaseMixRoundTrip : public CaseMixFile, public ::testing::WithParamInterfac
 TEST_P(CaseMixRoundTrip, FileHoldsPointsAndReadsBackTheSame)
 {
     const TDecimalSeparatorGuard Guard(GetParam());
-    const TCaseMix& CM = Read({Header, "7\tThreeParameterLognormal\t4,094344562\t0.3\t15\t1", "8\tNormal\t60\t6\t-1.5\t2,5",
-                               "9\tUniform\t12,5\t100.25\t0\t0.5"});
+    const TCaseMix& CM = Read({Header, "7\tThreeParameterLognormal\t4,094344562\t0.3\t15\t1",
+                               "8\tNormal\t60\t6\t-1.5\t2,5", "9\tUniform\t12,5\t100.25\t0\t0.5"});
     EXPECT_EQ(CM.SurgeryTypes[2]->Distribution->P1, 12.5);
     EXPECT_EQ(CM.SurgeryTypes[2]->Distribution->P2, 100.25);
     Data.CaseMixes.back()->WriteCaseMix(Dir.File("out.txt"), 0);
     EXPECT_EQ(ReadAll(Dir.File("out.txt")),
-              Header + "\r\n7\tThreeParameterLognormal\t4.094344562\t0.300000000\t15.000000000\t0.250000000\r\n"
-                       "8\tNormal\t60.000000000\t6.000000000\t-1.500000000\t0.625000000\r\n"
-                       "9\tUniform\t12.500000000\t100.250000000\t0.000000000\t0.125000000\r\n");
+              Header +
+                  "\r\n7\tThreeParameterLognormal\t4.094344562\t0.300000000\t15.000000000\t0.250000000\r\n"
+                  "8\tNormal\t60.000000000\t6.000000000\t-1.500000000\t0.625000000\r\n"
+                  "9\tUniform\t12.500000000\t100.250000000\t0.000000000\t0.125000000\r\n");
     Data.ReadAndAddCaseMix(Dir.File("out.txt"), 480);
     const TCaseMix& Back = *Data.CaseMixes.back();
     ASSERT_EQ(Back.SurgeryTypes.size(), 3u);

@@ -24,13 +24,16 @@ const std::set<int> At07_02 = {0, 4, 6, 8, 11, 12, 13, 16};
 
 TEST(CaseMixTypes, PointMembershipIncludingBoundaryLines)
 {
-    struct TCase { double X, Y; std::set<int> Members; };
+    struct TCase {
+        double X, Y;
+        std::set<int> Members;
+    };
     const TCase Cases[] = {
         {0.5, 0.5, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14, 15, 16}},
         {0.3, 0.8, At03_08},
         {0.7, 0.2, At07_02},
-        {0.25, 0.75, {0, 1, 5, 7, 9, 10, 13, 15, 16}},        // on Y = 1 - X and the band edges
-        {0.3, 0.3, {0, 3, 5, 8, 9, 11, 13, 14, 15, 16}},      // on Y = X and on X + Y = 0.6
+        {0.25, 0.75, {0, 1, 5, 7, 9, 10, 13, 15, 16}},    // on Y = 1 - X and the band edges
+        {0.3, 0.3, {0, 3, 5, 8, 9, 11, 13, 14, 15, 16}},  // on Y = X and on X + Y = 0.6
     };
     for (const TCase& C : Cases)
         for (int T : {-2, -1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 100, 110})

@@ -57,8 +57,9 @@ TEST(Distribution, StdDevAndCoefVarRefreshTheCache)
 
 TEST(Distribution, FailedMomentsReturnFalseAndKeepTheCachedValue)
 {
-    for (TDistribution D : {MakeDistribution(dWeibull, 0, 30), MakeDistribution(dWeibull, -1, 30), MakeDistribution(dLogNormal, 800, 1),
-                            MakeDistribution(dThreeParameterLognormal, 800, 1, 15), MakeDistribution(dLogNormal, 0, 40)}) {
+    for (TDistribution D :
+         {MakeDistribution(dWeibull, 0, 30), MakeDistribution(dWeibull, -1, 30), MakeDistribution(dLogNormal, 800, 1),
+          MakeDistribution(dThreeParameterLognormal, 800, 1, 15), MakeDistribution(dLogNormal, 0, 40)}) {
         SCOPED_TRACE(DistributionTypeToStr(D.DistributionType) + " P1=" + std::to_string(D.P1));
         D.Expected = 0.25;
         D.Variance = 0.125;
@@ -85,13 +86,15 @@ TEST(Distribution, WeibullVarianceUsesTheStoredMean)
 
 TEST(Distribution, KindTextsBothWays)
 {
-    for (const char* Text : {"LogNormal", "LOGNORMAL", "dLogNormal"}) EXPECT_EQ(StrToDistributionType(Text), dLogNormal);
+    for (const char* Text : {"LogNormal", "LOGNORMAL", "dLogNormal"})
+        EXPECT_EQ(StrToDistributionType(Text), dLogNormal);
     EXPECT_EQ(StrToDistributionType(" LogNormal"), dNoDistribution);
     EXPECT_EQ(StrToDistributionType("3ParameterLognormal"), dThreeParameterLognormal);
     EXPECT_EQ(StrToDistributionType("DWEIBULL"), dWeibull);
     EXPECT_EQ(StrToDistributionType("Beta"), dNoDistribution);
-    const char* const Written[] = {"NoDistribution", "Normal", "LogNormal", "ThreeParameterLognormal", "Weibull",
-                                   "Uniform", "Gamma", "Poisson", "Empirical"};
+    const char* const Written[] = {"NoDistribution", "Normal",  "LogNormal", "ThreeParameterLognormal",
+                                   "Weibull",        "Uniform", "Gamma",     "Poisson",
+                                   "Empirical"};
     for (int K = 0; K <= 8; ++K) {
         const auto Kind = static_cast<DistributionTp>(K);
         EXPECT_EQ(DistributionTypeToStr(Kind), Written[K]);

@@ -49,8 +49,8 @@ double KsDistance(std::vector<double> Samples, const std::function<double(double
         while (j < Samples.size() && Samples[j] == Samples[i]) ++j;
         const double x = Samples[i];
         const double Below = Cdf(std::nextafter(x, -std::numeric_limits<double>::infinity()));
-        Distance = std::max({Distance, std::fabs(static_cast<double>(i) / N - Below),
-                             std::fabs(static_cast<double>(j) / N - Cdf(x))});
+        Distance = std::max(
+            {Distance, std::fabs(static_cast<double>(i) / N - Below), std::fabs(static_cast<double>(j) / N - Cdf(x))});
         i = j;
     }
     return Distance;
@@ -76,11 +76,14 @@ TEST(DurationSampling, EveryKindMatchesItsMomentsAndDistribution)
         {MakeDistribution(dLogNormal, 4.5, 0.4), [&](double x) { return x <= 0 ? 0 : cdf(LogNormal, x); }},
         {MakeDistribution(dLogNormal, std::log(0.0625), 0.3, 0, uDays),
          [&](double x) { return x <= 0 ? 0 : cdf(LogNormalDays, x / 1440); }},
-        {MakeDistribution(dThreeParameterLognormal, 3.5, 0.5, 30), [&](double x) { return x <= 30 ? 0 : cdf(Shifted, x - 30); }},
-        {MakeDistribution(dWeibull, 1.5, 80), [](double x) { return x <= 0 ? 0 : 1 - std::exp(-std::pow(x / 80, 1.5)); }},
+        {MakeDistribution(dThreeParameterLognormal, 3.5, 0.5, 30),
+         [&](double x) { return x <= 30 ? 0 : cdf(Shifted, x - 30); }},
+        {MakeDistribution(dWeibull, 1.5, 80),
+         [](double x) { return x <= 0 ? 0 : 1 - std::exp(-std::pow(x / 80, 1.5)); }},
         {MakeDistribution(dUniform, 40, 160), [](double x) { return std::clamp((x - 40) / 120, 0.0, 1.0); }},
         {MakeDistribution(dGamma, 200, 0.5), [&](double x) { return x <= 0 ? 0 : cdf(Gamma, x); }},
-        {MakeDistribution(dPoisson, 60, std::sqrt(60.0)), [&](double x) { return x < 0 ? 0 : cdf(Poisson, std::floor(x)); }},
+        {MakeDistribution(dPoisson, 60, std::sqrt(60.0)),
+         [&](double x) { return x < 0 ? 0 : cdf(Poisson, std::floor(x)); }},
         {Empirical, [](double x) { return (x >= 30 ? 0.2 : 0) + (x >= 60 ? 0.5 : 0) + (x >= 120 ? 0.3 : 0); }},
     };
     for (auto [D, Cdf] : Cases) {
@@ -168,13 +171,14 @@ TEST(DurationSampling, TruncatedAtZeroAndFixedDurations)
     const boost::math::normal_distribution<> Standard(0, 1);
     TDistribution Empirical = MakeDistribution(dEmpirical, 0, 0);
     Empirical.EmpiricalDistrData = {{0.25, -30}, {0.5, 60}, {0.25, 100}};
-    const double Alpha = -30.0 / 40;  // Normal(30, 40) below 0
+    const double Alpha = -30.0 / 40;                                                   // Normal(30, 40) below 0
     const double SurvivesLog = cdf(complement(Standard, (std::log(10.0) - 3) / 0.8));  // 3PLN: exp(3 + 0.8 Z) >= 10
     const struct {
         TDistribution D;
         double Cut, Mean;
     } Cases[] = {
-        {MakeDistribution(dNormal, 30, 40), cdf(Standard, Alpha), 30 + 40 * pdf(Standard, Alpha) / cdf(complement(Standard, Alpha))},
+        {MakeDistribution(dNormal, 30, 40), cdf(Standard, Alpha),
+         30 + 40 * pdf(Standard, Alpha) / cdf(complement(Standard, Alpha))},
         {MakeDistribution(dUniform, -30, 90), 0.25, 45},
         {MakeDistribution(dThreeParameterLognormal, 3, 0.8, -10), 1 - SurvivesLog,
          -10 + std::exp(3 + 0.32) * cdf(complement(Standard, (std::log(10.0) - 3) / 0.8 - 0.8)) / SurvivesLog},
@@ -270,7 +274,8 @@ TEST_F(DurationScenario, RowsInInstanceScenarioSurgeryOrderFromTheStreamRule)
                 const TSurgeryType& T = *Instance->Surgeries[i]->SurgeryType;
                 const double U = ScenarioUniform(12345, Key, i + 1, static_cast<std::uint64_t>(Scenario));
                 Expected += Field + "," + std::to_string(i + 1) + "," + std::to_string(T.ID) + "," +
-                            std::to_string(Scenario) + "," + FormatFixed(TDurationSampler(*T.Distribution).At(U), 9) + "\r\n";
+                            std::to_string(Scenario) + "," + FormatFixed(TDurationSampler(*T.Distribution).At(U), 9) +
+                            "\r\n";
             }
         const auto Matrix = InstanceScenarios(*Instance, 3, 12345);
         for (std::size_t i = 0; i < Instance->Surgeries.size(); ++i) {
@@ -329,22 +334,26 @@ TEST_F(DurationScenario, WarningsNameEachTypeThatIsNotDrawnAsItReads)
     TSurgeryType* Gamma1 = AddType(23, MakeDistribution(dGamma, 4, 1));
     TSurgeryType* Poisson = AddType(24, MakeDistribution(dPoisson, 90, 25));
     TSurgeryType* Poisson30 = AddType(25, MakeDistribution(dPoisson, 900, 30));
-    AddType(26, MakeDistribution(dUniform, 90, 20));   // the parameters of Types[0], another kind
-    AddType(27, MakeDistribution(dNormal, 90, 20));    // the same kind: read the same way
+    AddType(26, MakeDistribution(dUniform, 90, 20));  // the parameters of Types[0], another kind
+    AddType(27, MakeDistribution(dNormal, 90, 20));   // the same kind: read the same way
     const TInstance* I = Add("w.txt", {Truncated, BarelyCut, Gamma, Gamma1, Poisson, Poisson30});
     const std::vector<std::string> Warnings = SamplingWarnings(CM, {I});
     ASSERT_EQ(Warnings.size(), 4u);
-    EXPECT_EQ(Warnings[0], "surgery type 20 (Normal, P1 30, P2 40): 22.66 % of its distribution lies below 0 and is "
-                           "cut off; the durations drawn have the mean 45.5753 minutes, not the stated 30 minutes");
-    EXPECT_EQ(Warnings[1], "surgery type 22 (Gamma, P1 4, P2 25): no gamma distribution has both its mean P1*P2 (P2 a "
-                           "scale) and its variance P1/P2^2 (P2 a rate); the durations drawn have the stated mean 100 "
-                           "and standard deviation 0.08 minutes (shape P1 and scale P2 would give the standard deviation "
-                           "50 minutes)");
-    EXPECT_EQ(Warnings[2], "surgery type 24 (Poisson, P1 90, P2 25): a Poisson count's variance is its mean; the "
-                           "durations drawn have the mean 90 and standard deviation 9.48683 minutes, not the stated "
-                           "standard deviation 25 minutes");
-    EXPECT_EQ(Warnings[3], "surgery types 7 (Normal) and 26 (Uniform) have the same P1, P2 and P3 (90, 20, 0): "
-                           "surgeries of type 26 in an instance file are read as type 7");
+    EXPECT_EQ(Warnings[0],
+              "surgery type 20 (Normal, P1 30, P2 40): 22.66 % of its distribution lies below 0 and is "
+              "cut off; the durations drawn have the mean 45.5753 minutes, not the stated 30 minutes");
+    EXPECT_EQ(Warnings[1],
+              "surgery type 22 (Gamma, P1 4, P2 25): no gamma distribution has both its mean P1*P2 (P2 a "
+              "scale) and its variance P1/P2^2 (P2 a rate); the durations drawn have the stated mean 100 "
+              "and standard deviation 0.08 minutes (shape P1 and scale P2 would give the standard deviation "
+              "50 minutes)");
+    EXPECT_EQ(Warnings[2],
+              "surgery type 24 (Poisson, P1 90, P2 25): a Poisson count's variance is its mean; the "
+              "durations drawn have the mean 90 and standard deviation 9.48683 minutes, not the stated "
+              "standard deviation 25 minutes");
+    EXPECT_EQ(Warnings[3],
+              "surgery types 7 (Normal) and 26 (Uniform) have the same P1, P2 and P3 (90, 20, 0): "
+              "surgeries of type 26 in an instance file are read as type 7");
     EXPECT_EQ(SamplingWarnings(CM, {A}), std::vector<std::string>{Warnings[3]});  // only the instances' types
 }
 
@@ -356,9 +365,14 @@ TEST(TableText, FixedNumbersAndCsvFields)
         double Value;
         const char* Text;
     } Cases[] = {
-        {0.0009765625, "0.000976562"}, {0.0029296875, "0.002929688"}, {-0.0, "0.000000000"},
-        {-4e-10, "0.000000000"},       {-7.25, "-7.250000000"},       {999999999.5, "999999999.500000000"},
-        {1e12 + 0.5, "1000000000000.500000000"}, {5e-324, "0.000000000"},
+        {0.0009765625, "0.000976562"},
+        {0.0029296875, "0.002929688"},
+        {-0.0, "0.000000000"},
+        {-4e-10, "0.000000000"},
+        {-7.25, "-7.250000000"},
+        {999999999.5, "999999999.500000000"},
+        {1e12 + 0.5, "1000000000000.500000000"},
+        {5e-324, "0.000000000"},
     };
     for (const auto& [Value, Text] : Cases) {
         std::string Appended = "x";

@@ -17,8 +17,9 @@ protected:
     void SetUp() override
     {
         Data.Notifier = &Notifier;
-        WriteLines(Dir.File("cm.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1",
-                                        "2\tThreeParameterLognormal\t4.094344562\t0.3\t15\t1", "3\tWeibull\t1.5\t90.123456789\t0\t1"});
+        WriteLines(Dir.File("cm.txt"),
+                   {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1",
+                    "2\tThreeParameterLognormal\t4.094344562\t0.3\t15\t1", "3\tWeibull\t1.5\t90.123456789\t0\t1"});
         Data.ReadAndAddCaseMix(Dir.File("cm.txt"), 480);
         ASSERT_EQ(Data.CaseMixes.size(), 1u);
         CM = Data.CaseMixes[0].get();
@@ -26,9 +27,16 @@ protected:
     // A hand-written instance file of the case mix; Edits replace whole lines by their number.
     std::string Write(std::vector<std::string> Surgeries, std::vector<std::pair<int, std::string>> Edits = {})
     {
-        std::vector<std::string> Lines{"# INSTANCE CHARACTERISTICS", "999999\tInstance number", "cm\tcase mix name",
-                                       "2\tnumber of OR-days", "0.900000000\tdesired load", "0.8\tload",
-                                       "480.000000000\tCapacity OR-days in minutes", "", "# SURGERIES", "SurgNr\tP1\tP2\tP3"};
+        std::vector<std::string> Lines{"# INSTANCE CHARACTERISTICS",
+                                       "999999\tInstance number",
+                                       "cm\tcase mix name",
+                                       "2\tnumber of OR-days",
+                                       "0.900000000\tdesired load",
+                                       "0.8\tload",
+                                       "480.000000000\tCapacity OR-days in minutes",
+                                       "",
+                                       "# SURGERIES",
+                                       "SurgNr\tP1\tP2\tP3"};
         for (const auto& [Line, Text] : Edits) Lines[static_cast<std::size_t>(Line) - 1] = Text;
         Lines.insert(Lines.end(), Surgeries.begin(), Surgeries.end());
         const std::string File = Dir.File("in" + std::to_string(++Files) + ".txt");
@@ -76,9 +84,10 @@ TEST_P(InstanceRoundTrip, SaveAndReadBack)
     Saved->FileName = Dir.File("inst.txt");
     Saved->SaveInstance();
     EXPECT_EQ(ReadAll(Saved->FileName),
-              Head("3", "0.850000000", "0.123456789") + "1\t1.500000000\t90.123456789\t0.000000000\r\n"
-              "2\t60.000000000\t6.000000000\t0.000000000\r\n3\t1.500000000\t90.123456789\t0.000000000\r\n"
-              "4\t4.094344562\t0.300000000\t15.000000000\r\n");
+              Head("3", "0.850000000", "0.123456789") +
+                  "1\t1.500000000\t90.123456789\t0.000000000\r\n"
+                  "2\t60.000000000\t6.000000000\t0.000000000\r\n3\t1.500000000\t90.123456789\t0.000000000\r\n"
+                  "4\t4.094344562\t0.300000000\t15.000000000\r\n");
 
     const int LastID = Data.GenerateObjectID.LastID;
     TInstance* Back = ReadBack(Saved->FileName);
@@ -136,7 +145,8 @@ TEST_F(InstanceFile, OtherCapacityWarnsButAddsTheInstance)
     ASSERT_NE(ReadBack(Write({})), nullptr);
     EXPECT_TRUE(Notifier.Messages.empty());
     TInstance* Back = ReadBack(Write({"1\t60\t6\t0"}, {{7, "450.000000000\tCapacity OR-days in minutes"}}));
-    EXPECT_EQ(Notifier.Texts(), std::vector<std::string>{"Warning: instance has different OR-day capacity than saved case mix"});
+    EXPECT_EQ(Notifier.Texts(),
+              std::vector<std::string>{"Warning: instance has different OR-day capacity than saved case mix"});
     ASSERT_EQ(CM->Instances.Count(), 2);
     EXPECT_DOUBLE_EQ(Back->Load, 0.8);
     EXPECT_EQ(Back->Surgeries.size(), 1u);
@@ -144,7 +154,8 @@ TEST_F(InstanceFile, OtherCapacityWarnsButAddsTheInstance)
 
 TEST_F(InstanceFile, UnmatchedAndShortSurgeryLinesAreDropped)
 {
-    TInstance* Back = ReadBack(Write({"1\t60\t6\t0", "2\t60.00000002\t6\t0", "3\t60\t6", "4\t1.5\t90.123456789\t0.000000004"}));
+    TInstance* Back =
+        ReadBack(Write({"1\t60\t6\t0", "2\t60.00000002\t6\t0", "3\t60\t6", "4\t1.5\t90.123456789\t0.000000004"}));
     ASSERT_NE(Back, nullptr);
     ASSERT_EQ(Back->Surgeries.size(), 2u);
     EXPECT_EQ(Back->Surgeries[0]->SurgeryType, CM->SurgeryTypes[0].get());
@@ -155,12 +166,16 @@ TEST_F(InstanceFile, UnmatchedAndShortSurgeryLinesAreDropped)
 TEST_F(InstanceFile, BadContentThrowsWithFileAndLineAndAddsNothing)
 {
     const std::pair<std::string, int> Cases[] = {
-        {Write({}, {{4, "2.5\tnumber of OR-days"}}), 4}, {Write({}, {{4, "x"}}), 4},
-        {Write({}, {{5, "abc\tdesired load"}}), 5},     {Write({}, {{7, "\tCapacity"}}), 7},
+        {Write({}, {{4, "2.5\tnumber of OR-days"}}), 4},
+        {Write({}, {{4, "x"}}), 4},
+        {Write({}, {{5, "abc\tdesired load"}}), 5},
+        {Write({}, {{7, "\tCapacity"}}), 7},
         {Write({"1\t60\t6\t0", "2\t60\tsix\t0"}), 12},
         // Not an instance file: a wrong first line, a missing or meaningless field.
-        {Write({}, {{1, "# Orbench"}}), 1},       {Write({}, {{3, "\tcase mix name"}}), 3},
-        {Write({}, {{4, "0\tnumber of OR-days"}}), 4}, {Write({}, {{6, "1e999\tload"}}), 6},
+        {Write({}, {{1, "# Orbench"}}), 1},
+        {Write({}, {{3, "\tcase mix name"}}), 3},
+        {Write({}, {{4, "0\tnumber of OR-days"}}), 4},
+        {Write({}, {{6, "1e999\tload"}}), 6},
     };
     for (const auto& [File, LineNumber] : Cases)
         EXPECT_EQ(ErrorOf(File).rfind(File + ", line " + std::to_string(LineNumber) + ":", 0), 0u) << ErrorOf(File);

@@ -12,8 +12,16 @@ namespace {
 
 struct TLcg {
     std::uint32_t S = 12345;
-    double U() { S = S * 134775813u + 1u; return S / 4294967296.0; }
-    TLcg& Skip(int N) { while (N-- > 0) U(); return *this; }
+    double U()
+    {
+        S = S * 134775813u + 1u;
+        return S / 4294967296.0;
+    }
+    TLcg& Skip(int N)
+    {
+        while (N-- > 0) U();
+        return *this;
+    }
 };
 
 // Multiples of 45 minutes give exact workloads (45 / 1440 = 1/32 day).
@@ -87,8 +95,10 @@ TEST_F(InstanceFill, OvershootsAreCountedOverTheWholeInstance)
         double W = 0;
         for (int R = 0; R < 5 && W < T3;) {
             const int I = Lcg.U() < 0.5 ? 0 : 1;
-            if (W + Minutes[I] > T3) ++R;
-            else W += Minutes[I], Accepted.push_back(T[I]);
+            if (W + Minutes[I] > T3)
+                ++R;
+            else
+                W += Minutes[I], Accepted.push_back(T[I]);
         }
         ASSERT_EQ(Inst->Surgeries.size(), Accepted.size());
         for (std::size_t I = 0; I < Accepted.size(); ++I) EXPECT_EQ(Inst->Surgeries[I]->SurgeryType, Accepted[I]);

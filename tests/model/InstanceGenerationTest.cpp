@@ -16,8 +16,16 @@ namespace fs = std::filesystem;
 
 struct TLcg {
     std::uint32_t S = 12345;
-    double U() { S = S * 134775813u + 1u; return S / 4294967296.0; }
-    TLcg& Skip(int N) { while (N-- > 0) U(); return *this; }
+    double U()
+    {
+        S = S * 134775813u + 1u;
+        return S / 4294967296.0;
+    }
+    TLcg& Skip(int N)
+    {
+        while (N-- > 0) U();
+        return *this;
+    }
 };
 
 // The state from which the next draw returns exactly Next / 2^32.
@@ -86,7 +94,8 @@ TEST_F(InstanceGeneration, FirstOpenTargetInListOrderTakesTheCandidate)
     AddType(CM, 0.83 * 480, 1);  // each surgery is a load of 0.83 on one OR-day
     ASSERT_TRUE(CM.GenerateInstances({0.80, 0.85}, 0, 2, 1, 0.05, false, "d/", false));
     ASSERT_EQ(CM.Instances.Count(), 4);
-    const char* Names[] = {"ordays_1_load_0.8_1", "ordays_1_load_0.8_2", "ordays_1_load_0.85_1", "ordays_1_load_0.85_2"};
+    const char* Names[] = {"ordays_1_load_0.8_1", "ordays_1_load_0.8_2", "ordays_1_load_0.85_1",
+                           "ordays_1_load_0.85_2"};
     for (int I = 0; I < 4; ++I) {
         EXPECT_EQ(CM.Instances[I]->Name, Names[I]);
         EXPECT_EQ(CM.Instances[I]->DesiredLoad, I < 2 ? 0.80 : 0.85);
@@ -253,11 +262,13 @@ TEST_F(InstanceGeneration, AnInstanceThatWouldPassAMillionSurgeriesStopsTheGener
         {"main loop", {1e-5}, 0.5, 2000000},
         // 240 minutes land in the window, then tuning keeps adding surgeries of 1e-6 minutes, each a
         // little closer; a hundred misses in a row end it.
-        {"tuning", [] {
+        {"tuning",
+         [] {
              std::vector<double> M(100, 1e-6);
              M.push_back(240);
              return M;
-         }(), 0.51, DefaultMaxDraws},
+         }(),
+         0.51, DefaultMaxDraws},
     };
     for (const TCase& Case : Cases) {
         TData D;

@@ -12,7 +12,11 @@ namespace {
 
 struct TLcg {
     std::uint32_t S = 12345;
-    double U() { S = S * 134775813u + 1u; return S / 4294967296.0; }
+    double U()
+    {
+        S = S * 134775813u + 1u;
+        return S / 4294967296.0;
+    }
 };
 
 // Three-parameter lognormal in minutes with mean X * c, coefficient of variation Y, shift u * 0.75 * mean.
@@ -109,7 +113,10 @@ TEST(TheoreticalCaseMix, TypesOnTheFlyLieAtRandomPointsOfTheRegion)
         TLcg Lcg;
         for (int I = 0; I < 50; ++I) {
             double X, Y;  // X then Y, until the point lies in the region
-            do { X = Lcg.U(); Y = Lcg.U(); } while (Type == 12 ? !(Y < X) : !(Y >= 0.5 && X <= 0.5));
+            do {
+                X = Lcg.U();
+                Y = Lcg.U();
+            } while (Type == 12 ? !(Y < X) : !(Y >= 0.5 && X <= 0.5));
             TSurgeryType* T = CM.GenerateAndDrawRandomSurgeryType();
             ASSERT_EQ(CM.SurgeryTypes.size(), static_cast<std::size_t>(I + 1));
             ASSERT_EQ(T, CM.SurgeryTypes.back().get());

@@ -33,8 +33,13 @@ namespace {
 
 using testing::ReadAll;
 using TLines = std::vector<std::string>;
-struct TRun { int Code; std::string Out, Err; };
-struct TPoint { double X, Y; };
+struct TRun {
+    int Code;
+    std::string Out, Err;
+};
+struct TPoint {
+    double X, Y;
+};
 
 const QColor Gray(128, 128, 128), White(255, 255, 255), Surgery(30, 70, 200), Centre(243, 156, 53);
 
@@ -72,7 +77,8 @@ std::vector<TElement> ReadSvg(const std::string& FileName)
             if (Element.Tag == "text") {
                 Element.Text = Reader.readElementText();
                 // A line of mixed scripts comes in runs, one text element each: joined again.
-                if (!Elements.empty() && Elements.back().Tag == "text" && Elements.back().Number("y") == Element.Number("y")) {
+                if (!Elements.empty() && Elements.back().Tag == "text" &&
+                    Elements.back().Number("y") == Element.Number("y")) {
                     Elements.back().Text += Element.Text;
                     continue;
                 }
@@ -112,10 +118,10 @@ QRectF UnitSquare(const std::vector<TElement>& Svg)
     for (const TElement& E : Svg)
         if (E.Tag == "path" && E.Fill == "#808080") {
             const std::vector<QPointF> Corners = PathCorners(E);
-            const auto [Left, Right] = std::minmax_element(Corners.begin(), Corners.end(),
-                                                           [](const QPointF& A, const QPointF& B) { return A.x() < B.x(); });
-            const auto [Top, Bottom] = std::minmax_element(Corners.begin(), Corners.end(),
-                                                           [](const QPointF& A, const QPointF& B) { return A.y() < B.y(); });
+            const auto [Left, Right] = std::minmax_element(
+                Corners.begin(), Corners.end(), [](const QPointF& A, const QPointF& B) { return A.x() < B.x(); });
+            const auto [Top, Bottom] = std::minmax_element(
+                Corners.begin(), Corners.end(), [](const QPointF& A, const QPointF& B) { return A.y() < B.y(); });
             return QRectF(QPointF(Left->x(), Top->y()), QPointF(Right->x(), Bottom->y()));
         }
     return {};
@@ -133,9 +139,8 @@ QPointF ToPicture(const QRectF& Square, const TPoint& P)
 
 std::vector<TPoint> Sorted(std::vector<TPoint> Points)
 {
-    std::sort(Points.begin(), Points.end(), [](const TPoint& A, const TPoint& B) {
-        return A.X != B.X ? A.X < B.X : A.Y < B.Y;
-    });
+    std::sort(Points.begin(), Points.end(),
+              [](const TPoint& A, const TPoint& B) { return A.X != B.X ? A.X < B.X : A.Y < B.Y; });
     return Points;
 }
 
@@ -153,16 +158,24 @@ protected:
     void SetUp() override
     {
         // Normal types at (X, Y) = (0.25, 0.25), (0.7, 0.2) and (0.3, 0.8) with 480 minutes a day.
-        testing::WriteLines(Work.File("plane.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency",
-                                                     "1\tNormal\t120\t30\t0\t1", "2\tNormal\t336\t67.2\t0\t1",
-                                                     "3\tNormal\t144\t115.2\t0\t1"});
+        testing::WriteLines(Work.File("plane.txt"),
+                            {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t120\t30\t0\t1",
+                             "2\tNormal\t336\t67.2\t0\t1", "3\tNormal\t144\t115.2\t0\t1"});
         // a: types 1, 1, 2; b: type 3; c: as a.
-        const std::map<std::string, std::vector<int>> Instances = {{"a.txt", {1, 1, 2}}, {"b.txt", {3}}, {"c.txt", {1, 1, 2}}};
+        const std::map<std::string, std::vector<int>> Instances = {
+            {"a.txt", {1, 1, 2}}, {"b.txt", {3}}, {"c.txt", {1, 1, 2}}};
         const std::string Parameters[] = {"", "120\t30\t0", "336\t67.2\t0", "144\t115.2\t0"};
         for (const auto& [Name, Types] : Instances) {
-            TLines Lines = {"# INSTANCE CHARACTERISTICS", "999999\tInstance number", "plane\tcase mix name",
-                            "1\tnumber of OR-days", "0.5\tdesired load", "0.5\tload",
-                            "480\tCapacity OR-days in minutes", "", "# SURGERIES", "SurgNr\tP1\tP2\tP3"};
+            TLines Lines = {"# INSTANCE CHARACTERISTICS",
+                            "999999\tInstance number",
+                            "plane\tcase mix name",
+                            "1\tnumber of OR-days",
+                            "0.5\tdesired load",
+                            "0.5\tload",
+                            "480\tCapacity OR-days in minutes",
+                            "",
+                            "# SURGERIES",
+                            "SurgNr\tP1\tP2\tP3"};
             for (std::size_t k = 0; k < Types.size(); ++k)
                 Lines.push_back(std::to_string(k + 1) + "\t" + Parameters[Types[k]]);
             testing::WriteLines(Work.File(Name), Lines);
@@ -178,7 +191,8 @@ protected:
         const std::string Cmd = "cd '" + Work.Path() + "' && LC_ALL=C " + Line + " >'" + Capture.File("out") + "' 2>'" +
                                 Capture.File("err") + "'";
         const int Status = std::system(Cmd.c_str());
-        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")), ReadAll(Capture.File("err"))};
+        return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadAll(Capture.File("out")),
+                ReadAll(Capture.File("err"))};
     }
     std::vector<TElement> Svg(const std::string& Args, const std::string& Out)
     {
@@ -193,8 +207,8 @@ TEST_F(Plot, PlaneRegionIsWhiteExactlyOverTheCaseMixTypeAndStaysInTheSquare)
 {
     QRectF Square;  // from type 0's gray rectangle; every picture has the same frame
     for (int Type = 0; Type < NumCaseMixTypes; ++Type) {
-        const std::vector<TElement> Picture =
-            Svg("plot plane --casemix plane.txt --size 800x800 --type " + std::to_string(Type) + " --out t.svg", "t.svg");
+        const std::vector<TElement> Picture = Svg(
+            "plot plane --casemix plane.txt --size 800x800 --type " + std::to_string(Type) + " --out t.svg", "t.svg");
         if (Type == 0) Square = UnitSquare(Picture);
         ASSERT_GT(Square.width(), 500);
         std::vector<std::pair<std::vector<QPointF>, QString>> Layers;
@@ -211,7 +225,8 @@ TEST_F(Plot, PlaneRegionIsWhiteExactlyOverTheCaseMixTypeAndStaysInTheSquare)
                 QString Colour = "#ffffff";
                 for (const auto& [Corners, Fill] : Layers)
                     if (Inside(Corners, ToPicture(Square, {X, Y}))) Colour = Fill;
-                EXPECT_EQ(Colour == "#ffffff", IsPointOfCaseMixType(Type, X, Y)) << "type " << Type << " at " << X << ", " << Y;
+                EXPECT_EQ(Colour == "#ffffff", IsPointOfCaseMixType(Type, X, Y))
+                    << "type " << Type << " at " << X << ", " << Y;
             }
     }
 }
@@ -229,21 +244,63 @@ TEST_F(Plot, PlanePointsAreTheSurgeryTypesOrTheInstancesSurgeriesAndCentres)
         QColor SquareColour, CircleColour;
         std::vector<QString> KeyTexts;
     } Cases[] = {
-        {"", "plane_type_0.svg", {{0.25, 0.25}, {0.7, 0.2}, {0.3, 0.8}}, {}, Surgery, Centre,
+        {"",
+         "plane_type_0.svg",
+         {{0.25, 0.25}, {0.7, 0.2}, {0.3, 0.8}},
+         {},
+         Surgery,
+         Centre,
          {"Region of case-mix type 0", "Surgery types"}},
-        {"--out i.svg a.txt", "i.svg", {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}}, {{0.4, 0.7 / 3}}, Surgery, Centre,
+        {"--out i.svg a.txt",
+         "i.svg",
+         {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}},
+         {{0.4, 0.7 / 3}},
+         Surgery,
+         Centre,
          {"Region of case-mix type 0", "Surgeries", "Center of mass"}},
-        {"--out s.svg a.txt b.txt", "s.svg", {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}}, {{0.3, 0.8}, {0.3, 0.8}},
-         First, Second, {"Region of case-mix type 0", "a.txt", "b.txt", "Center of mass (larger, outlined)"}},
+        {"--out s.svg a.txt b.txt",
+         "s.svg",
+         {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}},
+         {{0.3, 0.8}, {0.3, 0.8}},
+         First,
+         Second,
+         {"Region of case-mix type 0", "a.txt", "b.txt", "Center of mass (larger, outlined)"}},
         // more instances than the palette tells apart: one colour, the centres orange
-        {"--out m.svg a.txt b.txt a.txt b.txt a.txt b.txt a.txt b.txt b.txt", "m.svg",
-         {{0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}, {0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}, {0.25, 0.25}, {0.25, 0.25},
-          {0.7, 0.2}, {0.25, 0.25}, {0.25, 0.25}, {0.7, 0.2}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}},
-         {{0.4, 0.7 / 3}, {0.4, 0.7 / 3}, {0.4, 0.7 / 3}, {0.4, 0.7 / 3}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}, {0.3, 0.8}},
-         Surgery, Centre, {"Surgeries of 9 instances", "Centers of mass"}},
+        {"--out m.svg a.txt b.txt a.txt b.txt a.txt b.txt a.txt b.txt b.txt",
+         "m.svg",
+         {{0.25, 0.25},
+          {0.25, 0.25},
+          {0.7, 0.2},
+          {0.25, 0.25},
+          {0.25, 0.25},
+          {0.7, 0.2},
+          {0.25, 0.25},
+          {0.25, 0.25},
+          {0.7, 0.2},
+          {0.25, 0.25},
+          {0.25, 0.25},
+          {0.7, 0.2},
+          {0.3, 0.8},
+          {0.3, 0.8},
+          {0.3, 0.8},
+          {0.3, 0.8},
+          {0.3, 0.8}},
+         {{0.4, 0.7 / 3},
+          {0.4, 0.7 / 3},
+          {0.4, 0.7 / 3},
+          {0.4, 0.7 / 3},
+          {0.3, 0.8},
+          {0.3, 0.8},
+          {0.3, 0.8},
+          {0.3, 0.8},
+          {0.3, 0.8}},
+         Surgery,
+         Centre,
+         {"Surgeries of 9 instances", "Centers of mass"}},
     };
     for (const auto& Case : Cases) {
-        const std::vector<TElement> Picture = Svg("plot plane --size 800x800 --casemix plane.txt " + Case.Files, Case.Out);
+        const std::vector<TElement> Picture =
+            Svg("plot plane --size 800x800 --casemix plane.txt " + Case.Files, Case.Out);
         const QRectF Square = UnitSquare(Picture);
         const QRectF Inside = Square.adjusted(-8, -8, 8, 8);  // the key lies below it
         std::vector<TPoint> Squares, Circles;
@@ -251,7 +308,8 @@ TEST_F(Plot, PlanePointsAreTheSurgeryTypesOrTheInstancesSurgeriesAndCentres)
         for (const TElement& E : Picture) {
             if (E.Tag == "text") Texts.push_back(E.Text);
             if (E.Tag == "rect" && E.Fill == Case.SquareColour.name() && E.Stroke != "#000000") {  // not a centre
-                const QPointF At(E.Dx + E.Number("x") + E.Number("width") / 2, E.Dy + E.Number("y") + E.Number("height") / 2);
+                const QPointF At(E.Dx + E.Number("x") + E.Number("width") / 2,
+                                 E.Dy + E.Number("y") + E.Number("height") / 2);
                 if (Inside.contains(At)) Squares.push_back(ToPlane(Square, At));
             }
             if (E.Tag == "circle" && E.Fill == Case.CircleColour.name()) {
@@ -262,7 +320,8 @@ TEST_F(Plot, PlanePointsAreTheSurgeryTypesOrTheInstancesSurgeriesAndCentres)
         ExpectSamePoints(Squares, Case.Squares, Case.Out + " squares");
         ExpectSamePoints(Circles, Case.Circles, Case.Out + " circles");
         for (const QString& Key : Case.KeyTexts)
-            EXPECT_NE(std::find(Texts.begin(), Texts.end(), Key), Texts.end()) << Case.Out << ": key " << Key.toStdString();
+            EXPECT_NE(std::find(Texts.begin(), Texts.end(), Key), Texts.end())
+                << Case.Out << ": key " << Key.toStdString();
         EXPECT_NE(std::find(Texts.begin(), Texts.end(), QString::fromUtf8("\u03bc/c")), Texts.end()) << Case.Out;
     }
 }
@@ -273,7 +332,8 @@ TEST_F(Plot, FontsScaleWithThePhysicalSize)
     std::map<int, std::vector<double>> Sizes;  // width in cm -> font sizes in the SVG
     for (const int Cm : {8, 16}) {
         const std::string Side = std::to_string(Cm) + "cm", Out = "f" + Side + ".svg";
-        for (const TElement& E : Svg("plot plane --casemix plane.txt --size " + Side + "x" + Side + " --out " + Out + " a.txt", Out))
+        for (const TElement& E :
+             Svg("plot plane --casemix plane.txt --size " + Side + "x" + Side + " --out " + Out + " a.txt", Out))
             if (E.Tag == "text") Sizes[Cm].push_back(E.Attributes.value("font-size").toDouble());
         const std::string Head = ReadAll(Work.File(Out)).substr(0, 600);
         EXPECT_NE(Head.find("width=\"" + std::to_string(Cm * 10) + "mm\""), std::string::npos) << Head;
@@ -289,12 +349,13 @@ TEST_F(Plot, FontsScaleWithThePhysicalSize)
 // with --fit axes that show them.
 TEST_F(Plot, PointsBeyondTheSquareAreShownAndCounted)
 {
-    testing::WriteLines(Work.File("wide.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t120\t30\t0\t1",
-                                                "2\tNormal\t600\t60\t0\t1"});  // X = 1.25
+    testing::WriteLines(Work.File("wide.txt"), {"ID\tDistributionType\tP1\tP2\tP3\tFrequency",
+                                                "1\tNormal\t120\t30\t0\t1", "2\tNormal\t600\t60\t0\t1"});  // X = 1.25
     const TRun Arrows = Run("plot plane --casemix wide.txt --size 800x800 --out w.svg");
     EXPECT_EQ(Arrows.Code, 0);
-    EXPECT_EQ(Arrows.Err, "orbench-cli: plot plane: 1 of 2 points lie outside the unit square; they are drawn as arrows "
-                          "at its edge (--fit widens the axes)\n");
+    EXPECT_EQ(Arrows.Err,
+              "orbench-cli: plot plane: 1 of 2 points lie outside the unit square; they are drawn as arrows "
+              "at its edge (--fit widens the axes)\n");
     int Squares = 0, ArrowHeads = 0;
     for (const TElement& E : ReadSvg(Work.File("w.svg"))) {
         if (E.Tag == "rect" && E.Fill == Surgery.name()) ++Squares;
@@ -327,7 +388,8 @@ TEST_F(Plot, PdfHasThePageSizeAndTheTextOfTheSvg)
         PdfWords.insert(Word.toStdString());
     for (const TElement& E : ReadSvg(Work.File("p.svg")))
         if (E.Tag == "text")
-            for (const QString& Word : E.Text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts)) SvgWords.insert(Word.toStdString());
+            for (const QString& Word : E.Text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts))
+                SvgWords.insert(Word.toStdString());
     EXPECT_EQ(PdfWords, SvgWords);
     EXPECT_EQ(SvgWords.count("Clinic"), 1u);
 }
@@ -369,8 +431,11 @@ TEST_F(Plot, PngHasTheRequestedSizeAndTheRegionsAndPointsColours)
     const QRectF Square(Gray.left(), Gray.top(), Gray.width(), Gray.height());
     ASSERT_GT(Square.height(), 250);
     const QColor First(0, 114, 178), Second(230, 159, 0);  // the palette: a's, then b's
-    const struct { TPoint At; QColor Colour; } Checks[] = {
-        {{0.1, 0.9}, ::orbench::Gray}, {{0.9, 0.9}, White},      {{0.7, 0.2}, First},
+    const struct {
+        TPoint At;
+        QColor Colour;
+    } Checks[] = {
+        {{0.1, 0.9}, ::orbench::Gray}, {{0.9, 0.9}, White},     {{0.7, 0.2}, First},
         {{0.25, 0.25}, First},         {{0.4, 0.7 / 3}, First}, {{0.3, 0.8}, Second},  // centres over the points
     };
     for (const auto& Check : Checks)
@@ -390,7 +455,7 @@ TEST_F(Plot, OverlapPictureShadesEachCellAndMarksTheChosenInstances)
     EXPECT_EQ(Texts["1,000"], 2);
     EXPECT_EQ(Texts["0,000"], 7);
     EXPECT_EQ(Texts["0 \u2713"] + Texts["1 \u2713"] + Texts["2"], 6);
-    EXPECT_EQ(Fills["#1f5ac8"], 2);  // the strongest shade, for the two ones
+    EXPECT_EQ(Fills["#1f5ac8"], 2);      // the strongest shade, for the two ones
     EXPECT_EQ(Fills["#ffffff"], 1 + 7);  // the ground and the zeros
 
     const TRun Refused = Run("plot overlap --select 3" + Files);
@@ -403,7 +468,11 @@ TEST_F(Plot, OverlapPictureShadesEachCellAndMarksTheChosenInstances)
 
 TEST_F(Plot, RefusesBadInputWritingNothingAndNamesWhatCannotBeWritten)
 {
-    const struct { std::string Args; int Code; std::string Message; } Cases[] = {
+    const struct {
+        std::string Args;
+        int Code;
+        std::string Message;
+    } Cases[] = {
         {"plot plane --casemix plane.txt --size 50x800", 1, "--size 50x800: must be WxH: pixels (100 to 10000 each)"},
         {"plot plane --casemix plane.txt --size 8.5kmx1cm", 1, "--size 8.5kmx1cm: must be WxH"},
         {"plot plane --casemix plane.txt --dpi 10", 1, "--dpi 10: must be from 36 to 2400"},
@@ -450,7 +519,7 @@ TEST_F(Plot, OutputIsWrittenOnlyOverARegularFileOrNothing)
         ASSERT_EQ(mknod(Work.File("device.svg").c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
     }
     const std::pair<const char*, const char*> Cases[] = {
-        {"link.svg", "a symbolic link"}, {"dangling.svg", "a symbolic link"}, {"null.svg", "a symbolic link"},
+        {"link.svg", "a symbolic link"}, {"dangling.svg", "a symbolic link"},  {"null.svg", "a symbolic link"},
         {"fifo.svg", "a fifo"},          {"device.svg", "a character device"},
     };
     for (const auto& [Name, Kind] : Cases) {
@@ -475,15 +544,15 @@ TEST_F(Plot, SignalToTheCommandLineStopsThePicture)
     // longer than the test waits.
     TLines CaseMix = {"ID\tDistributionType\tP1\tP2\tP3\tFrequency"};
     for (int t = 0; t < 40; ++t)
-        CaseMix.push_back(std::to_string(t + 1) + "\tNormal\t" + std::to_string(60 + 6 * t) + "\t" + std::to_string(6 + t % 7) +
-                          "\t0\t1");
+        CaseMix.push_back(std::to_string(t + 1) + "\tNormal\t" + std::to_string(60 + 6 * t) + "\t" +
+                          std::to_string(6 + t % 7) + "\t0\t1");
     testing::WriteLines(Work.File("many.txt"), CaseMix);
     ASSERT_EQ(Run("generate --casemix many.txt --ordays 40 --loads 1 --per-load 300 --out g").Code, 0);
     std::vector<std::string> Files;
     for (const auto& Entry : fs::directory_iterator(Work.File("g"))) Files.push_back(Entry.path().string());
     for (const int Signal : {SIGINT, SIGTERM}) {
-        std::vector<std::string> Line = {"orbench-cli", "plot", "overlap", "--casemix", "many.txt", "--engine", "solver",
-                                         "--out", "o.svg"};
+        std::vector<std::string> Line = {"orbench-cli", "plot",   "overlap", "--casemix", "many.txt",
+                                         "--engine",    "solver", "--out",   "o.svg"};
         Line.insert(Line.end(), Files.begin(), Files.end());
         std::vector<char*> Argv;
         for (std::string& Piece : Line) Argv.push_back(Piece.data());

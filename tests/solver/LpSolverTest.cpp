@@ -23,7 +23,8 @@ bool Feasible(const TLinearProgram& P, const DoubArray& x)
         }
     }
     for (std::size_t r = 0; r < Activity.size(); ++r)
-        if ((P.Sense[r] != 'G' && Activity[r] > P.Rhs[r] + 1e-12) || (P.Sense[r] != 'L' && Activity[r] < P.Rhs[r] - 1e-12))
+        if ((P.Sense[r] != 'G' && Activity[r] > P.Rhs[r] + 1e-12) ||
+            (P.Sense[r] != 'L' && Activity[r] < P.Rhs[r] - 1e-12))
             return false;
     return true;
 }
@@ -112,9 +113,18 @@ TEST(MinOverlapModel, HasTheDocumentedShape)
     for (int r = 0; r < NN; ++r) Z.emplace_back(1 + 3 * NN + r, -1);
     EXPECT_EQ(Entries(0), Z);
     // s(1): row 0, its first-block row (1, j), second-block rows (p, 1), third-block rows touching 1.
-    EXPECT_EQ(Entries(2), (std::vector<std::pair<int, double>>{
-                              {0, 1}, {4, -1}, {5, -1}, {6, -1}, {11, -1}, {14, -1}, {17, -1},
-                              {20, -1}, {22, -1}, {23, -2}, {24, -1}, {26, -1}}));
+    EXPECT_EQ(Entries(2), (std::vector<std::pair<int, double>>{{0, 1},
+                                                               {4, -1},
+                                                               {5, -1},
+                                                               {6, -1},
+                                                               {11, -1},
+                                                               {14, -1},
+                                                               {17, -1},
+                                                               {20, -1},
+                                                               {22, -1},
+                                                               {23, -2},
+                                                               {24, -1},
+                                                               {26, -1}}));
     // b(1, 2): its row in each block, the overlap in the last.
     EXPECT_EQ(Entries(1 + N + 1 * N + 2), (std::vector<std::pair<int, double>>{{6, 1}, {15, 1}, {24, 1}, {33, 0.4}}));
 }

@@ -54,14 +54,19 @@ TSurgeryGroups GroupsOf(const TInstance& Instance)
 
 // Over all matchings of proximal surgery pairs: the largest size, and the smallest and largest
 // matched expected duration among the matchings of that size.
-struct TBest { int Size = -1; double Min = 0, Max = 0; };
+struct TBest {
+    int Size = -1;
+    double Min = 0, Max = 0;
+};
 
 void Enumerate(const TSurgeryGroups& A, const TSurgeryGroups& B, const DoubDoubArray& P, std::size_t i, unsigned Used,
                int Size, double Weight, TBest& Best)
 {
     if (i == P.size()) {
-        if (Size > Best.Size) Best = {Size, Weight, Weight};
-        else if (Size == Best.Size) Best.Min = std::min(Best.Min, Weight), Best.Max = std::max(Best.Max, Weight);
+        if (Size > Best.Size)
+            Best = {Size, Weight, Weight};
+        else if (Size == Best.Size)
+            Best.Min = std::min(Best.Min, Weight), Best.Max = std::max(Best.Max, Weight);
         return;
     }
     Enumerate(A, B, P, i + 1, Used, Size, Weight, Best);
@@ -78,7 +83,8 @@ DoubDoubArray Proximity(const TSurgeryGroups& A, const TSurgeryGroups& B, bool D
     DoubDoubArray P(A.GroupOfSurgery.size(), DoubArray(B.GroupOfSurgery.size(), 0.0));
     for (std::size_t i = 0; i < P.size(); ++i)
         for (std::size_t j = 0; j < P[i].size(); ++j) {
-            const auto g = static_cast<std::size_t>(A.GroupOfSurgery[i]), h = static_cast<std::size_t>(B.GroupOfSurgery[j]);
+            const auto g = static_cast<std::size_t>(A.GroupOfSurgery[i]),
+                       h = static_cast<std::size_t>(B.GroupOfSurgery[j]);
             const double dE = A.Expected[g] - B.Expected[h], dC = A.CoefVar[g] - B.CoefVar[h];
             P[i][j] = (Deterministic ? std::abs(dE) : std::sqrt(dC * dC + dE * dE)) < Eps ? 1 : 0;
         }
@@ -106,8 +112,8 @@ TEST(ExactSum, CorrectlyRoundedWhateverTheOrder)
         {{}, 0.0},
         {std::vector<double>(10, 0.1), 1.0},  // a plain running sum gives 0.9999999999999999
         {{1e100, 1.0, -1e100}, 1.0},
-        {{1.0, Ulp / 2}, 1.0},                           // halfway, to even below
-        {{1.0 + Ulp, Ulp / 2}, 1.0 + 2 * Ulp},           // halfway, to even above
+        {{1.0, Ulp / 2}, 1.0},                               // halfway, to even below
+        {{1.0 + Ulp, Ulp / 2}, 1.0 + 2 * Ulp},               // halfway, to even above
         {{1.0, Ulp / 2, std::ldexp(1.0, -106)}, 1.0 + Ulp},  // just past halfway
         {{0.25, -0.25, -0.0}, 0.0},
     };
@@ -117,7 +123,8 @@ TEST(ExactSum, CorrectlyRoundedWhateverTheOrder)
         do {
             TExactSum Sum;
             for (double t : Order) Sum.Add(t);
-            EXPECT_EQ(Bits(Sum.Value()), Bits(Expected)) << Order.size() << " terms, first " << (Order.empty() ? 0 : Order[0]);
+            EXPECT_EQ(Bits(Sum.Value()), Bits(Expected))
+                << Order.size() << " terms, first " << (Order.empty() ? 0 : Order[0]);
         } while (std::next_permutation(Order.begin(), Order.end()));
     }
 
@@ -141,7 +148,8 @@ TEST(ExactSum, CorrectlyRoundedWhateverTheOrder)
     for (int Round = 0; Round < 2000; ++Round) {
         std::vector<double> Values(1 + Rng() % 50);
         std::vector<int> Counts(Values.size());
-        for (std::size_t k = 0; k < Values.size(); ++k) Values[k] = Days(Rng), Counts[k] = 1 + static_cast<int>(Rng() % 7);
+        for (std::size_t k = 0; k < Values.size(); ++k)
+            Values[k] = Days(Rng), Counts[k] = 1 + static_cast<int>(Rng() % 7);
         const int Exponent = FixedExponentFor(Values.data(), Values.size(), 16);
         ASSERT_NE(Exponent, NoFixedExponent);
         TExactSum Sum;
@@ -186,7 +194,8 @@ TEST(ExactMatching, AgreesWithBruteForceAndTheSolverOnRandomPairs)
                 ASSERT_TRUE(SolveMatchingNxM(P, ObjVal, X));
                 EXPECT_NEAR(ObjVal, Best.Size, 1e-9);
 
-                EXPECT_NEAR(PairOverlap(Pair[0], Pair[1], Eps, Deterministic, TOverlapEngine::oeExact), Best.Max / Total, 1e-12);
+                EXPECT_NEAR(PairOverlap(Pair[0], Pair[1], Eps, Deterministic, TOverlapEngine::oeExact),
+                            Best.Max / Total, 1e-12);
                 // The solver finds some maximum matching, not necessarily the heaviest one.
                 const double Solver = PairOverlap(Pair[0], Pair[1], Eps, Deterministic, TOverlapEngine::oeSolver);
                 EXPECT_GE(Solver, Best.Min / Total - 1e-12);
@@ -341,7 +350,8 @@ TEST_F(OverlapAnalysis, ExactSumsGiveOneForIdenticalInstancesAndEqualValuesForTi
             std::shuffle(Right.begin(), Right.end(), Rng);
             TInstance* L = AddInstance(CM, Left);
             TInstance* R = AddInstance(CM, Right);
-            for (TOverlapEngine Engine : Engines) EXPECT_EQ(Bits(PairOverlap(L, R, 0.01, true, Engine)), Bits(Expected));
+            for (TOverlapEngine Engine : Engines)
+                EXPECT_EQ(Bits(PairOverlap(L, R, 0.01, true, Engine)), Bits(Expected));
         }
     }
 }
@@ -374,7 +384,8 @@ TEST_F(GeneratedOverlap, ThreadsDoNotChangeTheMatrixAndExactDominatesSolver)
             for (std::size_t b = 0; b < 12; ++b) {
                 EXPECT_EQ(Exact[a][b], a == b ? 0 : Exact[b][a]);
                 EXPECT_EQ(Solver[a][b], Solver[b][a]);
-                EXPECT_TRUE(Exact[a][b] <= 1 && Solver[a][b] >= 0 && Exact[a][b] >= Solver[a][b] - 1e-12) << a << " " << b;
+                EXPECT_TRUE(Exact[a][b] <= 1 && Solver[a][b] >= 0 && Exact[a][b] >= Solver[a][b] - 1e-12)
+                    << a << " " << b;
                 Positive += Exact[a][b] > 0;
             }
         EXPECT_GT(Positive, 60);  // the instances do share work
@@ -415,7 +426,9 @@ TEST_F(OverlapAnalysis, SolverPathRefusesWhileTheSolverIsClosed)
     TSurgeryType* T = AddType(CM, 0.1, 0.2);
     AddInstance(CM, {T, T});
     AddInstance(CM, {T});
-    struct TReopen { ~TReopen() { OpenSolverEnvironment(); } } Reopen;
+    struct TReopen {
+        ~TReopen() { OpenSolverEnvironment(); }
+    } Reopen;
     CloseSolverEnvironment();
 
     double ObjVal = -7;

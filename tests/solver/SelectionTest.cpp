@@ -67,8 +67,10 @@ DoubDoubArray RandomMatrix(std::mt19937& Rng, int N, int Kind)
     DoubDoubArray O(static_cast<std::size_t>(N), DoubArray(static_cast<std::size_t>(N), 0.0));
     for (std::size_t i = 0; i < O.size(); ++i)
         for (std::size_t j = 0; j < O.size(); ++j) {
-            if (Kind == 2) O[i][j] = i == j ? U(Rng) / 2 : U(Rng);  // both triangles and the diagonal differ
-            else if (i < j) O[i][j] = O[j][i] = Kind == 0 ? Few[Rng() % 3] : U(Rng);
+            if (Kind == 2)
+                O[i][j] = i == j ? U(Rng) / 2 : U(Rng);  // both triangles and the diagonal differ
+            else if (i < j)
+                O[i][j] = O[j][i] = Kind == 0 ? Few[Rng() % 3] : U(Rng);
         }
     return O;
 }
@@ -117,8 +119,7 @@ TEST(Selection, ReporterSpeaksFromItsFirstMomentOnAtItsInterval)
     double Now = 100;
     std::vector<std::string> Lines;
     TSelectionReporter Report([&Lines](const std::string& Line) { Lines.push_back(Line); }, [&Now] { return Now; });
-    for (const double T : {100.0, 105.0, 109.9, 110.0, 112.0, 114.9, 115.0, 131.0})
-        Now = T, Report(0.41234, 0.38);
+    for (const double T : {100.0, 105.0, 109.9, 110.0, 112.0, 114.9, 115.0, 131.0}) Now = T, Report(0.41234, 0.38);
     EXPECT_EQ(Lines, (std::vector<std::string>{
                          "selecting for 10 s: the best set found has the largest overlap 0.41234, no set can have less "
                          "than 0.38000 (gap 0.03234)",

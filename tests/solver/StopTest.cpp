@@ -98,8 +98,8 @@ TEST_F(StopRequests, AnalysisEndsWithEitherEngine)
 // instances, the solver engine's MIP on 60) ends it soon after, leaving X and ObjVal untouched.
 TEST_F(StopRequests, SelectionEndsWithEitherEngine)
 {
-    for (const auto& [Engine, N, y] : {std::tuple{TOverlapEngine::oeExact, 200, 40},
-                                       std::tuple{TOverlapEngine::oeSolver, 60, 20}}) {
+    for (const auto& [Engine, N, y] :
+         {std::tuple{TOverlapEngine::oeExact, 200, 40}, std::tuple{TOverlapEngine::oeSolver, 60, 20}}) {
         SCOPED_TRACE(Engine == TOverlapEngine::oeExact ? "exact" : "solver");
         const DoubDoubArray O = RandomMatrix(N, 1);
         TStopAfter Stop(1000000, 0.2);
@@ -119,9 +119,9 @@ TEST_F(StopRequests, SelectionEndsWithEitherEngine)
 // optimal; a search that ends in time is proven.
 TEST_F(StopRequests, TimeLimitGivesTheBestSetFoundUnproven)
 {
-    for (const auto& [Engine, N, y, Proven] : {std::tuple{TOverlapEngine::oeExact, 200, 40, false},
-                                               std::tuple{TOverlapEngine::oeExact, 12, 4, true},
-                                               std::tuple{TOverlapEngine::oeSolver, 60, 20, false}}) {
+    for (const auto& [Engine, N, y, Proven] :
+         {std::tuple{TOverlapEngine::oeExact, 200, 40, false}, std::tuple{TOverlapEngine::oeExact, 12, 4, true},
+          std::tuple{TOverlapEngine::oeSolver, 60, 20, false}}) {
         SCOPED_TRACE(::testing::Message() << N << (Engine == TOverlapEngine::oeExact ? " exact" : " solver"));
         const DoubDoubArray O = RandomMatrix(N, 2);
         TOverlapSettings Settings(Engine);
@@ -137,7 +137,8 @@ TEST_F(StopRequests, TimeLimitGivesTheBestSetFoundUnproven)
         ASSERT_EQ(static_cast<int>(Chosen.size()), y);
         double Largest = 0;
         for (int i : Chosen)
-            for (int j : Chosen) Largest = std::max(Largest, O[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
+            for (int j : Chosen)
+                Largest = std::max(Largest, O[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
         EXPECT_EQ(X[0], Largest);
         EXPECT_EQ(ObjVal, Largest);
         if (Proven) {

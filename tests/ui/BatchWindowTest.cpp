@@ -30,9 +30,9 @@ namespace {
 // Four surgery types of one to four hours: instances of two to four OR-days are quick to make.
 void WriteCaseMix(const std::string& FileName)
 {
-    orbench::testing::WriteLines(FileName, {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1",
-                                            "2\tNormal\t70\t14\t0\t1", "3\tNormal\t100\t10\t0\t1",
-                                            "4\tNormal\t240\t24\t0\t1"});
+    orbench::testing::WriteLines(
+        FileName, {"ID\tDistributionType\tP1\tP2\tP3\tFrequency", "1\tNormal\t60\t6\t0\t1", "2\tNormal\t70\t14\t0\t1",
+                   "3\tNormal\t100\t10\t0\t1", "4\tNormal\t240\t24\t0\t1"});
 }
 
 QStringList Texts(const QListWidget* List)
@@ -58,7 +58,8 @@ class BatchWindowTest : public QObject {
     QStringList Questions;
     bool Answer = false;
 
-    template <class T> T* Get(const char* Name)
+    template <class T>
+    T* Get(const char* Name)
     {
         T* Control = Window->findChild<T*>(Name);
         if (Control == nullptr) qFatal("The batch window has no %s", Name);
@@ -124,8 +125,9 @@ private slots:
         QCOMPARE(Texts(List("CaseMixCLB")), QStringList({"alpha", "beta"}));
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(List("CaseMixCLB")->item(i)->checkState(), Qt::Unchecked);
-            QCOMPARE(List("CaseMixCLB")->item(i)->toolTip(),
-                     QString::fromStdString(fs::absolute(Dir->File(i == 0 ? "casemixes/alpha.txt" : "casemixes/beta.txt"))));
+            QCOMPARE(
+                List("CaseMixCLB")->item(i)->toolTip(),
+                QString::fromStdString(fs::absolute(Dir->File(i == 0 ? "casemixes/alpha.txt" : "casemixes/beta.txt"))));
         }
         QCOMPARE(List("CaseMixCLB")->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(Texts(List("NumOperatingRoomsLB")), DefaultORdays);
@@ -151,7 +153,9 @@ private slots:
         // A range that cannot be added is named under its fields, its "Add" off until it can.
         for (const char* By : {"x", "0", "-1"}) {
             Set("NumOpByE", By);
-            QVERIFY2(!Get<QPushButton>("AddNumOpB")->isEnabled() && Get<QLabel>("NumOpProblemL")->isVisibleTo(Window.get()), By);
+            QVERIFY2(
+                !Get<QPushButton>("AddNumOpB")->isEnabled() && Get<QLabel>("NumOpProblemL")->isVisibleTo(Window.get()),
+                By);
         }
         QCOMPARE(Get<QLabel>("NumOpProblemL")->text(), QString("The step (by) must be at least 1."));
         Set("NumOpByE", "1");
@@ -365,8 +369,9 @@ private slots:
         QCOMPARE(Messages().last(), "Run not started: " + Alpha + ", " + Beta + " hold files of an earlier run.");
         Answer = true;
         Window->GoBClick();
-        QVERIFY2(Messages().last().startsWith("Run finished: 16 instances written, 8 kept, 8 marked REMOVE_, 4 reports"),
-                 qPrintable(Messages().join('\n')));
+        QVERIFY2(
+            Messages().last().startsWith("Run finished: 16 instances written, 8 kept, 8 marked REMOVE_, 4 reports"),
+            qPrintable(Messages().join('\n')));
         for (const char* Folder : {"alpha", "beta"})
             QCOMPARE(std::distance(fs::directory_iterator(Out(Folder)), fs::directory_iterator()), 11);
     }
@@ -384,7 +389,8 @@ private slots:
         QCOMPARE(Get<QLineEdit>("NumInstancesPerSettingLE")->text(), QString("7"));
         QCOMPARE(Get<QLineEdit>("EpsilonLE")->text(), QString("0.02"));
         QCOMPARE(Get<QLineEdit>("LoadByE")->text(), QString("0.05"));
-        QVERIFY(Get<QCheckBox>("DeterministicDistanceCB")->isChecked() && Get<QCheckBox>("SaveInstancesCB")->isChecked());
+        QVERIFY(Get<QCheckBox>("DeterministicDistanceCB")->isChecked() &&
+                Get<QCheckBox>("SaveInstancesCB")->isChecked());
         QCOMPARE(Get<QComboBox>("EngineCB")->currentText(), QString("solver"));
         QCOMPARE(Texts(List("LoadLB")), QStringList({"0.9", "1.1"}));
         QCOMPARE(Texts(List("NumOperatingRoomsLB")), DefaultORdays);
@@ -501,12 +507,14 @@ private slots:
         });
         Window->GoBClick();
         QCOMPARE(Caption, QString("&STOP"));
-        QCOMPARE(Messages().mid(0, 2), QStringList({"Instance generation interrupted...",
-                                                    "Instance generation interrupted after case mix alpha, #ORdays: 2"}));
+        QCOMPARE(Messages().mid(0, 2),
+                 QStringList({"Instance generation interrupted...",
+                              "Instance generation interrupted after case mix alpha, #ORdays: 2"}));
         // The summary tells the chosen, marked and never analysed files apart.
-        QVERIFY2(Messages().size() == 3 && Messages()[2].startsWith("Run stopped: 8 instances written (2 selected, 2 "
-                                                                    "marked REMOVE_, 4 not analysed), 1 reports written, "),
-                 qPrintable(Messages().join('\n')));
+        QVERIFY2(
+            Messages().size() == 3 && Messages()[2].startsWith("Run stopped: 8 instances written (2 selected, 2 "
+                                                               "marked REMOVE_, 4 not analysed), 1 reports written, "),
+            qPrintable(Messages().join('\n')));
         QVERIFY(fs::exists(Out("alpha/overlap_alpha_ordays_2_load_0.8.txt")));
         QVERIFY(!fs::exists(Out("alpha/overlap_alpha_ordays_2_load_1.txt")));
         for (const char* Name : {"ordays_3_load_0.8_1.txt", "REMOVE_ordays_3_load_0.8_1.txt"})

@@ -104,7 +104,11 @@ bool IsWhite(const TSurgeryChart& Chart, double X, double Y)
     return White;
 }
 
-struct TDialogVisit { bool Seen = false; QString Caption, MuText; QStringList Fields; };
+struct TDialogVisit {
+    bool Seen = false;
+    QString Caption, MuText;
+    QStringList Fields;
+};
 
 // Answers the surgery dialog that the next click opens: notes what it shows, types the three
 // parameters and presses "Save changes" or "Cancel".
@@ -151,7 +155,11 @@ class MainWindowTest : public QObject {
         FWindow->show();
         if (!QTest::qWaitForWindowExposed(FWindow.get())) qWarning("the main window was not exposed");
     }
-    template <class T> T* Get(const char* Name) const { return FWindow->findChild<T*>(Name); }
+    template <class T>
+    T* Get(const char* Name) const
+    {
+        return FWindow->findChild<T*>(Name);
+    }
     QComboBox* Combo(const char* Name) const { return Get<QComboBox>(Name); }
     QStringList Entries(const char* Name) const
     {
@@ -160,13 +168,21 @@ class MainWindowTest : public QObject {
         return Result;
     }
     void Click(const char* Name) { QTest::mouseClick(Get<QPushButton>(Name), Qt::LeftButton); }
-    void Generate(int Count) { Get<QSpinBox>("NumInstancesSE")->setValue(Count); Click("GenerateInstanceB"); }
+    void Generate(int Count)
+    {
+        Get<QSpinBox>("NumInstancesSE")->setValue(Count);
+        Click("GenerateInstanceB");
+    }
     void SetTimes(const QString& Opens, const QString& Closes)
     {
         Combo("ORopenCB")->setCurrentIndex(Combo("ORopenCB")->findText(Opens));
         Combo("ORCloseCB")->setCurrentIndex(Combo("ORCloseCB")->findText(Closes));
     }
-    void ClearMessages() { FTexts.clear(); FKinds.clear(); }
+    void ClearMessages()
+    {
+        FTexts.clear();
+        FKinds.clear();
+    }
     TCaseMix& Selected() const { return *FWindow->SelectedCaseMix(); }
     TSurgeryChart& Chart() const { return *FWindow->Chart(); }
     QString LoadText(double Load) const { return "The generated load is: " + QString::asprintf("%.4f", Load); }
@@ -181,11 +197,13 @@ class MainWindowTest : public QObject {
     {
         for (const QValueAxis* Axis : {Chart().AxisX(), Chart().AxisY()}) {
             const QStringList Labels = TickLabels(Axis);
-            if (Labels.size() < 3 || Labels.size() > 11 || QSet<QString>(Labels.begin(), Labels.end()).size() != Labels.size())
+            if (Labels.size() < 3 || Labels.size() > 11 ||
+                QSet<QString>(Labels.begin(), Labels.end()).size() != Labels.size())
                 return false;
             const double First = Labels.first().toDouble();
             for (qsizetype k = 0; k < Labels.size(); ++k)
-                if (std::abs(Labels[k].toDouble() - (First + double(k) * Axis->tickInterval())) > 1e-9 * Axis->tickInterval())
+                if (std::abs(Labels[k].toDouble() - (First + double(k) * Axis->tickInterval())) >
+                    1e-9 * Axis->tickInterval())
                     return false;
         }
         return true;
@@ -212,7 +230,10 @@ private slots:
         ClearMessages();
         FRequests.clear();
         FAnswer.clear();
-        SetMessageBoxHandler([this](TBoxKind Kind, const QString& Text) { FKinds << Kind; FTexts << Text; });
+        SetMessageBoxHandler([this](TBoxKind Kind, const QString& Text) {
+            FKinds << Kind;
+            FTexts << Text;
+        });
         SetFileDialogHandler([this](const TFileDialogRequest& Request) {
             FRequests << Request;
             return FAnswer;
@@ -475,8 +496,9 @@ private slots:
         QCOMPARE(FRequests[0].ProposedName, QString("n_instance_1"));
         QCOMPARE(QDir(FRequests[0].Directory).canonicalPath(), QDir(ProgramDir()).canonicalPath());
         const std::string Content = ReadAll(FAnswer.toStdString());
-        QVERIFY(Content.starts_with("# INSTANCE CHARACTERISTICS\r\n999999\tInstance number\r\nn\tcase mix name\r\n"
-                                    "10\tnumber of OR-days\r\n0.800000000\tdesired load\r\n"));
+        QVERIFY(
+            Content.starts_with("# INSTANCE CHARACTERISTICS\r\n999999\tInstance number\r\nn\tcase mix name\r\n"
+                                "10\tnumber of OR-days\r\n0.800000000\tdesired load\r\n"));
         QCOMPARE(std::count(Content.begin(), Content.end(), '\n'), std::ptrdiff_t(10 + Picked.Surgeries.size()));
 
         FWindow->LoadInstanceBClick();
@@ -706,7 +728,8 @@ private slots:
             QCOMPARE(Selected().Instances[0]->DesiredLoad, 0.8);
         } else {  // refused where it is typed, naming the field
             QVERIFY(FTexts.isEmpty() && !Get<QPushButton>("GenerateInstanceB")->isEnabled());
-            QCOMPARE(Get<QLabel>("InputProblemL")->text(), "Load: a number greater than 0, please (it is \"" + Text + "\").");
+            QCOMPARE(Get<QLabel>("InputProblemL")->text(),
+                     "Load: a number greater than 0, please (it is \"" + Text + "\").");
             FWindow->GenerateInstanceBClick();  // a call that gets through is refused with the same words
             QCOMPARE(FTexts, QStringList({Get<QLabel>("InputProblemL")->text()}));
             QVERIFY(Selected().Instances.Empty() && Combo("ShowInstanceNrCB")->count() == 0);
@@ -772,7 +795,8 @@ private slots:
         QVERIFY(Svg.open(QIODevice::ReadOnly));
         QXmlStreamReader Reader(&Svg);
         int Squares = 0;
-        while (!Reader.atEnd()) Squares += Reader.readNext() == QXmlStreamReader::StartElement && Reader.name() == u"rect";
+        while (!Reader.atEnd())
+            Squares += Reader.readNext() == QXmlStreamReader::StartElement && Reader.name() == u"rect";
         QVERIFY2(!Reader.hasError() && Squares >= Points, qPrintable(Reader.errorString()));
         FAnswer = ProgramDir() + "chart.txt";
         Save->trigger();

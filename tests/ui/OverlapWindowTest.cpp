@@ -40,7 +40,8 @@ bool SameMatrix(const DoubDoubArray& A, const DoubDoubArray& B)
     if (A.size() != B.size()) return false;
     for (std::size_t i = 0; i < A.size(); ++i)
         for (std::size_t j = 0; j < A.size(); ++j)
-            if (A[i].size() != A.size() || B[i].size() != A.size() || std::fabs(A[i][j] - B[i][j]) > 1e-12) return false;
+            if (A[i].size() != A.size() || B[i].size() != A.size() || std::fabs(A[i][j] - B[i][j]) > 1e-12)
+                return false;
     return true;
 }
 
@@ -64,14 +65,18 @@ class OverlapWindowTest : public QObject {
     std::unique_ptr<TOverlapWindow> Window;
     QStringList Boxes;
 
-    template <class T> T* Get(QWidget* Parent, const char* Name)
+    template <class T>
+    T* Get(QWidget* Parent, const char* Name)
     {
         T* Control = Parent->findChild<T*>(Name);
         if (Control == nullptr) qFatal("No control %s", Name);
         return Control;
     }
     void Analyze() { Get<QPushButton>(Window.get(), "AnalyzeOverlapB")->click(); }
-    QStringList Messages() { return Get<QPlainTextEdit>(Window.get(), "MessagesM")->toPlainText().split('\n', Qt::SkipEmptyParts); }
+    QStringList Messages()
+    {
+        return Get<QPlainTextEdit>(Window.get(), "MessagesM")->toPlainText().split('\n', Qt::SkipEmptyParts);
+    }
     QString MaxOverlap() { return Get<QLabel>(Window.get(), "MaxOverlapL")->text(); }
     // The largest overlap in full, from the label's tool tip.
     double MaxOverlapValue() { return Number(Get<QLabel>(Window.get(), "MaxOverlapL")->toolTip()); }
@@ -152,7 +157,7 @@ private slots:
         QVERIFY(Grid->rowCount() == 3 && Grid->columnCount() == 3);
         QCOMPARE(Get<QTabWidget>(Window.get(), "PageControl1")->currentWidget(), Grid->parentWidget());
         QVERIFY(Grid->parentWidget()->findChild<QWidget*>("OverlapKey") != nullptr);  // the key beside it
-        QList<QPair<double, double>> Shades;  // (value, lightness)
+        QList<QPair<double, double>> Shades;                                          // (value, lightness)
         for (int r = 0; r < 3; ++r) {
             QCOMPARE(Grid->horizontalHeaderItem(r)->text(), QString::number(r));
             QCOMPARE(Grid->verticalHeaderItem(r)->text(), QString::number(r));
@@ -163,7 +168,8 @@ private slots:
                 QVERIFY(Value >= 0 && Value <= 1 && Value == Number(Grid->item(i, r)->toolTip()));
                 QCOMPARE(Grid->columnWidth(i), Grid->columnWidth(0));
                 Shades.append({Value, Grid->item(r, i)->background().color().lightnessF()});
-                QVERIFY(ContrastRatio(Grid->item(r, i)->background().color(), Grid->item(r, i)->foreground().color()) >= 4.5);
+                QVERIFY(ContrastRatio(Grid->item(r, i)->background().color(), Grid->item(r, i)->foreground().color()) >=
+                        4.5);
             }
             QCOMPARE(Grid->item(r, r)->text(), QString("0.000"));
             QCOMPARE(Grid->item(r, r)->background().color(), QColor(Qt::white));
@@ -177,7 +183,8 @@ private slots:
         QCOMPARE(std::round(ContrastRatio(Qt::white, Qt::black) * 100) / 100, 21.0);
         QCOMPARE(std::round(ContrastRatio(QColor(0x77, 0x77, 0x77), Qt::white) * 100) / 100, 4.48);
         for (int k = 0; k <= 100; ++k)
-            QVERIFY2(ContrastRatio(OverlapShade(k / 100.0), OverlapTextColour(k / 100.0)) >= 4.5, qPrintable(QString::number(k)));
+            QVERIFY2(ContrastRatio(OverlapShade(k / 100.0), OverlapTextColour(k / 100.0)) >= 4.5,
+                     qPrintable(QString::number(k)));
     }
 
     // A number of cases outside 1 .. N - 1 (none, all, a negative or no number) or an epsilon that is

@@ -106,8 +106,7 @@ private slots:
         QCOMPARE(Points.size(), 1000);
         QCOMPARE(Points.first(), QPointF(Lo, 0));
         QVERIFY(std::abs(Points.last().x() - (Hi - Step)) < 1e-12);
-        for (int I : {1, 250, 999})
-            QVERIFY(std::abs(Points[I].y() - Density(Points[I].x(), -2.5, 0.4, 0.02)) < 1e-9);
+        for (int I : {1, 250, 999}) QVERIFY(std::abs(Points[I].y() - Density(Points[I].x(), -2.5, 0.4, 0.02)) < 1e-9);
         QCOMPARE(Dialog.Points()->count(), 0);
 
         Field(Dialog, "P3LE")->setText("-1");  // hi = -1 + 3 * 0.0889 < 0 = lo: no range, no curve
@@ -162,7 +161,7 @@ private slots:
         QTest::keyClick(Field(Dialog, "P1LE"), Qt::Key_Backspace);
         QVERIFY(Label(Dialog, "MuL").isEmpty() && Label(Dialog, "SigmaL").isEmpty());
         QVERIFY(Dialog.P1() == 1 && Dialog.P2() == 2 && Dialog.P3() == 3 && Dialog.Mu() == 4 && Dialog.Sigma() == 5);
-        QCOMPARE(Dialog.Curve()->count(), 0);  // no curve of numbers that are not there
+        QCOMPARE(Dialog.Curve()->count(), 0);               // no curve of numbers that are not there
         Dialog.findChild<QAction*>("RedrawMI")->trigger();  // now over the initial 3 .. 3 + 3 * (4 - 3)
         QVERIFY(Dialog.AxisMinimum() == 3 && Dialog.AxisMaximum() == 6);
 

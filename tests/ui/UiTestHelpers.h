@@ -57,14 +57,15 @@ inline QStringList RoomProblems(QWidget* Top)
     QStringList Problems;
     auto Check = [&](const QString& What, int Have, int Need, int HaveHeight, int NeedHeight) {
         if (Have < Need || HaveHeight < NeedHeight)
-            Problems << QString("%1: %2 x %3 for %4 x %5").arg(What).arg(Have).arg(HaveHeight).arg(Need).arg(NeedHeight);
+            Problems
+                << QString("%1: %2 x %3 for %4 x %5").arg(What).arg(Have).arg(HaveHeight).arg(Need).arg(NeedHeight);
     };
     for (QWidget* Widget : Top->findChildren<QWidget*>()) {
         if (!Widget->isVisibleTo(Top) || Widget->window() != Top->window()) continue;
         const QFontMetrics Metrics = Widget->fontMetrics();
         const QString Name = Widget->metaObject()->className() + QString(" ") + Widget->objectName();
-        if (auto* Label = qobject_cast<QLabel*>(Widget); Label != nullptr && !Label->text().isEmpty() &&
-                                                          Label->textFormat() != Qt::RichText && !Label->wordWrap()) {
+        if (auto* Label = qobject_cast<QLabel*>(Widget);
+            Label != nullptr && !Label->text().isEmpty() && Label->textFormat() != Qt::RichText && !Label->wordWrap()) {
             const QRect Need = Metrics.boundingRect(QRect(0, 0, 100000, 100000), Qt::TextExpandTabs, Label->text());
             Check(Name + " \"" + Label->text() + "\"", Label->contentsRect().width(), Need.width(),
                   Label->contentsRect().height(), Need.height());
@@ -80,8 +81,8 @@ inline QStringList RoomProblems(QWidget* Top)
                   Metrics.horizontalAdvance(QString(Button->text()).remove('&')) + 8, Button->height(),
                   Metrics.height());
         } else if (auto* Edit = qobject_cast<QLineEdit*>(Widget); Edit != nullptr && Edit->parentWidget() != nullptr &&
-                                                                 !Edit->parentWidget()->inherits("QAbstractSpinBox") &&
-                                                                 !Edit->parentWidget()->inherits("QComboBox")) {
+                                                                  !Edit->parentWidget()->inherits("QAbstractSpinBox") &&
+                                                                  !Edit->parentWidget()->inherits("QComboBox")) {
             Check(Name + " \"" + Edit->text() + "\"", Edit->width(), Metrics.horizontalAdvance(Edit->text()) + 8,
                   Edit->height(), Metrics.height());
         } else if (auto* List = qobject_cast<QListWidget*>(Widget)) {
@@ -91,9 +92,11 @@ inline QStringList RoomProblems(QWidget* Top)
                 const QListWidgetItem* Item = List->item(Row);
                 const bool Checkable = Item->data(Qt::CheckStateRole).isValid();
                 const QRect Box = List->visualItemRect(Item);
-                const int Pitch = Row == 0 ? Box.height() + 2 : Box.top() - List->visualItemRect(List->item(Row - 1)).top();
+                const int Pitch =
+                    Row == 0 ? Box.height() + 2 : Box.top() - List->visualItemRect(List->item(Row - 1)).top();
                 Check(Name + " entry " + Item->text(), Box.width(),
-                      Metrics.horizontalAdvance(Item->text()) + (Checkable ? Indicator + 4 : 0), Checkable ? std::min(Box.height(), Pitch - 2) : Box.height(),
+                      Metrics.horizontalAdvance(Item->text()) + (Checkable ? Indicator + 4 : 0),
+                      Checkable ? std::min(Box.height(), Pitch - 2) : Box.height(),
                       std::max(Metrics.height(), Checkable ? Indicator : 0));
             }
         } else if (auto* Grid = qobject_cast<QTableWidget*>(Widget)) {

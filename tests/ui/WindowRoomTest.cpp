@@ -41,8 +41,10 @@ private slots:
         std::filesystem::create_directories(Dir.File("casemixes"));
         const std::vector<std::string> CaseMix = {"ID\tDistributionType\tP1\tP2\tP3\tFrequency",
                                                   "1\tThreeParameterLognormal\t4.444241790\t0.715875095\t90\t1",
-                                                  "2\tNormal\t240\t110\t0\t1", "3\tNormal\t300\t200\t0\t1",
-                                                  "4\tNormal\t65\t13\t0\t1", "5\tNormal\t90\t50\t0\t1"};
+                                                  "2\tNormal\t240\t110\t0\t1",
+                                                  "3\tNormal\t300\t200\t0\t1",
+                                                  "4\tNormal\t65\t13\t0\t1",
+                                                  "5\tNormal\t90\t50\t0\t1"};
         orbench::testing::WriteLines(Dir.File("casemixes/orthopaedics_and_traumatology_of_a_large_hospital.txt"),
                                      CaseMix);
         orbench::testing::WriteLines(Dir.File("casemixes/short.txt"), CaseMix);
@@ -73,9 +75,9 @@ private slots:
             CaseMixes->item(0)->setCheckState(Qt::Checked);
             CaseMixes->item(0)->setSelected(true);
             Batch.findChild<QPushButton*>("ClearNumOpB")->click();
-            for (const auto& [Name, Text] : {std::pair("NumOpFromE", "2"), std::pair("NumOpToE", "3"),
-                                             std::pair("NumInstancesPerSettingLE", "6"),
-                                             std::pair("NumInstancesToSelectFromLE", "3")})
+            for (const auto& [Name, Text] :
+                 {std::pair("NumOpFromE", "2"), std::pair("NumOpToE", "3"), std::pair("NumInstancesPerSettingLE", "6"),
+                  std::pair("NumInstancesToSelectFromLE", "3")})
                 Batch.findChild<QLineEdit*>(Name)->setText(Text);
             Batch.findChild<QPushButton*>("AddNumOpB")->click();
             Batch.GoBClick();
