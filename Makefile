@@ -12,8 +12,14 @@ BUILD_DIR ?= build
 CMAKE_OPTIONS = -DCMAKE_BUILD_TYPE=Release
 TEST_ENV =
 endif
+# `make test WERROR=1` (CI): every compiler warning is an error.
+WERROR_OPTION = -DORBENCH_WERROR=$(if $(WERROR),ON,OFF)
 
-.PHONY: all deps configure build test run demo bench bench-full package clean
+# The C++ files the formatter keeps in the house style (.clang-format).
+FORMAT_FILES = $(shell git ls-files 'src/*.cpp' 'src/*.h' 'python/src/*.cpp' 'python/src/*.h' 'tests/*.cpp' \
+	'tests/*.h' 'bench/*.cpp' 'bench/*.h' 2>/dev/null)
+
+.PHONY: all deps configure build test run demo bench bench-full package format format-check clean
 
 all: build
 
@@ -22,7 +28,9 @@ deps:
 
 configure: deps
 	@if [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
-		cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_OPTIONS); \
+		cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_OPTIONS) $(WERROR_OPTION); \
+	else \
+		cmake -S . -B $(BUILD_DIR) $(WERROR_OPTION) >/dev/null; \
 	fi
 
 build: configure
@@ -68,6 +76,15 @@ bench-full:
 # The Debian package build/package/orbench_<version>_amd64.deb (apt install ./build/package/orbench_*.deb).
 package: build
 	@cd $(BUILD_DIR) && cpack -G DEB >/dev/null && ls -1 $(CURDIR)/$(BUILD_DIR)/package/*.deb
+
+# Formats every C++ file in place; format-check (CI) lists the files that are not formatted and fails.
+format:
+	@clang-format -i $(FORMAT_FILES)
+
+format-check:
+	@clang-format --dry-run $(FORMAT_FILES) 2>&1 | grep -oE '^[^ :]+:[0-9]+:[0-9]+: (warning|error)' | \
+		cut -d: -f1 | sort -u | sed 's/$$/: not formatted (make format)/' | grep . && exit 1 || \
+		echo "format: every file keeps the house style"
 
 clean:
 	rm -rf $(BUILD_DIR)

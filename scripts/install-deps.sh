@@ -30,6 +30,7 @@ packages=(
   python3-venv
   python3-wheel
   dpkg-dev
+  clang-format
 )
 
 missing=()
