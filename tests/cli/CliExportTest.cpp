@@ -97,19 +97,10 @@ protected:
     void WriteInstance(const std::string& Name, const std::string& CaseMix, const std::string& ORdays,
                        const std::string& DesiredLoad, const std::string& Load, const std::vector<TType>& Types) const
     {
-        TNames Lines = {"# INSTANCE CHARACTERISTICS",
-                        "999999\tInstance number",
-                        CaseMix + "\tcase mix name",
-                        ORdays + "\tnumber of OR-days",
-                        DesiredLoad + "\tdesired load",
-                        Load + "\tload",
-                        "400\tCapacity OR-days in minutes",
-                        "",
-                        "# SURGERIES",
-                        "SurgNr\tP1\tP2\tP3"};
-        for (std::size_t i = 0; i < Types.size(); ++i)
-            Lines.push_back(std::to_string(i + 1) + "\t" + Types[i].Parameters);
-        testing::WriteLines(Work.File(Name), Lines);
+        TNames Surgeries;
+        for (const TType& Type : Types) Surgeries.push_back(Type.Parameters);
+        testing::WriteLines(Work.File(Name),
+                            testing::InstanceFileLines(CaseMix, ORdays, DesiredLoad, Load, "400", Surgeries));
     }
     // Runs the program in the working directory under the C locale, at the capacity of the instances.
     TRun Run(const std::string& Args) const

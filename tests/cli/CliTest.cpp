@@ -62,18 +62,8 @@ using TNames = std::vector<std::string>;
 void WriteInstance(const std::string& FileName, const std::string& CaseMix, const std::string& ORdays,
                    const std::string& DesiredLoad, const std::string& Load, const TNames& Surgeries)
 {
-    TNames Lines = {"# INSTANCE CHARACTERISTICS",
-                    "999999\tInstance number",
-                    CaseMix + "\tcase mix name",
-                    ORdays + "\tnumber of OR-days",
-                    DesiredLoad + "\tdesired load",
-                    Load + "\tload",
-                    "480.000000000\tCapacity OR-days in minutes",
-                    "",
-                    "# SURGERIES",
-                    "SurgNr\tP1\tP2\tP3"};
-    for (std::size_t i = 0; i < Surgeries.size(); ++i) Lines.push_back(std::to_string(i + 1) + "\t" + Surgeries[i]);
-    testing::WriteLines(FileName, Lines);
+    testing::WriteLines(FileName,
+                        testing::InstanceFileLines(CaseMix, ORdays, DesiredLoad, Load, "480.000000000", Surgeries));
 }
 
 TNames SplitText(const std::string& Text, char Separator)

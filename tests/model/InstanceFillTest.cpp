@@ -10,19 +10,7 @@
 namespace orbench {
 namespace {
 
-struct TLcg {
-    std::uint32_t S = 12345;
-    double U()
-    {
-        S = S * 134775813u + 1u;
-        return S / 4294967296.0;
-    }
-    TLcg& Skip(int N)
-    {
-        while (N-- > 0) U();
-        return *this;
-    }
-};
+using testing::TLcg;
 
 // Multiples of 45 minutes give exact workloads (45 / 1440 = 1/32 day).
 TSurgeryType* AddType(TCaseMix& CM, double MeanMin, double Frequency)

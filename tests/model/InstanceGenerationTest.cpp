@@ -12,21 +12,9 @@
 namespace orbench {
 namespace {
 
-namespace fs = std::filesystem;
+using testing::TLcg;
 
-struct TLcg {
-    std::uint32_t S = 12345;
-    double U()
-    {
-        S = S * 134775813u + 1u;
-        return S / 4294967296.0;
-    }
-    TLcg& Skip(int N)
-    {
-        while (N-- > 0) U();
-        return *this;
-    }
-};
+namespace fs = std::filesystem;
 
 // The state from which the next draw returns exactly Next / 2^32.
 std::uint32_t StateBefore(std::uint32_t Next)

@@ -57,4 +57,22 @@ TDistribution MakeDistribution(DistributionTp Kind, double P1, double P2, double
     return D;
 }
 
+std::vector<std::string> InstanceFileLines(const std::string& CaseMix, const std::string& ORdays,
+                                           const std::string& DesiredLoad, const std::string& Load,
+                                           const std::string& Capacity, const std::vector<std::string>& Surgeries)
+{
+    std::vector<std::string> Lines = {"# INSTANCE CHARACTERISTICS",
+                                      "999999\tInstance number",
+                                      CaseMix + "\tcase mix name",
+                                      ORdays + "\tnumber of OR-days",
+                                      DesiredLoad + "\tdesired load",
+                                      Load + "\tload",
+                                      Capacity + "\tCapacity OR-days in minutes",
+                                      "",
+                                      "# SURGERIES",
+                                      "SurgNr\tP1\tP2\tP3"};
+    for (std::size_t i = 0; i < Surgeries.size(); ++i) Lines.push_back(std::to_string(i + 1) + "\t" + Surgeries[i]);
+    return Lines;
+}
+
 }  // namespace orbench::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,6 +48,28 @@ private:
 void WriteLines(const std::string& FileName, const std::vector<std::string>& Lines);
 // The whole content of a file as bytes.
 std::string ReadAll(const std::string& FileName);
+
+// The lines of an instance file: its characteristics, then one surgery per parameter text
+// "P1\tP2\tP3", numbered from 1.
+std::vector<std::string> InstanceFileLines(const std::string& CaseMix, const std::string& ORdays,
+                                           const std::string& DesiredLoad, const std::string& Load,
+                                           const std::string& Capacity, const std::vector<std::string>& Surgeries);
+
+// The program's generator written out once more, as a reference: the state after a number of
+// draws from the start-up seed.
+struct TLcg {
+    std::uint32_t S = 12345;
+    double U()
+    {
+        S = S * 134775813u + 1u;
+        return S / 4294967296.0;
+    }
+    TLcg& Skip(int N)
+    {
+        while (N-- > 0) U();
+        return *this;
+    }
+};
 
 // A distribution of the given kind and parameters (minutes unless Unit says otherwise).
 TDistribution MakeDistribution(DistributionTp Kind, double P1, double P2, double P3 = 0, TTimeUnitTp Unit = uMins);
