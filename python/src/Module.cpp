@@ -128,7 +128,8 @@ void BindModel(py::module_& M)
             "kind, parameters, mean and sd in minutes, X and Y (docs/instance.schema.json).")
         .def(
             "write", [](TPyInstance& I, const TPath& Path) { I.Write(Path.string()); }, py::arg("path"),
-            "Writes the instance file: the same bytes orbench-cli generate writes for it.")
+            "Writes the instance file: the same bytes orbench-cli generate writes for it. The instance's "
+            "file_name becomes path (as stats and to_dict then show it).")
         .def("__len__", [](const TPyInstance& I) { return I.Instance->Surgeries.size(); })
         .def("__repr__", [](const TPyInstance& I) {
             return "Instance(name='" + I.Instance->Name + "', or_days=" + std::to_string(I.Instance->NumberOfORs) +
@@ -141,11 +142,13 @@ void BindModel(py::module_& M)
         py::arg("path"), py::arg("capacity") = 480.0, "Reads a case mix file (OR-day capacity in minutes).");
     M.def("theoretical_case_mix", &TheoreticalCaseMix, py::arg("name") = "Theoretical case mix 0",
           py::arg("capacity") = 480.0,
-          "The theoretical grid: one Normal surgery type per point X 0.01..0.99, Y 0..0.99 in steps of 0.01.");
+          "The theoretical grid: one three-parameter lognormal surgery type per point X 0.01..0.99, Y 0..0.99 "
+          "in steps of 0.01 (9,900 types).");
     M.def(
         "read_instance", [](const TPath& Path, const TPyCaseMix& C) { return ReadInstance(Path.string(), C); },
         py::arg("path"), py::arg("case_mix"),
-        "Reads an instance file of case_mix; refuses a surgery line that matches no surgery type.");
+        "Reads an instance file of case_mix; refuses a surgery line that matches no surgery type. The instance "
+        "is named after its file (without .txt).");
     M.def("generate", &Generate, py::arg("case_mix"), py::arg("or_days"), py::arg("loads"), py::kw_only(),
           py::arg("per_load") = 30, py::arg("case_mix_type") = 0, py::arg("deviation") = 0.025,
           py::arg("seed") = py::int_(TUniformGenerator::DefaultSeed), py::arg("max_draws") = DefaultMaxDraws,
@@ -238,7 +241,9 @@ PYBIND11_MODULE(_orbench, M)
         py::arg("separator"),
         "'.' or ',': the separator of names, file names and numbers read from files (the "
         "default comes from the locale, as for orbench-cli).");
-    M.def("decimal_separator", [] { return std::string(1, DecimalSeparator()); });
+    M.def(
+        "decimal_separator", [] { return std::string(1, DecimalSeparator()); },
+        "The decimal separator now used for names, file names and numbers read from files.");
     py::register_exception_translator(&TranslateErrors);
     RegisterDrawLimitError(M);
     BindModel(M);

@@ -195,6 +195,10 @@ TPyInstance ReadInstance(const std::string& Path, const TPyCaseMix& CaseMix)
     // Taken out of the case mix's list at once: the instance is the Python object's own.
     std::shared_ptr<TInstance> Instance(Target->Instances.ExtractAt(Target->Instances.Count() - 1));
     Instance->FileName = Path;
+    // The file holds no name of its own (its instance number is always 999999): the instance is
+    // named after its file, as the generator named it.
+    const std::string Base = Path.substr(Path.find_last_of('/') + 1);
+    Instance->Name = Base.size() > 4 && Base.ends_with(".txt") ? Base.substr(0, Base.size() - 4) : Base;
     CheckEverySurgeryRead(Path, *Target);
     WarnAbout(Model);
     return {CaseMix.Model, Instance};
@@ -279,11 +283,13 @@ py::list Generate(const std::optional<TPyCaseMix>& CaseMix, int OrDays, const st
 
 void CollectInstances(const std::vector<TPyInstance>& Instances, TInstanceSet& Set)
 {
-    for (const TPyInstance& Instance : Instances) {
+    for (std::size_t i = 0; i < Instances.size(); ++i) {
+        const TPyInstance& Instance = Instances[i];
         if (!Set.Model) Set.Model = Instance.Model;
         if (Instance.Model != Set.Model)
             RaiseAs(PyExc_ValueError, "the instances must all belong to one case mix (" + Set.Model->CaseMix->Name +
-                                          "); " + Instance.Instance->FileName + " belongs to another one");
+                                          "); instance " + std::to_string(i) + " (" + Instance.Instance->FileName +
+                                          ") belongs to " + Instance.Model->CaseMix->Name);
         Set.List.Add(Instance.Instance.get());
         Set.Pointers.push_back(Instance.Instance.get());
     }

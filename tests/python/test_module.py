@@ -83,6 +83,7 @@ class SameAsTheCommandLine(Work):
             files.append(str(self.path / f"{instance.name}.txt"))
             instance.write(files[-1])
         read = [orbench.read_instance(f, mix) for f in files]
+        self.assertEqual([i.name for i in read], [i.name for i in made])  # named after their files
 
         matrix = orbench.overlap_matrix(read, epsilon=0.02)
         _, out, _ = cli("overlap", "--casemix", ORTHO, "--epsilon", "0.02", "--select", "3", *files)
