@@ -13,9 +13,9 @@ import orbench
 
 EXAMPLE = pathlib.Path(__file__).resolve().parents[2] / "examples" / "overtime_study.py"
 ORTHO = str(pathlib.Path(os.environ["ORBENCH_CASEMIXES"]) / "orthopaedics.txt")
-spec = importlib.util.spec_from_file_location("overtime_study", EXAMPLE)
-study = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(study)
+found = importlib.util.spec_from_file_location("overtime_study", EXAMPLE)
+study = importlib.util.module_from_spec(found)
+found.loader.exec_module(study)
 
 
 class OvertimeStudy(unittest.TestCase):
