@@ -306,15 +306,8 @@ py::dict RunBatch(const TBatchArguments& Arguments, bool Theoretical)
         } else {
             Path = py::str(py::module_::import("os").attr("fspath")(Item));
         }
-        RequireInputFile(Path);
-        Model.Notifier.Subject = Path;
-        Model.Data.ReadAndAddCaseMix(Path, Arguments.Capacity);
-        Model.Notifier.Subject.clear();
-        if (Model.Data.CaseMixes.size() != CaseMixes.size() + 1) throw py::value_error(Model.Notifier.Take());
-        TCaseMix& CaseMix = *Model.Data.CaseMixes.back();
-        if (std::none_of(CaseMix.SurgeryTypes.begin(), CaseMix.SurgeryTypes.end(),
-                         [](const auto& Type) { return Type->RelFrequency > 0; }))
-            throw py::value_error("case mix " + CaseMix.Name + " has no surgery type with a positive frequency");
+        TCaseMix& CaseMix = ReadCaseMixInto(Model, Path, Arguments.Capacity);
+        RequireTypeOfPositiveFrequency(CaseMix);
         CaseMixes.push_back(&CaseMix);
     }
     if (!Theoretical && CaseMixes.empty()) throw py::value_error("No case mix selected. Aborting.");

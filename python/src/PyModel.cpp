@@ -108,8 +108,8 @@ TTypeInfo TypeInfo(const TSurgeryType& Type)
     Info.Kind = DistributionTypeToStr(D.DistributionType);
     Info.P1 = D.P1, Info.P2 = D.P2, Info.P3 = D.P3;
     Info.Frequency = Type.RelFrequency;
-    Info.Mean = D.Expected * 1440;
-    Info.Sd = D.CalculateStdDev() * 1440;
+    Info.Mean = D.Expected * MinutesPerDay;
+    Info.Sd = D.CalculateStdDev() * MinutesPerDay;
     Info.X = Type.Xvalue, Info.Y = Type.Yvalue;
     for (int t = 0; t < NumCaseMixTypes; ++t)
         if (Type.IsCaseMixType(t)) Info.CaseMixTypes.push_back(t);
@@ -160,15 +160,21 @@ void TPyInstance::Write(const std::string& Path)
     Instance->FileName = Path;
 }
 
+TCaseMix& ReadCaseMixInto(TModel& Model, const std::string& Path, double Capacity)
+{
+    RequireInputFile(Path);
+    const std::size_t Before = Model.Data.CaseMixes.size();
+    Model.Notifier.Subject = Path;
+    Model.Data.ReadAndAddCaseMix(Path, Capacity);
+    Model.Notifier.Subject.clear();
+    if (Model.Data.CaseMixes.size() == Before) RaiseAs(PyExc_ValueError, Model.Notifier.Take());
+    return *Model.Data.CaseMixes.back();
+}
+
 TPyCaseMix ReadCaseMix(const std::string& Path, double Capacity)
 {
     std::shared_ptr<TModel> Model = NewModel(Capacity);
-    RequireInputFile(Path);
-    Model->Notifier.Subject = Path;
-    Model->Data.ReadAndAddCaseMix(Path, Capacity);
-    Model->Notifier.Subject.clear();
-    if (Model->Data.CaseMixes.empty()) RaiseAs(PyExc_ValueError, Model->Notifier.Take());
-    Model->CaseMix = Model->Data.CaseMixes.back().get();
+    Model->CaseMix = &ReadCaseMixInto(*Model, Path, Capacity);
     WarnAbout(*Model);
     return {Model};
 }
@@ -230,13 +236,7 @@ py::list Generate(const std::optional<TPyCaseMix>& CaseMix, int OrDays, const st
     }
     const std::unique_lock<std::mutex> Lock = LockModel(*Model);
     TCaseMix& Target = *Model->CaseMix;
-    if (!OnTheFly) {
-        // Generation draws only from types of positive frequency.
-        Target.FillAuxSurgeryTypeList(CaseMixType);
-        if (Target.AuxSurgeryTypes.empty())
-            RaiseAs(PyExc_ValueError, "case mix " + Target.Name + " has no surgery types of case-mix type " +
-                                          std::to_string(CaseMixType));
-    }
+    if (!OnTheFly) RequireSurgeryTypesToDraw(Target, CaseMixType);
     // As a fresh run of the command line: the generator seeded, no instance in the case mix.
     Model->Data.Random.Seed(SeedValue);
     std::vector<std::shared_ptr<TInstance>> Made;

@@ -91,6 +91,8 @@ void RequireInputFile(const std::string& Path);
 // messages become the error's text.
 void WarnAbout(TModel& Model);
 
+// Reads a case mix file into Model (FileNotFoundError, or ValueError with the model's messages).
+TCaseMix& ReadCaseMixInto(TModel& Model, const std::string& Path, double Capacity);
 TPyCaseMix ReadCaseMix(const std::string& Path, double Capacity);
 TPyCaseMix TheoreticalCaseMix(const std::string& Name, double Capacity);
 TPyInstance ReadInstance(const std::string& Path, const TPyCaseMix& CaseMix);

@@ -80,16 +80,6 @@ std::vector<const TInstance*> ReadWholeInstances(TRun& Run, TCaseMix& CaseMix, c
     return Instances;
 }
 
-// Generation draws only from types of positive frequency; a case mix without such types of the
-// requested case-mix type can make no instance.
-void RequireSurgeryTypes(TCaseMix& CaseMix, int CaseMixType)
-{
-    CaseMix.FillAuxSurgeryTypeList(CaseMixType);
-    if (CaseMix.AuxSurgeryTypes.empty())
-        throw ECliError("case mix " + CaseMix.Name + " has no surgery types of case-mix type " +
-                        std::to_string(CaseMixType));
-}
-
 void DrawLimitHint(int MaxDraws)
 {
     PrintError(Prefix + "the draw limit of " + std::to_string(MaxDraws) +
@@ -149,7 +139,7 @@ int CommandGenerate(const TParsedArgs& Args, TRun& Run)
         CaseMix->Name = "TCM" + std::to_string(CaseMixType);
     } else {
         CaseMix = &ReadCaseMix(Run, Path(Args.Required("--casemix"), "--casemix"));
-        RequireSurgeryTypes(*CaseMix, CaseMixType);
+        RequireSurgeryTypesToDraw(*CaseMix, CaseMixType);
     }
     ForceDirectories(OutDir);
 
@@ -194,7 +184,7 @@ int CommandFill(const TParsedArgs& Args, TRun& Run)
     const int CaseMixType = CaseMixTypeOption(Args, false);
     const std::string OutDir = Path(Args.Value("--out", "."), "--out");
     TCaseMix& CaseMix = ReadCaseMix(Run, Path(Args.Required("--casemix"), "--casemix"));
-    RequireSurgeryTypes(CaseMix, CaseMixType);
+    RequireSurgeryTypesToDraw(CaseMix, CaseMixType);
 
     const TStopRequestScope StopScope;
     TStoppableFill Observer;
@@ -497,9 +487,7 @@ int CommandBatch(const TParsedArgs& Args, TRun& Run)
     std::vector<TCaseMix*> CaseMixes;
     for (const std::string& FileName : Args.Values("--casemix")) {
         TCaseMix& CaseMix = ReadCaseMix(Run, FileName);
-        if (std::none_of(CaseMix.SurgeryTypes.begin(), CaseMix.SurgeryTypes.end(),
-                         [](const auto& Type) { return Type->RelFrequency > 0; }))
-            throw ECliError("case mix " + CaseMix.Name + " has no surgery type with a positive frequency");
+        RequireTypeOfPositiveFrequency(CaseMix);
         CaseMixes.push_back(&CaseMix);
     }
     if (!PerCombinationIsInteger(PerCombination)) return ExitBadInput;

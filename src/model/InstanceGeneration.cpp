@@ -33,6 +33,21 @@ TSurgeryType* Roulette(const TList& List, TFrequency Frequency, TUniformGenerato
 
 }  // namespace
 
+void RequireSurgeryTypesToDraw(TCaseMix& CaseMix, int CaseMixType)
+{
+    CaseMix.FillAuxSurgeryTypeList(CaseMixType);
+    if (CaseMix.AuxSurgeryTypes.empty())
+        throw EOrbenchError("case mix " + CaseMix.Name + " has no surgery types of case-mix type " +
+                            std::to_string(CaseMixType));
+}
+
+void RequireTypeOfPositiveFrequency(const TCaseMix& CaseMix)
+{
+    if (std::none_of(CaseMix.SurgeryTypes.begin(), CaseMix.SurgeryTypes.end(),
+                     [](const auto& Type) { return Type->RelFrequency > 0; }))
+        throw EOrbenchError("case mix " + CaseMix.Name + " has no surgery type with a positive frequency");
+}
+
 void TooManySurgeries(const std::string& CaseMixName, double CapacityORinMinutes)
 {
     throw EOrbenchError(

@@ -150,6 +150,14 @@ TDrawLimitCause DrawLimitCause(const TCaseMix& CaseMix, int CaseMixType, int Num
 void RequireFinitePointTypes(double CapacityORinMinutes, double SmallestX);
 inline constexpr double SmallestDrawnX = 1.0 / 4294967296.0;
 
+// Generation draws only from surgery types of positive frequency. Throws EOrbenchError ("case mix
+// NAME has no surgery types of case-mix type T") when CaseMix has none of CaseMixType; fills its
+// AuxSurgeryTypes for that type.
+void RequireSurgeryTypesToDraw(TCaseMix& CaseMix, int CaseMixType);
+// The same for a batch run, over every type: "case mix NAME has no surgery type with a positive
+// frequency".
+void RequireTypeOfPositiveFrequency(const TCaseMix& CaseMix);
+
 // Throws the EOrbenchError of an instance of CaseMixName that would pass MaxSurgeriesPerInstance
 // at an OR-day capacity of CapacityORinMinutes.
 [[noreturn]] void TooManySurgeries(const std::string& CaseMixName, double CapacityORinMinutes);

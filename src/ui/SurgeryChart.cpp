@@ -232,34 +232,15 @@ void TSurgeryChart::PlotPoints(const QList<QPointF>& Surgeries, const QList<QPoi
     PlaceCenterOfMassMarkers();
 }
 
-void TSurgeryChart::PlotInstance(const TInstance& Instance) { PlotInstances({&Instance}); }
-
-void TSurgeryChart::PlotInstances(const std::vector<const TInstance*>& Instances)
+void TSurgeryChart::PlotInstance(const TInstance& Instance)
 {
     QList<QPointF> Points;
-    QList<QPointF> Centres;
-    for (const TInstance* Instance : Instances) {
-        for (const auto& Surgery : Instance->Surgeries)
-            Points.append(QPointF(Surgery->SurgeryType->Xvalue, Surgery->SurgeryType->Yvalue));
-        double X = 0;
-        double Y = 0;
-        Instance->CenterOfMass(X, Y);
-        Centres.append(QPointF(X, Y));
-    }
-    PlotPoints(Points, Centres);
-}
-
-void TSurgeryChart::PlotSurgeryTypes(const TCaseMix& CaseMix)
-{
-    QList<QPointF> Points;
-    for (const auto& Type : CaseMix.SurgeryTypes) Points.append(QPointF(Type->Xvalue, Type->Yvalue));
-    PlotPoints(Points, {});
-}
-
-void TSurgeryChart::ShowKey(bool Shown)
-{
-    FKey->setVisible(Shown);
-    FKeyDot->setVisible(Shown);
+    for (const auto& Surgery : Instance.Surgeries)
+        Points.append(QPointF(Surgery->SurgeryType->Xvalue, Surgery->SurgeryType->Yvalue));
+    double X = 0;
+    double Y = 0;
+    Instance.CenterOfMass(X, Y);
+    PlotPoints(Points, {QPointF(X, Y)});
 }
 
 void TSurgeryChart::RenderPicture(QPainter& Painter)

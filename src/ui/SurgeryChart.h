@@ -44,12 +44,6 @@ public:
     // One point per surgery at its type's plane coordinates (point k is surgery k), and the
     // instance's centre of mass.
     void PlotInstance(const TInstance& Instance);
-    // The surgeries of all the instances, in order, and one centre of mass per instance.
-    void PlotInstances(const std::vector<const TInstance*>& Instances);
-    // One point per surgery type of the case mix, in order, and no centre of mass.
-    void PlotSurgeryTypes(const TCaseMix& CaseMix);
-    // Shows or hides the key of the centre of mass (shown from the start).
-    void ShowKey(bool Shown);
     // Paints what the chart shows now (zoom included, without the "Undo zoom" button) at its
     // size, with the painter's origin at its top left corner.
     void RenderPicture(QPainter& Painter);
