@@ -88,26 +88,18 @@ constexpr int AxisTicksY = 7;
 // The chart takes a range of 1e-12 or less for an empty one and draws nothing.
 constexpr double SmallestSpan = 1e-10;
 
-// Minutes as a reader uses them: one decimal with the locale's separator ("%.1e" beyond the label).
-QString FormatMinutes(double Value)
+// Decimals with the locale's separator, or the same digits in exponent notation when the fixed
+// form would not fit the label: minutes as a reader uses them with 1, the full "%0.8f" with 8.
+QString FormatForLabel(double Value, int Decimals)
 {
-    const std::string Fixed = FormatFixedLocale(Value, 1);
+    const std::string Fixed = FormatFixedLocale(Value, Decimals);
     if (static_cast<int>(Fixed.size()) <= LabelCharacters) return FromModel(Fixed);
-    QString Exponent = QString::asprintf("%.1e", Value);
+    QString Exponent = QString::asprintf("%.*e", Decimals, Value);
     if (DecimalSeparator() != '.') Exponent.replace('.', QChar(DecimalSeparator()));
     return Exponent;
 }
-
-// "%0.8f" with the locale's separator, or the same digits in exponent notation when the fixed
-// form would not fit the label.
-QString FormatLabel(double Value)
-{
-    const std::string Fixed = FormatFixedLocale(Value, 8);
-    if (static_cast<int>(Fixed.size()) <= LabelCharacters) return FromModel(Fixed);
-    QString Exponent = QString::asprintf("%.8e", Value);
-    if (DecimalSeparator() != '.') Exponent.replace('.', QChar(DecimalSeparator()));
-    return Exponent;
-}
+QString FormatMinutes(double Value) { return FormatForLabel(Value, 1); }
+QString FormatLabel(double Value) { return FormatForLabel(Value, 8); }
 
 }  // namespace
 
